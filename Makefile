@@ -1,0 +1,45 @@
+# The README's commands. `make test` and `make run` install what is missing first.
+NATIVE := build/native
+WIN32  := build/win32
+JOBS   ?= $(shell nproc)
+CTEST  := ctest --output-on-failure --no-tests=error
+
+.PHONY: all bootstrap native win32 build test test-native test-wine run bench clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+native:
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(NATIVE) -j $(JOBS)
+
+win32:
+	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake --build $(WIN32) -j $(JOBS)
+
+build: native win32
+
+test: bootstrap
+	$(MAKE) --no-print-directory build
+	$(MAKE) --no-print-directory test-native
+	$(MAKE) --no-print-directory test-wine
+
+test-native:
+	cd $(NATIVE) && $(CTEST)
+
+# Every Windows test program under Wine, in a scratch prefix on an Xvfb display.
+test-wine:
+	scripts/with-wine --fresh --xvfb --prefix $(CURDIR)/build/wineprefix-test \
+	  sh -c 'cd $(WIN32) && $(CTEST)'
+
+run: bootstrap
+	$(MAKE) --no-print-directory win32
+	scripts/run-horalog $(WIN32)/Horalog.exe
+
+bench: native
+	$(NATIVE)/horalog_bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,71 @@
+// The activity detector: from one pointer sample, one any-key answer and the
+// clock per tick, it decides when the user's activity begins and ends.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "data/DateTime.h"
+#include "platform/Platform.h"
+
+namespace horalog {
+
+struct TPoint {
+  int32_t x = 0, y = 0;
+};
+
+// What a tick samples. The system's source reads the real pointer, keyboard
+// and clock; tests drive the detector with scripted streams.
+class ActivitySource {
+ public:
+  virtual ~ActivitySource() = default;
+  virtual platform::PointerSample PointerPosition() = 0;
+  virtual bool KeyPressedSinceLastQuery(int virtualKey) = 0;
+  virtual TDateTime Now() = 0;
+};
+
+// The real pointer, keyboard and clock.
+class SystemActivitySource : public ActivitySource {
+ public:
+  platform::PointerSample PointerPosition() override;
+  bool KeyPressedSinceLastQuery(int virtualKey) override;
+  TDateTime Now() override;
+};
+
+// Where the detector's transitions go: the log pane and the data file.
+class ActivitySink {
+ public:
+  virtual ~ActivitySink() = default;
+  virtual void AddLogLine(const std::string& text) = 0;
+  // Appends a record with the given action and time.
+  virtual void AppendAction(uint8_t action, TDateTime time) = 0;
+};
+
+inline constexpr const char* ActivityStartedText = "Activity started at ";
+inline constexpr const char* ActivityEndedText = "Activity ended at ";
+
+class TActivityDetector {
+ public:
+  TPoint LastPos{0, 0};
+  TDateTime LastActivity = 0;
+  bool Idle = true;
+  TDateTime IdleSpan = 10 * OneMinute;
+
+  // One tick of the timer.
+  void Tick(ActivitySource& source, ActivitySink& sink);
+
+  bool MouseMoved(TPoint pos) const;
+  // Asks keys 0 ... 255 in turn and stops at the first one pressed.
+  static bool AnyKeyPressed(ActivitySource& source);
+  void NoteActivity(TPoint pos, TDateTime now);
+
+  // Back to the state of a new main window: Idle at (0, 0).
+  void Reset();
+
+ private:
+  std::optional<TDateTime> lastTick_;
+  bool pointerFailing_ = false;
+};
+
+}  // namespace horalog

@@ -1,0 +1,33 @@
+// The whole data file in memory, sorted by time.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/ActRec.h"
+
+namespace horalog {
+
+// 1 when a's time is greater, 0 when equal, -1 otherwise.
+int CompareByTime(const TActRec& a, const TActRec& b);
+
+class TActRecList {
+ public:
+  // Appends every record of the file but those with Status -1, then sorts.
+  // Records read before a failure stay in the list.
+  void LoadFromFile(const std::string& path);
+  // Writes every entry whose Status is not -1, in list order.
+  void SaveToFile(const std::string& path) const;
+  void SortByTime();
+  void MarkDeleted(int index);
+  void Add(const TActRec& record);
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Raises "List index out of bounds (%d)" outside 0 ... Count() - 1.
+  TActRec& Items(int index);
+  const TActRec& Items(int index) const;
+
+ private:
+  std::vector<TActRec> items_;
+};
+
+}  // namespace horalog

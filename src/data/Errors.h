@@ -1,0 +1,69 @@
+// Errors of the system. Every failure is an exception whose what() is the
+// message the user sees in the error box.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace horalog {
+
+// Base of every error the system raises.
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Codes of the file errors, in the numbering of the runtime's I/O errors.
+enum IoErrorCode : int {
+  IoFileNotFound = 2,
+  IoInvalidFilename = 3,
+  IoTooManyOpenFiles = 4,
+  IoAccessDenied = 5,
+  IoReadBeyondEnd = 100,
+  IoDiskFull = 101,
+};
+
+// A failed open, read, write, seek or close of a file: "File not found",
+// "Invalid filename", "Too many open files", "File access denied",
+// "Read beyond end of file", "Disk full", else "I/O error %d".
+class EInOutError : public Error {
+ public:
+  explicit EInOutError(int code);
+  int Code() const { return code_; }
+  static std::string Text(int code);
+
+ private:
+  int code_;
+};
+
+// A failed system call: "System Error.  Code: %d.\r\n%s" with the system's
+// code and text, or "A call to an OS function failed" when there is no code.
+class EOSError : public Error {
+ public:
+  EOSError(uint32_t code, const std::string& systemText);
+  uint32_t Code() const { return code_; }
+  static std::string Text(uint32_t code, const std::string& systemText);
+
+ private:
+  uint32_t code_;
+};
+
+// A value that cannot be converted, such as "Invalid argument to time encode".
+class EConvertError : public Error {
+ public:
+  using Error::Error;
+};
+
+// "List index out of bounds (%d)".
+class EListError : public Error {
+ public:
+  explicit EListError(long long index);
+};
+
+// Raises EOSError for the calling thread's last system error code.
+[[noreturn]] void RaiseLastOSError();
+// Raises EOSError for the given system error code.
+[[noreturn]] void RaiseOSError(uint32_t code);
+
+}  // namespace horalog

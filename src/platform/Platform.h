@@ -1,0 +1,85 @@
+// The seam between the portable core and the system. One implementation for
+// Win32 (src/platform/win32, used by the program) and one for POSIX
+// (src/platform/posix, used by the native test build).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "data/DateTime.h"
+
+namespace horalog::platform {
+
+// ---- Files ---------------------------------------------------------------
+// Failures raise EInOutError with the system's code mapped to the runtime's
+// I/O codes (see data/Errors.h).
+
+enum class OpenMode {
+  Read,       // an existing file, for reading
+  ReadWrite,  // an existing file, for reading and writing
+  Create,     // created, or truncated when it exists; reading and writing
+};
+
+class File {
+ public:
+  File() = default;
+  ~File();  // closes quietly when still open
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  static File Open(const std::string& path, OpenMode mode);
+
+  bool IsOpen() const;
+  int64_t Size() const;
+  void Seek(int64_t offset);
+  // Reads up to size bytes; fewer only at the end of the file.
+  size_t Read(void* buffer, size_t size);
+  // Writes all bytes; a short write raises "Disk full".
+  void Write(const void* buffer, size_t size);
+  // Forces what was written to the disk.
+  void Flush();
+  // Closes the file; a failure raises, and the file counts as closed.
+  void Close();
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+bool FileExists(const std::string& path);
+// Replaces target by source in one step (the target is either the old or the
+// new file, never a mix), written through to the disk.
+void ReplaceFile(const std::string& source, const std::string& target);
+// Deletes the file; false when it could not be deleted.
+bool RemoveFile(const std::string& path);
+
+// ---- System errors -------------------------------------------------------
+
+// The calling thread's last system error code.
+uint32_t LastErrorCode();
+// The system's text for an error code, without a trailing line break.
+std::string SystemErrorText(uint32_t code);
+
+// ---- Clock and locale ----------------------------------------------------
+
+// The local wall-clock date and time.
+TDateTime Now();
+// The user's names and formats, read once.
+const TLocale& UserLocale();
+
+// ---- Input ---------------------------------------------------------------
+
+struct PointerSample {
+  bool ok = false;
+  int32_t x = 0, y = 0;
+  uint32_t error = 0;  // the system's error code when not ok
+};
+// The pointer position in screen coordinates.
+PointerSample PointerPosition();
+// Whether the virtual key (0-255) was pressed since the previous query; the
+// query consumes the press.
+bool KeyPressedSinceLastQuery(int virtualKey);
+
+}  // namespace horalog::platform

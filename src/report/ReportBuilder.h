@@ -1,0 +1,32 @@
+// The daily report: from the data file and a range of dates, an HTML page
+// with one table per day of In/Out pairs and the day's total.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/DateTime.h"
+
+namespace horalog {
+
+inline constexpr const char* ReportFileName = "report.html";
+
+struct ReportOutcome {
+  std::string path;      // dataDir + "report.html", always set
+  bool written = false;  // false when there is no data file: nothing to show
+};
+
+// The lines of the report (without line ends) over the data file at dataPath.
+// Raises the file's I/O error when reading fails.
+std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
+                                          TDateTime endDate, const TLocale& locale);
+
+// Writes dataDir + "report.html" (CR LF line ends) from dataDir + "hl.dat".
+// No data file: nothing is written. A failure raises, and an earlier report
+// file stays as it was.
+ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
+                              TDateTime endDate, const TLocale& locale);
+ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
+                              TDateTime endDate);
+
+}  // namespace horalog
