@@ -1,0 +1,47 @@
+// The named shared-memory block through which the running instance publishes
+// its main window, and the single-instance check of the main routine.
+#pragma once
+
+#include <windows.h>
+
+namespace horalog {
+
+// Asks the running instance to show its main window: wParam 0, lParam 0, result 0.
+constexpr UINT WM_SHOWMAIN = WM_USER + 18;
+// The block: 4 bytes, the running instance's main-window handle; 0 for none.
+inline constexpr const char* InstanceMemoryName = "zirovevid";
+constexpr DWORD InstanceMemorySize = 4;
+
+// One opened mapping of a named block on the paging file and one view of it.
+class TSharedMemory {
+ public:
+  // Creates or opens the block; on the NT family the creating process gives it
+  // a null DACL. Raises the OS error on failure, with nothing left open.
+  TSharedMemory(const char* name, DWORD size);
+  ~TSharedMemory();
+  TSharedMemory(const TSharedMemory&) = delete;
+  TSharedMemory& operator=(const TSharedMemory&) = delete;
+
+  void* View() const { return view_; }
+
+ private:
+  HANDLE mappingHandle_ = nullptr;
+  void* view_ = nullptr;
+};
+
+// Gives the named kernel object a null DACL through SetNamedSecurityInfoA,
+// found in advapi32.dll at run time. Returns that function's result.
+DWORD SetNullDacl(const char* name);
+
+// The window handle held by the named block (0 when no instance published one).
+HWND ReadRunningWindow(const char* name);
+
+// When an instance runs: restores its main window when minimised, sends it
+// WM_SHOWMAIN, brings it to the foreground and ends this process with exit
+// code 0. Otherwise returns.
+void CheckPreviousInstance();
+
+// Whether the system is of the Windows NT family; read once at program start.
+bool IsWindowsNTFamily();
+
+}  // namespace horalog
