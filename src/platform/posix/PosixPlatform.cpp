@@ -1,0 +1,182 @@
+// The system seam on POSIX, for the native build of the core and its tests.
+#include <errno.h>
+#include <fcntl.h>
+#include <libgen.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "data/Errors.h"
+#include "platform/Platform.h"
+
+namespace horalog::platform {
+
+namespace {
+
+int IoCode(int error) {
+  switch (error) {
+    case ENOENT: return IoFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL: return IoInvalidFilename;
+    case EMFILE:
+    case ENFILE: return IoTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return IoAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return IoDiskFull;
+    default: return error;
+  }
+}
+
+[[noreturn]] void RaiseIo(int error) { throw EInOutError(IoCode(error)); }
+
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
+}  // namespace
+
+File::~File() {
+  if (IsOpen()) ::close(Fd(handle_));
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (IsOpen()) ::close(Fd(handle_));
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+File File::Open(const std::string& path, OpenMode mode) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::Read: flags |= O_RDONLY; break;
+    case OpenMode::ReadWrite: flags |= O_RDWR; break;
+    case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) RaiseIo(errno);
+  // A directory is no file to read or write, as on Windows.
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    RaiseIo(error);
+  }
+  File file;
+  file.handle_ = fd;
+  return file;
+}
+
+bool File::IsOpen() const { return handle_ >= 0; }
+
+int64_t File::Size() const {
+  struct stat st;
+  if (::fstat(Fd(handle_), &st) != 0) RaiseIo(errno);
+  return st.st_size;
+}
+
+void File::Seek(int64_t offset) {
+  if (::lseek(Fd(handle_), static_cast<off_t>(offset), SEEK_SET) < 0) RaiseIo(errno);
+}
+
+size_t File::Read(void* buffer, size_t size) {
+  auto* p = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(Fd(handle_), p + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseIo(errno);
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+void File::Write(const void* buffer, size_t size) {
+  const auto* p = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(Fd(handle_), p + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseIo(errno);
+    }
+    if (n == 0) throw EInOutError(IoDiskFull);
+    done += static_cast<size_t>(n);
+  }
+}
+
+void File::Flush() {
+  if (::fsync(Fd(handle_)) != 0) RaiseIo(errno);
+}
+
+void File::Close() {
+  if (!IsOpen()) return;
+  const int fd = Fd(handle_);
+  handle_ = -1;
+  if (::close(fd) != 0 && errno != EINTR) RaiseIo(errno);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+void ReplaceFile(const std::string& source, const std::string& target) {
+  if (::rename(source.c_str(), target.c_str()) != 0) RaiseIo(errno);
+  // The new directory entry reaches the disk too.
+  std::string dir = target;
+  const int fd = ::open(::dirname(dir.data()), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+uint32_t LastErrorCode() { return static_cast<uint32_t>(errno); }
+
+std::string SystemErrorText(uint32_t code) { return std::strerror(static_cast<int>(code)); }
+
+TDateTime Now() {
+  timespec ts;
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  tm local;
+  ::localtime_r(&ts.tv_sec, &local);
+  return ComposeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
+         ComposeTime(static_cast<uint16_t>(local.tm_hour), static_cast<uint16_t>(local.tm_min),
+                     static_cast<uint16_t>(local.tm_sec > 59 ? 59 : local.tm_sec),
+                     static_cast<uint16_t>(ts.tv_nsec / 1000000));
+}
+
+const TLocale& UserLocale() {
+  // No locale database is consulted here: the English names and formats.
+  static const TLocale locale;
+  return locale;
+}
+
+PointerSample PointerPosition() {
+  // There is no pointer to sample outside a desktop session.
+  PointerSample sample;
+  sample.error = ENOSYS;
+  return sample;
+}
+
+bool KeyPressedSinceLastQuery(int) { return false; }
+
+}  // namespace horalog::platform

@@ -1,0 +1,212 @@
+// The system seam on Win32, used by the program.
+#include <windows.h>
+
+#include "data/Errors.h"
+#include "platform/LocaleFormat.h"
+#include "platform/Platform.h"
+
+namespace horalog::platform {
+
+namespace {
+
+int IoCode(DWORD error) {
+  switch (error) {
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL: return IoDiskFull;
+    case ERROR_HANDLE_EOF: return IoReadBeyondEnd;
+    default: return static_cast<int>(error);  // 2, 3, 4 and 5 are the runtime's codes too
+  }
+}
+
+[[noreturn]] void RaiseIo(DWORD error) { throw EInOutError(IoCode(error)); }
+[[noreturn]] void RaiseLastIo() { RaiseIo(GetLastError()); }
+
+HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+constexpr intptr_t NoHandle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+
+}  // namespace
+
+File::~File() {
+  if (IsOpen()) CloseHandle(H(handle_));
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = NoHandle; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (IsOpen()) CloseHandle(H(handle_));
+    handle_ = other.handle_;
+    other.handle_ = NoHandle;
+  }
+  return *this;
+}
+
+File File::Open(const std::string& path, OpenMode mode) {
+  DWORD access = GENERIC_READ;
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case OpenMode::Read: break;
+    case OpenMode::ReadWrite:
+      access |= GENERIC_WRITE;
+      share = FILE_SHARE_READ;
+      break;
+    case OpenMode::Create:
+      access |= GENERIC_WRITE;
+      share = FILE_SHARE_READ;
+      disposition = CREATE_ALWAYS;
+      break;
+  }
+  HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) RaiseLastIo();
+  File file;
+  file.handle_ = reinterpret_cast<intptr_t>(h);
+  return file;
+}
+
+bool File::IsOpen() const { return handle_ != NoHandle && handle_ != -1; }
+
+int64_t File::Size() const {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(H(handle_), &size)) RaiseLastIo();
+  return size.QuadPart;
+}
+
+void File::Seek(int64_t offset) {
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  if (!SetFilePointerEx(H(handle_), to, nullptr, FILE_BEGIN)) RaiseLastIo();
+}
+
+size_t File::Read(void* buffer, size_t size) {
+  auto* p = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    const DWORD want = static_cast<DWORD>(size - done > 0x10000000 ? 0x10000000 : size - done);
+    DWORD got = 0;
+    if (!ReadFile(H(handle_), p + done, want, &got, nullptr)) RaiseLastIo();
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+void File::Write(const void* buffer, size_t size) {
+  const auto* p = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    const DWORD want = static_cast<DWORD>(size - done > 0x10000000 ? 0x10000000 : size - done);
+    DWORD put = 0;
+    if (!WriteFile(H(handle_), p + done, want, &put, nullptr)) RaiseLastIo();
+    if (put == 0) throw EInOutError(IoDiskFull);
+    done += put;
+  }
+}
+
+void File::Flush() {
+  if (!FlushFileBuffers(H(handle_))) RaiseLastIo();
+}
+
+void File::Close() {
+  if (!IsOpen()) return;
+  HANDLE h = H(handle_);
+  handle_ = NoHandle;
+  if (!CloseHandle(h)) RaiseLastIo();
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void ReplaceFile(const std::string& source, const std::string& target) {
+  if (!MoveFileExA(source.c_str(), target.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    RaiseLastIo();
+  }
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+uint32_t LastErrorCode() { return GetLastError(); }
+
+std::string SystemErrorText(uint32_t code) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+          FORMAT_MESSAGE_ARGUMENT_ARRAY,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string result;
+  if (length != 0 && text != nullptr) result.assign(text, length);
+  if (text != nullptr) LocalFree(text);
+  // Line breaks, blanks and the closing full stop go; the error box adds its own.
+  while (!result.empty() && (static_cast<unsigned char>(result.back()) <= ' ' || result.back() == '.'))
+    result.pop_back();
+  return result;
+}
+
+TDateTime Now() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return ComposeDate(t.wYear, t.wMonth, t.wDay) +
+         ComposeTime(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+}
+
+namespace {
+
+std::string LocaleText(LCTYPE type, const char* fallback) {
+  char buffer[256];
+  const int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buffer, sizeof buffer);
+  if (n <= 1) return fallback;
+  return std::string(buffer, static_cast<size_t>(n - 1));
+}
+
+TLocale ReadUserLocale() {
+  TLocale locale;
+  // The system numbers the days from Monday; the locale from Sunday.
+  for (int i = 0; i < 7; ++i) {
+    const int system = (i + 6) % 7;
+    locale.shortDayNames[i] =
+        LocaleText(LOCALE_SABBREVDAYNAME1 + system, locale.shortDayNames[i].c_str());
+    locale.longDayNames[i] = LocaleText(LOCALE_SDAYNAME1 + system, locale.longDayNames[i].c_str());
+  }
+  for (int i = 0; i < 12; ++i) {
+    locale.shortMonthNames[i] =
+        LocaleText(LOCALE_SABBREVMONTHNAME1 + i, locale.shortMonthNames[i].c_str());
+    locale.longMonthNames[i] = LocaleText(LOCALE_SMONTHNAME1 + i, locale.longMonthNames[i].c_str());
+  }
+  locale.dateSeparator = LocaleText(LOCALE_SDATE, "/");
+  locale.timeSeparator = LocaleText(LOCALE_STIME, ":");
+  locale.timeAMString = LocaleText(LOCALE_S1159, "AM");
+  locale.timePMString = LocaleText(LOCALE_S2359, "PM");
+  const std::string shortDate = LocaleText(LOCALE_SSHORTDATE, "");
+  if (!shortDate.empty()) locale.shortDateFormat = PatternFromWindowsPicture(shortDate);
+  const std::string longTime = LocaleText(LOCALE_STIMEFORMAT, "");
+  if (!longTime.empty()) locale.longTimeFormat = PatternFromWindowsPicture(longTime);
+  return locale;
+}
+
+}  // namespace
+
+const TLocale& UserLocale() {
+  static const TLocale locale = ReadUserLocale();
+  return locale;
+}
+
+PointerSample PointerPosition() {
+  PointerSample sample;
+  POINT p;
+  if (GetCursorPos(&p)) {
+    sample.ok = true;
+    sample.x = p.x;
+    sample.y = p.y;
+  } else {
+    sample.error = GetLastError();
+  }
+  return sample;
+}
+
+bool KeyPressedSinceLastQuery(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 1) != 0; }
+
+}  // namespace horalog::platform
