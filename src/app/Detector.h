@@ -52,20 +52,28 @@ class TActivityDetector {
   bool Idle = true;
   TDateTime IdleSpan = 10 * OneMinute;
 
-  // One tick of the timer.
+  // One tick of the timer. Texts use the user's locale, or the one given.
   void Tick(ActivitySource& source, ActivitySink& sink);
+  void Tick(ActivitySource& source, ActivitySink& sink, const TLocale& locale);
 
   bool MouseMoved(TPoint pos) const;
   // Asks keys 0 ... 255 in turn and stops at the first one pressed.
   static bool AnyKeyPressed(ActivitySource& source);
   void NoteActivity(TPoint pos, TDateTime now);
 
+  // The shortest pause between two ticks that counts as a sleep of the
+  // machine, whatever the timeout: shorter ones are a busy message loop.
+  static constexpr TDateTime MinSleepGap = 2 * OneSecond;
+
   // Back to the state of a new main window: Idle at (0, 0).
   void Reset();
 
  private:
-  std::optional<TDateTime> lastTick_;
-  bool pointerFailing_ = false;
+  // Ends the spell at the last activity when the machine slept through it.
+  void EndSpellAfterSleep(TDateTime now, ActivitySink& sink, const TLocale& locale);
+
+  std::optional<TDateTime> lastTick_;  // clock at the start of the previous tick
+  bool pointerFailing_ = false;        // the previous tick could not read the pointer
 };
 
 }  // namespace horalog

@@ -22,7 +22,8 @@ int IoCode(DWORD error) {
 [[noreturn]] void RaiseLastIo() { RaiseIo(GetLastError()); }
 
 HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-constexpr intptr_t NoHandle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+// INVALID_HANDLE_VALUE, the value of a File that is not open.
+constexpr intptr_t NoHandle = -1;
 
 }  // namespace
 
@@ -65,7 +66,7 @@ File File::Open(const std::string& path, OpenMode mode) {
   return file;
 }
 
-bool File::IsOpen() const { return handle_ != NoHandle && handle_ != -1; }
+bool File::IsOpen() const { return handle_ != NoHandle; }
 
 int64_t File::Size() const {
   LARGE_INTEGER size;
