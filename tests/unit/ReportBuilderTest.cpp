@@ -1,0 +1,445 @@
+// The daily report over real data files in a scratch folder.
+#include "report/ReportBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "data/ActRec.h"
+#include "data/DateTime.h"
+#include "data/Errors.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
+namespace horalog {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+const TLocale English;  // the English defaults, whatever the machine's locale
+const TDateTime Monday = ComposeDate(2003, 3, 3);
+const TDateTime OneMs = 1.0 / MSecsPerDay;
+
+TDateTime At(int dayOffset, int hour, int minute = 0) {
+  return Monday + dayOffset + ComposeTime(hour, minute, 0, 0);
+}
+
+TActRec Rec(uint8_t action, TDateTime time, int32_t status = StatusLive) {
+  TActRec record;
+  std::memset(&record, 0, sizeof record);
+  record.Status = status;
+  record.Action = action;
+  record.Time = time;
+  return record;
+}
+TActRec Start(TDateTime time) { return Rec(ActionStart, time); }
+TActRec Stop(TDateTime time) { return Rec(ActionStop, time); }
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good());
+}
+
+std::string Bytes(const std::vector<TActRec>& records) {
+  return {reinterpret_cast<const char*>(records.data()), records.size() * sizeof(TActRec)};
+}
+
+// The page around the given body lines.
+Lines Page(const Lines& body) {
+  Lines lines{"<html>", "<body>", "<font face=\"arial\">"};
+  lines.insert(lines.end(), body.begin(), body.end());
+  lines.insert(lines.end(), {"</font>", "</body>", "</html>"});
+  return lines;
+}
+
+Lines Heading(const std::string& day) {
+  return {"<h3><font color=\"red\">" + day + "</font></h3>",
+          "<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">",
+          "<tr><th>In</th><th>Out</th><th>Time difference</th></tr>"};
+}
+
+Lines operator+(Lines a, const Lines& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::string Pair(const std::string& in, const std::string& out, const std::string& diff) {
+  return "<tr><td>" + in + "</td><td>" + out + "</td><td>" + diff + "</td></tr>";
+}
+std::string InOnly(const std::string& in) { return "<tr><td>" + in + "</td><td></td><td></td></tr>"; }
+std::string OutOnly(const std::string& out) {
+  return "<tr><td></td><td>" + out + "</td><td></td></tr>";
+}
+std::string TotalLine(const std::string& total) { return "<p><b>Total time: " + total + "</b></p>"; }
+
+class ReportBuilderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int serial = 0;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir_ = fs::temp_directory_path() /
+           ("horalog-report-" + std::to_string(stamp) + "-" + std::to_string(++serial));
+    fs::create_directories(dir_);
+    dataDir_ = dir_.string() + static_cast<char>(fs::path::preferred_separator);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  fs::path DataPath() const { return dir_ / DataFileName; }
+  fs::path ReportPath() const { return dir_ / ReportFileName; }
+
+  // Writes the journal, builds the report file and returns its lines, after
+  // checking that every line ends in CR LF and nothing follows the last one.
+  Lines Report(const std::vector<TActRec>& records, TDateTime startDate, TDateTime endDate,
+               const TLocale& locale = English) {
+    WriteAll(DataPath(), Bytes(records));
+    const ReportOutcome outcome = BuildReportFile(dataDir_, startDate, endDate, locale);
+    EXPECT_TRUE(outcome.written);
+    EXPECT_EQ(outcome.path, dataDir_ + "report.html");
+    const std::string text = ReadAll(ReportPath());
+    Lines lines;
+    size_t from = 0;
+    while (from < text.size()) {
+      const size_t end = text.find("\r\n", from);
+      if (end == std::string::npos) {
+        ADD_FAILURE() << "text after the last CR LF: " << text.substr(from);
+        break;
+      }
+      lines.push_back(text.substr(from, end - from));
+      EXPECT_EQ(lines.back().find_first_of("\r\n"), std::string::npos) << lines.back();
+      from = end + 2;
+    }
+    return lines;
+  }
+
+  fs::path dir_;
+  std::string dataDir_;
+};
+
+// ---- The shape of the page ------------------------------------------------
+
+TEST_F(ReportBuilderTest, RangeWithoutAcceptedRecordsGivesTheBarePage) {
+  const Lines bare = Page({});
+  EXPECT_EQ(bare.size(), 6u);
+  EXPECT_EQ(Report({}, Monday, Monday), bare);  // an empty data file
+  EXPECT_EQ(Report({Start(At(-1, 9)), Stop(At(-1, 17)), Start(At(2, 0, 1))}, Monday, Monday),
+            bare);
+}
+
+TEST_F(ReportBuilderTest, OnePairWithItsTotal) {
+  EXPECT_EQ(Report({Start(At(0, 9)), Stop(At(0, 12, 30))}, Monday, Monday),
+            Page(Heading("Monday, March 03 2003") +
+                 Lines{Pair("09:00:00 am", "12:30:00 pm", "03:30:00"), "</table>",
+                       TotalLine("03:30:00")}));
+}
+
+TEST_F(ReportBuilderTest, UnmatchedStartsAndStopsBecomeHalfRows) {
+  // Start Start Stop: the first Start stands alone, the second pairs.
+  // Stop Stop (a close while idle): the second Stop stands alone; any action
+  // code other than 0 reads as a Stop.
+  EXPECT_EQ(Report({Start(At(0, 9)), Start(At(0, 10)), Stop(At(0, 11)), Rec(7, At(0, 11, 5)),
+                    Start(At(0, 13)), Stop(At(0, 14))},
+                   Monday, Monday),
+            Page(Heading("Monday, March 03 2003") +
+                 Lines{InOnly("09:00:00 am"), Pair("10:00:00 am", "11:00:00 am", "01:00:00"),
+                       OutOnly("11:05:00 am"), Pair("01:00:00 pm", "02:00:00 pm", "01:00:00"),
+                       "</table>", TotalLine("02:00:00")}));
+}
+
+TEST_F(ReportBuilderTest, SpellAcrossMidnightSplitsIntoTwoDays) {
+  // Day 1 ends with its open Start and has no total; day 2 begins with a Stop.
+  EXPECT_EQ(Report({Start(At(0, 23)), Stop(At(1, 1)), Start(At(1, 2)), Stop(At(1, 3, 15))},
+                   Monday, Monday + 1),
+            Page(Heading("Monday, March 03 2003") + Lines{InOnly("11:00:00 pm"), "</table>"} +
+                 Heading("Tuesday, March 04 2003") +
+                 Lines{OutOnly("01:00:00 am"), Pair("02:00:00 am", "03:15:00 am", "01:15:00"),
+                       "</table>", TotalLine("01:15:00")}));
+}
+
+TEST_F(ReportBuilderTest, OnlyLiveRecordsAreReported) {
+  EXPECT_EQ(Report({Rec(ActionStart, At(0, 8), StatusDeleted), Start(At(0, 9)),
+                    Rec(ActionStop, At(0, 10), 7), Rec(ActionStart, At(0, 10, 30), 1),
+                    Stop(At(0, 11))},
+                   Monday, Monday),
+            Page(Heading("Monday, March 03 2003") +
+                 Lines{Pair("09:00:00 am", "11:00:00 am", "02:00:00"), "</table>",
+                       TotalLine("02:00:00")}));
+}
+
+TEST_F(ReportBuilderTest, TimesThatAreNoMomentAreSkipped) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(Report({Start(At(0, 9)), Stop(nan), Start(-inf), Stop(inf), Start(nan), Stop(At(0, 10))},
+                   Monday, Monday),
+            Page(Heading("Monday, March 03 2003") +
+                 Lines{Pair("09:00:00 am", "10:00:00 am", "01:00:00"), "</table>",
+                       TotalLine("01:00:00")}));
+  // Even a range without bounds takes no such record.
+  EXPECT_EQ(Report({Start(nan), Stop(nan)}, -inf, inf), Page({}));
+}
+
+// ---- The range --------------------------------------------------------------
+
+TEST_F(ReportBuilderTest, OneDayRangeTakesTheDayAndTheMidnightAfterIt) {
+  const TDateTime midnightAfter = Monday + 1.0;
+  const Lines lines = Report({Stop(Monday - OneMs), Start(Monday), Stop(At(0, 23, 59)),
+                              Stop(midnightAfter), Stop(midnightAfter + OneMs)},
+                             Monday, Monday);
+  EXPECT_EQ(lines, Page(Heading("Monday, March 03 2003") +
+                        Lines{Pair("12:00:00 am", "11:59:00 pm", "23:59:00"), "</table>",
+                              TotalLine("23:59:00")} +
+                        Heading("Tuesday, March 04 2003") +
+                        Lines{OutOnly("12:00:00 am"), "</table>"}));
+}
+
+// ---- Durations --------------------------------------------------------------
+
+TEST_F(ReportBuilderTest, NegativeDifferencesCountAgainstTheTotal) {
+  // An Out before its In: the difference shows without its sign and is
+  // subtracted; a total that is not above zero shows no total line.
+  EXPECT_EQ(Report({Start(At(0, 12)), Stop(At(0, 10))}, Monday, Monday),
+            Page(Heading("Monday, March 03 2003") +
+                 Lines{Pair("12:00:00 pm", "10:00:00 am", "02:00:00"), "</table>"}));
+  EXPECT_EQ(Report({Start(At(0, 9)), Stop(At(0, 12)), Start(At(0, 15)), Stop(At(0, 14))},
+                   Monday, Monday),
+            Page(Heading("Monday, March 03 2003") +
+                 Lines{Pair("09:00:00 am", "12:00:00 pm", "03:00:00"),
+                       Pair("03:00:00 pm", "02:00:00 pm", "01:00:00"), "</table>",
+                       TotalLine("02:00:00")}));
+  EXPECT_EQ(Report({Start(At(0, 9)), Stop(At(0, 10)), Start(At(0, 15)), Stop(At(0, 14))},
+                   Monday, Monday),
+            Page(Heading("Monday, March 03 2003") +
+                 Lines{Pair("09:00:00 am", "10:00:00 am", "01:00:00"),
+                       Pair("03:00:00 pm", "02:00:00 pm", "01:00:00"), "</table>"}));
+}
+
+TEST_F(ReportBuilderTest, TotalOfADayOrMoreShowsItsHoursModulo24) {
+  // Two long spells on one day, the second out of time order.
+  EXPECT_EQ(Report({Start(At(0, 0)), Stop(At(0, 23)), Start(At(0, 1)), Stop(At(0, 3, 30))},
+                   Monday, Monday),
+            Page(Heading("Monday, March 03 2003") +
+                 Lines{Pair("12:00:00 am", "11:00:00 pm", "23:00:00"),
+                       Pair("01:00:00 am", "03:30:00 am", "02:30:00"), "</table>",
+                       TotalLine("01:30:00")}));
+}
+
+// ---- The files --------------------------------------------------------------
+
+TEST_F(ReportBuilderTest, FragmentAtTheEndOfTheDataFileIsNotRead) {
+  const std::vector<TActRec> records{Start(At(0, 9)), Stop(At(0, 10))};
+  const Lines whole = Report(records, Monday, Monday);
+  // The first 50 bytes of a Start that would otherwise open an In-only row.
+  const std::string fragment = Bytes({Start(At(0, 11))}).substr(0, 50);
+  WriteAll(DataPath(), Bytes(records) + fragment);
+  ASSERT_TRUE(BuildReportFile(dataDir_, Monday, Monday, English).written);
+  std::string expected;
+  for (const std::string& line : whole) expected += line + "\r\n";
+  EXPECT_EQ(ReadAll(ReportPath()), expected);
+}
+
+TEST_F(ReportBuilderTest, NewReportReplacesALongerEarlierOneWhole) {
+  WriteAll(ReportPath(), std::string(100000, 'x'));
+  EXPECT_EQ(Report({}, Monday, Monday), Page({}));  // nothing of the old file is left
+  EXPECT_FALSE(fs::exists(dir_ / "report.html.tmp"));
+}
+
+TEST_F(ReportBuilderTest, NoDataFileWritesNothing) {
+  ReportOutcome outcome = BuildReportFile(dataDir_, Monday, Monday, English);
+  EXPECT_FALSE(outcome.written);
+  EXPECT_EQ(outcome.path, dataDir_ + "report.html");
+  EXPECT_FALSE(fs::exists(ReportPath()));
+
+  WriteAll(ReportPath(), "earlier");
+  outcome = BuildReportFile(dataDir_, Monday, Monday, English);
+  EXPECT_FALSE(outcome.written);
+  EXPECT_EQ(ReadAll(ReportPath()), "earlier");
+}
+
+// A data file that is there but cannot be opened: held without sharing on
+// Windows; a socket in its place elsewhere.
+class UnopenableFile {
+ public:
+  explicit UnopenableFile(const fs::path& path) {
+#ifdef _WIN32
+    handle_ = CreateFileA(path.string().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(handle_, INVALID_HANDLE_VALUE);
+#else
+    socket_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.string().c_str(), sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+#endif
+  }
+  ~UnopenableFile() {
+#ifdef _WIN32
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+#else
+    if (socket_ >= 0) ::close(socket_);
+#endif
+  }
+
+ private:
+#ifdef _WIN32
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+  int socket_ = -1;
+#endif
+};
+
+TEST_F(ReportBuilderTest, UnreadableDataRaisesAndKeepsTheEarlierReport) {
+  WriteAll(ReportPath(), "earlier");
+  {
+    UnopenableFile held(DataPath());
+    EXPECT_THROW(BuildReportFile(dataDir_, Monday, Monday, English), EInOutError);
+  }
+  EXPECT_EQ(ReadAll(ReportPath()), "earlier");
+  EXPECT_FALSE(fs::exists(dir_ / "report.html.tmp"));
+
+  // A folder by the data file's name is no data file; reading it as one fails.
+  fs::remove(DataPath());
+  fs::create_directory(DataPath());
+  EXPECT_FALSE(BuildReportFile(dataDir_, Monday, Monday, English).written);
+  EXPECT_EQ(ReadAll(ReportPath()), "earlier");
+  EXPECT_THROW(BuildReportLines(DataPath().string(), Monday, Monday, English), EInOutError);
+  EXPECT_THROW(BuildReportLines((dir_ / "missing.dat").string(), Monday, Monday, English),
+               EInOutError);
+}
+
+TEST_F(ReportBuilderTest, FailureToWriteRaisesAndKeepsTheEarlierReport) {
+  WriteAll(DataPath(), Bytes({Start(At(0, 9)), Stop(At(0, 10))}));
+  WriteAll(ReportPath(), "earlier");
+  // The file the report is written to before it takes the report's place
+  // cannot be created.
+  fs::create_directory(dir_ / "report.html.tmp");
+  fs::create_directory(dir_ / "report.html.tmp" / "x");
+  EXPECT_THROW(BuildReportFile(dataDir_, Monday, Monday, English), Error);
+  EXPECT_EQ(ReadAll(ReportPath()), "earlier");
+
+  // The report's own name is taken by a folder.
+  fs::remove_all(dir_ / "report.html.tmp");
+  fs::remove(ReportPath());
+  fs::create_directory(ReportPath());
+  fs::create_directory(ReportPath() / "x");
+  EXPECT_THROW(BuildReportFile(dataDir_, Monday, Monday, English), Error);
+  EXPECT_TRUE(fs::is_directory(ReportPath()));
+}
+
+TEST_F(ReportBuilderTest, LocaleNamesAreWrittenAsTheyCome) {
+  TLocale german = English;
+  german.longDayNames[1] = "Montag";
+  german.longMonthNames[2] = "M\xE4rz";  // 8-bit, not converted
+  german.timeSeparator = ".";
+  EXPECT_EQ(Report({Start(At(0, 9)), Stop(At(0, 17))}, Monday, Monday, german),
+            Page(Heading("Montag, M\xE4rz 03 2003") +
+                 Lines{Pair("09.00.00 am", "05.00.00 pm", "08.00.00"), "</table>",
+                       TotalLine("08.00.00")}));
+}
+
+// ---- Cross-check against a plain reading of the rules -------------------------
+
+// The report told differently: take the accepted records, cut them into runs
+// of one day number, and pair within each run.
+Lines SimpleReport(const std::vector<TActRec>& records, TDateTime startDate, TDateTime endDate) {
+  std::vector<TActRec> taken;
+  for (const TActRec& r : records)
+    if (r.Status == 0 && startDate <= r.Time && r.Time <= endDate + 1.0) taken.push_back(r);
+
+  auto clock = [](TDateTime t) { return FormatDateTime("hh:mm:ss am/pm", t, English); };
+  auto span = [](TDateTime t) { return FormatDateTime("hh:mm:ss", t, English); };
+  Lines body;
+  for (size_t first = 0; first < taken.size();) {
+    const auto day = static_cast<int64_t>(std::trunc(taken[first].Time));
+    size_t last = first;
+    while (last < taken.size() && static_cast<int64_t>(std::trunc(taken[last].Time)) == day)
+      ++last;
+
+    body = body + Heading(FormatDateTime("dddd, mmmm dd yyyy", taken[first].Time, English));
+    std::optional<TDateTime> open;
+    TDateTime total = 0;
+    for (size_t i = first; i < last; ++i) {
+      const TDateTime t = taken[i].Time;
+      if (taken[i].Action == 0) {
+        if (open) body.push_back(InOnly(clock(*open)));
+        open = t;
+      } else if (open) {
+        body.push_back(Pair(clock(*open), clock(t), span(t - *open)));
+        total += t - *open;
+        open.reset();
+      } else {
+        body.push_back(OutOnly(clock(t)));
+      }
+    }
+    if (open) body.push_back(InOnly(clock(*open)));
+    body.push_back("</table>");
+    if (total > 0) body.push_back(TotalLine(span(total)));
+    first = last;
+  }
+  return Page(body);
+}
+
+TEST_F(ReportBuilderTest, RandomJournalsMatchAPlainReadingOfTheRules) {
+  std::mt19937 random(20030303);
+  auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+
+  for (int round = 0; round < 300; ++round) {
+    // Times over six days around the range, in whole minutes or at exact
+    // midnights, sorted and then disturbed a little.
+    std::vector<TDateTime> times(below(80));
+    for (TDateTime& t : times)
+      t = below(8) == 0 ? Monday - 1 + below(7) : Monday - 1 + below(6 * 1440) / 1440.0;
+    std::sort(times.begin(), times.end());
+    for (uint32_t swaps = below(4); swaps > 0 && times.size() > 1; --swaps) {
+      const size_t i = below(static_cast<uint32_t>(times.size() - 1));
+      std::swap(times[i], times[i + 1]);
+    }
+
+    std::vector<TActRec> records;
+    for (TDateTime t : times) {
+      static const int32_t statuses[] = {0, 0, 0, 0, 0, 0, -1, 7};
+      static const uint8_t actions[] = {0, 0, 0, 1, 1, 1, 2, 255};
+      records.push_back(Rec(actions[below(8)], t, statuses[below(8)]));
+    }
+    if (below(10) == 0 && !records.empty()) records[below(static_cast<uint32_t>(records.size()))].Time = nan;
+
+    const TDateTime startDate = Monday + below(3);
+    const TDateTime endDate = startDate + below(3);
+    WriteAll(DataPath(), Bytes(records));
+    const Lines expected = SimpleReport(records, startDate, endDate);
+    ASSERT_EQ(BuildReportLines(DataPath().string(), startDate, endDate, English), expected)
+        << "round " << round;
+    if (round % 25 == 0) ASSERT_EQ(Report(records, startDate, endDate), expected) << round;
+  }
+}
+
+}  // namespace
+}  // namespace horalog
