@@ -1,0 +1,408 @@
+// The detector driven by a scripted pointer, keyboard and clock.
+#include "app/Detector.h"
+
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <string>
+#include <vector>
+
+#include "data/ActRec.h"
+#include "data/Errors.h"
+
+namespace horalog {
+namespace {
+
+// A pointer, keyboard and clock under the test's control. Presses stay set
+// until a query for their key consumes them, as the system's keyboard does.
+class ScriptedSource : public ActivitySource {
+ public:
+  TDateTime clock = 0;
+  platform::PointerSample pointer{true, 0, 0, 0};
+  std::bitset<256> pressed;
+  std::vector<int> asked;  // keys queried since the last ClearAsked
+
+  void MoveTo(int32_t x, int32_t y) { pointer = {true, x, y, 0}; }
+  void FailPointer(uint32_t code) { pointer = {false, 0, 0, code}; }
+
+  platform::PointerSample PointerPosition() override { return pointer; }
+  bool KeyPressedSinceLastQuery(int key) override {
+    asked.push_back(key);
+    const bool was = pressed.test(key);
+    pressed.reset(key);
+    return was;
+  }
+  TDateTime Now() override { return clock; }
+};
+
+struct Record {
+  uint8_t action;
+  TDateTime time;
+};
+
+class RecordingSink : public ActivitySink {
+ public:
+  std::vector<std::string> log;
+  std::vector<Record> records;
+  bool failAppend = false;
+
+  void AddLogLine(const std::string& text) override { log.push_back(text); }
+  void AppendAction(uint8_t action, TDateTime time) override {
+    if (failAppend) throw EInOutError(IoDiskFull);
+    records.push_back({action, time});
+  }
+};
+
+// Stamps a timeout before now carry the rounding of the subtraction.
+#define EXPECT_TIME(actual, expected) EXPECT_NEAR(actual, expected, 0.01 / MSecsPerDay)
+
+const TDateTime Day = ComposeDate(2024, 3, 4);
+
+TDateTime At(uint16_t h, uint16_t m, uint16_t s, uint16_t ms = 0) {
+  return Day + ComposeTime(h, m, s, ms);
+}
+
+class DetectorTest : public ::testing::Test {
+ protected:
+  TActivityDetector detector;
+  ScriptedSource source;
+  RecordingSink sink;
+  TLocale locale;  // the English defaults
+
+  void Tick(TDateTime at) {
+    source.clock = at;
+    source.asked.clear();
+    detector.Tick(source, sink, locale);
+  }
+  // A tick with the pointer at a new place.
+  void Move(TDateTime at) {
+    source.MoveTo(source.pointer.x + 1, source.pointer.y);
+    Tick(at);
+  }
+  std::string Started(TDateTime t) { return ActivityStartedText + DateTimeText(t, locale); }
+  std::string Ended(TDateTime t) { return ActivityEndedText + DateTimeText(t, locale); }
+};
+
+// ---- The two states ------------------------------------------------------
+
+TEST_F(DetectorTest, IdleAndActiveTransitions) {
+  source.MoveTo(0, 0);
+  Tick(At(8, 0, 0));  // Idle, quiet: nothing
+  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(sink.log.empty());
+  EXPECT_EQ(source.asked.size(), 256u);  // the full scan found nothing
+
+  Move(At(8, 0, 1));  // Idle, activity: Start stamped now
+  EXPECT_FALSE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 1u);
+  EXPECT_EQ(sink.records[0].action, ActionStart);
+  EXPECT_TIME(sink.records[0].time, At(8, 0, 1));
+  EXPECT_EQ(sink.log, std::vector<std::string>{Started(At(8, 0, 1))});
+
+  Move(At(8, 0, 2));  // Active, activity: noted only
+  EXPECT_EQ(detector.LastActivity, At(8, 0, 2));
+  EXPECT_EQ(detector.LastPos.x, source.pointer.x);
+  Tick(At(8, 5, 0));  // Active, quiet within the timeout: nothing
+  EXPECT_FALSE(detector.Idle);
+  EXPECT_EQ(sink.records.size(), 1u);
+  EXPECT_EQ(sink.log.size(), 1u);
+
+  Tick(At(8, 10, 3));  // Active, quiet beyond the timeout: Stop
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].action, ActionStop);
+  EXPECT_TIME(sink.records[1].time, At(8, 0, 3));
+  EXPECT_EQ(sink.log.back(), Ended(At(8, 0, 3)));
+
+  Tick(At(9, 0, 0));  // Idle again: no second Stop
+  EXPECT_EQ(sink.records.size(), 2u);
+}
+
+TEST_F(DetectorTest, FirstTickAwayFromOriginStartsAtOnce) {
+  source.MoveTo(640, 0);
+  Tick(At(7, 30, 0));
+  EXPECT_FALSE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 1u);
+  EXPECT_EQ(sink.records[0].action, ActionStart);
+  EXPECT_TRUE(source.asked.empty());
+
+  // Reset brings back the state of a new main window.
+  detector.Reset();
+  EXPECT_TRUE(detector.Idle);
+  Tick(At(7, 30, 1));
+  EXPECT_EQ(sink.records.size(), 2u);
+}
+
+TEST_F(DetectorTest, StopIsStampedWhereTheQuietBegan) {
+  Move(At(9, 0, 0));  // the last input
+  sink.log.clear();
+  for (uint16_t s = 1; s < 60; s += 7) Tick(At(9, 9, s));
+  Tick(At(9, 10, 0));  // exactly the timeout: not yet idle
+  EXPECT_FALSE(detector.Idle);
+  EXPECT_EQ(sink.records.size(), 1u);
+
+  Tick(At(9, 10, 0, 400));
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].action, ActionStop);
+  EXPECT_TIME(sink.records[1].time, At(9, 0, 0, 400));
+  EXPECT_EQ(sink.log, std::vector<std::string>{"Activity ended at 3/4/2024 9:00:00 AM"});
+}
+
+TEST_F(DetectorTest, TimeoutIsComparedInWholeMilliseconds) {
+  // Spans that are exactly the timeout on the clock, whatever their rounding
+  // as day fractions.
+  for (int minutes : {1, 7, 10, 59}) {
+    detector.IdleSpan = minutes * OneMinute;
+    for (uint16_t h : {0, 9, 13, 23}) {
+      detector.Reset();
+      source.MoveTo(0, 0);
+      Move(At(h, 0, 3, 125));
+      Tick(At(h, static_cast<uint16_t>(minutes), 3, 125));
+      EXPECT_FALSE(detector.Idle) << minutes << " min at " << h << " h";
+      Tick(At(h, static_cast<uint16_t>(minutes), 3, 126));
+      EXPECT_TRUE(detector.Idle) << minutes << " min at " << h << " h";
+    }
+  }
+}
+
+TEST_F(DetectorTest, ZeroTimeoutEndsAtTheFirstQuietTick) {
+  detector.IdleSpan = 0;
+  Move(At(10, 0, 0));
+  Tick(At(10, 0, 0));  // same moment: not longer than zero
+  EXPECT_FALSE(detector.Idle);
+  Tick(At(10, 0, 1));
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(10, 0, 1));
+  EXPECT_EQ(sink.log.back(), Ended(At(10, 0, 1)));
+}
+
+TEST_F(DetectorTest, TimeoutChangeTakesEffectAtTheNextTick) {
+  Move(At(10, 0, 0));
+  Tick(At(10, 3, 0));
+  EXPECT_FALSE(detector.Idle);
+  detector.IdleSpan = 2 * OneMinute;
+  Tick(At(10, 3, 1));
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(10, 1, 1));
+}
+
+// ---- Keys and buttons ----------------------------------------------------
+
+TEST_F(DetectorTest, MovedPointerLeavesKeyPressesForTheNextTick) {
+  Move(At(11, 0, 0));
+  source.pressed.set(0x41);
+  Move(At(11, 0, 1));  // one activity; keys not asked
+  EXPECT_TRUE(source.asked.empty());
+  EXPECT_TRUE(source.pressed.test(0x41));
+
+  Tick(At(11, 0, 2));  // same place; the press is seen now
+  EXPECT_EQ(detector.LastActivity, At(11, 0, 2));
+  EXPECT_EQ(source.asked.back(), 0x41);
+  EXPECT_FALSE(source.pressed.test(0x41));
+  EXPECT_EQ(sink.records.size(), 1u);
+}
+
+TEST_F(DetectorTest, MouseButtonWithoutMovementIsActivity) {
+  for (int button : {1, 2, 4}) {
+    detector.Reset();
+    sink.records.clear();
+    source.MoveTo(0, 0);
+    source.pressed.set(button);
+    Tick(At(12, 0, 0));
+    EXPECT_FALSE(detector.Idle) << "button " << button;
+    ASSERT_EQ(sink.records.size(), 1u) << "button " << button;
+    EXPECT_EQ(sink.records[0].action, ActionStart);
+  }
+}
+
+TEST_F(DetectorTest, KeyScanStopsAtTheFirstPressedKey) {
+  source.pressed.set(5);
+  source.pressed.set(9);
+  source.pressed.set(255);
+  Tick(At(13, 0, 0));
+  EXPECT_EQ(source.asked, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_TRUE(source.pressed.test(9));
+
+  Tick(At(13, 0, 1));
+  EXPECT_EQ(source.asked.back(), 9);
+  Tick(At(13, 0, 2));
+  EXPECT_EQ(source.asked.back(), 255);
+  EXPECT_EQ(detector.LastActivity, At(13, 0, 2));
+  Tick(At(13, 0, 3));
+  EXPECT_EQ(source.asked.size(), 256u);
+  EXPECT_EQ(detector.LastActivity, At(13, 0, 2));
+}
+
+// ---- Sleep and hibernation -----------------------------------------------
+
+TEST_F(DetectorTest, WakingWithActivityEndsTheOldSpellAndStartsANewOne) {
+  Move(At(14, 0, 0));
+  Tick(At(14, 0, 1));
+  // Asleep from 14:00:01 to 16:30:00.
+  Move(At(16, 30, 0));
+  ASSERT_EQ(sink.records.size(), 3u);
+  EXPECT_EQ(sink.records[1].action, ActionStop);
+  EXPECT_TIME(sink.records[1].time, At(14, 0, 0));
+  EXPECT_EQ(sink.records[2].action, ActionStart);
+  EXPECT_TIME(sink.records[2].time, At(16, 30, 0));
+  EXPECT_EQ(sink.log, (std::vector<std::string>{Started(At(14, 0, 0)), Ended(At(14, 0, 0)),
+                                                Started(At(16, 30, 0))}));
+  EXPECT_FALSE(detector.Idle);
+}
+
+TEST_F(DetectorTest, WakingQuietOnlyEndsTheOldSpell) {
+  Move(At(14, 0, 0));
+  Tick(At(15, 0, 0));
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].action, ActionStop);
+  EXPECT_TIME(sink.records[1].time, At(14, 0, 0));
+  EXPECT_EQ(sink.log.back(), Ended(At(14, 0, 0)));
+  EXPECT_TRUE(detector.Idle);
+  Tick(At(15, 0, 1));
+  EXPECT_EQ(sink.records.size(), 2u);
+}
+
+TEST_F(DetectorTest, SleepWhileIdleChangesNothing) {
+  Tick(At(14, 0, 0));
+  Move(At(18, 0, 0));
+  ASSERT_EQ(sink.records.size(), 1u);
+  EXPECT_EQ(sink.records[0].action, ActionStart);
+}
+
+TEST_F(DetectorTest, ShortPausesKeepTheUsualRule) {
+  // A pause shorter than the timeout is no sleep.
+  Move(At(14, 0, 0));
+  Tick(At(14, 9, 0));
+  EXPECT_FALSE(detector.Idle);
+  Tick(At(14, 10, 30));
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(14, 0, 30));
+
+  // With no timeout, a pause under two seconds is no sleep either: the Stop
+  // comes a timeout (zero) before the tick.
+  detector.IdleSpan = 0;
+  Move(At(15, 0, 0));
+  Tick(At(15, 0, 1, 900));
+  ASSERT_EQ(sink.records.size(), 4u);
+  EXPECT_TIME(sink.records[3].time, At(15, 0, 1, 900));
+
+  // Exactly the timeout between ticks is no sleep.
+  detector.IdleSpan = OneMinute;
+  Move(At(16, 0, 0));
+  Tick(At(16, 1, 0));
+  EXPECT_FALSE(detector.Idle);
+  EXPECT_EQ(sink.records.size(), 5u);
+}
+
+TEST_F(DetectorTest, SleepWithZeroTimeoutNeedsMoreThanTwoSeconds) {
+  detector.IdleSpan = 0;
+  Move(At(15, 0, 0));
+  Move(At(15, 0, 3));  // three seconds without a tick: asleep
+  ASSERT_EQ(sink.records.size(), 3u);
+  EXPECT_EQ(sink.records[1].action, ActionStop);
+  EXPECT_TIME(sink.records[1].time, At(15, 0, 0));
+  EXPECT_EQ(sink.records[2].action, ActionStart);
+}
+
+TEST_F(DetectorTest, ClockSteppingBackIsNoSleep) {
+  Move(At(14, 0, 0));
+  Tick(At(12, 0, 0));  // an hour back
+  Tick(At(12, 0, 1));
+  EXPECT_FALSE(detector.Idle);
+  EXPECT_EQ(sink.records.size(), 1u);
+}
+
+TEST_F(DetectorTest, FirstTickHasNoPreviousTick) {
+  detector.Idle = false;  // as if a spell ran before
+  detector.LastActivity = At(6, 0, 0);
+  Tick(At(9, 0, 0));
+  ASSERT_EQ(sink.records.size(), 1u);
+  EXPECT_TIME(sink.records[0].time, At(8, 50, 0));  // the usual rule
+}
+
+// ---- Pointer failures ----------------------------------------------------
+
+TEST_F(DetectorTest, PointerFailureIsLoggedOncePerRun) {
+  const uint32_t code = 5;
+  const std::string text = EOSError::Text(code, platform::SystemErrorText(code));
+  source.pressed.set(0x20);
+  source.FailPointer(code);
+  EXPECT_NO_THROW(Tick(At(8, 0, 0)));
+  EXPECT_NO_THROW(Tick(At(8, 0, 1)));
+  EXPECT_TRUE(source.asked.empty());
+  EXPECT_TRUE(detector.Idle);
+  EXPECT_EQ(detector.LastPos.x, 0);
+  EXPECT_EQ(sink.log, std::vector<std::string>{text});
+
+  source.MoveTo(0, 0);
+  Tick(At(8, 0, 2));  // the held-back press counts now
+  EXPECT_FALSE(detector.Idle);
+  source.FailPointer(code);
+  Tick(At(8, 0, 3));
+  Tick(At(8, 0, 4));
+  EXPECT_EQ(sink.log, (std::vector<std::string>{text, Started(At(8, 0, 2)), text}));
+}
+
+TEST_F(DetectorTest, LockedScreenEndsTheSpellAfterTheTimeout) {
+  Move(At(8, 0, 0));
+  source.FailPointer(5);
+  for (uint16_t s = 1; s <= 59; ++s) Tick(At(8, 9, s));
+  EXPECT_FALSE(detector.Idle);
+  Tick(At(8, 10, 1));
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(8, 0, 1));
+}
+
+// ---- Failing appends -----------------------------------------------------
+
+TEST_F(DetectorTest, FailingAppendPassesAfterStateAndLogChanged) {
+  sink.failAppend = true;
+  source.MoveTo(3, 3);
+  EXPECT_THROW(Tick(At(9, 0, 0)), EInOutError);
+  EXPECT_FALSE(detector.Idle);
+  EXPECT_EQ(sink.log.back(), Started(At(9, 0, 0)));
+
+  Tick(At(9, 5, 0));
+  EXPECT_THROW(Tick(At(9, 10, 1)), EInOutError);
+  EXPECT_TRUE(detector.Idle);
+  EXPECT_EQ(sink.log.back(), Ended(At(9, 0, 1)));
+
+  // Nothing is retried: the next quiet tick writes nothing.
+  sink.failAppend = false;
+  Tick(At(9, 10, 2));
+  EXPECT_TRUE(sink.records.empty());
+  EXPECT_EQ(sink.log.size(), 2u);
+}
+
+TEST_F(DetectorTest, FailingStopAfterSleepEndsTheTickThere) {
+  Move(At(9, 0, 0));
+  sink.failAppend = true;
+  EXPECT_THROW(Move(At(11, 0, 0)), EInOutError);
+  EXPECT_TRUE(detector.Idle);
+  EXPECT_EQ(sink.log.back(), Ended(At(9, 0, 0)));
+
+  // The movement the failed tick did not look at starts the next spell.
+  sink.failAppend = false;
+  Tick(At(11, 0, 1));
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].action, ActionStart);
+  EXPECT_TIME(sink.records[1].time, At(11, 0, 1));
+}
+
+// ---- The system's source -------------------------------------------------
+
+TEST(DetectorSystemTest, TicksWithTheRealPointerKeyboardAndClock) {
+  TActivityDetector detector;
+  SystemActivitySource source;
+  RecordingSink sink;
+  EXPECT_NO_THROW(detector.Tick(source, sink));
+  EXPECT_NO_THROW(detector.Tick(source, sink));
+  for (const Record& r : sink.records) EXPECT_GT(r.time, ComposeDate(2000, 1, 1));
+}
+
+}  // namespace
+}  // namespace horalog
