@@ -1,9 +1,11 @@
 # Cross toolchain: 32-bit Windows executables from the mingw-w64 i686 compilers.
+# The posix thread model gives the C++ library its mutexes (GoogleTest needs
+# them); winpthreads is linked statically like everything else.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
+set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
