@@ -66,7 +66,16 @@ File File::Open(const std::string& path, OpenMode mode) {
   do {
     fd = ::open(path.c_str(), flags, 0644);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) RaiseIo(errno);
+  if (fd < 0) {
+    const int error = errno;
+    // A missing folder on the way is a bad name, as the system says on Windows.
+    if (error == ENOENT) {
+      std::string dir = path;
+      struct stat parent;
+      if (::stat(::dirname(dir.data()), &parent) != 0) RaiseIo(ENOTDIR);
+    }
+    RaiseIo(error);
+  }
   // A directory is no file to read or write, as on Windows.
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {

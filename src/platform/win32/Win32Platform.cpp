@@ -1,5 +1,7 @@
 // The system seam on Win32, used by the program.
 #include <windows.h>
+// The seam has a ReplaceFile of its own; the system header makes the name a macro.
+#undef ReplaceFile
 
 #include "data/Errors.h"
 #include "platform/LocaleFormat.h"

@@ -1,0 +1,172 @@
+// The system seam: real files in a scratch folder, error texts, clock, locale.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "data/Errors.h"
+#include "platform/LocaleFormat.h"
+#include "platform/Platform.h"
+
+namespace horalog {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::File;
+using platform::OpenMode;
+
+class ScratchFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device seed;
+    dir_ = fs::temp_directory_path() / ("horalog-platform-" + std::to_string(seed()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Slurp(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::path dir_;
+};
+
+std::string IoErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EInOutError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+using FileTest = ScratchFolder;
+
+TEST_F(FileTest, WritesSeeksReadsAndReportsSize) {
+  File f = File::Open(Path("a.dat"), OpenMode::Create);
+  f.Write("hello world", 11);
+  f.Flush();
+  EXPECT_EQ(f.Size(), 11);
+  f.Seek(6);
+  char buffer[16] = {};
+  EXPECT_EQ(f.Read(buffer, sizeof buffer), 5u);  // short only at the end
+  EXPECT_EQ(std::string(buffer), "world");
+  f.Close();
+  EXPECT_FALSE(f.IsOpen());
+  f.Close();  // closing a closed file is harmless
+
+  File again = File::Open(Path("a.dat"), OpenMode::ReadWrite);
+  again.Seek(again.Size());
+  again.Write("!", 1);
+  again.Close();
+  EXPECT_EQ(Slurp("a.dat"), "hello world!");
+
+  File::Open(Path("a.dat"), OpenMode::Create).Close();
+  EXPECT_EQ(Slurp("a.dat"), "");  // Create truncates
+}
+
+TEST_F(FileTest, OpenFailuresCarryTheIoTexts) {
+  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("missing.dat"), OpenMode::Read); }),
+            "File not found");
+  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("missing.dat"), OpenMode::ReadWrite); }),
+            "File not found");
+  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("no-such-dir/x.dat"), OpenMode::Create); }),
+            "Invalid filename");
+  fs::create_directory(dir_ / "folder");
+  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("folder"), OpenMode::Read); }), "File access denied");
+  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("folder"), OpenMode::Create); }), "File access denied");
+}
+
+TEST_F(FileTest, ExistsIsForFilesOnly) {
+  EXPECT_FALSE(platform::FileExists(Path("x")));
+  File::Open(Path("x"), OpenMode::Create).Close();
+  EXPECT_TRUE(platform::FileExists(Path("x")));
+  fs::create_directory(dir_ / "folder");
+  EXPECT_FALSE(platform::FileExists(Path("folder")));
+  EXPECT_TRUE(platform::RemoveFile(Path("x")));
+  EXPECT_FALSE(platform::FileExists(Path("x")));
+  EXPECT_FALSE(platform::RemoveFile(Path("x")));
+}
+
+TEST_F(FileTest, ReplaceSwapsInTheNewFileOrLeavesBothAlone) {
+  std::ofstream(Path("old")) << "old";
+  std::ofstream(Path("new")) << "new";
+  platform::ReplaceFile(Path("new"), Path("old"));
+  EXPECT_EQ(Slurp("old"), "new");
+  EXPECT_FALSE(fs::exists(dir_ / "new"));
+
+  // A target that is a non-empty folder cannot be replaced: both stay as they were.
+  fs::create_directories(dir_ / "folder" / "inside");
+  std::ofstream(Path("next")) << "next";
+  EXPECT_THROW(platform::ReplaceFile(Path("next"), Path("folder")), EInOutError);
+  EXPECT_EQ(Slurp("next"), "next");
+  EXPECT_TRUE(fs::is_directory(dir_ / "folder" / "inside"));
+}
+
+TEST(ErrorTexts, IoCodesHaveTheirTexts) {
+  EXPECT_STREQ(EInOutError(2).what(), "File not found");
+  EXPECT_STREQ(EInOutError(3).what(), "Invalid filename");
+  EXPECT_STREQ(EInOutError(4).what(), "Too many open files");
+  EXPECT_STREQ(EInOutError(5).what(), "File access denied");
+  EXPECT_STREQ(EInOutError(100).what(), "Read beyond end of file");
+  EXPECT_STREQ(EInOutError(101).what(), "Disk full");
+  EXPECT_STREQ(EInOutError(32).what(), "I/O error 32");
+  EXPECT_EQ(EInOutError(32).Code(), 32);
+}
+
+TEST(ErrorTexts, SystemErrorsNameCodeAndText) {
+  EXPECT_STREQ(EOSError(5, "Access denied").what(), "System Error.  Code: 5.\r\nAccess denied");
+  EXPECT_STREQ(EOSError(0, "").what(), "A call to an OS function failed");
+  EXPECT_STREQ(EListError(-1).what(), "List index out of bounds (-1)");
+
+  const std::string text = platform::SystemErrorText(2);
+  ASSERT_FALSE(text.empty());
+  EXPECT_NE(text.back(), '\n');
+  EXPECT_NE(text.back(), '.');
+  try {
+    RaiseOSError(2);
+    FAIL() << "RaiseOSError returned";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.Code(), 2u);
+    EXPECT_EQ(std::string(e.what()), "System Error.  Code: 2.\r\n" + text);
+  }
+}
+
+TEST(WindowsPictures, BecomeFormatPatterns) {
+  using platform::PatternFromWindowsPicture;
+  EXPECT_EQ(PatternFromWindowsPicture("M/d/yyyy"), "m/d/yyyy");
+  EXPECT_EQ(PatternFromWindowsPicture("dd.MM.yyyy"), "dd.mm.yyyy");
+  EXPECT_EQ(PatternFromWindowsPicture("yyyy-MM-dd"), "yyyy-mm-dd");
+  EXPECT_EQ(PatternFromWindowsPicture("d/M/yy"), "d/m/yy");
+  EXPECT_EQ(PatternFromWindowsPicture("h:mm:ss tt"), "h:nn:ss ampm");
+  EXPECT_EQ(PatternFromWindowsPicture("HH:mm:ss"), "hh:nn:ss");
+  EXPECT_EQ(PatternFromWindowsPicture("tt hh:mm:ss"), "ampm hh:nn:ss");
+  EXPECT_EQ(PatternFromWindowsPicture("H' h 'mm"), "h\" h \"nn");
+  EXPECT_EQ(PatternFromWindowsPicture("dddd, MMMM dd"), "dddd, mmmm dd");
+  EXPECT_EQ(PatternFromWindowsPicture("d 'de' MMMM"), "d \"de\" mmmm");
+  EXPECT_EQ(PatternFromWindowsPicture("'it''s' d"), "\"it's\" d");
+}
+
+TEST(Clock, NowIsTheLocalDateAndTime) {
+  const TDateTime a = platform::Now();
+  const TDateTime b = platform::Now();
+  EXPECT_GE(b, a);
+  EXPECT_LT(b - a, OneMinute);
+  EXPECT_GT(a, ComposeDate(2020, 1, 1));
+  EXPECT_LT(a, ComposeDate(2200, 1, 1));
+}
+
+TEST(Locale, UserLocaleHasEveryName) {
+  const TLocale& locale = platform::UserLocale();
+  for (const auto& name : locale.longDayNames) EXPECT_FALSE(name.empty());
+  for (const auto& name : locale.shortMonthNames) EXPECT_FALSE(name.empty());
+  EXPECT_FALSE(locale.shortDateFormat.empty());
+  EXPECT_FALSE(locale.longTimeFormat.empty());
+}
+
+}  // namespace
+}  // namespace horalog
