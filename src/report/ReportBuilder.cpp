@@ -87,10 +87,6 @@ class DayTables {
     lines_.push_back("</table>");
     if (total_ > 0) lines_.push_back("<p><b>Total time: " + SpanText(total_, locale_) + "</b></p>");
     total_ = 0;
-    // The open Start has been shown; a day change clears it anyway, and the
-    // table is closed for good.
-    startPending_ = false;
-    tableOpen_ = false;
   }
 
   const TDateTime startDate_, endDate_;

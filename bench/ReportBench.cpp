@@ -1,0 +1,138 @@
+// The daily report over a journal of 100,000 records (ten spells a day for
+// 5,000 days), beside a plain read of the same file and a write of as many
+// bytes as the report has.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "data/ActRec.h"
+#include "data/AtomicFile.h"
+#include "data/DateTime.h"
+#include "platform/Platform.h"
+#include "report/ReportBuilder.h"
+
+namespace horalog {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int RecordCount = 100000;
+constexpr int SpellsPerDay = 5;  // a Start and a Stop each
+constexpr int Days = RecordCount / (2 * SpellsPerDay);
+
+struct Journal {
+  fs::path dir;
+  std::string dataDir;
+  TDateTime firstDay = 0, lastDay = 0;
+
+  Journal() {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir = fs::temp_directory_path() / ("horalog-report-bench-" + std::to_string(stamp));
+    fs::create_directories(dir);
+    dataDir = dir.string() + static_cast<char>(fs::path::preferred_separator);
+    firstDay = ComposeDate(2000, 1, 3);
+    lastDay = firstDay + Days - 1;
+
+    std::vector<TActRec> records(RecordCount);
+    std::memset(records.data(), 0, records.size() * sizeof(TActRec));
+    size_t i = 0;
+    for (int day = 0; day < Days; ++day) {
+      for (int spell = 0; spell < SpellsPerDay; ++spell) {
+        const TDateTime in = firstDay + day + ComposeTime(8 + 2 * spell, 7 * spell, 13, 0);
+        records[i].Action = ActionStart;
+        records[i++].Time = in;
+        records[i].Action = ActionStop;
+        records[i++].Time = in + ComposeTime(1, 20 + spell, 41, 0);
+      }
+    }
+    std::ofstream out(dir / DataFileName, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(records.data()),
+              static_cast<std::streamsize>(records.size() * sizeof(TActRec)));
+  }
+  ~Journal() {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+  std::string DataPath() const { return dataDir + DataFileName; }
+};
+
+Journal& TheJournal() {
+  static Journal journal;
+  return journal;
+}
+
+const TLocale English;
+
+void BM_ReportWholeRange(benchmark::State& state) {
+  Journal& journal = TheJournal();
+  for (auto _ : state) {
+    const ReportOutcome outcome =
+        BuildReportFile(journal.dataDir, journal.firstDay, journal.lastDay, English);
+    benchmark::DoNotOptimize(outcome.written);
+  }
+  state.SetItemsProcessed(state.iterations() * RecordCount);
+  state.counters["report_bytes"] =
+      static_cast<double>(fs::file_size(journal.dir / ReportFileName));
+}
+BENCHMARK(BM_ReportWholeRange)->Unit(benchmark::kMillisecond);
+
+void BM_ReportLinesOnly(benchmark::State& state) {
+  Journal& journal = TheJournal();
+  for (auto _ : state) {
+    auto lines = BuildReportLines(journal.DataPath(), journal.firstDay, journal.lastDay, English);
+    benchmark::DoNotOptimize(lines.data());
+  }
+  state.SetItemsProcessed(state.iterations() * RecordCount);
+}
+BENCHMARK(BM_ReportLinesOnly)->Unit(benchmark::kMillisecond);
+
+void BM_ReadRecords(benchmark::State& state) {
+  Journal& journal = TheJournal();
+  for (auto _ : state) {
+    TActRecReader reader(journal.DataPath());
+    TActRec record;
+    int64_t live = 0;
+    while (reader.Next(record)) live += record.Status == StatusLive;
+    reader.Close();
+    benchmark::DoNotOptimize(live);
+  }
+  state.SetItemsProcessed(state.iterations() * RecordCount);
+}
+BENCHMARK(BM_ReadRecords)->Unit(benchmark::kMillisecond);
+
+void BM_ReadFileBytes(benchmark::State& state) {
+  Journal& journal = TheJournal();
+  std::vector<char> buffer(64 * 1024);
+  for (auto _ : state) {
+    platform::File file = platform::File::Open(journal.DataPath(), platform::OpenMode::Read);
+    size_t total = 0;
+    while (const size_t got = file.Read(buffer.data(), buffer.size())) total += got;
+    file.Close();
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(state.iterations() * RecordCount * static_cast<int64_t>(RecordSize));
+}
+BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMillisecond);
+
+void BM_WriteReportSizedFile(benchmark::State& state) {
+  Journal& journal = TheJournal();
+  BuildReportFile(journal.dataDir, journal.firstDay, journal.lastDay, English);
+  const std::string bytes(fs::file_size(journal.dir / ReportFileName), 'x');
+  const std::string target = journal.dataDir + "written.html";
+  for (auto _ : state) {
+    TReplacingFile file(target);
+    file.Write(bytes.data(), bytes.size());
+    file.Commit();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_WriteReportSizedFile)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace horalog
