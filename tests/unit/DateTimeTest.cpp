@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "data/Errors.h"
+#include "platform/Platform.h"
 
 namespace horalog {
 namespace {
@@ -237,6 +238,17 @@ TEST(DateTimeLocale, OtherNamesSeparatorsAndFormats) {
   EXPECT_EQ(FormatDateTime("hh ampm", At(2003, 3, 3, 9), l), "09 vorm.");
   // A separator in quotes stays as written.
   EXPECT_EQ(FormatDateTime("hh':'nn", t, l), "21:05");
+}
+
+TEST(DateTimeLocale, FormsWithoutALocaleUseTheUsersOne) {
+  const TLocale& user = platform::UserLocale();
+  const TDateTime t = At(2003, 3, 3, 21, 5, 7);
+  EXPECT_EQ(FormatDateTime("yyyy mm dd hh nn ss", t), "2003 03 03 21 05 07");
+  EXPECT_EQ(DateTimeText(t), DateTimeText(t, user));
+  EXPECT_EQ(TimeText(t), TimeText(t, user));
+  EXPECT_EQ(DateTimeText(ComposeDate(2003, 3, 3)),
+            FormatDateTime(user.shortDateFormat, ComposeDate(2003, 3, 3)));
+  EXPECT_EQ(DateTimeText(NaN), InvalidDateTimeText);
 }
 
 // ---- Values that are no moment of the calendar --------------------------------
