@@ -205,6 +205,14 @@ TEST_F(ReportBuilderTest, TimesThatAreNoMomentAreSkipped) {
   EXPECT_EQ(Report({Start(nan), Stop(nan)}, -inf, inf), Page({}));
 }
 
+TEST_F(ReportBuilderTest, TimesBeyondTheCalendarStillGiveAWholePage) {
+  const TDateTime distant = 5e6;  // past the year 9999
+  const std::string invalid = InvalidDateTimeText;
+  EXPECT_EQ(Report({Start(distant + 0.25), Stop(distant + 0.25 + 1.0 / 24)}, distant, distant),
+            Page(Heading(invalid) +
+                 Lines{Pair(invalid, invalid, "01:00:00"), "</table>", TotalLine("01:00:00")}));
+}
+
 // ---- The range --------------------------------------------------------------
 
 TEST_F(ReportBuilderTest, OneDayRangeTakesTheDayAndTheMidnightAfterIt) {
