@@ -127,7 +127,7 @@ TEST(ActRecFile, AppendToReadOnlyFileIsDeniedAndLeavesItUnchanged) {
                   fs::perm_options::remove);
   if (FILE* probe = std::fopen(path.c_str(), "r+b")) {
     std::fclose(probe);
-    GTEST_SKIP() << "this user may write read-only files (root on POSIX): nothing to deny";
+    GTEST_SKIP() << "this user opens read-only files for writing (root, natively and under Wine): nothing to deny";
   }
   EXPECT_EQ(ErrorText([&] { AppendActionRecord(path, ActionStop, Ten); }), "File access denied");
   EXPECT_EQ(ReadBytes(path), before);
