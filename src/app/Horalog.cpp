@@ -1,0 +1,79 @@
+// The program's main routine: the single-instance check, the application
+// object, the main window and the message loop.
+#include <windows.h>
+
+#include <cxxabi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <string>
+#include <typeinfo>
+
+#include "app/HoralogMain.h"
+#include "ms/SharedMemory.h"
+#include "ui/Application.h"
+
+namespace {
+
+// The class name of an error without its namespaces: "EOSError".
+std::string ClassNameOf(const std::type_info& type) {
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+  std::string name = status == 0 && demangled ? demangled : type.name();
+  std::free(demangled);
+  size_t colon = name.rfind("::");
+  return colon == std::string::npos ? name : name.substr(colon + 2);
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The last-resort handler: an error that escapes before the message loop runs.
+int ShowStartupError(const std::string& className, const std::string& message) {
+  char module[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, module, MAX_PATH);
+  const char* fullStop =
+      !message.empty() && static_cast<unsigned char>(message.back()) > '.' ? "." : "";
+  std::string name = BaseName(module);
+  int size = std::snprintf(nullptr, 0, "Exception %s in module %s at %p.\r\n%s%s\r\n",
+                           className.c_str(), name.c_str(),
+                           static_cast<void*>(GetModuleHandleA(nullptr)), message.c_str(),
+                           fullStop);
+  std::string text(static_cast<size_t>(size > 0 ? size : 0) + 1, '\0');
+  std::snprintf(text.data(), text.size(), "Exception %s in module %s at %p.\r\n%s%s\r\n",
+                className.c_str(), name.c_str(), static_cast<void*>(GetModuleHandleA(nullptr)),
+                message.c_str(), fullStop);
+  text.resize(text.size() - 1);
+  MessageBoxA(nullptr, text.c_str(), "Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  return 1;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  using namespace horalog;
+  try {
+    CheckPreviousInstance();
+
+    ui::TApplication& application = ui::Application();
+    application.Initialize();
+    application.Title = "Horalog";
+    application.ShowMainAtStart = false;
+
+    auto form1 = std::make_unique<TForm1>();
+
+    // The database view window is created here, hidden, once it exists.
+
+    int exitCode = application.Run();
+    form1.reset();
+    return exitCode;
+  } catch (const std::exception& error) {
+    return ShowStartupError(ClassNameOf(typeid(error)), error.what());
+  } catch (...) {
+    return ShowStartupError("Exception", "Unknown error");
+  }
+}

@@ -1,0 +1,259 @@
+#include "app/HoralogMain.h"
+
+#include <cstring>
+#include <exception>
+
+#include "app/DataDir.h"
+#include "app/SettingsRules.h"
+#include "data/ActRec.h"
+#include "data/Errors.h"
+#include "platform/Platform.h"
+#include "ui/Application.h"
+#include "ui/MessageBoxes.h"
+
+namespace horalog {
+
+std::string ModulePath() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD got = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (got == 0) RaiseLastOSError();
+    if (got < path.size()) {
+      path.resize(got);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+TForm1::TForm1(std::string exePath) : exePath_(std::move(exePath)) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  TCreateParams params;
+  params.className = ClassName;
+  params.caption = "Horalog";
+  params.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  params.x = 0;
+  params.y = 0;
+  params.width = Scale(696);
+  params.height = Scale(480);
+  params.icon = LoadIconA(instance, "MAINICON");
+  CreateHandle(params);
+  CenterOnScreen();
+
+  Actions = &ActionList1;
+  BuildActions();
+  ImageList1.LoadStrip("CMDIMAGES", 16);
+  BuildMenus();
+
+  ActionToolBar1.Create(Handle(), &ImageList1);
+  ActionToolBar1.AddButton(*ViewAction);
+  ActionToolBar1.AddButton(*ReportAction);
+  ActionToolBar1.AddButton(*OptionsAction);
+  ActionToolBar1.AddSeparator();
+  ActionToolBar1.AddButton(*ExitAction);
+  ActionToolBar1.AutoSize();
+  Memo1.Create(Handle(), Memo1Id, "Lucida Console", 9);
+  StatusBar1.Create(Handle());
+  LayOut();
+
+  // The tray icon, set up as the window's description says: tip, menu, then loaded.
+  TrayIcon = std::make_unique<TmsTrayIcon>(this);
+  TrayIcon->SetTip("Horalog");
+  TrayIcon->SetPopUpMenu(PopupMenu1.get());
+  TrayIcon->Loaded();
+
+  FormCreate();
+  SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr);
+}
+
+TForm1::~TForm1() {
+  if (Handle()) KillTimer(Handle(), Timer1Id);
+  if (ui::Application().OnHint) ui::Application().OnHint = nullptr;
+  // The window goes first, then the components it owns.
+  DestroyHandle();
+  TrayIcon.reset();
+  PopupMenu1.reset();
+}
+
+void TForm1::BuildActions() {
+  ExitAction = &ActionList1.Add("ExitAction", "&Exit", "Exit|Close the program", ExitImage,
+                                [this] { ExitActionExecute(); });
+  ViewAction = &ActionList1.Add("ViewAction", "&View", "View|View report", ViewImage, nullptr);
+  OptionsAction = &ActionList1.Add("OptionsAction", "&Options", "Options|Show program options",
+                                   OptionsImage, nullptr);
+  ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
+                                [this] { ShowActionExecute(); });
+  CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
+                                   CompactImage, nullptr);
+  ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
+                                  ReportImage, nullptr);
+  AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
+                                 nullptr);
+  // The database view, the report, the options, compaction and the about box
+  // come with their own windows; until then their commands are unavailable.
+  for (ui::TAction* action : {ViewAction, OptionsAction, CompactAction, ReportAction, AboutAction})
+    action->SetEnabled(false);
+}
+
+void TForm1::BuildMenus() {
+  ui::TMainMenu bar;
+  HMENU file = bar.AddSubMenu("&File");
+  ui::AppendActionItem(file, *ExitAction, &ImageList1);
+  HMENU tools = bar.AddSubMenu("&Tools");
+  ui::AppendActionItem(tools, *ViewAction, &ImageList1);
+  ui::AppendActionItem(tools, *ReportAction, &ImageList1);
+  ui::AppendActionItem(tools, *OptionsAction, &ImageList1);
+  ui::AppendSeparator(tools);
+  ui::AppendActionItem(tools, *CompactAction, &ImageList1);
+  HMENU help = bar.AddSubMenu("&Help");
+  ui::AppendActionItem(help, *AboutAction, &ImageList1);
+  // From here the window owns the menu bar and destroys it with itself.
+  SetMenu(Handle(), bar.Release());
+
+  PopupMenu1 = std::make_unique<ui::TPopupMenu>(this, &ImageList1);
+  PopupMenu1->Name = "PopupMenu1";
+  PopupMenu1->AddItem(*ShowAction, true);
+  PopupMenu1->AddSeparator();
+  PopupMenu1->AddItem(*ViewAction);
+  PopupMenu1->AddItem(*ReportAction);
+  PopupMenu1->AddItem(*OptionsAction);
+  PopupMenu1->AddSeparator();
+  PopupMenu1->AddItem(*ExitAction);
+}
+
+void TForm1::LayOut() {
+  if (!Handle() || !ActionToolBar1.Handle() || !StatusBar1.Handle() || !Memo1.Handle()) return;
+  ActionToolBar1.AutoSize();
+  StatusBar1.AutoSize();
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  int top = ActionToolBar1.Height();
+  int bottom = client.bottom - StatusBar1.Height();
+  Memo1.SetBounds(0, top, client.right, bottom > top ? bottom - top : 0);
+}
+
+void TForm1::FormCreate() {
+  std::exception_ptr intervalError;
+  try {
+    // 1. Publish this window as the running instance.
+    InstanceMemory = std::make_unique<TSharedMemory>(InstanceMemoryName, InstanceMemorySize);
+    uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(Handle()));
+    std::memcpy(InstanceMemory->View(), &handle, sizeof(handle));
+
+    // 2. The settings file and the timeout. A timeout that does not convert is
+    // shown once the window is complete; the program runs with the default.
+    IniFile = std::make_unique<TIniFile>(SettingsFilePath(exePath_));
+    try {
+      IdleSpan() = MinutesToTime(IniFile->ReadNumber(OptionsSection, IntervalKey,
+                                                     DefaultIntervalMinutes));
+    } catch (const EConvertError&) {
+      intervalError = std::current_exception();
+      IdleSpan() = MinutesToTime(DefaultIntervalMinutes);
+    }
+
+    // 3. Where the data file lives.
+    DataDir = DirectoryOf(exePath_);
+
+    // 4. The detector starts Idle at (0, 0).
+    Detector.Reset();
+
+    // 5. The status line follows the hint of the element under the pointer.
+    ui::Application().OnHint = [this] { UpdateStatusLine(); };
+
+    // 6. The tray icon's picture.
+    // The tray icon owns the picture from here; it is loaded at the small icon
+    // size so that the notification area need not shrink it.
+    HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+    if (!icon) RaiseLastOSError();
+    TrayIcon->AssignIconHandle(icon);
+  } catch (...) {
+    ui::Application().HandleException();
+  }
+  if (intervalError) {
+    try {
+      std::rethrow_exception(intervalError);
+    } catch (...) {
+      ui::Application().HandleException();
+    }
+  }
+}
+
+void TForm1::UpdateStatusLine() {
+  StatusBar1.SetPanelText(ui::LongHint(ui::Application().Hint()));
+}
+
+void TForm1::AddLogLine(const std::string& text) { Memo1.AppendLine(text); }
+
+void TForm1::AppendAction(uint8_t action, TDateTime time) {
+  AppendActionRecord(DataDir + DataFileName, action, time);
+}
+
+void TForm1::AppendAction(uint8_t action, bool useNow) {
+  TDateTime time = platform::Now();
+  if (!useNow && action != ActionStart) time -= IdleSpan();
+  AppendAction(action, time);
+}
+
+void TForm1::Timer1Timer() { Detector.Tick(source_, *this); }
+
+void TForm1::ExitActionExecute() {
+  if (ui::Confirm("Are you sure you want to exit from Horalog?", Handle())) Close();
+}
+
+void TForm1::ShowActionExecute() { Show(); }
+
+void TForm1::FormClose(bool& allow) {
+  allow = true;
+  if (!finalStopWritten_) {
+    // A failure here leaves the window as it was: Exit can be tried again.
+    AppendAction(ActionStop, true);
+    finalStopWritten_ = true;
+  }
+  IniFile.reset();
+  InstanceMemory.reset();
+}
+
+void TForm1::EndSession() {
+  // The session ends and the process with it: the journal gets its final
+  // Stop as a close would write it, and the settings are flushed.
+  if (!finalStopWritten_) {
+    try {
+      AppendAction(ActionStop, true);
+      finalStopWritten_ = true;
+    } catch (...) {
+      // Nobody is there to read an error box now.
+    }
+  }
+  IniFile.reset();
+  ui::Application().Terminate();
+}
+
+LRESULT TForm1::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SHOWMAIN:
+      Show();
+      return 0;
+    case WM_TIMER:
+      if (wParam == Timer1Id) {
+        Timer1Timer();
+        return 0;
+      }
+      break;
+    case WM_SIZE:
+      LayOut();
+      return 0;
+    case WM_SETFOCUS:
+      if (Memo1.Handle()) SetFocus(Memo1.Handle());
+      return 0;
+    case WM_ENDSESSION:
+      if (wParam) EndSession();
+      return 0;
+    default:
+      break;
+  }
+  return TWindow::WndProc(message, wParam, lParam);
+}
+
+}  // namespace horalog

@@ -1,0 +1,103 @@
+// TForm1, the main window: the owner of the running state. It hosts the
+// activity detector and its timer, the log pane, the settings file, the
+// shared-memory block that marks the running instance, the tray icon, and the
+// commands through which the user reaches the rest of the system.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/Detector.h"
+#include "app/IniFile.h"
+#include "ms/SharedMemory.h"
+#include "ms/msTi.h"
+#include "ui/Action.h"
+#include "ui/Controls.h"
+#include "ui/Window.h"
+
+namespace horalog {
+
+// The full path of the running executable.
+std::string ModulePath();
+
+// Image indices of the shared picture list.
+enum TImageIndex : int {
+  ExitImage = 0,
+  ViewImage = 1,
+  OptionsImage = 2,
+  ShowImage = 3,
+  CompactImage = 4,
+  ReportImage = 5,
+};
+
+class TForm1 : public ui::TWindow, public ActivitySink {
+ public:
+  static constexpr const char* ClassName = "TForm1";
+  static constexpr UINT Timer1Id = 1;
+  static constexpr UINT Timer1Interval = 1000;
+  static constexpr int Memo1Id = 10;
+
+  // Builds the window with its controls, tray icon and commands, runs
+  // FormCreate and starts Timer1. The executable's path locates the settings
+  // file and DataDir.
+  explicit TForm1(std::string exePath = ModulePath());
+  ~TForm1() override;
+
+  // Commands.
+  ui::TActionList ActionList1;
+  ui::TAction* ExitAction = nullptr;
+  ui::TAction* ViewAction = nullptr;
+  ui::TAction* OptionsAction = nullptr;
+  ui::TAction* ShowAction = nullptr;
+  ui::TAction* CompactAction = nullptr;
+  ui::TAction* ReportAction = nullptr;
+  ui::TAction* AboutAction = nullptr;
+
+  // Controls and components.
+  ui::TImageList ImageList1;
+  ui::TToolBar ActionToolBar1;
+  ui::TMemo Memo1;
+  ui::TStatusBar StatusBar1;
+  std::unique_ptr<ui::TPopupMenu> PopupMenu1;
+  std::unique_ptr<TmsTrayIcon> TrayIcon;
+
+  // Running state.
+  TActivityDetector Detector;
+  std::unique_ptr<TIniFile> IniFile;
+  std::unique_ptr<TSharedMemory> InstanceMemory;
+  TDateTime& IdleSpan() { return Detector.IdleSpan; }
+
+  // ActivitySink: the log pane and the data file.
+  void AddLogLine(const std::string& text) override;
+  void AppendAction(uint8_t action, TDateTime time) override;
+  // A record stamped now, or for a Stop with useNow false, now minus IdleSpan.
+  void AppendAction(uint8_t action, bool useNow);
+
+  void FormCreate();
+  void Timer1Timer();
+  void UpdateStatusLine();
+
+  void ExitActionExecute();
+  void ShowActionExecute();
+
+  // Whether the close (or the end of the session) has written the final Stop.
+  bool FinalStopWritten() const { return finalStopWritten_; }
+
+ protected:
+  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void FormClose(bool& allow) override;
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void LayOut();
+  void EndSession();
+
+  std::string exePath_;
+  SystemActivitySource source_;
+  bool finalStopWritten_ = false;
+};
+
+}  // namespace horalog

@@ -1,0 +1,34 @@
+// The settings-file accessor: every read and write goes through the
+// platform's profile functions, nothing is cached here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace horalog {
+
+class TIniFile {
+ public:
+  explicit TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+  // Asks the platform to write its cached copy of the file to the disk.
+  ~TIniFile();
+  TIniFile(const TIniFile&) = delete;
+  TIniFile& operator=(const TIniFile&) = delete;
+
+  const std::string& FileName() const { return fileName_; }
+
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& defaultValue) const;
+  // The key's text as a number by the settings' rules; defaultValue when it does not convert.
+  int32_t ReadNumber(const std::string& section, const std::string& key,
+                     int32_t defaultValue) const;
+  // Fails with "Unable to write to %s".
+  void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  void WriteNumber(const std::string& section, const std::string& key, int32_t value);
+  void UpdateFile();
+
+ private:
+  std::string fileName_;
+};
+
+}  // namespace horalog

@@ -1,0 +1,219 @@
+#include "ms/msTi.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "data/Errors.h"
+#include "ui/Application.h"
+#include "ui/Window.h"
+
+namespace horalog {
+
+namespace {
+
+// The first form of the shell's record, 88 bytes.
+constexpr DWORD RecordSize = 88;
+static_assert(offsetof(NOTIFYICONDATAA, szTip) + 64 == RecordSize);
+
+// The property of a hooked owner window that names its tray icon.
+constexpr const char* HookProperty = "Horalog.TmsTrayIcon";
+
+}  // namespace
+
+TmsTrayIcon::TmsTrayIcon(ui::TComponent* owner) : ui::TComponent(owner) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA existing{};
+  existing.cbSize = sizeof(existing);
+  if (!GetClassInfoExA(instance, NotifyWindowClass, &existing)) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &NotifyTrampoline;
+    wc.hInstance = instance;
+    wc.lpszClassName = NotifyWindowClass;
+    if (!RegisterClassExA(&wc)) RaiseLastOSError();
+  }
+  HWND window = CreateWindowExA(0, NotifyWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                instance, nullptr);
+  if (!window) RaiseLastOSError();
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  notifyWindow_.reset(window);
+  taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+  Send(NIM_ADD, NIF_MESSAGE);
+}
+
+TmsTrayIcon::~TmsTrayIcon() {
+  try {
+    Send(NIM_DELETE, 0);
+  } catch (...) {
+    // The shell is gone or never had the icon: nothing is left to remove.
+  }
+  if (notifyWindow_) SetWindowLongPtrA(notifyWindow_.get(), GWLP_USERDATA, 0);
+  notifyWindow_.reset();
+  icon_.reset();
+  Unhook();
+}
+
+void TmsTrayIcon::Send(DWORD message, UINT flags) {
+  NOTIFYICONDATAA data;
+  std::memset(&data, 0, sizeof(data));
+  data.cbSize = RecordSize;
+  data.hWnd = notifyWindow_.get();
+  data.uID = IconId;
+  data.uFlags = flags;
+  if (flags & NIF_MESSAGE) data.uCallbackMessage = WM_TRAYNOTIFY;
+  if (flags & NIF_ICON) data.hIcon = icon_.get();
+  if (flags & NIF_TIP) std::memcpy(data.szTip, tip_.data(), std::min(tip_.size(), TipLimit));
+  SetLastError(0);
+  if (!Shell_NotifyIconA(message, &data)) RaiseLastOSError();
+}
+
+void TmsTrayIcon::Loaded() {
+  ui::TComponent::Loaded();
+  if (HideMainForm) ui::Application().ShowMainAtStart = false;
+  if (noClose_) SetNoClose(true);
+  if (icon_) SendIcon();
+}
+
+void TmsTrayIcon::Notification(ui::TComponent* component, ui::TOperation operation) {
+  ui::TComponent::Notification(component, operation);
+  if (operation == ui::TOperation::Remove && component && component == popUpMenu_)
+    popUpMenu_ = nullptr;
+}
+
+void TmsTrayIcon::SetIcon(HICON icon) {
+  icon_.reset(icon ? CopyIcon(icon) : nullptr);
+  SendIcon();
+}
+
+void TmsTrayIcon::AssignIconHandle(HICON icon) {
+  icon_.reset(icon);
+  SendIcon();
+}
+
+void TmsTrayIcon::SetTip(const std::string& tip) {
+  tip_ = tip;
+  SendTip();
+}
+
+void TmsTrayIcon::Readd() {
+  Send(NIM_ADD, NIF_MESSAGE);
+  if (icon_) SendIcon();
+  if (!tip_.empty()) SendTip();
+}
+
+HWND TmsTrayIcon::OwnerWindow() const {
+  try {
+    auto* form = dynamic_cast<ui::TWindow*>(Owner());
+    if (!form) return nullptr;
+    return form->Handle();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+void TmsTrayIcon::SetNoClose(bool value) {
+  if (value) {
+    Hook();
+  } else {
+    Unhook();
+  }
+  noClose_ = value;
+}
+
+void TmsTrayIcon::Hook() {
+  if (savedWndProc_) return;  // already hooked: nothing more to install
+  HWND window = OwnerWindow();
+  if (!window) return;
+  SetPropA(window, HookProperty, this);
+  savedWndProc_ = reinterpret_cast<WNDPROC>(GetWindowLongA(window, GWL_WNDPROC));
+  SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG>(&OwnerStub));
+  hookedWindow_ = window;
+}
+
+void TmsTrayIcon::Unhook() {
+  if (!savedWndProc_) return;
+  // When the owner's window is gone, so is the hook.
+  if (hookedWindow_ && IsWindow(hookedWindow_) &&
+      GetPropA(hookedWindow_, HookProperty) == this) {
+    SetWindowLongA(hookedWindow_, GWL_WNDPROC, reinterpret_cast<LONG>(savedWndProc_));
+    RemovePropA(hookedWindow_, HookProperty);
+  }
+  savedWndProc_ = nullptr;
+  hookedWindow_ = nullptr;
+}
+
+LRESULT TmsTrayIcon::CallbackWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (taskbarCreated_ != 0 && message == taskbarCreated_) {
+    Readd();
+    return 0;
+  }
+  if (message != WM_TRAYNOTIFY || wParam != IconId)
+    return DefWindowProcA(notifyWindow_.get(), message, wParam, lParam);
+  switch (static_cast<UINT>(lParam)) {
+    case WM_RBUTTONDOWN:
+      if (popUpMenu_) {
+        POINT pos{};
+        GetCursorPos(&pos);
+        popUpMenu_->Popup(pos.x, pos.y, notifyWindow_.get());
+      }
+      break;
+    case WM_LBUTTONDBLCLK:
+      if (popUpMenu_) {
+        const auto& items = popUpMenu_->Items();
+        for (size_t i = 0; i < items.size(); ++i) {
+          if (items[i].Default) {
+            popUpMenu_->Click(i);
+            break;
+          }
+        }
+      }
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+LRESULT TmsTrayIcon::OwnerWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND window = hookedWindow_;
+  if (message == WM_SYSCOMMAND && (wParam == SC_CLOSE || wParam == SC_MINIMIZE)) {
+    ShowWindow(window, SW_HIDE);
+    return 0;
+  }
+  WNDPROC saved = savedWndProc_;
+  if (message == WM_NCDESTROY) {
+    // The window goes, and the hook with it.
+    SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG>(saved));
+    RemovePropA(window, HookProperty);
+    savedWndProc_ = nullptr;
+    hookedWindow_ = nullptr;
+  }
+  return CallWindowProcA(saved, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TmsTrayIcon::NotifyTrampoline(HWND window, UINT message, WPARAM wParam,
+                                               LPARAM lParam) {
+  auto* self = reinterpret_cast<TmsTrayIcon*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    return self->CallbackWindowProc(message, wParam, lParam);
+  } catch (...) {
+    ui::Application().HandleException();
+    return 0;
+  }
+}
+
+LRESULT CALLBACK TmsTrayIcon::OwnerStub(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) {
+  auto* self = static_cast<TmsTrayIcon*>(GetPropA(window, HookProperty));
+  if (!self || !self->savedWndProc_) return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    return self->OwnerWindowProc(message, wParam, lParam);
+  } catch (...) {
+    ui::Application().HandleException();
+    return 0;
+  }
+}
+
+}  // namespace horalog

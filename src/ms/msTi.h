@@ -1,0 +1,87 @@
+// TmsTrayIcon: keeps one icon in the shell's notification area for as long
+// as it exists, turns mouse actions on the icon into menu actions, keeps the
+// main window from showing at start and makes its owner window hide instead
+// of closing or minimising.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "ui/Component.h"
+#include "ui/Controls.h"
+#include "ui/Handles.h"
+
+namespace horalog {
+
+class TmsTrayIcon : public ui::TComponent {
+ public:
+  static constexpr UINT IconId = 5;
+  static constexpr UINT WM_TRAYNOTIFY = WM_USER + 200;
+  static constexpr size_t TipLimit = 63;  // characters the shell's tip field holds
+  static constexpr const char* NotifyWindowClass = "TmsTrayIcon";
+
+  // Creates the hidden notify window and adds the icon (no picture, no tip).
+  // A failed shell call raises the OS error.
+  explicit TmsTrayIcon(ui::TComponent* owner);
+  // Deletes the icon, destroys the notify window and unhooks the owner.
+  ~TmsTrayIcon() override;
+
+  // Once the owner has set the properties up: clears the application's
+  // ShowMainAtStart when HideMainForm is set, hooks the owner when NoClose is
+  // set and sends the picture when there is one.
+  void Loaded() override;
+  void Notification(ui::TComponent* component, ui::TOperation operation) override;
+
+  // Copies the given icon (null for none) and sends the picture.
+  void SetIcon(HICON icon);
+  // Takes the icon handle over and sends the picture.
+  void AssignIconHandle(HICON icon);
+  HICON IconHandle() const { return icon_.get(); }
+
+  const std::string& Tip() const { return tip_; }
+  // Keeps the whole text; the shell gets its first 63 characters.
+  void SetTip(const std::string& tip);
+
+  ui::TPopupMenu* PopUpMenu() const { return popUpMenu_; }
+  void SetPopUpMenu(ui::TPopupMenu* menu) { popUpMenu_ = menu; }
+
+  bool HideMainForm = true;
+
+  bool NoClose() const { return noClose_; }
+  void SetNoClose(bool value);
+  bool Hooked() const { return savedWndProc_ != nullptr; }
+
+  HWND NotifyWindow() const { return notifyWindow_.get(); }
+
+  LRESULT CallbackWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OwnerWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // The owner's window when the owner is a window; null otherwise.
+  HWND OwnerWindow() const;
+
+ private:
+  static LRESULT CALLBACK NotifyTrampoline(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam);
+  static LRESULT CALLBACK OwnerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  void Send(DWORD message, UINT flags);
+  void SendIcon() { Send(NIM_MODIFY, NIF_ICON); }
+  void SendTip() { Send(NIM_MODIFY, NIF_TIP); }
+  // Puts the icon back with its picture and tip after the shell re-created
+  // the notification area.
+  void Readd();
+  void Hook();
+  void Unhook();
+
+  ui::UniqueWindow notifyWindow_;
+  ui::UniqueIcon icon_;
+  std::string tip_;
+  ui::TPopupMenu* popUpMenu_ = nullptr;
+  bool noClose_ = true;
+  HWND hookedWindow_ = nullptr;
+  WNDPROC savedWndProc_ = nullptr;
+  UINT taskbarCreated_ = 0;
+};
+
+}  // namespace horalog

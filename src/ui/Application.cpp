@@ -1,0 +1,141 @@
+#include "ui/Application.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <algorithm>
+
+#include "ui/Window.h"
+
+namespace horalog::ui {
+
+TApplication& Application() {
+  static TApplication application;
+  return application;
+}
+
+TApplication::~TApplication() {
+  if (comInitialized_) CoUninitialize();
+}
+
+void TApplication::Initialize() {
+  if (!comInitialized_) {
+    HRESULT result = CoInitialize(nullptr);
+    comInitialized_ = SUCCEEDED(result);
+  }
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof(controls);
+  controls.dwICC = ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_UPDOWN_CLASS |
+                   ICC_LISTVIEW_CLASSES;
+  InitCommonControlsEx(&controls);
+}
+
+void TApplication::FormDestroyed(TWindow* form) {
+  if (mainForm_ == form) mainForm_ = nullptr;
+}
+
+int TApplication::Run() {
+  if (ShowMainAtStart && mainForm_) mainForm_->Show();
+  MSG msg{};
+  int exitCode = 0;
+  while (!terminated_) {
+    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) exitCode = static_cast<int>(msg.wParam);
+    if (got == 0 || got == -1) break;
+    DispatchOne(msg);
+  }
+  terminated_ = true;
+  return exitCode;
+}
+
+void TApplication::Terminate() {
+  if (!terminated_) PostQuitMessage(0);
+}
+
+void TApplication::DispatchOne(MSG& msg) {
+  if (accelerators_ && acceleratorTarget_ && IsWindowEnabled(acceleratorTarget_) &&
+      (msg.hwnd == acceleratorTarget_ || IsChild(acceleratorTarget_, msg.hwnd)) &&
+      TranslateAcceleratorA(acceleratorTarget_, accelerators_, &msg))
+    return;
+  for (HWND dialog : dialogs_) {
+    if (IsWindow(dialog) && (msg.hwnd == dialog || IsChild(dialog, msg.hwnd)) &&
+        IsDialogMessageA(dialog, &msg))
+      return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
+bool TApplication::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    DispatchOne(msg);
+  }
+  return true;
+}
+
+void TApplication::SetAccelerators(HACCEL table, HWND target) {
+  accelerators_ = table;
+  acceleratorTarget_ = target;
+}
+
+void TApplication::AddDialogWindow(HWND window) {
+  if (std::find(dialogs_.begin(), dialogs_.end(), window) == dialogs_.end())
+    dialogs_.push_back(window);
+}
+
+void TApplication::RemoveDialogWindow(HWND window) {
+  dialogs_.erase(std::remove(dialogs_.begin(), dialogs_.end(), window), dialogs_.end());
+}
+
+void TApplication::SetHint(const std::string& hint) {
+  if (hint == hint_) return;
+  hint_ = hint;
+  if (OnHint) OnHint();
+}
+
+std::string TApplication::ErrorBoxText(const std::string& message) {
+  std::string text = message;
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+  return text;
+}
+
+std::string TApplication::MessageOf(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
+
+void TApplication::HandleException() {
+  ShowException(MessageOf(std::current_exception()));
+}
+
+void TApplication::ShowException(const std::string& message) {
+  std::string text = ErrorBoxText(message);
+  if (OnShowException) {
+    OnShowException(text);
+    return;
+  }
+  HWND owner = GetActiveWindow();
+  MessageBoxA(owner, text.c_str(), Title.c_str(), MB_OK | MB_ICONERROR);
+}
+
+std::string ShortHint(const std::string& hint) {
+  size_t bar = hint.find('|');
+  return bar == std::string::npos ? hint : hint.substr(0, bar);
+}
+
+std::string LongHint(const std::string& hint) {
+  size_t bar = hint.find('|');
+  return bar == std::string::npos ? hint : hint.substr(bar + 1);
+}
+
+}  // namespace horalog::ui

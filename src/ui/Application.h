@@ -1,0 +1,88 @@
+// The application object: title, the main window, the message loop, the hint
+// shown for the element under the pointer, and the one place where an error
+// becomes the error box.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace horalog::ui {
+
+class TWindow;
+
+class TApplication {
+ public:
+  TApplication() = default;
+  ~TApplication();
+  TApplication(const TApplication&) = delete;
+  TApplication& operator=(const TApplication&) = delete;
+
+  // Initialises COM for this thread (released at destruction) and the common controls.
+  void Initialize();
+
+  std::string Title;
+  // Whether Run shows the main window before it enters the loop.
+  bool ShowMainAtStart = true;
+
+  // The first form created, unless one is set by hand.
+  TWindow* MainForm() const { return mainForm_; }
+  void SetMainForm(TWindow* form) { mainForm_ = form; }
+  void FormDestroyed(TWindow* form);
+
+  // Runs the message loop until Terminate; returns the exit code.
+  int Run();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+
+  // Translates and dispatches one message (accelerators and dialog keys first).
+  void DispatchOne(MSG& msg);
+  // Dispatches what is waiting, without blocking; false when WM_QUIT was seen
+  // (it is posted again for the outer loop).
+  bool ProcessMessages();
+
+  // The accelerator table of the main window; not owned.
+  void SetAccelerators(HACCEL table, HWND target);
+  // Windows whose keys go through IsDialogMessage (Tab, Enter, Esc).
+  void AddDialogWindow(HWND window);
+  void RemoveDialogWindow(HWND window);
+
+  // The hint of the element under the pointer; OnHint runs when it changes.
+  const std::string& Hint() const { return hint_; }
+  void SetHint(const std::string& hint);
+  std::function<void()> OnHint;
+
+  // Shows the error in flight (call inside a catch block) in the error box.
+  void HandleException();
+  void ShowException(const std::string& message);
+  // The error box's text: the message, with a full stop added when its last
+  // character sorts after '.'.
+  static std::string ErrorBoxText(const std::string& message);
+  // The message of an exception pointer.
+  static std::string MessageOf(std::exception_ptr error);
+
+  // Replaces the error box, for tests that must not block on one.
+  std::function<void(const std::string& text)> OnShowException;
+
+ private:
+  TWindow* mainForm_ = nullptr;
+  bool comInitialized_ = false;
+  bool terminated_ = false;
+  HACCEL accelerators_ = nullptr;
+  HWND acceleratorTarget_ = nullptr;
+  std::vector<HWND> dialogs_;
+  std::string hint_;
+};
+
+// The one application object of the process.
+TApplication& Application();
+
+// The short part of a hint "short|long" (all of it without "|").
+std::string ShortHint(const std::string& hint);
+// The long part of a hint "short|long" (all of it without "|").
+std::string LongHint(const std::string& hint);
+
+}  // namespace horalog::ui

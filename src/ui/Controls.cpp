@@ -1,0 +1,214 @@
+#include "ui/Controls.h"
+
+#include <stdexcept>
+
+#include "ui/Window.h"
+
+namespace horalog::ui {
+
+void TImageList::LoadStrip(const char* resourceName, int size) {
+  size_ = size;
+  menuBitmaps_.clear();
+  HIMAGELIST list =
+      ImageList_LoadImageA(GetModuleHandleA(nullptr), resourceName, size, 0, CLR_DEFAULT,
+                           IMAGE_BITMAP, LR_CREATEDIBSECTION);
+  if (!list) throw std::runtime_error(std::string("Cannot load the pictures ") + resourceName);
+  list_.reset(list);
+}
+
+int TImageList::Count() const { return list_ ? ImageList_GetImageCount(list_.get()) : 0; }
+
+HBITMAP TImageList::MenuBitmap(int index) {
+  if (index < 0 || index >= Count()) return nullptr;
+  if (menuBitmaps_.size() < static_cast<size_t>(Count())) menuBitmaps_.resize(Count());
+  UniqueBitmap& slot = menuBitmaps_[index];
+  if (!slot) {
+    ScreenDC screen;
+    HDC dc = CreateCompatibleDC(screen.get());
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), size_, size_);
+    {
+      SelectGuard select(dc, bitmap);
+      RECT all{0, 0, size_, size_};
+      FillRect(dc, &all, GetSysColorBrush(COLOR_MENU));
+      ImageList_Draw(list_.get(), index, dc, 0, 0, ILD_TRANSPARENT);
+    }
+    DeleteDC(dc);
+    slot.reset(bitmap);
+  }
+  return slot.get();
+}
+
+void AppendActionItem(HMENU menu, TAction& action, TImageList* images) {
+  std::string text = action.MenuText();
+  MENUITEMINFOA item{};
+  item.cbSize = sizeof(item);
+  item.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE | MIIM_FTYPE;
+  item.fType = MFT_STRING;
+  item.wID = action.Id;
+  item.dwTypeData = text.data();
+  item.fState = action.Enabled() ? MFS_ENABLED : MFS_GRAYED;
+  if (images && action.ImageIndex >= 0) {
+    if (HBITMAP bitmap = images->MenuBitmap(action.ImageIndex)) {
+      item.fMask |= MIIM_BITMAP;
+      item.hbmpItem = bitmap;
+    }
+  }
+  InsertMenuItemA(menu, GetMenuItemCount(menu), TRUE, &item);
+  action.LinkMenu(menu);
+}
+
+void AppendSeparator(HMENU menu) { AppendMenuA(menu, MF_SEPARATOR, 0, nullptr); }
+
+TMainMenu::TMainMenu() : bar_(CreateMenu()) {}
+
+HMENU TMainMenu::AddSubMenu(const std::string& caption) {
+  HMENU sub = CreatePopupMenu();
+  AppendMenuA(bar_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption.c_str());
+  return sub;
+}
+
+TPopupMenu::TPopupMenu(TComponent* owner, TImageList* images)
+    : TComponent(owner), menu_(CreatePopupMenu()), images_(images) {}
+
+void TPopupMenu::AddItem(TAction& action, bool isDefault) {
+  AppendActionItem(menu_.get(), action, images_);
+  if (isDefault) SetMenuDefaultItem(menu_.get(), action.Id, FALSE);
+  items_.push_back({&action, isDefault});
+}
+
+void TPopupMenu::AddSeparator() {
+  AppendSeparator(menu_.get());
+  items_.push_back({nullptr, false});
+}
+
+void TPopupMenu::Popup(int x, int y, HWND owner) {
+  SetForegroundWindow(owner);
+  UINT chosen = TrackPopupMenu(menu_.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x,
+                               y, 0, owner, nullptr);
+  PostMessageA(owner, WM_NULL, 0, 0);
+  if (chosen == 0) return;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (items_[i].action && items_[i].action->Id == chosen) {
+      Click(i);
+      return;
+    }
+  }
+}
+
+void TPopupMenu::Click(size_t index) {
+  if (index < items_.size() && items_[index].action) items_[index].action->Execute();
+}
+
+std::string TControl::Text() const {
+  int length = GetWindowTextLengthA(handle_);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  int got = GetWindowTextA(handle_, text.data(), length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+void TControl::SetText(const std::string& text) { SetWindowTextA(handle_, text.c_str()); }
+
+void TControl::SetBounds(int x, int y, int width, int height) {
+  MoveWindow(handle_, x, y, width, height, TRUE);
+}
+
+void TToolBar::Create(HWND parent, TImageList* images) {
+  handle_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+                            WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST |
+                                TBSTYLE_TOOLTIPS | CCS_TOP,
+                            0, 0, 0, 0, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!handle_) throw std::runtime_error("Cannot create the toolbar");
+  SendMessageA(handle_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  SendMessageA(handle_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
+  if (images) SendMessageA(handle_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images->Handle()));
+}
+
+void TToolBar::AddButton(TAction& action) {
+  std::string text;
+  for (char c : action.Caption) {
+    if (c != '&') text += c;
+  }
+  texts_.push_back(text);
+  TBBUTTON button{};
+  button.iBitmap = action.ImageIndex >= 0 ? action.ImageIndex : I_IMAGENONE;
+  button.idCommand = static_cast<int>(action.Id);
+  button.fsState = action.Enabled() ? TBSTATE_ENABLED : 0;
+  button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+  button.iString = reinterpret_cast<INT_PTR>(texts_.back().c_str());
+  SendMessageA(handle_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
+  action.LinkToolBar(handle_);
+}
+
+void TToolBar::AddSeparator() {
+  TBBUTTON button{};
+  button.iBitmap = TWindow::Scale(6);
+  button.fsStyle = BTNS_SEP;
+  SendMessageA(handle_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
+}
+
+void TToolBar::AutoSize() { SendMessageA(handle_, TB_AUTOSIZE, 0, 0); }
+
+int TToolBar::Height() const {
+  RECT r{};
+  GetWindowRect(handle_, &r);
+  return r.bottom - r.top;
+}
+
+void TStatusBar::Create(HWND parent) {
+  handle_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0,
+                            0, 0, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!handle_) throw std::runtime_error("Cannot create the status line");
+  int parts[1] = {-1};
+  SendMessageA(handle_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
+}
+
+void TStatusBar::SetPanelText(const std::string& text) {
+  SendMessageA(handle_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string TStatusBar::PanelText() const {
+  LRESULT info = SendMessageA(handle_, SB_GETTEXTLENGTHA, 0, 0);
+  std::string text(LOWORD(info) + 1, '\0');
+  SendMessageA(handle_, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(LOWORD(info));
+  return text;
+}
+
+void TStatusBar::AutoSize() { SendMessageA(handle_, WM_SIZE, 0, 0); }
+
+int TStatusBar::Height() const {
+  RECT r{};
+  GetWindowRect(handle_, &r);
+  return r.bottom - r.top;
+}
+
+void TMemo::Create(HWND parent, int id, const char* fontName, int pointSize) {
+  handle_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                            WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
+                                ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL,
+                            0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleA(nullptr), nullptr);
+  if (!handle_) throw std::runtime_error("Cannot create the log pane");
+  SendMessageA(handle_, EM_SETLIMITTEXT, 0, 0);
+  LOGFONTA lf{};
+  {
+    ScreenDC dc;
+    lf.lfHeight = -MulDiv(pointSize, GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
+  }
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  lstrcpynA(lf.lfFaceName, fontName, LF_FACESIZE);
+  font_.reset(CreateFontIndirectA(&lf));
+  if (font_) SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+}
+
+void TMemo::AppendLine(const std::string& text) {
+  int length = GetWindowTextLengthA(handle_);
+  std::string line = text + "\r\n";
+  SendMessageA(handle_, EM_SETSEL, length, length);
+  SendMessageA(handle_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+}  // namespace horalog::ui

@@ -1,0 +1,127 @@
+// Thin wrappers of the native controls used by the system's windows. Child
+// controls are destroyed with their parent window; the wrappers own the
+// menus, image lists, bitmaps and fonts they make.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/Action.h"
+#include "ui/Component.h"
+#include "ui/Handles.h"
+
+namespace horalog::ui {
+
+// A list of same-size pictures, loaded from a bitmap strip whose colour of
+// the top-left pixel is transparent.
+class TImageList {
+ public:
+  TImageList() = default;
+  // Loads the strip resource; the pictures are size x size pixels.
+  void LoadStrip(const char* resourceName, int size);
+  HIMAGELIST Handle() const { return list_.get(); }
+  int Count() const;
+  // A picture as a bitmap on the menu colour, for menu items; owned by the list.
+  HBITMAP MenuBitmap(int index);
+
+ private:
+  UniqueImageList list_;
+  int size_ = 16;
+  std::vector<UniqueBitmap> menuBitmaps_;
+};
+
+// Menu items made from actions.
+void AppendActionItem(HMENU menu, TAction& action, TImageList* images);
+void AppendSeparator(HMENU menu);
+
+// A window's menu bar: top-level drop-down menus of action items.
+class TMainMenu {
+ public:
+  TMainMenu();
+  HMENU Handle() const { return bar_.get(); }
+  // Adds a drop-down menu with the caption and returns it (owned by the bar).
+  HMENU AddSubMenu(const std::string& caption);
+  // Gives up ownership: a menu attached to a window is destroyed with it.
+  HMENU Release() { return bar_.release(); }
+
+ private:
+  UniqueMenu bar_;
+};
+
+// A popup menu of action items, one of which may be the default item (bold).
+class TPopupMenu : public TComponent {
+ public:
+  explicit TPopupMenu(TComponent* owner, TImageList* images = nullptr);
+
+  struct TItem {
+    TAction* action = nullptr;  // null for a separator
+    bool Default = false;
+  };
+  void AddItem(TAction& action, bool isDefault = false);
+  void AddSeparator();
+  const std::vector<TItem>& Items() const { return items_; }
+  HMENU Handle() const { return menu_.get(); }
+
+  // Shows the menu at a screen point on behalf of the owner window and runs
+  // the chosen item. The owner is made the foreground window first and gets a
+  // null message after, so that the menu closes when the user clicks elsewhere.
+  void Popup(int x, int y, HWND owner);
+  // Runs the item's action as if the user had chosen the item.
+  void Click(size_t index);
+
+ private:
+  UniqueMenu menu_;
+  TImageList* images_;
+  std::vector<TItem> items_;
+};
+
+// A child control: a window handle that lives as long as its parent.
+class TControl {
+ public:
+  HWND Handle() const { return handle_; }
+  std::string Text() const;
+  void SetText(const std::string& text);
+  void SetBounds(int x, int y, int width, int height);
+
+ protected:
+  HWND handle_ = nullptr;
+};
+
+class TToolBar : public TControl {
+ public:
+  // A flat toolbar at the top of the parent with tooltips, captions right of the pictures.
+  void Create(HWND parent, TImageList* images);
+  void AddButton(TAction& action);
+  void AddSeparator();
+  void AutoSize();
+  int Height() const;
+
+ private:
+  std::vector<std::string> texts_;
+};
+
+class TStatusBar : public TControl {
+ public:
+  // A status line of one panel at the bottom of the parent.
+  void Create(HWND parent);
+  void SetPanelText(const std::string& text);
+  std::string PanelText() const;
+  void AutoSize();
+  int Height() const;
+};
+
+// A multi-line plain-text edit.
+class TMemo : public TControl {
+ public:
+  void Create(HWND parent, int id, const char* fontName, int pointSize);
+  // Appends text as a new last line.
+  void AppendLine(const std::string& text);
+
+ private:
+  UniqueFont font_;
+};
+
+}  // namespace horalog::ui
