@@ -1,0 +1,406 @@
+#include "E2eDriver.h"
+
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace horalog::e2e {
+
+std::string& ProgramPath() {
+  static std::string path;
+  return path;
+}
+
+std::string WindowsPathFromArgument(const std::string& argument) {
+  if (argument.size() >= 2 && argument[1] == ':') return argument;
+  std::string path = "Z:" + argument;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (cond()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(50);
+  }
+}
+
+std::vector<Record> ReadRecords(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<Record> records;
+  for (size_t at = 0; at + 141 <= bytes.size(); at += 141) {
+    Record r;
+    std::memcpy(&r.status, &bytes[at], 4);
+    r.action = static_cast<uint8_t>(bytes[at + 4]);
+    std::memcpy(&r.time, &bytes[at + 5], 8);
+    records.push_back(r);
+  }
+  return records;
+}
+
+int64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+namespace {
+
+// Days from 1 January of year 0 in the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe);
+}
+
+std::string ClassOf(HWND w) {
+  char name[256] = {};
+  GetClassNameA(w, name, sizeof name);
+  return name;
+}
+
+bool SameText(const std::string& a, const char* b) {
+  if (a.size() != std::strlen(b)) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+struct WindowQuery {
+  DWORD pid;
+  const char* className;
+  const char* caption;
+  std::vector<HWND>* found;
+};
+
+bool Matches(HWND w, const WindowQuery& q) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid != q.pid) return false;
+  if (q.className != nullptr && !SameText(ClassOf(w), q.className)) return false;
+  if (q.caption != nullptr) {
+    char text[256] = {};
+    GetWindowTextA(w, text, sizeof text);
+    if (std::strcmp(text, q.caption) != 0) return false;
+  }
+  return true;
+}
+
+BOOL CALLBACK CollectWindow(HWND w, LPARAM param) {
+  auto* q = reinterpret_cast<WindowQuery*>(param);
+  if (Matches(w, *q)) q->found->push_back(w);
+  return TRUE;
+}
+
+}  // namespace
+
+double NowAsDateTime() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  const int64_t days = DaysFromCivil(t.wYear, t.wMonth, t.wDay) - DaysFromCivil(1899, 12, 30);
+  const double ms = ((t.wHour * 60.0 + t.wMinute) * 60.0 + t.wSecond) * 1000.0 + t.wMilliseconds;
+  return static_cast<double>(days) + ms / 86400000.0;
+}
+
+HWND PublishedWindow() {
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, InstanceBlockName);
+  if (mapping == nullptr) return nullptr;
+  uint32_t value = 0;
+  if (void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4)) {
+    std::memcpy(&value, view, 4);
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(mapping);
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+}
+
+std::vector<HWND> WindowsOf(DWORD pid, const char* className, const char* caption) {
+  std::vector<HWND> found;
+  WindowQuery q{pid, className, caption, &found};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&q));
+  for (HWND w = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); w != nullptr;
+       w = FindWindowExA(HWND_MESSAGE, w, nullptr, nullptr))
+    if (Matches(w, q)) found.push_back(w);
+  return found;
+}
+
+HWND FindVisible(DWORD pid, const char* className, const char* caption) {
+  for (HWND w : WindowsOf(pid, className, caption))
+    if (IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+HWND FindAny(DWORD pid, const char* className, const char* caption) {
+  auto found = WindowsOf(pid, className, caption);
+  return found.empty() ? nullptr : found.front();
+}
+
+namespace {
+
+struct ChildSearch {
+  const char* className;
+  HWND found;
+};
+
+BOOL CALLBACK FindChildOfClass(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<ChildSearch*>(p);
+  if (!SameText(ClassOf(w), s->className)) return TRUE;
+  s->found = w;
+  return FALSE;
+}
+
+BOOL CALLBACK CollectStaticText(HWND w, LPARAM p) {
+  if (SameText(ClassOf(w), "Static")) {
+    std::string t = WindowText(w);
+    if (!t.empty()) {
+      auto* joined = reinterpret_cast<std::string*>(p);
+      if (!joined->empty()) *joined += "\n";
+      *joined += t;
+    }
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindChild(HWND parent, const char* className) {
+  if (parent == nullptr) return nullptr;
+  ChildSearch search{className, nullptr};
+  EnumChildWindows(parent, FindChildOfClass, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string WindowText(HWND w) {
+  if (w == nullptr) return {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+  std::string text(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, 5000, &copied))
+    return {};
+  text.resize(copied);
+  return text;
+}
+
+std::string DialogText(HWND dialog) {
+  std::string joined;
+  EnumChildWindows(dialog, CollectStaticText, reinterpret_cast<LPARAM>(&joined));
+  return joined;
+}
+
+bool ClickButton(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  if (button == nullptr) return false;
+  return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+// ---- ScratchDir ------------------------------------------------------------
+
+ScratchDir::ScratchDir() {
+  static int counter = 0;
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof temp, temp);
+  std::string base = std::string(temp) + "horalog-e2e\\";
+  CreateDirectoryA(base.c_str(), nullptr);
+  path_ = base + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "\\";
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchDir::~ScratchDir() {
+  // The files of a process that has just ended may stay locked for a moment.
+  WaitUntil(
+      [&] {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((path_ + "*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+          do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+              DeleteFileA((path_ + data.cFileName).c_str());
+          } while (FindNextFileA(find, &data));
+          FindClose(find);
+        }
+        return RemoveDirectoryA(path_.c_str()) != FALSE;
+      },
+      3000);
+}
+
+// ---- Process ---------------------------------------------------------------
+
+Process::Process(const std::string& exe, const std::string& workDir) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  std::string commandLine = "\"" + exe + "\"";
+  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      workDir.c_str(), &startup, &info_)) {
+    ADD_FAILURE() << "CreateProcessA(" << exe << ") failed: " << GetLastError();
+    info_ = {};
+  }
+}
+
+Process::~Process() {
+  if (info_.hProcess == nullptr) return;
+  Terminate();
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+bool Process::Running() const {
+  return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitExit(DWORD timeoutMs) {
+  return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Process::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (info_.hProcess != nullptr) GetExitCodeProcess(info_.hProcess, &code);
+  return code;
+}
+
+void Process::Terminate() {
+  if (!Running()) return;
+  TerminateProcess(info_.hProcess, 99);
+  WaitForSingleObject(info_.hProcess, 5000);
+}
+
+// ---- ProgramTest ------------------------------------------------------------
+
+void ProgramTest::SetUp() {
+  ASSERT_FALSE(ProgramPath().empty()) << "no program given on the command line";
+  // No instance may be left over from an earlier test.
+  ASSERT_EQ(PublishedWindow(), nullptr) << "an instance of the program is still running";
+  dir_ = std::make_unique<ScratchDir>();
+  exe_ = dir_->File("Horalog.exe");
+  ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), exe_.c_str(), FALSE))
+      << "copy of " << ProgramPath() << ": " << GetLastError();
+}
+
+void ProgramTest::TearDown() {
+  for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) (*it)->Terminate();
+  processes_.clear();
+  first_ = nullptr;
+  dir_.reset();
+}
+
+void ProgramTest::WriteIni(const std::string& content) {
+  std::ofstream out(dir_->File("Horalog.ini"), std::ios::binary);
+  out << content;
+}
+
+Process& ProgramTest::Start() {
+  // Started from another folder: the program finds its files from its own path.
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof temp, temp);
+  processes_.push_back(std::make_unique<Process>(exe_, temp));
+  Process& p = *processes_.back();
+  if (first_ == nullptr) first_ = &p;
+  return p;
+}
+
+Process& ProgramTest::StartReady() {
+  Process& p = Start();
+  // Input-idle: the program's message loop waits for input.
+  WaitForInputIdle(p.Handle(), 15000);
+  EXPECT_TRUE(WaitUntil([&] { return FindAny(p.Pid(), "TForm1", "Horalog") != nullptr; }, 15000))
+      << "no main window";
+  EXPECT_TRUE(WaitUntil([&] { return FindAny(p.Pid(), "TmsTrayIcon") != nullptr; }))
+      << "no tray window";
+  HWND main = FindAny(p.Pid(), "TForm1", "Horalog");
+  EXPECT_TRUE(WaitUntil([&] { return main != nullptr && PublishedWindow() == main; }))
+      << "the main window was not published in the instance block";
+  return p;
+}
+
+void ProgramTest::ShowMain() {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(Main(), WmShowMain, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Main()) != FALSE; }));
+}
+
+HWND ProgramTest::WaitDialog(const char* caption, DWORD timeoutMs) {
+  HWND dialog = nullptr;
+  WaitUntil([&] { return (dialog = FindVisible(first_->Pid(), "#32770", caption)) != nullptr; },
+            timeoutMs);
+  return dialog;
+}
+
+HWND ProgramTest::WaitPopupMenu(DWORD timeoutMs) {
+  HWND menu = nullptr;
+  WaitUntil([&] { return (menu = FindVisible(first_->Pid(), "#32768")) != nullptr; }, timeoutMs);
+  return menu;
+}
+
+void ProgramTest::DismissPopupMenu(HWND menu) {
+  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(menu) || !IsWindowVisible(menu); }))
+      << "the popup menu did not close on Esc";
+}
+
+namespace {
+
+char Mnemonic(const char* caption) {
+  const char* amp = std::strchr(caption, '&');
+  return amp != nullptr && amp[1] != '\0'
+             ? static_cast<char>(std::tolower(static_cast<unsigned char>(amp[1])))
+             : '\0';
+}
+
+// The command id of an item of a menu, found by caption; -1 when the menu
+// cannot be read from this process or has no such item.
+int FindMenuCommand(HMENU bar, const char* menuCaption, const char* itemCaption) {
+  const int count = GetMenuItemCount(bar);
+  for (int i = 0; i < count; ++i) {
+    char text[128] = {};
+    GetMenuStringA(bar, i, text, sizeof text, MF_BYPOSITION);
+    if (std::strcmp(text, menuCaption) != 0) continue;
+    HMENU sub = GetSubMenu(bar, i);
+    for (int j = 0; j < GetMenuItemCount(sub); ++j) {
+      GetMenuStringA(sub, j, text, sizeof text, MF_BYPOSITION);
+      if (std::strcmp(text, itemCaption) == 0) return static_cast<int>(GetMenuItemID(sub, j));
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+void ProgramTest::ChooseMenuItem(const char* menuCaption, const char* itemCaption) {
+  HWND main = Main();
+  ASSERT_NE(main, nullptr);
+  HMENU bar = GetMenu(main);
+  ASSERT_NE(bar, nullptr) << "the main window has no menu bar";
+  if (GetMenuItemCount(bar) >= 0) {
+    const int id = FindMenuCommand(bar, menuCaption, itemCaption);
+    ASSERT_GE(id, 0) << "no item " << itemCaption << " in " << menuCaption;
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    return;
+  }
+  // Wine keeps a menu private to its process: walk it with the keyboard
+  // instead, by the mnemonics of the captions, as a user would.
+  const char menuKey = Mnemonic(menuCaption), itemKey = Mnemonic(itemCaption);
+  ASSERT_NE(menuKey, '\0');
+  ASSERT_NE(itemKey, '\0');
+  PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, menuKey);
+  HWND popup = WaitPopupMenu();
+  ASSERT_NE(popup, nullptr) << "the menu " << menuCaption << " did not open";
+  PostMessageA(popup, WM_CHAR, static_cast<WPARAM>(itemKey), 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(popup) || !IsWindowVisible(popup); }))
+      << "the menu did not close after " << itemCaption;
+}
+
+void ProgramTest::MoveCursor(int x, int y) {
+  SetCursorPos(x, y);
+}
+
+}  // namespace horalog::e2e

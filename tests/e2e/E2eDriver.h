@@ -1,0 +1,137 @@
+// The end-to-end driver: starts copies of Horalog.exe in scratch folders and
+// drives them from outside, as a user (or the shell) would, through windows,
+// messages, the pointer and the files the program writes.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace horalog::e2e {
+
+// The program under test, as a Windows path. Set by main from its argument.
+std::string& ProgramPath();
+// "/a/b/c.exe" -> "Z:\a\b\c.exe" (Wine maps the Unix root to drive Z:); a path
+// that already names a drive is kept.
+std::string WindowsPathFromArgument(const std::string& argument);
+
+// Polls cond every 50 ms until it holds or timeoutMs has passed.
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = 5000);
+
+// Messages and numbers of the program's external interface.
+constexpr UINT WmShowMain = WM_USER + 18;
+constexpr UINT WmTrayNotify = WM_USER + 200;
+constexpr WPARAM TrayIconId = 5;
+constexpr const char* InstanceBlockName = "zirovevid";
+
+// One record of hl.dat.
+struct Record {
+  int32_t status;
+  uint8_t action;
+  double time;
+};
+std::vector<Record> ReadRecords(const std::string& path);
+int64_t FileSize(const std::string& path);  // -1 when missing
+
+// Now, local time, as days since 30 December 1899.
+double NowAsDateTime();
+
+// The handle published in the instance block, or nullptr when no block exists
+// or it holds 0. Opens the block only when it exists, and closes it at once.
+HWND PublishedWindow();
+
+// Top-level windows (hidden ones included, and message-only windows) of a process.
+std::vector<HWND> WindowsOf(DWORD pid, const char* className, const char* caption = nullptr);
+HWND FindVisible(DWORD pid, const char* className, const char* caption = nullptr);
+HWND FindAny(DWORD pid, const char* className, const char* caption = nullptr);
+// The first child (at any depth) of the given class, compared regardless of case.
+HWND FindChild(HWND parent, const char* className);
+
+// WM_GETTEXT across processes.
+std::string WindowText(HWND w);
+// The texts of a dialog's static controls, joined by "\n".
+std::string DialogText(HWND dialog);
+// Clicks a dialog's button by id (BM_CLICK, posted).
+bool ClickButton(HWND dialog, int id);
+
+// A scratch folder, removed with its files at the end.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& Path() const { return path_; }  // with a trailing backslash
+  std::string File(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+// One started process. A process still running when its owner goes away is
+// terminated, so the next test starts clean.
+class Process {
+ public:
+  Process(const std::string& exe, const std::string& workDir);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  DWORD Pid() const { return info_.dwProcessId; }
+  HANDLE Handle() const { return info_.hProcess; }
+  bool Running() const;
+  bool WaitExit(DWORD timeoutMs);
+  DWORD ExitCode() const;
+  void Terminate();
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// A test with one scratch copy of the program.
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  void WriteIni(const std::string& content);
+  // Starts a copy, waits until its main window and tray window exist and its
+  // message loop is idle. Returns the process (owned by the test).
+  Process& Start();
+  // Starts a copy and waits until it has published its main window too.
+  Process& StartReady();
+
+  HWND Main() const { return FindAny(first_->Pid(), "TForm1", "Horalog"); }
+  HWND Tray() const { return FindAny(first_->Pid(), "TmsTrayIcon"); }
+  HWND Memo() const { return FindChild(Main(), "Edit"); }
+  std::string Log() const { return WindowText(Memo()); }
+  std::string DataFile() const { return dir_->File("hl.dat"); }
+  Process& First() { return *first_; }
+
+  // Shows the main window as a second start would, and waits until it is visible.
+  void ShowMain();
+  // Waits for a visible dialog of the first process with the given caption.
+  HWND WaitDialog(const char* caption, DWORD timeoutMs = 5000);
+  HWND WaitPopupMenu(DWORD timeoutMs = 5000);
+  // Closes a popup menu with Esc.
+  void DismissPopupMenu(HWND menu);
+  // Runs a command of the menu bar, found by the captions of its menu and item.
+  void ChooseMenuItem(const char* menuCaption, const char* itemCaption);
+
+  // Puts the pointer at a screen position; a change is input for the next tick.
+  static void MoveCursor(int x, int y);
+
+  std::unique_ptr<ScratchDir> dir_;
+  std::string exe_;
+  std::vector<std::unique_ptr<Process>> processes_;
+  Process* first_ = nullptr;
+};
+
+}  // namespace horalog::e2e

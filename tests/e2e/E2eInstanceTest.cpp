@@ -1,0 +1,95 @@
+// Start-up and the single instance, seen from outside.
+#include <cstring>
+
+#include "E2eDriver.h"
+
+namespace horalog::e2e {
+namespace {
+
+class Instance : public ProgramTest {};
+
+TEST_F(Instance, StartsWithTheTrayIconOnlyAndPublishesItsMainWindow) {
+  Process& p = StartReady();
+  ASSERT_TRUE(p.Running());
+  EXPECT_NE(Tray(), nullptr);
+  ASSERT_NE(Main(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(Main()));
+  EXPECT_EQ(FindVisible(p.Pid(), nullptr), nullptr) << "a window of the program is visible";
+  EXPECT_EQ(PublishedWindow(), Main());
+  EXPECT_NE(Memo(), nullptr) << "no log pane";
+}
+
+TEST_F(Instance, SecondStartShowsTheFirstOneAndExitsWithZero) {
+  Process& first = StartReady();
+  ASSERT_FALSE(IsWindowVisible(Main()));
+  const HWND main = Main();
+
+  Process& second = Start();
+  ASSERT_TRUE(second.WaitExit(15000)) << "the second start did not end";
+  EXPECT_EQ(second.ExitCode(), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }))
+      << "the first instance's window was not shown";
+  EXPECT_TRUE(first.Running());
+  // Still the one instance: the block names the first one's window.
+  EXPECT_EQ(PublishedWindow(), main);
+  EXPECT_TRUE(WindowsOf(second.Pid(), nullptr).empty());
+}
+
+TEST_F(Instance, SecondStartRestoresAMinimisedWindow) {
+  StartReady();
+  ShowMain();
+  const HWND main = Main();
+  ShowWindow(main, SW_MINIMIZE);
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; })) << "could not minimise";
+
+  Process& second = Start();
+  ASSERT_TRUE(second.WaitExit(15000));
+  EXPECT_EQ(second.ExitCode(), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !IsIconic(main) && IsWindowVisible(main); }))
+      << "the minimised window was not restored";
+}
+
+TEST_F(Instance, StartAfterExitRunsAsAFirstInstance) {
+  Process& first = StartReady();
+  PostMessageA(Main(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(first.WaitExit(10000)) << "WM_CLOSE did not end the program";
+  EXPECT_EQ(PublishedWindow(), nullptr) << "the block outlived the instance";
+
+  processes_.clear();
+  first_ = nullptr;
+  Process& again = StartReady();
+  EXPECT_TRUE(again.Running());
+  EXPECT_NE(Main(), nullptr);
+}
+
+// A block left holding the handle of a window that no longer exists (its
+// instance ended while another copy still held the block) names no instance.
+TEST_F(Instance, StaleHandleInTheBlockDoesNotStopAStart) {
+  HWND gone = CreateWindowA("STATIC", "gone", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(gone, nullptr);
+  DestroyWindow(gone);
+  ASSERT_FALSE(IsWindow(gone));
+
+  HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
+                                    InstanceBlockName);
+  ASSERT_NE(block, nullptr);
+  void* view = MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, 4);
+  ASSERT_NE(view, nullptr);
+  const uint32_t stale = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(gone));
+  std::memcpy(view, &stale, 4);
+
+  Process& p = Start();
+  const bool started =
+      WaitUntil([&] { return FindAny(p.Pid(), "TForm1", "Horalog") != nullptr; }, 15000);
+  const bool published = started && WaitUntil([&] { return PublishedWindow() == Main(); });
+  UnmapViewOfFile(view);
+  CloseHandle(block);
+
+  EXPECT_TRUE(started) << "the start took the stale handle for a running instance (exit code "
+                       << p.ExitCode() << ")";
+  EXPECT_TRUE(published);
+  EXPECT_TRUE(p.Running());
+}
+
+}  // namespace
+}  // namespace horalog::e2e

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Screenshots of Horalog as a user sees it: the main window, its menus and the
+# tray popup, taken from the X display into a folder (not a test; look at them).
+#
+#   scripts/with-wine --xvfb --prefix build/wineprefix-h6 \
+#     tests/e2e/screenshots.sh build/h6-win32 /tmp/horalog-shots
+set -eu
+build=$1
+out=${2:-/tmp/horalog-shots}
+mkdir -p "$out"
+work=$(mktemp -d)
+cp "$build/Horalog.exe" "$work/"
+wine "$work/Horalog.exe" &
+program=$!
+tour() { wine "$build/horalog_e2e.exe" --tour "$@"; }
+shot() { sleep 1; import -window root "$out/$1.png"; echo "$out/$1.png"; }
+
+tour wait
+sleep 2
+shot start
+tour show; shot main
+tour menu f; shot menu-file; tour esc
+tour menu t; shot menu-tools; tour esc
+tour menu h; shot menu-help; tour esc
+tour tray; shot tray-popup; tour esc
+tour close
+wait "$program" || true
+rm -rf "$work"
