@@ -1,0 +1,369 @@
+// The window framework against real windows.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "UiTestSupport.h"
+#include "ui/Action.h"
+#include "ui/Application.h"
+#include "ui/Controls.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Window.h"
+
+namespace horalog {
+namespace {
+
+using test::After;
+using test::CaptureErrors;
+using test::FindDialog;
+
+constexpr UINT WM_THROW = WM_USER + 1;
+
+class TestForm : public ui::TWindow {
+ public:
+  explicit TestForm(bool failInCreate = false) : failInCreate_(failInCreate) {
+    TCreateParams params;
+    params.className = "HoralogTestForm";
+    params.caption = "Test form";
+    params.width = 300;
+    params.height = 200;
+    CreateHandle(params);
+  }
+  int ticks = 0;
+  int closeQueries = 0;
+  bool keepOpen = false;
+
+ protected:
+  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_CREATE && failInCreate_) throw std::runtime_error("creation failed");
+    if (message == WM_THROW) throw std::runtime_error("Handler failed");
+    if (message == WM_TIMER && wParam == 7) {
+      ++ticks;
+      return 0;
+    }
+    return TWindow::WndProc(message, wParam, lParam);
+  }
+  void FormClose(bool& allow) override {
+    ++closeQueries;
+    allow = !keepOpen;
+  }
+  void CloseAllowed() override { DestroyHandle(); }
+
+ private:
+  bool failInCreate_;
+};
+
+TEST(UiHint, SplitsAtTheFirstBar) {
+  EXPECT_EQ(ui::ShortHint("Exit|Close the program"), "Exit");
+  EXPECT_EQ(ui::LongHint("Exit|Close the program"), "Close the program");
+  // Without a bar both parts are the whole hint.
+  EXPECT_EQ(ui::ShortHint("Plain"), "Plain");
+  EXPECT_EQ(ui::LongHint("Plain"), "Plain");
+  EXPECT_EQ(ui::ShortHint("a|b|c"), "a");
+  EXPECT_EQ(ui::LongHint("a|b|c"), "b|c");
+  EXPECT_EQ(ui::ShortHint("|long"), "");
+  EXPECT_EQ(ui::LongHint("short|"), "");
+  EXPECT_EQ(ui::LongHint(""), "");
+}
+
+TEST(UiHandleException, AddsAFullStopOnlyAfterCharactersSortingAfterIt) {
+  EXPECT_EQ(ui::TApplication::ErrorBoxText("File not found"), "File not found.");
+  EXPECT_EQ(ui::TApplication::ErrorBoxText("Done."), "Done.");
+  EXPECT_EQ(ui::TApplication::ErrorBoxText("Code 5"), "Code 5.");  // '5' sorts after '.'
+  EXPECT_EQ(ui::TApplication::ErrorBoxText("Really!"), "Really!");  // '!' sorts before
+  EXPECT_EQ(ui::TApplication::ErrorBoxText("text\r\n"), "text\r\n");
+  EXPECT_EQ(ui::TApplication::ErrorBoxText(""), "");
+  EXPECT_EQ(ui::TApplication::ErrorBoxText("caf\xE9"), "caf\xE9.");  // beyond ASCII
+}
+
+TEST(UiHandleException, ShowsTheErrorBoxTitledWithTheApplicationTitle) {
+  ui::Application().Title = "Horalog Test";
+  std::string title, text;
+  LONG style = 0;
+  bool hadOk = false;
+  After(200, [&] {
+    HWND box = FindDialog("Horalog Test");
+    ASSERT_NE(box, nullptr);
+    title = test::WindowText(box);
+    // The stock message box keeps its text in a static control of id 0xFFFF.
+    text = test::WindowText(GetDlgItem(box, 0xFFFF));
+    style = GetWindowLongA(GetDlgItem(box, 0x14), GWL_STYLE);  // the icon
+    hadOk = GetDlgItem(box, IDOK) != nullptr;
+    SendMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  try {
+    throw std::runtime_error("Disk full");
+  } catch (...) {
+    ui::Application().HandleException();
+  }
+  EXPECT_EQ(title, "Horalog Test");
+  EXPECT_EQ(text, "Disk full.");
+  EXPECT_TRUE(hadOk);
+  (void)style;
+}
+
+TEST(UiWindow, KeepsItsThisPointerFromCreationToDestruction) {
+  auto form = std::make_unique<TestForm>();
+  HWND window = form->Handle();
+  ASSERT_TRUE(IsWindow(window));
+  EXPECT_EQ(test::ClassOf(window), "HoralogTestForm");
+  EXPECT_EQ(reinterpret_cast<TestForm*>(GetWindowLongPtrA(window, GWLP_USERDATA)), form.get());
+
+  // Destroyed from outside: the object lets go of the window and its pointer is cleared.
+  DestroyWindow(window);
+  EXPECT_EQ(form->Handle(), nullptr);
+  EXPECT_FALSE(IsWindow(window));
+
+  // Destroyed with the object.
+  form = std::make_unique<TestForm>();
+  window = form->Handle();
+  form.reset();
+  EXPECT_FALSE(IsWindow(window));
+  test::DrainQuit();
+}
+
+TEST(UiWindow, AnErrorInAHandlerStopsAtTheWindowProcedure) {
+  CaptureErrors errors;
+  TestForm form;
+  EXPECT_EQ(SendMessageA(form.Handle(), WM_THROW, 0, 0), 0);
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0], "Handler failed.");
+  // The window goes on working.
+  EXPECT_TRUE(IsWindow(form.Handle()));
+  SetTimer(form.Handle(), 7, 10, nullptr);
+  test::Pump(100);
+  EXPECT_GT(form.ticks, 0);
+  KillTimer(form.Handle(), 7);
+}
+
+TEST(UiWindow, AnErrorWhileCreatingGoesToTheCreator) {
+  CaptureErrors errors;
+  HWND before = FindWindowA("HoralogTestForm", "Test form");
+  EXPECT_THROW(TestForm(true), std::runtime_error);
+  EXPECT_TRUE(errors.texts.empty());
+  EXPECT_EQ(FindWindowA("HoralogTestForm", "Test form"), before);
+}
+
+TEST(UiWindow, CloseRunsTheCloseHandlerWhichMayKeepTheWindow) {
+  TestForm form;
+  form.keepOpen = true;
+  form.Close();
+  EXPECT_EQ(form.closeQueries, 1);
+  EXPECT_TRUE(IsWindow(form.Handle()));
+  form.keepOpen = false;
+  form.Close();
+  EXPECT_EQ(form.Handle(), nullptr);
+  test::DrainQuit();
+}
+
+TEST(UiWindow, ModalShowReturnsItsResultWhileTimersGoOn) {
+  TestForm form;
+  SetTimer(form.Handle(), 7, 20, nullptr);
+  After(300, [&] {
+    EXPECT_TRUE(form.InModal());
+    form.SetModalResult(IDOK);
+  });
+  EXPECT_EQ(form.ShowModal(), IDOK);
+  EXPECT_GE(form.ticks, 3);
+  EXPECT_FALSE(form.Visible());
+  KillTimer(form.Handle(), 7);
+
+  // Closing a modal window gives Cancel and keeps the window.
+  After(100, [&] { PostMessageA(form.Handle(), WM_CLOSE, 0, 0); });
+  EXPECT_EQ(form.ShowModal(), IDCANCEL);
+  EXPECT_TRUE(IsWindow(form.Handle()));
+  EXPECT_EQ(form.closeQueries, 0);
+}
+
+TEST(UiWindow, ScalesPixelSizesToTheScreen) {
+  HDC dc = GetDC(nullptr);
+  int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
+  EXPECT_EQ(ui::TWindow::Scale(696), MulDiv(696, dpi, 96));
+}
+
+class ActionWiring : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ran = 0;
+    exit = &actions.Add("ExitAction", "&Exit", "Exit|Close the program", 0, [this] { ++ran; });
+    exit->ShortCut = {FCONTROL, 'E'};
+    view = &actions.Add("ViewAction", "&View", "View|View report", 1, nullptr);
+    form = std::make_unique<TestForm>();
+    form->Actions = &actions;
+    menu = CreatePopupMenu();
+    ui::AppendActionItem(menu, *exit, nullptr);
+    ui::AppendActionItem(menu, *view, nullptr);
+    toolbar.Create(form->Handle(), nullptr);
+    toolbar.AddButton(*exit);
+    toolbar.AddButton(*view);
+  }
+  void TearDown() override {
+    DestroyMenu(menu);
+    form.reset();
+    test::DrainQuit();
+    ui::Application().SetHint("");
+  }
+
+  ui::TActionList actions;
+  ui::TAction* exit = nullptr;
+  ui::TAction* view = nullptr;
+  std::unique_ptr<TestForm> form;
+  HMENU menu = nullptr;
+  ui::TToolBar toolbar;
+  int ran = 0;
+};
+
+TEST_F(ActionWiring, OneActionFeedsMenuToolbarAndAccelerators) {
+  char text[64] = {};
+  GetMenuStringA(menu, 0, text, sizeof(text), MF_BYPOSITION);
+  EXPECT_STREQ(text, "&Exit\tCtrl+E");
+  EXPECT_EQ(GetMenuItemID(menu, 0), exit->Id);
+  EXPECT_EQ(SendMessageA(toolbar.Handle(), TB_COMMANDTOINDEX, exit->Id, 0), 0);
+
+  ui::UniqueAccel table = actions.BuildAccelerators();
+  ASSERT_TRUE(table);
+  ACCEL entries[4] = {};
+  ASSERT_EQ(CopyAcceleratorTableA(table.get(), entries, 4), 1);
+  EXPECT_EQ(entries[0].key, 'E');
+  EXPECT_EQ(entries[0].fVirt, FVIRTKEY | FCONTROL);
+  EXPECT_EQ(entries[0].cmd, exit->Id);
+
+  // A command from the menu, the accelerator or the toolbar runs the action.
+  SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(exit->Id, 0), 0);
+  SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(exit->Id, 1), 0);
+  SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(exit->Id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(toolbar.Handle()));
+  EXPECT_EQ(ran, 3);
+}
+
+TEST_F(ActionWiring, DisablingGraysEveryItemAndStopsTheCommand) {
+  exit->SetEnabled(false);
+  EXPECT_TRUE(GetMenuState(menu, exit->Id, MF_BYCOMMAND) & MF_GRAYED);
+  EXPECT_FALSE(SendMessageA(toolbar.Handle(), TB_ISBUTTONENABLED, exit->Id, 0));
+  SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(exit->Id, 0), 0);
+  EXPECT_EQ(ran, 0);
+  exit->SetEnabled(true);
+  EXPECT_FALSE(GetMenuState(menu, exit->Id, MF_BYCOMMAND) & MF_GRAYED);
+  EXPECT_TRUE(SendMessageA(toolbar.Handle(), TB_ISBUTTONENABLED, exit->Id, 0));
+}
+
+TEST_F(ActionWiring, MenuItemsAndToolbarButtonsSetTheApplicationHint) {
+  int changes = 0;
+  ui::Application().OnHint = [&] { ++changes; };
+  SendMessageA(form->Handle(), WM_MENUSELECT, MAKEWPARAM(view->Id, MF_HILITE),
+               reinterpret_cast<LPARAM>(menu));
+  EXPECT_EQ(ui::Application().Hint(), "View|View report");
+  // The menu closes.
+  SendMessageA(form->Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+  EXPECT_EQ(ui::Application().Hint(), "");
+
+  NMTBHOTITEM hot{};
+  hot.hdr.hwndFrom = toolbar.Handle();
+  hot.hdr.code = TBN_HOTITEMCHANGE;
+  hot.idNew = static_cast<int>(exit->Id);
+  SendMessageA(form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hot));
+  EXPECT_EQ(ui::Application().Hint(), "Exit|Close the program");
+  hot.dwFlags = HICF_LEAVING;
+  SendMessageA(form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hot));
+  EXPECT_EQ(ui::Application().Hint(), "");
+  EXPECT_EQ(changes, 4);
+
+  // The tooltip is the short part.
+  char tip[64] = {};
+  NMTBGETINFOTIPA info{};
+  info.hdr.code = TBN_GETINFOTIPA;
+  info.pszText = tip;
+  info.cchTextMax = sizeof(tip);
+  info.iItem = static_cast<int>(view->Id);
+  SendMessageA(form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_STREQ(tip, "View");
+  ui::Application().OnHint = nullptr;
+}
+
+TEST(UiPopupMenu, ShowsTheDefaultItemAndRunsAClickedItem) {
+  ui::TActionList actions;
+  int shown = 0;
+  ui::TAction& show = actions.Add("ShowAction", "&Show", "Show|Show main window", 3,
+                                  [&] { ++shown; });
+  ui::TPopupMenu popup(nullptr);
+  popup.AddItem(show, true);
+  popup.AddSeparator();
+  EXPECT_EQ(GetMenuDefaultItem(popup.Handle(), FALSE, 0), show.Id);
+  ASSERT_EQ(popup.Items().size(), 2u);
+  EXPECT_TRUE(popup.Items()[0].Default);
+  EXPECT_EQ(popup.Items()[1].action, nullptr);
+  popup.Click(1);  // a separator does nothing
+  popup.Click(0);
+  EXPECT_EQ(shown, 1);
+}
+
+class UiMessageBox : public ::testing::Test {
+ protected:
+  // Answers the next box titled `title` with `key` and records what it showed.
+  void AnswerWith(const char* title, WPARAM key) {
+    After(250, [=] {
+      HWND box = FindDialog(title);
+      ASSERT_NE(box, nullptr) << title;
+      found = true;
+      yes = test::WindowText(GetDlgItem(box, IDYES));
+      no = test::WindowText(GetDlgItem(box, IDNO));
+      ok = test::WindowText(GetDlgItem(box, IDOK));
+      defaultId = LOWORD(SendMessageA(box, DM_GETDEFID, 0, 0));
+      if (key == 0) {
+        PostMessageA(box, WM_CLOSE, 0, 0);
+      } else {
+        test::PressKey(box, key);
+      }
+    });
+  }
+  bool found = false;
+  std::string yes, no, ok;
+  int defaultId = 0;
+};
+
+TEST_F(UiMessageBox, ConfirmHasYesAsDefaultAndEscAnswersNo) {
+  AnswerWith("Confirm", VK_ESCAPE);
+  EXPECT_FALSE(ui::Confirm("Are you sure?"));
+  EXPECT_TRUE(found);
+  EXPECT_EQ(yes, "&Yes");
+  EXPECT_EQ(no, "&No");
+  EXPECT_EQ(defaultId, IDYES);
+
+  AnswerWith("Confirm", VK_RETURN);
+  EXPECT_TRUE(ui::Confirm("Are you sure?"));
+
+  AnswerWith("Confirm", 0);  // the close box
+  EXPECT_FALSE(ui::Confirm("Are you sure?"));
+}
+
+TEST_F(UiMessageBox, WarningAndInformationBoxes) {
+  AnswerWith("Warning", VK_ESCAPE);
+  EXPECT_FALSE(ui::Warning("Delete it?"));
+  EXPECT_EQ(yes, "&Yes");
+
+  AnswerWith("Information", VK_ESCAPE);
+  ui::Information("Done");
+  EXPECT_TRUE(found);
+  EXPECT_EQ(ok, "OK");
+  EXPECT_EQ(yes, "");
+}
+
+TEST_F(UiMessageBox, TimersGoOnWhileABoxIsOpen) {
+  static int ticks;
+  ticks = 0;
+  struct Counter {
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { ++ticks; }
+  };
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, &Counter::Tick);
+  AnswerWith("Confirm", VK_ESCAPE);
+  ui::Confirm("Wait");
+  KillTimer(nullptr, timer);
+  EXPECT_GE(ticks, 3);
+}
+
+}  // namespace
+}  // namespace horalog
