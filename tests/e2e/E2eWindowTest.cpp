@@ -55,6 +55,18 @@ TEST_F(Window, CloseMessageEndsTheProgramWithAFinalStop) {
   ExpectOneFinalStop();
 }
 
+// The end of the session ends the program without a close: the journal still
+// gets its final Stop, so that the last spell of the day is not left open.
+TEST_F(Window, EndOfSessionAppendsTheFinalStop) {
+  StartReady();
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+  SendMessageTimeoutA(Main(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &result);
+  ASSERT_TRUE(WaitUntil([&] { return FileSize(DataFile()) >= 141; }))
+      << "no record at the end of the session";
+  ExpectOneFinalStop();
+}
+
 TEST_F(Window, TrayRightButtonOpensThePopupMenu) {
   StartReady();
   PostMessageA(Tray(), WmTrayNotify, TrayIconId, WM_RBUTTONDOWN);
