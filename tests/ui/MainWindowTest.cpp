@@ -1,0 +1,274 @@
+// The main window built in this process, with its data in a scratch folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "UiTestSupport.h"
+#include "app/DataDir.h"
+#include "app/HoralogMain.h"
+#include "data/ActRec.h"
+#include "platform/Platform.h"
+#include "ui/Application.h"
+
+namespace horalog {
+namespace {
+
+using test::After;
+using test::CaptureErrors;
+
+std::string MenuText(HMENU menu, UINT position) {
+  char text[128] = {};
+  GetMenuStringA(menu, position, text, sizeof(text), MF_BYPOSITION);
+  return text;
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    dir = std::string(temp) + "horalog-ui-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    exe = dir + "Horalog.exe";
+    ini = dir + "Horalog.ini";
+    data = dir + "hl.dat";
+    DeleteFileA(ini.c_str());
+    DeleteFileA(data.c_str());
+  }
+  void TearDown() override {
+    form.reset();
+    test::DrainQuit();
+    RemoveDirectoryA((dir + "hl.dat").c_str());
+    DeleteFileA(ini.c_str());
+    DeleteFileA(data.c_str());
+    RemoveDirectoryA(dir.c_str());
+  }
+  void WriteInterval(const char* text) {
+    WritePrivateProfileStringA("Options", "Interval", text, ini.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+  }
+  void Create() { form = std::make_unique<TForm1>(exe); }
+  std::vector<TActRec> Records() {
+    std::vector<TActRec> records;
+    if (!platform::FileExists(data)) return records;
+    TActRecReader reader(data);
+    TActRec record;
+    while (reader.Next(record)) records.push_back(record);
+    return records;
+  }
+
+  std::string dir, exe, ini, data;
+  std::unique_ptr<TForm1> form;
+};
+
+TEST_F(MainWindow, IsBuiltHiddenWithItsMenusToolbarLogAndStatusLine) {
+  CaptureErrors errors;
+  Create();
+  EXPECT_TRUE(errors.texts.empty());
+  HWND window = form->Handle();
+  EXPECT_EQ(test::ClassOf(window), "TForm1");
+  EXPECT_EQ(test::WindowText(window), "Horalog");
+  EXPECT_FALSE(IsWindowVisible(window));
+  RECT r{};
+  GetWindowRect(window, &r);
+  EXPECT_EQ(r.right - r.left, ui::TWindow::Scale(696));
+  EXPECT_EQ(r.bottom - r.top, ui::TWindow::Scale(480));
+
+  HMENU bar = GetMenu(window);
+  ASSERT_EQ(GetMenuItemCount(bar), 3);
+  EXPECT_EQ(MenuText(bar, 0), "&File");
+  EXPECT_EQ(MenuText(bar, 1), "&Tools");
+  EXPECT_EQ(MenuText(bar, 2), "&Help");
+  HMENU tools = GetSubMenu(bar, 1);
+  ASSERT_EQ(GetMenuItemCount(tools), 5);
+  EXPECT_EQ(MenuText(tools, 0), "&View");
+  EXPECT_EQ(MenuText(tools, 1), "&Report");
+  EXPECT_EQ(MenuText(tools, 2), "&Options");
+  EXPECT_TRUE(GetMenuState(tools, 3, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_EQ(MenuText(tools, 4), "&Compact");
+  EXPECT_EQ(MenuText(GetSubMenu(bar, 0), 0), "&Exit");
+  EXPECT_FALSE(GetMenuState(GetSubMenu(bar, 0), 0, MF_BYPOSITION) & MF_GRAYED);
+  EXPECT_EQ(MenuText(GetSubMenu(bar, 2), 0), "&About");
+
+  HMENU popup = form->PopupMenu1->Handle();
+  ASSERT_EQ(GetMenuItemCount(popup), 7);
+  EXPECT_EQ(MenuText(popup, 0), "&Show");
+  EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), form->ShowAction->Id);
+  EXPECT_EQ(MenuText(popup, 6), "&Exit");
+  EXPECT_EQ(form->TrayIcon->PopUpMenu(), form->PopupMenu1.get());
+  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog");
+  EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
+  EXPECT_EQ(test::ClassOf(form->TrayIcon->NotifyWindow()), "TmsTrayIcon");
+
+  EXPECT_EQ(test::ClassOf(form->ActionToolBar1.Handle()), "ToolbarWindow32");
+  EXPECT_EQ(SendMessageA(form->ActionToolBar1.Handle(), TB_BUTTONCOUNT, 0, 0), 5);
+  EXPECT_EQ(test::ClassOf(form->StatusBar1.Handle()), "msctls_statusbar32");
+
+  HWND memo = FindWindowExA(window, nullptr, "EDIT", nullptr);
+  ASSERT_EQ(memo, form->Memo1.Handle());
+  LONG style = GetWindowLongA(memo, GWL_STYLE);
+  EXPECT_TRUE(style & ES_MULTILINE);
+  EXPECT_FALSE(style & ES_READONLY);
+  EXPECT_EQ(test::WindowText(memo), "");
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(memo, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  EXPECT_STREQ(font.lfFaceName, "Lucida Console");
+
+  // The running instance is published, the data lives beside the executable
+  // and the timeout has its default.
+  EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
+  EXPECT_EQ(DataDir, dir);
+  EXPECT_DOUBLE_EQ(form->IdleSpan(), 10 * OneMinute);
+  EXPECT_TRUE(form->Detector.Idle);
+}
+
+TEST_F(MainWindow, ReadsTheTimeoutAndSurvivesOneThatDoesNotConvert) {
+  WriteInterval("0x1E");
+  {
+    CaptureErrors errors;
+    Create();
+    EXPECT_TRUE(errors.texts.empty());
+    EXPECT_NEAR(form->IdleSpan(), 30 * OneMinute, 1e-12);
+  }
+  form.reset();
+  test::DrainQuit();
+
+  WriteInterval("60");
+  DataDir.clear();
+  CaptureErrors errors;
+  Create();
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0], "Invalid argument to time encode.");
+  // The rest of the start-up ran: the program works with the default.
+  EXPECT_NEAR(form->IdleSpan(), 10 * OneMinute, 1e-12);
+  EXPECT_EQ(DataDir, dir);
+  EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
+  ASSERT_TRUE(form->IniFile);
+  EXPECT_EQ(form->IniFile->FileName(), ini);
+}
+
+TEST_F(MainWindow, StatusLineShowsTheLongHintUnderThePointer) {
+  Create();
+  HWND window = form->Handle();
+  SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(form->ViewAction->Id, MF_HILITE),
+               reinterpret_cast<LPARAM>(GetMenu(window)));
+  EXPECT_EQ(form->StatusBar1.PanelText(), "View report");
+  NMTBHOTITEM hot{};
+  hot.hdr.hwndFrom = form->ActionToolBar1.Handle();
+  hot.hdr.code = TBN_HOTITEMCHANGE;
+  hot.idNew = static_cast<int>(form->ExitAction->Id);
+  SendMessageA(window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hot));
+  EXPECT_EQ(form->StatusBar1.PanelText(), "Close the program");
+  SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+  EXPECT_EQ(form->StatusBar1.PanelText(), "");
+}
+
+TEST_F(MainWindow, ShowMainShowsTheWindowAndCloseBoxHidesIt) {
+  Create();
+  HWND window = form->Handle();
+  EXPECT_EQ(SendMessageA(window, WM_SHOWMAIN, 0, 0), 0);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(SendMessageA(window, WM_SHOWMAIN, 0, 0), 0);
+  EXPECT_TRUE(IsWindowVisible(window));
+  SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(Records().empty() || Records().back().Action == ActionStart);
+}
+
+TEST_F(MainWindow, ExitAsksAndOnlyYesClosesWithAFinalStop) {
+  Create();
+  HWND window = form->Handle();
+  std::string question;
+  After(250, [&] {
+    HWND box = test::FindDialog("Confirm");
+    ASSERT_NE(box, nullptr);
+    question = test::WindowText(GetDlgItem(box, 101));
+    SendMessageA(box, WM_COMMAND, IDNO, 0);
+  });
+  form->ExitAction->Execute();
+  EXPECT_EQ(question, "Are you sure you want to exit from Horalog?");
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(form->FinalStopWritten());
+
+  After(250, [&] { SendMessageA(test::FindDialog("Confirm"), WM_COMMAND, IDYES, 0); });
+  TDateTime before = platform::Now();
+  form->ExitAction->Execute();
+  TDateTime after = platform::Now();
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(test::DrainQuit());  // the application ends
+  EXPECT_FALSE(form->IniFile);
+  EXPECT_FALSE(form->InstanceMemory);
+  std::vector<TActRec> records = Records();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().Action, ActionStop);
+  EXPECT_GE(records.back().Time, before - OneSecond);
+  EXPECT_LE(records.back().Time, after + OneSecond);
+  EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), nullptr);
+}
+
+TEST_F(MainWindow, AFailedFinalStopKeepsTheProgramRunning) {
+  Create();
+  HWND window = form->Handle();
+  ASSERT_TRUE(CreateDirectoryA(data.c_str(), nullptr));  // the data file cannot be opened
+  {
+    CaptureErrors errors;
+    form->Close();
+    EXPECT_EQ(errors.texts.size(), 1u);
+  }
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(form->IniFile);
+  EXPECT_TRUE(form->InstanceMemory);
+  EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
+
+  RemoveDirectoryA(data.c_str());
+  form->Close();
+  EXPECT_FALSE(IsWindow(window));
+  ASSERT_FALSE(Records().empty());
+  EXPECT_EQ(Records().back().Action, ActionStop);
+}
+
+TEST_F(MainWindow, TheEndOfTheSessionWritesTheFinalStop) {
+  Create();
+  HWND window = form->Handle();
+  SendMessageA(window, WM_ENDSESSION, FALSE, 0);  // the session goes on
+  EXPECT_FALSE(form->FinalStopWritten());
+  EXPECT_FALSE(test::DrainQuit());
+
+  TDateTime before = platform::Now();
+  SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(form->FinalStopWritten());
+  EXPECT_TRUE(test::DrainQuit());
+  std::vector<TActRec> records = Records();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().Action, ActionStop);
+  EXPECT_GE(records.back().Time, before - OneSecond);
+  // Only one Stop, even when the window is closed after all.
+  size_t count = records.size();
+  form->Close();
+  EXPECT_EQ(Records().size(), count);
+}
+
+TEST_F(MainWindow, AStopNotStampedNowGoesBackByTheTimeout) {
+  Create();
+  TDateTime before = platform::Now();
+  form->AppendAction(ActionStop, false);
+  form->AppendAction(ActionStart, false);  // a Start is always stamped now
+  std::vector<TActRec> records = Records();
+  ASSERT_GE(records.size(), 2u);
+  const TActRec& stop = records[records.size() - 2];
+  const TActRec& start = records.back();
+  EXPECT_EQ(stop.Action, ActionStop);
+  EXPECT_NEAR(stop.Time, before - 10 * OneMinute, 2 * OneSecond);
+  EXPECT_EQ(start.Action, ActionStart);
+  EXPECT_NEAR(start.Time, before, 2 * OneSecond);
+}
+
+}  // namespace
+}  // namespace horalog
