@@ -23,6 +23,7 @@ HBITMAP TImageList::MenuBitmap(int index) {
   if (menuBitmaps_.size() < static_cast<size_t>(Count())) menuBitmaps_.resize(Count());
   UniqueBitmap& slot = menuBitmaps_[index];
   if (!slot) {
+    // On the menu colour: menus that ignore a bitmap's alpha channel show it right too.
     ScreenDC screen;
     HDC dc = CreateCompatibleDC(screen.get());
     HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), size_, size_);
