@@ -280,6 +280,9 @@ void ProgramTest::SetUp() {
   ASSERT_FALSE(ProgramPath().empty()) << "no program given on the command line";
   // No instance may be left over from an earlier test.
   ASSERT_EQ(PublishedWindow(), nullptr) << "an instance of the program is still running";
+  // The detector starts at (0, 0): a pointer anywhere else would count as
+  // activity at the first tick.
+  MoveCursor(0, 0);
   dir_ = std::make_unique<ScratchDir>();
   exe_ = dir_->File("Horalog.exe");
   ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), exe_.c_str(), FALSE))
@@ -400,7 +403,14 @@ void ProgramTest::ChooseMenuItem(const char* menuCaption, const char* itemCaptio
 }
 
 void ProgramTest::MoveCursor(int x, int y) {
+  // Wine takes a move to the place it believes the pointer is at already for
+  // no move at all, though the X pointer may be elsewhere (at the screen's
+  // centre on a new display): step away first so the pointer really lands.
+  SetCursorPos(x + 1, y + 1);
   SetCursorPos(x, y);
+  POINT at{};
+  EXPECT_TRUE(WaitUntil([&] { return GetCursorPos(&at) && at.x == x && at.y == y; }, 2000))
+      << "the pointer did not move to " << x << "," << y;
 }
 
 }  // namespace horalog::e2e
