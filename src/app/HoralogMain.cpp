@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include "app/DataDir.h"
 #include "app/SettingsRules.h"
@@ -133,47 +134,57 @@ void TForm1::LayOut() {
 }
 
 void TForm1::FormCreate() {
-  std::exception_ptr intervalError;
-  try {
-    // 1. Publish this window as the running instance.
+  // Every step runs even when an earlier one fails: without DataDir the
+  // journal would go to whatever folder the program was started from, and
+  // without its picture the tray icon would leave no way in. The errors are
+  // shown once the window is complete, in the order they happened.
+  std::vector<std::exception_ptr> errors;
+  auto step = [&errors](auto&& run) {
+    try {
+      run();
+    } catch (...) {
+      errors.push_back(std::current_exception());
+    }
+  };
+
+  // 1. Publish this window as the running instance.
+  step([this] {
     InstanceMemory = std::make_unique<TSharedMemory>(InstanceMemoryName, InstanceMemorySize);
     uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(Handle()));
     std::memcpy(InstanceMemory->View(), &handle, sizeof(handle));
+  });
 
-    // 2. The settings file and the timeout. A timeout that does not convert is
-    // shown once the window is complete; the program runs with the default.
+  // 2. The settings file and the timeout; one that does not convert leaves
+  // the default.
+  step([this] {
+    IdleSpan() = MinutesToTime(DefaultIntervalMinutes);
     IniFile = std::make_unique<TIniFile>(SettingsFilePath(exePath_));
-    try {
-      IdleSpan() = MinutesToTime(IniFile->ReadNumber(OptionsSection, IntervalKey,
-                                                     DefaultIntervalMinutes));
-    } catch (const EConvertError&) {
-      intervalError = std::current_exception();
-      IdleSpan() = MinutesToTime(DefaultIntervalMinutes);
-    }
+    IdleSpan() =
+        MinutesToTime(IniFile->ReadNumber(OptionsSection, IntervalKey, DefaultIntervalMinutes));
+  });
 
-    // 3. Where the data file lives.
-    DataDir = DirectoryOf(exePath_);
+  // 3. Where the data file lives.
+  DataDir = DirectoryOf(exePath_);
 
-    // 4. The detector starts Idle at (0, 0).
-    Detector.Reset();
+  // 4. The detector starts Idle at (0, 0).
+  Detector.Reset();
 
-    // 5. The status line follows the hint of the element under the pointer.
-    ui::Application().OnHint = [this] { UpdateStatusLine(); };
+  // 5. The status line follows the hint of the element under the pointer.
+  ui::Application().OnHint = [this] { UpdateStatusLine(); };
 
-    // 6. The tray icon's picture.
-    // The tray icon owns the picture from here; it is loaded at the small icon
-    // size so that the notification area need not shrink it.
+  // 6. The tray icon's picture, which it owns from here; loaded at the small
+  // icon size so that the notification area need not shrink it.
+  step([this] {
     HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), 0));
     if (!icon) RaiseLastOSError();
     TrayIcon->AssignIconHandle(icon);
-  } catch (...) {
-    ui::Application().HandleException();
-  }
-  if (intervalError) {
+  });
+
+  for (const std::exception_ptr& error : errors) {
     try {
-      std::rethrow_exception(intervalError);
+      std::rethrow_exception(error);
     } catch (...) {
       ui::Application().HandleException();
     }

@@ -91,5 +91,29 @@ TEST_F(Instance, StaleHandleInTheBlockDoesNotStopAStart) {
   EXPECT_TRUE(p.Running());
 }
 
+// An error before the message loop runs reaches the last-resort handler: its
+// box names the error, the module and the message, and the process ends with 1.
+TEST_F(Instance, AnErrorBeforeTheMessageLoopEndsTheProcessWithOne) {
+  // Another kind of object under the block's name: the single-instance check
+  // cannot open the block.
+  HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, InstanceBlockName);
+  ASSERT_NE(squatter, nullptr);
+
+  Process& p = Start();
+  HWND box = WaitDialog("Application Error", 15000);
+  const std::string text = box != nullptr ? DialogText(box) : "";
+  if (box != nullptr) ClickButton(box, IDOK);
+  const bool ended = p.WaitExit(10000);
+  CloseHandle(squatter);
+
+  ASSERT_NE(box, nullptr) << "no Application Error box";
+  EXPECT_EQ(text.rfind("Exception EOSError in module Horalog.exe at ", 0), 0u) << text;
+  EXPECT_NE(text.find(".\r\nSystem Error.  Code: 6.\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.size() - 3), ".\r\n") << text;
+  ASSERT_TRUE(ended) << "the process did not end after the box";
+  EXPECT_EQ(p.ExitCode(), 1u);
+  EXPECT_EQ(FindAny(p.Pid(), "TForm1", "Horalog"), nullptr);
+}
+
 }  // namespace
 }  // namespace horalog::e2e

@@ -153,6 +153,28 @@ TEST_F(MainWindow, ReadsTheTimeoutAndSurvivesOneThatDoesNotConvert) {
   EXPECT_EQ(form->IniFile->FileName(), ini);
 }
 
+TEST_F(MainWindow, AFailedPublicationStillLeavesAWorkingProgram) {
+  // Another kind of object holding the block's name makes the mapping fail.
+  HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, InstanceMemoryName);
+  ASSERT_NE(squatter, nullptr);
+  WriteInterval("60");
+  DataDir.clear();
+  {
+    CaptureErrors errors;
+    Create();
+    ASSERT_EQ(errors.texts.size(), 2u);
+    EXPECT_EQ(errors.texts[0].rfind("System Error.  Code: ", 0), 0u) << errors.texts[0];
+    EXPECT_EQ(errors.texts[1], "Invalid argument to time encode.");
+  }
+  CloseHandle(squatter);
+  EXPECT_FALSE(form->InstanceMemory);
+  EXPECT_NEAR(form->IdleSpan(), 10 * OneMinute, 1e-12);
+  EXPECT_EQ(DataDir, dir);
+  EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
+  form->AppendAction(ActionStart, true);
+  EXPECT_EQ(Records().size(), 1u) << "the journal is not beside the executable";
+}
+
 TEST_F(MainWindow, StatusLineShowsTheLongHintUnderThePointer) {
   Create();
   HWND window = form->Handle();
