@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "DataTestSupport.h"
+#include "TestSupport.h"
 #include "data/ActRecList.h"
 #include "data/Errors.h"
 
@@ -29,16 +29,6 @@ std::vector<TActRec> Entries(const TActRecList& list) {
   std::vector<TActRec> out;
   for (int i = 0; i < list.Count(); ++i) out.push_back(list.Items(i));
   return out;
-}
-
-template <typename E, typename F>
-std::string ErrorText(F&& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 TEST(ActRecList, LoadSaveKeepsEveryByteAndEveryStatusButDeleted) {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "DataTestSupport.h"
+#include "TestSupport.h"
 #include "data/ActRec.h"
 #include "data/Errors.h"
 
@@ -29,12 +29,7 @@ std::vector<TActRec> ReadAll(const std::string& path) {
 
 template <typename F>
 std::string ErrorText(F&& action) {
-  try {
-    action();
-  } catch (const EInOutError& e) {
-    return e.what();
-  }
-  return "(no error)";
+  return testing::ErrorText<EInOutError>(std::forward<F>(action));
 }
 
 TEST(ActRecFile, AppendsWriteWholeRecordsAtTheRightOffsets) {

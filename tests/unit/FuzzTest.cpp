@@ -7,7 +7,7 @@
 #include <limits>
 #include <random>
 
-#include "DataTestSupport.h"
+#include "TestSupport.h"
 #include "data/ActRecList.h"
 
 namespace horalog {

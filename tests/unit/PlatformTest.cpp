@@ -4,11 +4,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "data/Errors.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Platform.h"
+#include "TestSupport.h"
 
 namespace horalog {
 namespace {
@@ -17,35 +17,23 @@ namespace fs = std::filesystem;
 using platform::File;
 using platform::OpenMode;
 
-class ScratchFolder : public ::testing::Test {
+class FileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device seed;
-    dir_ = fs::temp_directory_path() / ("horalog-platform-" + std::to_string(seed()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return scratch_.Path(name); }
   std::string Slurp(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const testing::Bytes bytes = testing::ReadBytes(Path(name));
+    return std::string(bytes.begin(), bytes.end());
   }
-  fs::path dir_;
+  const fs::path& Dir() const { return scratch_.Dir(); }
+
+ private:
+  testing::ScratchDir scratch_;
 };
 
-std::string IoErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EInOutError& e) {
-    return e.what();
-  }
-  return "(no error)";
+template <typename F>
+std::string IoErrorOf(F&& action) {
+  return testing::ErrorText<EInOutError>(std::forward<F>(action));
 }
-
-using FileTest = ScratchFolder;
 
 TEST_F(FileTest, WritesSeeksReadsAndReportsSize) {
   File f = File::Open(Path("a.dat"), OpenMode::Create);
@@ -77,7 +65,7 @@ TEST_F(FileTest, OpenFailuresCarryTheIoTexts) {
             "File not found");
   EXPECT_EQ(IoErrorOf([&] { File::Open(Path("no-such-dir/x.dat"), OpenMode::Create); }),
             "Invalid filename");
-  fs::create_directory(dir_ / "folder");
+  fs::create_directory(Dir() / "folder");
   EXPECT_EQ(IoErrorOf([&] { File::Open(Path("folder"), OpenMode::Read); }), "File access denied");
   EXPECT_EQ(IoErrorOf([&] { File::Open(Path("folder"), OpenMode::Create); }), "File access denied");
 }
@@ -86,7 +74,7 @@ TEST_F(FileTest, ExistsIsForFilesOnly) {
   EXPECT_FALSE(platform::FileExists(Path("x")));
   File::Open(Path("x"), OpenMode::Create).Close();
   EXPECT_TRUE(platform::FileExists(Path("x")));
-  fs::create_directory(dir_ / "folder");
+  fs::create_directory(Dir() / "folder");
   EXPECT_FALSE(platform::FileExists(Path("folder")));
   EXPECT_TRUE(platform::RemoveFile(Path("x")));
   EXPECT_FALSE(platform::FileExists(Path("x")));
@@ -98,14 +86,14 @@ TEST_F(FileTest, ReplaceSwapsInTheNewFileOrLeavesBothAlone) {
   std::ofstream(Path("new")) << "new";
   platform::ReplaceFile(Path("new"), Path("old"));
   EXPECT_EQ(Slurp("old"), "new");
-  EXPECT_FALSE(fs::exists(dir_ / "new"));
+  EXPECT_FALSE(fs::exists(Dir() / "new"));
 
   // A target that is a non-empty folder cannot be replaced: both stay as they were.
-  fs::create_directories(dir_ / "folder" / "inside");
+  fs::create_directories(Dir() / "folder" / "inside");
   std::ofstream(Path("next")) << "next";
   EXPECT_THROW(platform::ReplaceFile(Path("next"), Path("folder")), EInOutError);
   EXPECT_EQ(Slurp("next"), "next");
-  EXPECT_TRUE(fs::is_directory(dir_ / "folder" / "inside"));
+  EXPECT_TRUE(fs::is_directory(Dir() / "folder" / "inside"));
 }
 
 TEST(ErrorTexts, IoCodesHaveTheirTexts) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -20,6 +19,7 @@
 #include "data/ActRec.h"
 #include "data/DateTime.h"
 #include "data/Errors.h"
+#include "TestSupport.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -44,11 +44,8 @@ TDateTime At(int dayOffset, int hour, int minute = 0) {
 }
 
 TActRec Rec(uint8_t action, TDateTime time, int32_t status = StatusLive) {
-  TActRec record;
-  std::memset(&record, 0, sizeof record);
+  TActRec record = MakeRecord(action, time);
   record.Status = status;
-  record.Action = action;
-  record.Time = time;
   return record;
 }
 TActRec Start(TDateTime time) { return Rec(ActionStart, time); }
@@ -100,16 +97,8 @@ std::string TotalLine(const std::string& total) { return "<p><b>Total time: " + 
 class ReportBuilderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int serial = 0;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir_ = fs::temp_directory_path() /
-           ("horalog-report-" + std::to_string(stamp) + "-" + std::to_string(++serial));
-    fs::create_directories(dir_);
+    dir_ = scratch_.Dir();
     dataDir_ = dir_.string() + static_cast<char>(fs::path::preferred_separator);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
   }
 
   fs::path DataPath() const { return dir_ / DataFileName; }
@@ -139,6 +128,7 @@ class ReportBuilderTest : public ::testing::Test {
     return lines;
   }
 
+  testing::ScratchDir scratch_;
   fs::path dir_;
   std::string dataDir_;
 };

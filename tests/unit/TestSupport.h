@@ -1,4 +1,4 @@
-// Scratch folders and byte-level helpers for the tests of the data file.
+// Scratch folders, error texts and byte-level helpers for the tests of the core.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -48,6 +48,17 @@ class ScratchDir {
  private:
   std::filesystem::path dir_;
 };
+
+// The message of the E that action raises, or "(no error)".
+template <typename E, typename F>
+std::string ErrorText(F&& action) {
+  try {
+    action();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
 
 using Bytes = std::vector<unsigned char>;
 
