@@ -146,6 +146,15 @@ LRESULT TWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (HandleNotify(lParam, result)) return result;
       break;
     }
+    case WM_SETCURSOR: {
+      // The pointer is over this window or one of its controls. Only toolbar
+      // buttons carry hints; anywhere else the hint of the last one goes, as
+      // the pointer may have left the toolbar without the toolbar noticing.
+      char className[32] = {};
+      GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof(className));
+      if (lstrcmpiA(className, TOOLBARCLASSNAMEA) != 0) Application().SetHint(std::string());
+      break;
+    }
     default:
       break;
   }

@@ -187,6 +187,18 @@ TEST_F(MainWindow, StatusLineShowsTheLongHintUnderThePointer) {
   hot.idNew = static_cast<int>(form->ExitAction->Id);
   SendMessageA(window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hot));
   EXPECT_EQ(form->StatusBar1.PanelText(), "Close the program");
+  // The pointer still over the toolbar keeps the hint; over the log pane it goes.
+  HWND toolbar = form->ActionToolBar1.Handle();
+  SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(toolbar),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(form->StatusBar1.PanelText(), "Close the program");
+  SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(form->Memo1.Handle()),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(form->StatusBar1.PanelText(), "");
+
+  SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(form->ViewAction->Id, MF_HILITE),
+               reinterpret_cast<LPARAM>(GetMenu(window)));
+  EXPECT_EQ(form->StatusBar1.PanelText(), "View report");
   SendMessageA(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
   EXPECT_EQ(form->StatusBar1.PanelText(), "");
 }
