@@ -36,18 +36,12 @@ std::string BaseName(const std::string& path) {
 int ShowStartupError(const std::string& className, const std::string& message) {
   char module[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, module, MAX_PATH);
-  const char* fullStop =
-      !message.empty() && static_cast<unsigned char>(message.back()) > '.' ? "." : "";
-  std::string name = BaseName(module);
-  int size = std::snprintf(nullptr, 0, "Exception %s in module %s at %p.\r\n%s%s\r\n",
-                           className.c_str(), name.c_str(),
-                           static_cast<void*>(GetModuleHandleA(nullptr)), message.c_str(),
-                           fullStop);
-  std::string text(static_cast<size_t>(size > 0 ? size : 0) + 1, '\0');
-  std::snprintf(text.data(), text.size(), "Exception %s in module %s at %p.\r\n%s%s\r\n",
-                className.c_str(), name.c_str(), static_cast<void*>(GetModuleHandleA(nullptr)),
-                message.c_str(), fullStop);
-  text.resize(text.size() - 1);
+  char address[32] = {};
+  std::snprintf(address, sizeof address, "%p", static_cast<void*>(GetModuleHandleA(nullptr)));
+  // "Exception %s in module %s at %p.\r\n%s%s\r\n": the message with the error
+  // box's full-stop rule.
+  const std::string text = "Exception " + className + " in module " + BaseName(module) + " at " +
+                           address + ".\r\n" + horalog::ui::TApplication::ErrorBoxText(message) + "\r\n";
   MessageBoxA(nullptr, text.c_str(), "Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
   return 1;
 }

@@ -22,19 +22,9 @@ constexpr const char* HookProperty = "Horalog.TmsTrayIcon";
 }  // namespace
 
 TmsTrayIcon::TmsTrayIcon(ui::TComponent* owner) : ui::TComponent(owner) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA existing{};
-  existing.cbSize = sizeof(existing);
-  if (!GetClassInfoExA(instance, NotifyWindowClass, &existing)) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &NotifyTrampoline;
-    wc.hInstance = instance;
-    wc.lpszClassName = NotifyWindowClass;
-    if (!RegisterClassExA(&wc)) RaiseLastOSError();
-  }
+  ui::RegisterWindowClass(NotifyWindowClass, &NotifyTrampoline);
   HWND window = CreateWindowExA(0, NotifyWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                instance, nullptr);
+                                GetModuleHandleA(nullptr), nullptr);
   if (!window) RaiseLastOSError();
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   notifyWindow_.reset(window);

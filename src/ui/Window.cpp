@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "data/Errors.h"
 #include "ui/Action.h"
 #include "ui/Application.h"
 #include "ui/Handles.h"
@@ -14,7 +15,9 @@ namespace {
 // messages that come before WM_NCCREATE.
 thread_local TWindow* creating = nullptr;
 
-void RegisterClassOnce(const char* className, HICON icon, HBRUSH background, WNDPROC proc) {
+}  // namespace
+
+void RegisterWindowClass(const char* className, WNDPROC proc, HICON icon, HBRUSH background) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA existing{};
   existing.cbSize = sizeof(existing);
@@ -29,12 +32,8 @@ void RegisterClassOnce(const char* className, HICON icon, HBRUSH background, WND
   wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   wc.hbrBackground = background;
   wc.lpszClassName = className;
-  if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    throw std::runtime_error(std::string("Cannot register the window class ") + className);
-  }
+  if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) RaiseLastOSError();
 }
-
-}  // namespace
 
 TWindow::TWindow(TComponent* owner) : TComponent(owner) {}
 
@@ -56,7 +55,7 @@ void TWindow::DestroyHandle() {
 }
 
 void TWindow::CreateHandle(const TCreateParams& params) {
-  RegisterClassOnce(params.className, params.icon, params.background, &Trampoline);
+  RegisterWindowClass(params.className, &Trampoline, params.icon, params.background);
   creationError_ = nullptr;
   TWindow* outer = creating;
   creating = this;

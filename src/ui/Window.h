@@ -20,6 +20,11 @@ namespace horalog::ui {
 
 class TActionList;
 
+// Registers a window class of this module once; later calls for the same name
+// do nothing. A failure raises the OS error.
+void RegisterWindowClass(const char* className, WNDPROC proc, HICON icon = nullptr,
+                         HBRUSH background = nullptr);
+
 class TWindow : public TComponent {
  public:
   explicit TWindow(TComponent* owner = nullptr);

@@ -305,7 +305,7 @@ class UiMessageBox : public ::testing::Test {
  protected:
   // Answers the next box titled `title` with `key` and records what it showed.
   void AnswerWith(const char* title, WPARAM key) {
-    After(250, [=] {
+    After(250, [=, this] {
       HWND box = FindDialog(title);
       ASSERT_NE(box, nullptr) << title;
       found = true;
