@@ -24,9 +24,8 @@ std::vector<int> ByContent(std::span<const TActRec> records) {
 
 }  // namespace
 
-std::optional<std::vector<int>> MatchRecords(std::span<const TActRec> rows,
-                                             std::span<const int> picked,
-                                             std::span<const TActRec> journal) {
+std::vector<int> MatchRecords(std::span<const TActRec> rows, std::span<const int> picked,
+                              std::span<const TActRec> journal) {
   for (int position : picked) {
     if (position < 0 || static_cast<size_t>(position) >= rows.size()) throw EListError(position);
   }
@@ -54,9 +53,11 @@ std::optional<std::vector<int>> MatchRecords(std::span<const TActRec> rows,
     const auto rank = place - first;
     // The entry of that rank among the journal's entries of that content.
     const auto start = std::partition_point(journalOrder.begin(), journalOrder.end(), before(journal));
-    if (journalOrder.end() - start <= rank) return std::nullopt;
-    const int index = *(start + rank);
-    if (CompareBytes(journal[static_cast<size_t>(index)], wanted) != 0) return std::nullopt;
+    int index = RecordNotFound;
+    if (journalOrder.end() - start > rank) {
+      index = *(start + rank);
+      if (CompareBytes(journal[static_cast<size_t>(index)], wanted) != 0) index = RecordNotFound;
+    }
     found.push_back(index);
   }
   return found;

@@ -3,7 +3,6 @@
 // the two fields of the action editor.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -16,14 +15,14 @@ namespace horalog {
 // of the data file. A record is found by its content (all 141 bytes), and
 // equal records by rank: the k-th of the rows holding some content stands for
 // the k-th of the journal's entries holding it. Returns the journal index of
-// each of picked (positions in rows), in the order given, or nothing when any
-// of them is no longer in the journal. A position outside rows raises
+// each of picked (positions in rows), in the order given, RecordNotFound for
+// one that is no longer in the journal. A position outside rows raises
 // "List index out of bounds (%d)".
 //
 // When the journal holds exactly the rows, the answer is picked itself.
-std::optional<std::vector<int>> MatchRecords(std::span<const TActRec> rows,
-                                             std::span<const int> picked,
-                                             std::span<const TActRec> journal);
+inline constexpr int RecordNotFound = -1;
+std::vector<int> MatchRecords(std::span<const TActRec> rows, std::span<const int> picked,
+                              std::span<const TActRec> journal);
 
 // A moment as the action editor's fields are given it: the day at midnight,
 // and the time of day on day 0. JoinMoment(SplitMoment(m)) is m exactly.
