@@ -28,6 +28,8 @@ class TActRecList {
   const TActRec& Items(int index) const;
   // Every entry, in list order.
   std::span<const TActRec> Entries() const { return items_; }
+  // Gives up every entry that is not marked deleted, in list order; the list is empty after.
+  std::vector<TActRec> TakeLiveEntries();
 
  private:
   std::vector<TActRec> items_;

@@ -103,8 +103,8 @@ void TDBViewDlg::FillList() {
   ShowRows(list);
 }
 
-void TDBViewDlg::ShowRows(const TActRecList& list) {
-  rows_.assign(list.Entries().begin(), list.Entries().end());
+void TDBViewDlg::ShowRows(TActRecList& list) {
+  rows_ = list.TakeLiveEntries();
   DBListView.SetRowCount(static_cast<int>(rows_.size()));
 }
 
@@ -129,7 +129,7 @@ int TDBViewDlg::StatePicture(int row) const {
 }
 
 std::vector<int> TDBViewDlg::RecordsOfRows(std::span<const TActRec> filledFrom,
-                                           std::span<const int> rows, const TActRecList& list) {
+                                           std::span<const int> rows, TActRecList& list) {
   std::vector<int> found = MatchRecords(filledFrom, rows, list.Entries());
   bool complete = true;
   for (int index : found) complete = complete && index != RecordNotFound;
@@ -139,6 +139,13 @@ std::vector<int> TDBViewDlg::RecordsOfRows(std::span<const TActRec> filledFrom,
     if (index != RecordNotFound) DBListView.SetSelected(index, true);
   }
   throw Error(JournalChangedText);
+}
+
+void TDBViewDlg::SaveAndShow(TActRecList& list) {
+  list.SaveToFile(DataFileName);
+  // The list is what the file holds now, in time order: the rows are filled
+  // from it without reading the file again.
+  ShowRows(list);
 }
 
 void TDBViewDlg::RefreshActionExecute() { FillList(); }
@@ -154,8 +161,7 @@ void TDBViewDlg::InsertActionExecute() {
   list.Add(MakeRecord(static_cast<uint8_t>(editor->ActionComboBox.ItemIndex()),
                       JoinMoment(editor->DatePicker.DateTime(), editor->TimePicker.DateTime())));
   list.SortByTime();
-  list.SaveToFile(DataFileName);
-  FillList();
+  SaveAndShow(list);
 }
 
 void TDBViewDlg::EditActionExecute() {
@@ -181,8 +187,7 @@ void TDBViewDlg::EditActionExecute() {
   entry.Action = static_cast<uint8_t>(editor->ActionComboBox.ItemIndex());
   entry.Time = JoinMoment(editor->DatePicker.DateTime(), editor->TimePicker.DateTime());
   list.SortByTime();
-  list.SaveToFile(DataFileName);
-  FillList();
+  SaveAndShow(list);
 }
 
 void TDBViewDlg::DeleteActionExecute() {
@@ -196,8 +201,7 @@ void TDBViewDlg::DeleteActionExecute() {
   TActRecList list;
   list.LoadFromFile(DataFileName);
   for (int index : RecordsOfRows(rows_, selected, list)) list.MarkDeleted(index);
-  list.SaveToFile(DataFileName);
-  FillList();
+  SaveAndShow(list);
 }
 
 void TDBViewDlg::CloseActionExecute() { Close(); }

@@ -81,12 +81,15 @@ class TDBViewDlg : public ui::TDialog {
  private:
   void BuildActions();
   void LayOut();
-  void ShowRows(const TActRecList& list);
+  // Writes the list over the data file and fills the rows from it.
+  void SaveAndShow(TActRecList& list);
+  // The rows of the list's live entries; the list is empty after.
+  void ShowRows(TActRecList& list);
   // The entries of list that the rows stand for. When one is not there, the
   // list shows the file as it is now, with the rows still found selected, and
   // the command ends with JournalChangedText.
   std::vector<int> RecordsOfRows(std::span<const TActRec> filledFrom, std::span<const int> rows,
-                                 const TActRecList& list);
+                                 TActRecList& list);
 
   std::vector<TActRec> rows_;
 };

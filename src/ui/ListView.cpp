@@ -31,7 +31,9 @@ void TListView::Create(HWND parent, int id, const std::vector<TColumn>& columns,
 }
 
 void TListView::SetRowCount(int count) {
-  ListView_SetItemState(handle_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  // Through no rows at all: that drops the selection and the focus at once,
+  // where clearing them row by row would cost as many rows as the list had.
+  ListView_SetItemCountEx(handle_, 0, 0);
   ListView_SetItemCountEx(handle_, count, 0);
   InvalidateRect(handle_, nullptr, TRUE);
 }
