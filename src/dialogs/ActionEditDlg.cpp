@@ -11,7 +11,7 @@ TActionEditDialog::TActionEditDialog(ui::TComponent* owner) : TDialog(owner) {
   params.width = 250;
   params.height = 180;
   params.border = ui::TBorderStyle::Dialog;
-  CreateDialog(params);
+  CreateForm(params);
 
   // In tab order; each label's accelerator leads to the field made after it.
   Bevel1.Create(*this, 8, 8, 233, 129);

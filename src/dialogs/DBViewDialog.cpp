@@ -22,7 +22,7 @@ TDBViewDlg::TDBViewDlg(ui::TComponent* owner) : TDialog(owner) {
   params.height = 434;
   params.clientSize = false;
   params.border = ui::TBorderStyle::Sizeable;
-  CreateDialog(params);
+  CreateForm(params);
 
   Actions = &ActionManager1;
   BuildActions();

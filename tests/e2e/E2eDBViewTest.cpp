@@ -207,9 +207,6 @@ class DBView : public ProgramTest {
   void PressOK(HWND editor) {
     Foreground(editor);
     Press({VK_RETURN});
-    Sleep(1500);
-    HWND box = FindVisible(First().Pid(), "#32770");
-    std::printf("DEBUG after enter: editor visible %d, box '%s' '%s' fg %p editor %p\n", IsWindowVisible(editor), WindowText(box).c_str(), DialogText(box).c_str(), (void*)GetForegroundWindow(), (void*)editor);
   }
   // Runs a command of the view by its key and answers the Warning box.
   void DeleteAnswering(int answer, const char* expectedText) {
@@ -268,6 +265,14 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   ASSERT_NE(editor, nullptr) << "Ins opened no editor";
   HWND combo = FindChild(editor, "ComboBox");
   EXPECT_EQ(Send(combo, CB_GETCURSEL, 0, 0), CB_ERR) << "an action is chosen";
+  // Enter at once: the action is asked for, and the editor stays.
+  PressOK(editor);
+  HWND error = WaitDialog("Horalog");
+  ASSERT_NE(error, nullptr) << "OK without an action was not refused";
+  EXPECT_THAT(DialogText(error), HasSubstr("Please specify the action."));
+  ClickButton(error, IDOK);
+  WaitGone(error);
+  EXPECT_TRUE(IsWindowVisible(editor));
   Send(combo, CB_SETCURSEL, 1, 0);
   const double yesterday = std::floor(NowAsDateTime()) - 1 + 0.5;
   SetPicker(FindChild(editor, DATETIMEPICK_CLASSA), yesterday);
