@@ -36,7 +36,8 @@ std::vector<int> MatchRecords(std::span<const TActRec> rows, std::span<const int
   const std::vector<int> rowOrder = ByContent(rows);
   const std::vector<int> journalOrder = ByContent(journal);
   std::vector<int> rankPlace(rows.size());  // where each row stands in rowOrder
-  for (size_t i = 0; i < rowOrder.size(); ++i) rankPlace[static_cast<size_t>(rowOrder[i])] = static_cast<int>(i);
+  for (size_t i = 0; i < rowOrder.size(); ++i)
+    rankPlace[static_cast<size_t>(rowOrder[i])] = static_cast<int>(i);
 
   std::vector<int> found;
   found.reserve(picked.size());
@@ -52,7 +53,8 @@ std::vector<int> MatchRecords(std::span<const TActRec> rows, std::span<const int
     const auto first = std::partition_point(rowOrder.begin(), place, before(rows));
     const auto rank = place - first;
     // The entry of that rank among the journal's entries of that content.
-    const auto start = std::partition_point(journalOrder.begin(), journalOrder.end(), before(journal));
+    const auto start =
+        std::partition_point(journalOrder.begin(), journalOrder.end(), before(journal));
     int index = RecordNotFound;
     if (journalOrder.end() - start > rank) {
       index = *(start + rank);

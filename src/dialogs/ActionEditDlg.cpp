@@ -25,8 +25,6 @@ TActionEditDialog::TActionEditDialog(ui::TComponent* owner) : TDialog(owner) {
   OKBtn.OnClick = [this] { OKBtnClick(); };
   CancelBtn.Create(*this, IDCANCEL, "Cancel", 167, 148, 75, 25);
   CancelBtn.ModalResult = IDCANCEL;
-  SetDefaultButton(&OKBtn);
-  ActionComboBox.SetFocus();
 }
 
 void TActionEditDialog::OKBtnClick() {

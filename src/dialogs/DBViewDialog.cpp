@@ -58,7 +58,8 @@ TDBViewDlg::TDBViewDlg(ui::TComponent* owner) : TDialog(owner) {
 void TDBViewDlg::BuildActions() {
   auto add = [this](const char* name, const char* caption, const char* hint, int image,
                     ui::TShortCut shortCut, void (TDBViewDlg::*handler)()) {
-    ui::TAction& action = ActionManager1.Add(name, caption, hint, image, [this, handler] { (this->*handler)(); });
+    ui::TAction& action =
+        ActionManager1.Add(name, caption, hint, image, [this, handler] { (this->*handler)(); });
     action.ShortCut = shortCut;
     return &action;
   };

@@ -24,7 +24,13 @@
 namespace horalog {
 
 // Picture numbers of ImageList1 (the commands) and ImageList2 (the rows' state).
-enum TDBViewImage : int { DeleteImage = 0, RefreshImage = 1, CloseImage = 2, InsertImage = 3, EditImage = 4 };
+enum TDBViewImage : int {
+  DeleteImage = 0,
+  RefreshImage = 1,
+  CloseImage = 2,
+  InsertImage = 3,
+  EditImage = 4,
+};
 enum TDBStateImage : int { StopStateImage = 0, StartStateImage = 1 };
 
 inline constexpr const char* JournalChangedText =
