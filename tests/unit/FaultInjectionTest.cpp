@@ -3,8 +3,8 @@
 // what a failure leaves behind does not disturb the runs after it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 
@@ -23,66 +23,24 @@ using namespace horalog::testing;
 
 const TDateTime Day = 37683.0;
 const TActRec Appended = MakeRecord(ActionStop, Day + 40);
-
-// Runs prepare, then run with its k-th file operation failing, for k = 1, 2,
-// ... until a run meets no failure. After each failed run, check gets the
-// error's text ("(no error)" when the run went on regardless). Returns the
-// number of failure points and prints it.
-int AtEveryFailurePoint(const char* name, const std::function<void()>& prepare,
-                        const std::function<void()>& run,
-                        const std::function<void(int k, const std::string& error)>& check) {
-  for (int k = 1; k < 100000; ++k) {
-    prepare();
-    platform::FailFileOperation(k);
-    std::string error = "(no error)";
-    try {
-      run();
-    } catch (const Error& e) {
-      error = e.what();
-    } catch (...) {
-      platform::FailFileOperation(0);
-      throw;
-    }
-    const bool failed = platform::FileOperationFailed();
-    platform::FailFileOperation(0);
-    if (!failed) {
-      EXPECT_EQ(error, "(no error)") << name << " failed with nothing failing";
-      std::cout << "[ failure points ] " << name << ": " << k - 1 << " tried\n";
-      return k - 1;
-    }
-    SCOPED_TRACE(std::string(name) + ", failure at operation " + std::to_string(k));
-    check(k, error);
-    if (::testing::Test::HasFailure()) return k;
-  }
-  ADD_FAILURE() << name << " never ran to its end";
-  return 0;
-}
-
-// The whole records of a file's bytes, without a fragment at the end.
-Bytes WholeRecordsOf(Bytes bytes) {
-  bytes.resize(bytes.size() / RecordSize * RecordSize);
-  return bytes;
-}
-// The whole records of a file; none when it is missing.
-Bytes WholeRecords(const std::string& path) { return WholeRecordsOf(ReadBytes(path)); }
+const char* const SystemError = "System Error.  Code: ";
 
 Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
-
-int32_t StatusOf(const Bytes& records, size_t at) {
-  int32_t status;
-  std::memcpy(&status, records.data() + at, sizeof status);
-  return status;
+// Without a fragment at the end.
+Bytes WholeRecords(Bytes bytes) {
+  bytes.resize(bytes.size() / RecordSize * RecordSize);
+  return bytes;
 }
-
 // The records of Status 0, as compaction keeps them.
-Bytes LiveOf(const Bytes& whole) {
+Bytes LiveOf(const Bytes& records) {
   Bytes live;
-  for (size_t at = 0; at < whole.size(); at += RecordSize) {
-    if (StatusOf(whole, at) == StatusLive)
-      live.insert(live.end(), whole.begin() + at, whole.begin() + at + RecordSize);
+  for (size_t at = 0; at + RecordSize <= records.size(); at += RecordSize) {
+    int32_t status;
+    std::memcpy(&status, &records[at], sizeof status);
+    if (status == StatusLive) live.insert(live.end(), &records[at], &records[at] + RecordSize);
   }
   return live;
 }
@@ -90,6 +48,38 @@ Bytes LiveOf(const Bytes& whole) {
 class FaultInjection : public ::testing::Test {
  protected:
   void TearDown() override { platform::FailFileOperation(0); }
+
+  // Runs lay, then run with its k-th file operation failing, for k = 1, 2, ...
+  // until a run meets no failure; after each failure, check gets k and the
+  // error's text ("" when the run went on regardless), and the later runs are
+  // tried. Prints and returns the number of failure points.
+  int AtEveryFailurePoint(const char* name, const std::function<void()>& lay,
+                          const std::function<void()>& run,
+                          const std::function<void(int, const std::string&)>& check) {
+    for (int k = 1; k < 10000; ++k) {
+      lay();
+      platform::FailFileOperation(k);
+      std::string error;
+      try {
+        run();
+      } catch (const Error& e) {
+        error = e.what();
+      }
+      const bool failed = platform::FileOperationFailed();
+      platform::FailFileOperation(0);
+      if (!failed) {
+        EXPECT_EQ(error, "") << name << " failed with nothing failing";
+        std::cout << "[ failure points ] " << name << ": " << k - 1 << " tried\n";
+        return k - 1;
+      }
+      SCOPED_TRACE(std::string(name) + ", failure at operation " + std::to_string(k));
+      check(k, error);
+      ExpectLaterRunsWork();
+      if (HasFailure()) return k;
+    }
+    ADD_FAILURE() << name << " never ran to its end";
+    return 0;
+  }
 
   std::string DataDir() const {
     return dir.Dir().string() + static_cast<char>(fs::path::preferred_separator);
@@ -105,8 +95,8 @@ class FaultInjection : public ::testing::Test {
     return Concat(RecordsBytes(records), Bytes(50, 0xEE));
   }
 
-  // The data file as a failed run may leave it, with the temporaries of the
-  // rewrites left over from earlier failed runs.
+  // The data file (none when empty), among the temporaries that failed runs
+  // of every rewrite may leave.
   void Lay(const Bytes& data) {
     if (data.empty())
       fs::remove(Data());
@@ -116,29 +106,19 @@ class FaultInjection : public ::testing::Test {
       WriteBytes(dir.Path(leftover), Bytes(700, 0x5A));
   }
 
-  // With everything a failed run left behind, the next load, append, save and
-  // compaction work on the journal as it is.
+  // Whatever a failure left, the next append, compaction, load and save work
+  // on the journal as it is.
   void ExpectLaterRunsWork() {
-    const bool existed = fs::exists(Data());
-    const Bytes before = WholeRecords(Data());
-    TActRecList list;
-    if (existed) {
-      list.LoadFromFile(Data());
-      int kept = 0;
-      for (size_t at = 0; at < before.size(); at += RecordSize)
-        kept += StatusOf(before, at) != StatusDeleted;
-      EXPECT_EQ(list.Count(), kept);
-    }
+    const Bytes appended = Concat(WholeRecords(ReadBytes(Data())), RecordBytes(Appended));
     AppendActionRecord(Data(), Appended.Action, Appended.Time);
-    const Bytes appended = Concat(before, RecordBytes(Appended));
     ASSERT_EQ(ReadBytes(Data()), appended);
     CompactDataFile(DataDir());
     EXPECT_EQ(ReadBytes(Backup()), appended);
     EXPECT_EQ(ReadBytes(Data()), LiveOf(appended));
-    TActRecList compacted;
-    compacted.LoadFromFile(Data());
-    compacted.SaveToFile(Data());
-    EXPECT_EQ(WholeRecords(Data()).size(), LiveOf(appended).size());
+    TActRecList list;
+    list.LoadFromFile(Data());
+    list.SaveToFile(Data());
+    EXPECT_EQ(ReadBytes(Data()).size(), LiveOf(appended).size());
   }
 
   ScratchDir dir;
@@ -151,26 +131,24 @@ TEST_F(FaultInjection, SaveToFileLeavesTheOldFileOrTheNewOne) {
   list.LoadFromFile(Data());
   list.MarkDeleted(3);
   list.Add(Appended);
-  list.SaveToFile(dir.Path("expected"));
-  const Bytes saved = ReadBytes(dir.Path("expected"));
+  list.SaveToFile(dir.Path("saved"));
+  const Bytes saved = ReadBytes(dir.Path("saved"));
 
   const int points = AtEveryFailurePoint(
       "SaveToFile", [&] { Lay(old); }, [&] { list.SaveToFile(Data()); },
       [&](int, const std::string&) {
         const Bytes now = ReadBytes(Data());
         EXPECT_TRUE(now == old || now == saved);
-        ExpectLaterRunsWork();
       });
   EXPECT_GE(points, 5);
 }
 
 TEST_F(FaultInjection, ReportLeavesTheDataAndTheEarlierReportOrTheNewOne) {
-  const Bytes data = Journal(1000);
+  const Bytes data = Journal(1000), earlier(300, 'r');
   const std::string report = dir.Path(ReportFileName);
   WriteBytes(Data(), data);
   BuildReportFile(DataDir(), Day, Day + 60, TLocale());
   const Bytes fresh = ReadBytes(report);
-  const Bytes earlier(300, 'r');
 
   const int points = AtEveryFailurePoint(
       "report file",
@@ -183,53 +161,46 @@ TEST_F(FaultInjection, ReportLeavesTheDataAndTheEarlierReportOrTheNewOne) {
         EXPECT_EQ(ReadBytes(Data()), data);
         const Bytes now = ReadBytes(report);
         EXPECT_TRUE(now == earlier || now == fresh);
-        ExpectLaterRunsWork();
       });
   EXPECT_GE(points, 5);
 }
 
 TEST_F(FaultInjection, AppendKeepsEveryOldRecordWithOrWithoutTheNewOne) {
   for (const Bytes& old : {Journal(30), Bytes()}) {
-    const Bytes oldWhole = WholeRecordsOf(old);
+    const Bytes before = WholeRecords(old), after = Concat(before, RecordBytes(Appended));
     const int points = AtEveryFailurePoint(
-        old.empty() ? "append, no data file" : "append",
-        [&] { Lay(old); },
+        old.empty() ? "append, no data file" : "append", [&] { Lay(old); },
         [&] { AppendActionRecord(Data(), Appended.Action, Appended.Time); },
         [&](int, const std::string&) {
-          const Bytes now = WholeRecords(Data());
-          EXPECT_TRUE(now == oldWhole || now == Concat(oldWhole, RecordBytes(Appended)));
-          ExpectLaterRunsWork();
+          const Bytes now = WholeRecords(ReadBytes(Data()));
+          EXPECT_TRUE(now == before || now == after);
         });
     EXPECT_GE(points, 4);
   }
 }
 
 TEST_F(FaultInjection, CompactionLeavesTheOldFileOrTheCompactedOneWithItsBackup) {
-  const Bytes old = Journal(1100);
-  const Bytes live = LiveOf(WholeRecordsOf(old));
-  const Bytes staleBackup(141 * 3, 0xBB);
+  const Bytes old = Journal(1100), live = LiveOf(old);
   std::string lastError;
   const int points = AtEveryFailurePoint(
       "compaction",
       [&] {
         Lay(old);
-        WriteBytes(Backup(), staleBackup);
+        WriteBytes(Backup(), Bytes(141 * 3, 0xBB));
       },
       [&] { CompactDataFile(DataDir()); },
       [&](int k, const std::string& error) {
         const Bytes now = ReadBytes(Data());
-        if (now == live) {
+        if (now == live)
           EXPECT_EQ(ReadBytes(Backup()), old) << "compacted without a complete backup";
-        } else {
+        else
           EXPECT_EQ(now, old);
-        }
-        // The copy comes first; it and the replace raise the last system error.
-        if (k == 1) EXPECT_EQ(error.rfind("System Error.  Code: ", 0), 0u) << error;
+        // The copy comes first and the replace last: both raise the system's error.
+        if (k == 1) EXPECT_EQ(error.rfind(SystemError, 0), 0u) << error;
         lastError = error;
-        ExpectLaterRunsWork();
       });
   EXPECT_GE(points, 10);
-  EXPECT_EQ(lastError.rfind("System Error.  Code: ", 0), 0u) << lastError;
+  EXPECT_EQ(lastError.rfind(SystemError, 0), 0u) << lastError;
 }
 
 }  // namespace
