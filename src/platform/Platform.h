@@ -16,10 +16,10 @@ namespace horalog::platform {
 // I/O codes (see data/Errors.h).
 
 enum class OpenMode {
-  Read,       // an existing file, for reading
-  ReadWrite,  // an existing file, for reading and writing
-  OpenAlways, // an existing file as it is, or a new empty one; reading and writing
-  Create,     // created, or truncated when it exists; reading and writing
+  Read,        // an existing file, for reading
+  ReadWrite,   // an existing file, for reading and writing
+  OpenAlways,  // an existing file as it is, or a new empty one; reading and writing
+  Create,      // created, or truncated when it exists; reading and writing
 };
 
 class File {
