@@ -7,6 +7,7 @@
 #include "app/DataDir.h"
 #include "app/SettingsRules.h"
 #include "data/ActRec.h"
+#include "data/Compaction.h"
 #include "data/Errors.h"
 #include "dialogs/DBViewDialog.h"
 #include "platform/Platform.h"
@@ -87,14 +88,14 @@ void TForm1::BuildActions() {
   ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
                                 [this] { ShowActionExecute(); });
   CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
-                                   CompactImage, nullptr);
+                                   CompactImage, [this] { CompactActionExecute(); });
   ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
                                   ReportImage, nullptr);
   AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
                                  nullptr);
-  // The report, the options, compaction and the about box come with their
-  // own windows; until then their commands are unavailable.
-  for (ui::TAction* action : {OptionsAction, CompactAction, ReportAction, AboutAction})
+  // The report, the options and the about box come with their own windows;
+  // until then their commands are unavailable.
+  for (ui::TAction* action : {OptionsAction, ReportAction, AboutAction})
     action->SetEnabled(false);
 }
 
@@ -219,6 +220,12 @@ void TForm1::ShowActionExecute() { Show(); }
 
 void TForm1::ViewActionExecute() {
   if (DBViewDlg) DBViewDlg->Show();
+}
+
+void TForm1::CompactActionExecute() {
+  if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
+  CompactDataFile(DataDir);
+  ui::Information("Operation successful", Handle());
 }
 
 void TForm1::FormClose(bool& allow) {

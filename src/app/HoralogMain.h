@@ -88,6 +88,7 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   void ExitActionExecute();
   void ShowActionExecute();
   void ViewActionExecute();
+  void CompactActionExecute();
 
   // Whether the close (or the end of the session) has written the final Stop.
   bool FinalStopWritten() const { return finalStopWritten_; }
