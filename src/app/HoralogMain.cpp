@@ -8,6 +8,9 @@
 #include "app/SettingsRules.h"
 #include "data/ActRec.h"
 #include "data/Errors.h"
+#include "dialogs/OptionsDialog.h"
+#include "ms/msabout.h"
+#include "ms/msvinfo.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
@@ -81,7 +84,7 @@ void TForm1::BuildActions() {
                                 [this] { ExitActionExecute(); });
   ViewAction = &ActionList1.Add("ViewAction", "&View", "View|View report", ViewImage, nullptr);
   OptionsAction = &ActionList1.Add("OptionsAction", "&Options", "Options|Show program options",
-                                   OptionsImage, nullptr);
+                                   OptionsImage, [this] { OptionsActionExecute(); });
   ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
                                 [this] { ShowActionExecute(); });
   CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
@@ -89,10 +92,10 @@ void TForm1::BuildActions() {
   ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
                                   ReportImage, nullptr);
   AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
-                                 nullptr);
-  // The database view, the report, the options, compaction and the about box
-  // come with their own windows; until then their commands are unavailable.
-  for (ui::TAction* action : {ViewAction, OptionsAction, CompactAction, ReportAction, AboutAction})
+                                 [this] { AboutActionExecute(); });
+  // The database view, the report and compaction come with their own
+  // windows; until then their commands are unavailable.
+  for (ui::TAction* action : {ViewAction, CompactAction, ReportAction})
     action->SetEnabled(false);
 }
 
@@ -214,6 +217,34 @@ void TForm1::ExitActionExecute() {
 }
 
 void TForm1::ShowActionExecute() { Show(); }
+
+bool TForm1::GetLoadAtLogin() { return horalog::GetLoadAtLogin(exePath_, RunKey); }
+
+void TForm1::SetLoadAtLogin(bool enabled) { horalog::SetLoadAtLogin(enabled, exePath_, RunKey); }
+
+void TForm1::OptionsActionExecute() {
+  auto dialog = std::make_unique<TOptionsDlg>(this);
+  dialog->LoadAtLoginCheckBox.SetChecked(GetLoadAtLogin());
+  // The up-down's position is 16 bits wide.
+  dialog->SetTimeOut(static_cast<int16_t>(
+      IniFile->ReadNumber(OptionsSection, IntervalKey, DefaultIntervalMinutes)));
+  if (dialog->ShowModal() != IDOK) return;
+  // What is saved and applied is the number in the edit box.
+  SetLoadAtLogin(dialog->LoadAtLoginCheckBox.Checked());
+  IniFile->WriteNumber(OptionsSection, IntervalKey, dialog->TimeOut());
+  IdleSpan() = MinutesToTime(dialog->TimeOut());
+}
+
+void TForm1::AboutActionExecute() {
+  // Both are freed on every path, the dialog first.
+  auto info = std::make_unique<TmsVersionInfo>();
+  info->SetFileName(exePath_);
+  auto dialog = std::make_unique<TAboutDlg>(this);
+  dialog->ProductName.SetCaption(info->ProductName);
+  dialog->ProductVersion.SetCaption(info->ProductVersion + " (" + info->FileVersion + ")");
+  dialog->LegalCopyright.SetCaption(info->LegalCopyright);
+  dialog->ShowModal();
+}
 
 void TForm1::FormClose(bool& allow) {
   allow = true;

@@ -1,0 +1,25 @@
+// Steps run one after another from inside a modal loop.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+#include "UiTestSupport.h"
+
+namespace horalog::test {
+
+// Runs the steps in order, `ms` apart, from the loop that runs then (a modal
+// loop dispatches them too). A step may post input that the next one checks.
+inline void Steps(std::vector<std::function<void()>> steps, UINT ms = 150) {
+  if (steps.empty()) return;
+  std::function<void()> first = std::move(steps.front());
+  steps.erase(steps.begin());
+  After(ms, [first, rest = std::move(steps), ms] {
+    first();
+    Steps(rest, ms);
+  });
+}
+
+}  // namespace horalog::test
