@@ -19,7 +19,9 @@ TOptionsDlg::TOptionsDlg(ui::TComponent* owner) : TDialog(owner) {
   // before the edit its accelerator focuses.
   Bevel1.Create(*this, 8, 8, 297, 129);
   LoadAtLoginCheckBox.Create(*this, LoadAtLoginId, "&Load at Log In", 24, 32, 97, 17);
-  Label1.Create(*this, "&Inatcitivy Timeout (min)", 24, 80, 108, 13);
+  // One line as wide as its text: in a font wider than the one it was laid
+  // out for, a fixed width would wrap "(min)" out of sight.
+  Label1.Create(*this, "&Inatcitivy Timeout (min)", 24, 80, 108, 13, true);
   TimeOutEdit.Create(*this, TimeOutEditId, "1", 152, 76, 49, 21);
   TimeOutUpDown.Create(*this, TimeOutUpDownId, TimeOutEdit, MinTimeOut, MaxTimeOut, 1);
   OKBtn.Create(*this, IDOK, "OK", 149, 148, 75, 25, true);
