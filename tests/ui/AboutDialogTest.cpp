@@ -17,16 +17,7 @@ namespace {
 using test::Steps;
 using test::PressKey;
 
-// A dialog without an owner is the main form: its end leaves a quit message,
-// dropped here.
-class AboutDlgTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ui::Application().Initialize();
-    test::DrainQuit();
-  }
-  void TearDown() override { test::DrainQuit(); }
-};
+using AboutDlgTest = test::DialogTest;
 
 TEST_F(AboutDlgTest, FrameFontIconAndTheRunningWindows) {
   TAboutDlg dlg(nullptr);

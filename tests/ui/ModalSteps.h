@@ -1,12 +1,15 @@
-// Steps run one after another from inside a modal loop.
+// Steps run one after another from inside a modal loop, and a fixture for
+// dialogs made without an owner.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
 #include <vector>
 
 #include "UiTestSupport.h"
+#include "ui/Application.h"
 
 namespace horalog::test {
 
@@ -21,5 +24,16 @@ inline void Steps(std::vector<std::function<void()>> steps, UINT ms = 150) {
     Steps(rest, ms);
   });
 }
+
+// A test of dialogs without an owner. Such a dialog is the main form: its
+// end leaves a quit message, dropped here.
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::Application().Initialize();
+    DrainQuit();
+  }
+  void TearDown() override { DrainQuit(); }
+};
 
 }  // namespace horalog::test

@@ -8,15 +8,6 @@
 namespace horalog {
 namespace {
 
-TEST(TextRules, SameTextFoldsOnlyAToZ) {
-  EXPECT_TRUE(SameTextAZ("C:\\Horalog\\HL.EXE", "c:\\horalog\\hl.exe"));
-  EXPECT_TRUE(SameTextAZ("", ""));
-  EXPECT_FALSE(SameTextAZ("abc", "abcd"));
-  EXPECT_FALSE(SameTextAZ("\xC9", "\xE9")) << "letters beyond Z keep their case";
-  EXPECT_FALSE(SameTextAZ("[", "{")) << "no folding of the characters next to the letters";
-  EXPECT_FALSE(SameTextAZ("@", "`"));
-}
-
 TEST(TextRules, TextUpToZeroNeverReadsBeyondItsSize) {
   // The bytes sit at the very end of an allocation of their own size, so
   // that a read beyond them would be caught by a checking allocator.
