@@ -7,6 +7,7 @@
 #include "app/DataDir.h"
 #include "app/SettingsRules.h"
 #include "data/ActRec.h"
+#include "data/Compaction.h"
 #include "data/Errors.h"
 #include "dialogs/OptionsDialog.h"
 #include "ms/msabout.h"
@@ -88,14 +89,14 @@ void TForm1::BuildActions() {
   ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
                                 [this] { ShowActionExecute(); });
   CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
-                                   CompactImage, nullptr);
+                                   CompactImage, [this] { CompactActionExecute(); });
   ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
                                   ReportImage, nullptr);
   AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
                                  [this] { AboutActionExecute(); });
-  // The database view, the report and compaction come with their own
-  // windows; until then their commands are unavailable.
-  for (ui::TAction* action : {ViewAction, CompactAction, ReportAction})
+  // The database view and the report come with their own windows; until
+  // then their commands are unavailable.
+  for (ui::TAction* action : {ViewAction, ReportAction})
     action->SetEnabled(false);
 }
 
@@ -244,6 +245,12 @@ void TForm1::AboutActionExecute() {
   dialog->ProductVersion.SetCaption(info->ProductVersion + " (" + info->FileVersion + ")");
   dialog->LegalCopyright.SetCaption(info->LegalCopyright);
   dialog->ShowModal();
+}
+
+void TForm1::CompactActionExecute() {
+  if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
+  CompactDataFile(DataDir);
+  ui::Information("Operation successful", Handle());
 }
 
 void TForm1::FormClose(bool& allow) {

@@ -82,6 +82,7 @@ class TForm1 : public ui::TWindow, public ActivitySink {
 
   void ExitActionExecute();
   void ShowActionExecute();
+  void CompactActionExecute();
   void OptionsActionExecute();
   void AboutActionExecute();
 
