@@ -57,6 +57,10 @@ void TApplication::DispatchOne(MSG& msg) {
       (msg.hwnd == acceleratorTarget_ || IsChild(acceleratorTarget_, msg.hwnd)) &&
       TranslateAcceleratorA(acceleratorTarget_, accelerators_, &msg))
     return;
+  // By index: a filter may remove itself (or another) while it runs.
+  for (size_t i = 0; i < filters_.size(); ++i) {
+    if (filters_[i]->FilterMessage(msg)) return;
+  }
   for (HWND dialog : dialogs_) {
     if (IsWindow(dialog) && (msg.hwnd == dialog || IsChild(dialog, msg.hwnd)) &&
         IsDialogMessageA(dialog, &msg))
@@ -81,6 +85,15 @@ bool TApplication::ProcessMessages() {
 void TApplication::SetAccelerators(HACCEL table, HWND target) {
   accelerators_ = table;
   acceleratorTarget_ = target;
+}
+
+void TApplication::AddMessageFilter(TMessageFilter* filter) {
+  if (std::find(filters_.begin(), filters_.end(), filter) == filters_.end())
+    filters_.push_back(filter);
+}
+
+void TApplication::RemoveMessageFilter(TMessageFilter* filter) {
+  filters_.erase(std::remove(filters_.begin(), filters_.end(), filter), filters_.end());
 }
 
 void TApplication::AddDialogWindow(HWND window) {
