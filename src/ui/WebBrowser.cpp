@@ -168,8 +168,8 @@ TWebBrowser::~TWebBrowser() {
 void TWebBrowser::Create(HWND parent) {
   TCreateParams params;
   params.className = ClassName;
+  // One tab stop: the focus it gets goes on to the page or to the note's button.
   params.style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_TABSTOP;
-  params.exStyle = WS_EX_CONTROLPARENT;
   params.x = params.y = 0;
   params.width = params.height = 0;
   params.parent = parent;
@@ -315,8 +315,16 @@ void TWebBrowser::LayOut() {
 
 bool TWebBrowser::FilterMessage(MSG& msg) {
   if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
-  if (showsNote_ || !active_ || !Handle()) return false;
-  if (!IsChild(Handle(), msg.hwnd)) return false;
+  if (!Handle() || !IsChild(Handle(), msg.hwnd)) return false;
+  if (showsNote_) {
+    // Enter on the note's button clicks it, as in a dialog.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && msg.hwnd == openButton_) {
+      SendMessageA(openButton_, BM_CLICK, 0, 0);
+      return true;
+    }
+    return false;
+  }
+  if (!active_) return false;
   // The page's own keys (arrows, Page Up and Down, Ctrl+C, Tab among its
   // links) go to the page, not to the dialog around it.
   if (active_->TranslateAccelerator(&msg) == S_OK) return true;
@@ -330,12 +338,25 @@ LRESULT TWebBrowser::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       LayOut();
       return 0;
+    case WM_DESTROY:
+      // The control lets go of its windows while they are still there.
+      Unembed();
+      break;
     case WM_COMMAND:
       if (LOWORD(wParam) == OpenButtonId && HIWORD(wParam) == BN_CLICKED) {
         OpenInBrowser();
         return 0;
       }
       break;
+    case WM_SETFOCUS:
+      if (showsNote_) {
+        if (openButton_) ::SetFocus(openButton_);
+      } else if (object_) {
+        RECT client{};
+        GetClientRect(Handle(), &client);
+        object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_, 0, Handle(), &client);
+      }
+      return 0;
     case WM_CTLCOLORSTATIC:
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));

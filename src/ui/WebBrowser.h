@@ -21,8 +21,9 @@ namespace horalog::ui {
 class TWebBrowser : public TWindow, private TMessageFilter {
  public:
   static constexpr const char* ClassName = "THoralogWebBrowser";
-  static constexpr int OpenButtonId = 1;
-  static constexpr int NoteId = 2;
+  // Ids of the note's controls, clear of the ids of commands and dialog buttons.
+  static constexpr int OpenButtonId = 0x7F01;
+  static constexpr int NoteId = 0x7F02;
 
   TWebBrowser();
   ~TWebBrowser() override;

@@ -2,10 +2,12 @@
 //   runs the end-to-end tests against that program;
 // horalog_e2e --tour <step> [argument]
 //   does one step of a guided tour of a running instance, for screenshots:
-//   wait, show, menu <letter>, tray, esc, close.
+//   wait, show, menu <letter>, item <letter>, key <virtual-key code>, tray,
+//   esc, close.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -37,6 +39,16 @@ int Tour(const std::string& step, const char* argument) {
   } else if (step == "menu" && argument != nullptr) {
     PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, argument[0]);
     WaitUntil([&] { return FindVisible(pid, "#32768") != nullptr; });
+  } else if (step == "item" && argument != nullptr) {
+    // An item of the open drop-down, by its letter.
+    if (HWND menu = FindVisible(pid, "#32768")) PostMessageA(menu, WM_CHAR, argument[0], 0);
+    Sleep(500);
+  } else if (step == "key" && argument != nullptr) {
+    // A key as typed, to the foreground window.
+    const BYTE key = static_cast<BYTE>(std::atoi(argument));
+    keybd_event(key, 0, 0, 0);
+    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+    Sleep(500);
   } else if (step == "tray") {
     PostMessageA(FindAny(pid, "TmsTrayIcon"), WmTrayNotify, TrayIconId, WM_RBUTTONDOWN);
     WaitUntil([&] { return FindVisible(pid, "#32768") != nullptr; });

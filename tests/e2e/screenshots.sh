@@ -23,6 +23,9 @@ tour menu f; shot menu-file; tour esc
 tour menu t; shot menu-tools; tour esc
 tour menu h; shot menu-help; tour esc
 tour tray; shot tray-popup; tour esc
+tour menu t; tour item r; shot report-dates
+tour key 13; sleep 2; shot report-window
+tour key 27
 tour close
 wait "$program" || true
 rm -rf "$work"
