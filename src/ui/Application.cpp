@@ -53,10 +53,11 @@ void TApplication::Terminate() {
 }
 
 void TApplication::DispatchOne(MSG& msg) {
-  if (accelerators_ && acceleratorTarget_ && IsWindowEnabled(acceleratorTarget_) &&
-      (msg.hwnd == acceleratorTarget_ || IsChild(acceleratorTarget_, msg.hwnd)) &&
-      TranslateAcceleratorA(acceleratorTarget_, accelerators_, &msg))
-    return;
+  for (auto [target, table] : accelerators_) {
+    if (IsWindowEnabled(target) && (msg.hwnd == target || IsChild(target, msg.hwnd)) &&
+        TranslateAcceleratorA(target, table, &msg))
+      return;
+  }
   // By index: a filter may remove itself (or another) while it runs.
   for (size_t i = 0; i < filters_.size(); ++i) {
     if (filters_[i]->FilterMessage(msg)) return;
@@ -83,8 +84,8 @@ bool TApplication::ProcessMessages() {
 }
 
 void TApplication::SetAccelerators(HACCEL table, HWND target) {
-  accelerators_ = table;
-  acceleratorTarget_ = target;
+  std::erase_if(accelerators_, [target](const auto& entry) { return entry.first == target; });
+  if (table && target) accelerators_.emplace_back(target, table);
 }
 
 void TApplication::AddMessageFilter(TMessageFilter* filter) {

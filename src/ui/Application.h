@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace horalog::ui {
@@ -53,7 +54,8 @@ class TApplication {
   // (it is posted again for the outer loop).
   bool ProcessMessages();
 
-  // The accelerator table of the main window; not owned.
+  // The accelerator table of a window, used while the focus is in it; not
+  // owned. A null table removes the window's.
   void SetAccelerators(HACCEL table, HWND target);
   // Filters are asked in the order they were added; not owned.
   void AddMessageFilter(TMessageFilter* filter);
@@ -83,8 +85,7 @@ class TApplication {
   TWindow* mainForm_ = nullptr;
   bool comInitialized_ = false;
   bool terminated_ = false;
-  HACCEL accelerators_ = nullptr;
-  HWND acceleratorTarget_ = nullptr;
+  std::vector<std::pair<HWND, HACCEL>> accelerators_;
   std::vector<TMessageFilter*> filters_;
   std::vector<HWND> dialogs_;
   std::string hint_;

@@ -57,9 +57,11 @@ class TDialogControl : public TControl {
   // A WM_COMMAND notification code of this control.
   virtual void Command(WORD /*code*/) {}
 
+ protected:
+  int id_ = 0;
+
  private:
   friend class TDialog;
-  int id_ = 0;
 };
 
 // A push button. A click runs OnClick, then, when ModalResult is not 0, sets
@@ -101,11 +103,11 @@ class TLabel : public TDialogControl {
   bool autoSize_ = false;
 };
 
-// A framed area: an etched frame, or the lowered line of a sunken frame.
+// A lowered (etched) frame around a group of controls. Create it before
+// the controls it surrounds.
 class TBevel : public TDialogControl {
  public:
-  enum class TShape { Etched, Lowered };
-  void Create(TDialog& parent, int x, int y, int width, int height, TShape shape = TShape::Etched);
+  void Create(TDialog& parent, int x, int y, int width, int height);
 };
 
 // A picture of an icon, drawn at the icon's own size. The icon is not owned.
@@ -130,15 +132,18 @@ class TUpDown : public TDialogControl {
  public:
   void Create(TDialog& parent, int id, TEdit& buddy, int min, int max, int position);
   void SetRange(int min, int max);
+  // Clamped to the range; the edit shows it.
   void SetPosition(int position);
-  // The number in the edit; when the edit does not hold one in range,
-  // the nearest end of the range.
+  // The number in the edit, clamped to the range; the last position set or
+  // stepped to when the edit holds no number.
   int Position() const;
   int Min() const { return min_; }
   int Max() const { return max_; }
 
  private:
+  TEdit* buddy_ = nullptr;
   int min_ = 0, max_ = 100;
+  mutable int last_ = 0;
 };
 
 // A drop-down list: the user picks an item and cannot type.
@@ -174,8 +179,10 @@ class TDateTimePicker : public TDialogControl {
   void SetTime(TDateTime timeOfDay);
 
  private:
+  void Push();
   TKind kind_ = TKind::Date;
   TDateTime value_ = 0;
+  SYSTEMTIME shown_{};  // what Push gave the control
 };
 
 // The base of the system's dialogs and tool windows.
@@ -201,7 +208,7 @@ class TDialog : public TWindow {
   };
   // Creates the window hidden, centred on the screen, owned by the owner's
   // window when the owner is a window.
-  void CreateDialog(const TDialogParams& params);
+  void CreateForm(const TDialogParams& params);
 
   LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -212,6 +219,7 @@ class TDialog : public TWindow {
 
   std::map<int, TDialogControl*> controls_;
   TButton* defaultButton_ = nullptr;
+  HWND lastFocus_ = nullptr;
   UniqueAccel shortcuts_;
 };
 

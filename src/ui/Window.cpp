@@ -103,6 +103,7 @@ LRESULT CALLBACK TWindow::Trampoline(HWND window, UINT message, WPARAM wParam, L
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     if (self->dialogKeys_) Application().RemoveDialogWindow(window);
+    Application().SetAccelerators(nullptr, window);
     self->handle_ = nullptr;
   }
   return result;
