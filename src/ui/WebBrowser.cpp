@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "data/Errors.h"
+#include "ui/Dialog.h"
 
 namespace horalog::ui {
 
@@ -268,7 +269,7 @@ void TWebBrowser::ShowNote(const std::string& reason) {
     if (HWND control = GetWindow(Handle(), GW_CHILD)) ShowWindow(control, SW_HIDE);
   }
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  HFONT font = DialogFont();
   if (!note_) {
     note_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0,
                             0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(NoteId)),
