@@ -9,6 +9,8 @@
 #include "data/ActRec.h"
 #include "data/Errors.h"
 #include "platform/Platform.h"
+#include "report/ReportDialog.h"
+#include "report/StartEndDatesDialog.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
 
@@ -87,12 +89,12 @@ void TForm1::BuildActions() {
   CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
                                    CompactImage, nullptr);
   ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
-                                  ReportImage, nullptr);
+                                  ReportImage, [this] { ReportActionExecute(); });
   AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
                                  nullptr);
   // The database view, the report, the options, compaction and the about box
   // come with their own windows; until then their commands are unavailable.
-  for (ui::TAction* action : {ViewAction, OptionsAction, CompactAction, ReportAction, AboutAction})
+  for (ui::TAction* action : {ViewAction, OptionsAction, CompactAction, AboutAction})
     action->SetEnabled(false);
 }
 
@@ -214,6 +216,18 @@ void TForm1::ExitActionExecute() {
 }
 
 void TForm1::ShowActionExecute() { Show(); }
+
+void TForm1::ReportActionExecute() {
+  int result = 0;
+  TDateTime startDate = 0, endDate = 0;
+  {
+    TStartEndDatesDlg dialog(this);
+    result = dialog.ShowModal();
+    startDate = dialog.StartDate();
+    endDate = dialog.EndDate();
+  }
+  if (result == IDOK) ShowReport(this, startDate, endDate);
+}
 
 void TForm1::FormClose(bool& allow) {
   allow = true;
