@@ -55,7 +55,9 @@ std::string HresultText(const char* what, HRESULT result) {
 // The container's side of the embedding. It lives inside its TWebBrowser,
 // which releases the control before it goes, so its reference count is
 // only for the control's bookkeeping.
-class TWebBrowser::Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+class TWebBrowser::Site final : public IOleClientSite,
+                                public IOleInPlaceSite,
+                                public IOleInPlaceFrame {
  public:
   explicit Site(TWebBrowser& owner) : owner_(owner) {}
 
@@ -158,12 +160,11 @@ class TWebBrowser::Site final : public IOleClientSite, public IOleInPlaceSite, p
   ULONG references_ = 0;
 };
 
-TWebBrowser::TWebBrowser() : site_(new Site(*this)) {}
+TWebBrowser::TWebBrowser() : site_(std::make_unique<Site>(*this)) {}
 
 TWebBrowser::~TWebBrowser() {
   Unembed();
   DestroyHandle();
-  delete site_;
 }
 
 void TWebBrowser::Create(HWND parent) {
@@ -185,17 +186,18 @@ void TWebBrowser::Create(HWND parent) {
 }
 
 void TWebBrowser::Embed() {
-  HRESULT result = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IOleObject, reinterpret_cast<void**>(object_.GetAddressOf()));
+  HRESULT result =
+      CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                       reinterpret_cast<void**>(object_.GetAddressOf()));
   if (FAILED(result)) {
     ShowNote(HresultText("the browser control cannot be created", result));
     return;
   }
-  object_->SetClientSite(site_);
+  object_->SetClientSite(site_.get());
   OleSetContainedObject(object_.Get(), TRUE);
   RECT client{};
   GetClientRect(Handle(), &client);
-  result = object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, Handle(), &client);
+  result = object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, Handle(), &client);
   if (SUCCEEDED(result)) result = object_.As(&inPlace_);
   if (SUCCEEDED(result)) result = object_.As(&browser_);
   if (FAILED(result)) {
@@ -355,7 +357,7 @@ LRESULT TWebBrowser::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       } else if (object_) {
         RECT client{};
         GetClientRect(Handle(), &client);
-        object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_, 0, Handle(), &client);
+        object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_.get(), 0, Handle(), &client);
       }
       return 0;
     case WM_CTLCOLORSTATIC:

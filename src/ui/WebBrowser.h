@@ -10,6 +10,7 @@
 #include <oleidl.h>
 #include <wrl/client.h>
 
+#include <memory>
 #include <string>
 
 #include "ui/Application.h"
@@ -65,7 +66,7 @@ class TWebBrowser : public TWindow, private TMessageFilter {
   void LayOut();
   bool FilterMessage(MSG& msg) override;
 
-  Site* site_ = nullptr;
+  std::unique_ptr<Site> site_;
   Microsoft::WRL::ComPtr<IOleObject> object_;
   Microsoft::WRL::ComPtr<IOleInPlaceObject> inPlace_;
   Microsoft::WRL::ComPtr<IOleInPlaceActiveObject> active_;

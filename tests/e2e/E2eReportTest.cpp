@@ -17,7 +17,6 @@ namespace horalog::e2e {
 namespace {
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 constexpr const char* DatesClass = "TStartEndDatesDlg";
 constexpr const char* DatesCaption = "Select Start and End Dates";
@@ -245,26 +244,15 @@ TEST_F(Report, DatesDialogRefusesAStartAfterTheEndAndCancelWritesNothing) {
   EXPECT_TRUE(IsWindowVisible(dates)) << "the dates dialog closed on the error";
   EXPECT_EQ(FileSize(ReportFile()), -1);
 
-  // From a year ago: yesterday and today; to a year ago: nothing at all.
+  // From a year ago to today: yesterday and today.
   StepYear(dates, 's', -2);
   ASSERT_TRUE(ClickButton(dates, IDOK));
   HWND report = WaitReportWindow();
   ASSERT_NE(report, nullptr) << "no report from a year ago to today";
-  std::string page = ReadFile(ReportFile());
+  const std::string page = ReadFile(ReportFile());
   EXPECT_THAT(page, HasSubstr(DayHeading(Today() - 1)));
   EXPECT_THAT(page, HasSubstr(DayHeading(Today())));
-  PostMessageA(report, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(report); }));
 
-  dates = OpenDatesDialog();
-  ASSERT_NE(dates, nullptr);
-  StepYear(dates, 's', -1);
-  StepYear(dates, 'e', -1);
-  ASSERT_TRUE(ClickButton(dates, IDOK));
-  report = WaitReportWindow();
-  ASSERT_NE(report, nullptr) << "no report of a day a year ago";
-  page = ReadFile(ReportFile());
-  EXPECT_THAT(page, Not(HasSubstr("<h3>")));
   PostMessageA(report, WM_CLOSE, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(report); }));
 }

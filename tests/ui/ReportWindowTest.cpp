@@ -222,18 +222,6 @@ TEST_F(ReportWindow, ToolbarOverABrowserThatFollowsTheWindowsSize) {
   expectBrowserFills();
 }
 
-TEST_F(ReportWindow, BuildReportWritesTheFileAndSendsTheBrowserToIt) {
-  const TDateTime today = WholePart(platform::Now());
-  WriteJournal({MakeRecord(ActionStart, today + 0.25), MakeRecord(ActionStop, today + 0.5)});
-  TReportDlg dialog(nullptr);
-  dialog.BuildReport(today, today);
-  EXPECT_EQ(dialog.ReportFileName, ReportFile());
-  EXPECT_THAT(ReadAll(ReportFile()), HasSubstr("<td>06:00:00 am</td><td>12:00:00 pm</td>"));
-  EXPECT_EQ(dialog.WebBrowser1.Path(), ReportFile());
-  if (dialog.WebBrowser1.Embedded())
-    EXPECT_THAT(dialog.WebBrowser1.LocationURL(), HasSubstr(ReportFile()));
-}
-
 // What the window shows and saves is the report just asked for, also when
 // there is no data file and an earlier run left its report behind.
 TEST_F(ReportWindow, WithoutADataFileTheEmptyJournalIsShownAndSavedNotAnOldReport) {
@@ -325,39 +313,6 @@ TEST_F(DatesDialog, BothDaysAreTodayAndTheStartMustNotBeAfterTheEnd) {
   EXPECT_EQ(dialog.ModalResult(), IDOK);
   EXPECT_EQ(dialog.StartDate(), today + 1);
   EXPECT_EQ(dialog.EndDate(), today + 30);
-}
-
-// Through the dialog's own loop: the labels' letters reach their pickers, Enter
-// on a refused range shows the error and keeps the dialog, Esc cancels.
-TEST_F(DatesDialog, KeysInTheModalLoop) {
-  test::CaptureErrors errors;
-  TStartEndDatesDlg dialog(nullptr);
-  const TDateTime today = WholePart(platform::Now());
-  HWND focusAfterE = nullptr, focusAfterS = nullptr;
-  bool openAfterRefusal = false;
-  auto alt = [&](char letter) {
-    HWND focus = GetFocus();
-    PostMessageA(focus ? focus : dialog.Handle(), WM_SYSCHAR, letter, 1 << 29);
-  };
-  test::After(200, [&] { alt('e'); });
-  test::After(400, [&] {
-    focusAfterE = GetFocus();
-    alt('s');
-  });
-  test::After(600, [&] {
-    focusAfterS = GetFocus();
-    dialog.StartDatePicker.SetDateTime(today + 2);
-    test::PressKey(dialog.Handle(), VK_RETURN);
-  });
-  test::After(900, [&] {
-    openAfterRefusal = dialog.Visible();
-    test::PressKey(dialog.Handle(), VK_ESCAPE);
-  });
-  EXPECT_EQ(dialog.ShowModal(), IDCANCEL);
-  EXPECT_EQ(focusAfterE, dialog.EndDatePicker.Handle());
-  EXPECT_EQ(focusAfterS, dialog.StartDatePicker.Handle());
-  EXPECT_TRUE(openAfterRefusal);
-  EXPECT_EQ(errors.texts, std::vector<std::string>{"Start date is lesser then the end date."});
 }
 
 }  // namespace
