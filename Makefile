@@ -4,7 +4,7 @@ WIN32  := build/win32
 JOBS   ?= $(shell nproc)
 CTEST  := ctest --output-on-failure --no-tests=error
 
-.PHONY: all bootstrap native win32 build test test-native test-wine run bench clean
+.PHONY: all bootstrap native win32 build test test-native test-wine run bench dist clean
 
 all: build
 
@@ -37,6 +37,11 @@ test-wine:
 run: bootstrap
 	$(MAKE) --no-print-directory win32
 	scripts/run-horalog $(WIN32)/Horalog.exe
+
+# The release zip: build/dist/Horalog-<version>-win32.zip.
+dist: bootstrap
+	$(MAKE) --no-print-directory win32
+	cmake --build $(WIN32) --target dist
 
 bench: native
 	$(NATIVE)/horalog_bench

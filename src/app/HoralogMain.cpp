@@ -7,6 +7,7 @@
 #include "app/DataDir.h"
 #include "app/SettingsRules.h"
 #include "data/ActRec.h"
+#include "data/Compaction.h"
 #include "data/Errors.h"
 #include "platform/Platform.h"
 #include "report/ReportDialog.h"
@@ -87,14 +88,14 @@ void TForm1::BuildActions() {
   ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
                                 [this] { ShowActionExecute(); });
   CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
-                                   CompactImage, nullptr);
+                                   CompactImage, [this] { CompactActionExecute(); });
   ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
                                   ReportImage, [this] { ReportActionExecute(); });
   AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
                                  nullptr);
-  // The database view, the report, the options, compaction and the about box
-  // come with their own windows; until then their commands are unavailable.
-  for (ui::TAction* action : {ViewAction, OptionsAction, CompactAction, AboutAction})
+  // The database view, the options and the about box come with their own
+  // windows; until then their commands are unavailable.
+  for (ui::TAction* action : {ViewAction, OptionsAction, AboutAction})
     action->SetEnabled(false);
 }
 
@@ -216,6 +217,12 @@ void TForm1::ExitActionExecute() {
 }
 
 void TForm1::ShowActionExecute() { Show(); }
+
+void TForm1::CompactActionExecute() {
+  if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
+  CompactDataFile(DataDir);
+  ui::Information("Operation successful", Handle());
+}
 
 void TForm1::ReportActionExecute() {
   int result = 0;

@@ -81,6 +81,7 @@ class TForm1 : public ui::TWindow, public ActivitySink {
 
   void ExitActionExecute();
   void ShowActionExecute();
+  void CompactActionExecute();
   void ReportActionExecute();
 
   // Whether the close (or the end of the session) has written the final Stop.

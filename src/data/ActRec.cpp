@@ -25,16 +25,13 @@ TActRec MakeRecord(uint8_t action, TDateTime time) {
 
 void AppendActionRecord(const std::string& path, uint8_t action, TDateTime time) {
   const TActRec record = MakeRecord(action, time);
-  platform::File file;
-  if (platform::FileExists(path)) {
-    file = platform::File::Open(path, platform::OpenMode::ReadWrite);
+  // Opened as it is, or created when missing, in one call: a file that merely
+  // seemed missing is never truncated.
+  platform::File file = platform::File::Open(path, platform::OpenMode::OpenAlways);
+  try {
     // After the last whole record: a fragment at the end is written over.
     const int64_t wholeRecords = file.Size() / static_cast<int64_t>(RecordSize);
     file.Seek(wholeRecords * static_cast<int64_t>(RecordSize));
-  } else {
-    file = platform::File::Open(path, platform::OpenMode::Create);
-  }
-  try {
     file.Write(&record, sizeof record);
     // A record once logged must survive a power cut.
     file.Flush();

@@ -10,9 +10,6 @@ namespace horalog {
 
 namespace {
 
-// Records written to the disk at a time.
-constexpr size_t WriteChunkRecords = 512;
-
 // Sorts items[left..right] by time: Hoare partitioning around the middle
 // element, scanning from both ends. The smaller part is sorted by recursion and
 // the larger one by the loop, so the depth stays logarithmic on any input.
@@ -71,17 +68,9 @@ void TActRecList::SaveToFile(const std::string& path) const {
   // Written beside the data file and put in its place in one step: a failure
   // part-way leaves the old file as it was.
   TReplacingFile file(path);
-  std::vector<TActRec> chunk;
-  chunk.reserve(WriteChunkRecords);
   for (const TActRec& record : items_) {
-    if (record.Status == StatusDeleted) continue;
-    chunk.push_back(record);
-    if (chunk.size() == WriteChunkRecords) {
-      file.Write(chunk.data(), chunk.size() * RecordSize);
-      chunk.clear();
-    }
+    if (record.Status != StatusDeleted) file.Write(&record, RecordSize);
   }
-  if (!chunk.empty()) file.Write(chunk.data(), chunk.size() * RecordSize);
   file.Commit();
 }
 

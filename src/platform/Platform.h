@@ -16,9 +16,10 @@ namespace horalog::platform {
 // I/O codes (see data/Errors.h).
 
 enum class OpenMode {
-  Read,       // an existing file, for reading
-  ReadWrite,  // an existing file, for reading and writing
-  Create,     // created, or truncated when it exists; reading and writing
+  Read,        // an existing file, for reading
+  ReadWrite,   // an existing file, for reading and writing
+  OpenAlways,  // an existing file as it is, or a new empty one; reading and writing
+  Create,      // created, or truncated when it exists; reading and writing
 };
 
 class File {
@@ -52,8 +53,24 @@ bool FileExists(const std::string& path);
 // Replaces target by source in one step (the target is either the old or the
 // new file, never a mix), written through to the disk.
 void ReplaceFile(const std::string& source, const std::string& target);
+// The same, but false with the system's last error set when it failed.
+bool TryReplaceFile(const std::string& source, const std::string& target);
 // Deletes the file; false when it could not be deleted.
 bool RemoveFile(const std::string& path);
+// Copies source to target with the system's file copy, replacing an existing
+// target, and forces the copy to the disk. A failure raises the last system
+// error (EOSError).
+void CopyFileReplacing(const std::string& source, const std::string& target);
+
+// ---- Failures on purpose, for tests --------------------------------------
+// Arms the seam so that the k-th file operation from now fails as the system
+// would (k >= 1; 0 disarms). Every open, size, seek, read, write, flush,
+// close, existence check, copy, replace and delete counts one; a failing write
+// puts part of its bytes first. The seam disarms itself when the failure has
+// happened. Unarmed, each operation pays one comparison.
+void FailFileOperation(int k);
+// Whether the failure armed last has happened.
+bool FileOperationFailed();
 
 // ---- System errors -------------------------------------------------------
 

@@ -92,6 +92,7 @@ TEST_F(MainWindow, IsBuiltHiddenWithItsMenusToolbarLogAndStatusLine) {
   EXPECT_EQ(MenuText(tools, 2), "&Options");
   EXPECT_TRUE(GetMenuState(tools, 3, MF_BYPOSITION) & MF_SEPARATOR);
   EXPECT_EQ(MenuText(tools, 4), "&Compact");
+  EXPECT_FALSE(GetMenuState(tools, 4, MF_BYPOSITION) & MF_GRAYED);
   EXPECT_EQ(MenuText(GetSubMenu(bar, 0), 0), "&Exit");
   EXPECT_FALSE(GetMenuState(GetSubMenu(bar, 0), 0, MF_BYPOSITION) & MF_GRAYED);
   EXPECT_EQ(MenuText(GetSubMenu(bar, 2), 0), "&About");

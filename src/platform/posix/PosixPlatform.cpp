@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "data/Errors.h"
+#include "platform/FileFaults.h"
 #include "platform/Platform.h"
 
 namespace horalog::platform {
@@ -36,6 +37,13 @@ int IoCode(int error) {
 
 [[noreturn]] void RaiseIo(int error) { throw EInOutError(IoCode(error)); }
 
+// A failure on purpose, when one is due: errno is a device's I/O error.
+bool Fault() {
+  if (!faults::Due()) return false;
+  errno = EIO;
+  return true;
+}
+
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
 }  // namespace
@@ -60,8 +68,10 @@ File File::Open(const std::string& path, OpenMode mode) {
   switch (mode) {
     case OpenMode::Read: flags |= O_RDONLY; break;
     case OpenMode::ReadWrite: flags |= O_RDWR; break;
+    case OpenMode::OpenAlways: flags |= O_RDWR | O_CREAT; break;
     case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }
+  if (Fault()) RaiseIo(errno);
   int fd;
   do {
     fd = ::open(path.c_str(), flags, 0644);
@@ -92,15 +102,16 @@ bool File::IsOpen() const { return handle_ >= 0; }
 
 int64_t File::Size() const {
   struct stat st;
-  if (::fstat(Fd(handle_), &st) != 0) RaiseIo(errno);
+  if (Fault() || ::fstat(Fd(handle_), &st) != 0) RaiseIo(errno);
   return st.st_size;
 }
 
 void File::Seek(int64_t offset) {
-  if (::lseek(Fd(handle_), static_cast<off_t>(offset), SEEK_SET) < 0) RaiseIo(errno);
+  if (Fault() || ::lseek(Fd(handle_), static_cast<off_t>(offset), SEEK_SET) < 0) RaiseIo(errno);
 }
 
 size_t File::Read(void* buffer, size_t size) {
+  if (Fault()) RaiseIo(errno);
   auto* p = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < size) {
@@ -118,6 +129,11 @@ size_t File::Read(void* buffer, size_t size) {
 void File::Write(const void* buffer, size_t size) {
   const auto* p = static_cast<const char*>(buffer);
   size_t done = 0;
+  if (Fault()) {
+    // Part of the bytes reach the file before the failure.
+    [[maybe_unused]] const ssize_t n = ::write(Fd(handle_), p, size / 2);
+    RaiseIo(EIO);
+  }
   while (done < size) {
     const ssize_t n = ::write(Fd(handle_), p + done, size - done);
     if (n < 0) {
@@ -130,33 +146,77 @@ void File::Write(const void* buffer, size_t size) {
 }
 
 void File::Flush() {
-  if (::fsync(Fd(handle_)) != 0) RaiseIo(errno);
+  if (Fault() || ::fsync(Fd(handle_)) != 0) RaiseIo(errno);
 }
 
 void File::Close() {
   if (!IsOpen()) return;
   const int fd = Fd(handle_);
   handle_ = -1;
-  if (::close(fd) != 0 && errno != EINTR) RaiseIo(errno);
+  const bool fault = Fault();
+  const int closed = ::close(fd);
+  if (fault) RaiseIo(EIO);
+  if (closed != 0 && errno != EINTR) RaiseIo(errno);
 }
 
 bool FileExists(const std::string& path) {
+  if (Fault()) return false;
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-void ReplaceFile(const std::string& source, const std::string& target) {
-  if (::rename(source.c_str(), target.c_str()) != 0) RaiseIo(errno);
+bool TryReplaceFile(const std::string& source, const std::string& target) {
+  if (Fault() || ::rename(source.c_str(), target.c_str()) != 0) return false;
   // The new directory entry reaches the disk too.
+  const int error = errno;
   std::string dir = target;
   const int fd = ::open(::dirname(dir.data()), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     ::fsync(fd);
     ::close(fd);
   }
+  errno = error;
+  return true;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+void ReplaceFile(const std::string& source, const std::string& target) {
+  if (!TryReplaceFile(source, target)) RaiseIo(errno);
+}
+
+bool RemoveFile(const std::string& path) { return !Fault() && ::unlink(path.c_str()) == 0; }
+
+void CopyFileReplacing(const std::string& source, const std::string& target) {
+  if (Fault()) RaiseLastOSError();
+  struct Owned {
+    int fd;
+    ~Owned() {
+      if (fd >= 0) ::close(fd);
+    }
+  };
+  Owned in{::open(source.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (in.fd < 0) RaiseLastOSError();
+  Owned out{::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+  if (out.fd < 0) RaiseLastOSError();
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(in.fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) RaiseLastOSError();
+    if (got == 0) break;
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(out.fd, buffer + done, static_cast<size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0) RaiseLastOSError();
+      if (put == 0) RaiseOSError(ENOSPC);
+      done += put;
+    }
+  }
+  // The copy's data reaches the disk before anything relies on it.
+  if (::fsync(out.fd) != 0) RaiseLastOSError();
+  const int fd = out.fd;
+  out.fd = -1;
+  if (::close(fd) != 0) RaiseLastOSError();
+}
 
 uint32_t LastErrorCode() { return static_cast<uint32_t>(errno); }
 

@@ -3,7 +3,10 @@
 // The seam has a ReplaceFile of its own; the system header makes the name a macro.
 #undef ReplaceFile
 
+#include <utility>
+
 #include "data/Errors.h"
+#include "platform/FileFaults.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Platform.h"
 
@@ -22,6 +25,13 @@ int IoCode(DWORD error) {
 
 [[noreturn]] void RaiseIo(DWORD error) { throw EInOutError(IoCode(error)); }
 [[noreturn]] void RaiseLastIo() { RaiseIo(GetLastError()); }
+
+// A failure on purpose, when one is due: the last error is a device's I/O error.
+bool Fault() {
+  if (!faults::Due()) return false;
+  SetLastError(ERROR_IO_DEVICE);
+  return true;
+}
 
 HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 // INVALID_HANDLE_VALUE, the value of a File that is not open.
@@ -54,12 +64,18 @@ File File::Open(const std::string& path, OpenMode mode) {
       access |= GENERIC_WRITE;
       share = FILE_SHARE_READ;
       break;
+    case OpenMode::OpenAlways:
+      access |= GENERIC_WRITE;
+      share = FILE_SHARE_READ;
+      disposition = OPEN_ALWAYS;
+      break;
     case OpenMode::Create:
       access |= GENERIC_WRITE;
       share = FILE_SHARE_READ;
       disposition = CREATE_ALWAYS;
       break;
   }
+  if (Fault()) RaiseLastIo();
   HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) RaiseLastIo();
@@ -72,17 +88,18 @@ bool File::IsOpen() const { return handle_ != NoHandle; }
 
 int64_t File::Size() const {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(H(handle_), &size)) RaiseLastIo();
+  if (Fault() || !GetFileSizeEx(H(handle_), &size)) RaiseLastIo();
   return size.QuadPart;
 }
 
 void File::Seek(int64_t offset) {
   LARGE_INTEGER to;
   to.QuadPart = offset;
-  if (!SetFilePointerEx(H(handle_), to, nullptr, FILE_BEGIN)) RaiseLastIo();
+  if (Fault() || !SetFilePointerEx(H(handle_), to, nullptr, FILE_BEGIN)) RaiseLastIo();
 }
 
 size_t File::Read(void* buffer, size_t size) {
+  if (Fault()) RaiseLastIo();
   auto* p = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < size) {
@@ -98,6 +115,12 @@ size_t File::Read(void* buffer, size_t size) {
 void File::Write(const void* buffer, size_t size) {
   const auto* p = static_cast<const char*>(buffer);
   size_t done = 0;
+  if (Fault()) {
+    // Part of the bytes reach the file before the failure.
+    DWORD put = 0;
+    WriteFile(H(handle_), p, static_cast<DWORD>(size / 2), &put, nullptr);
+    throw EInOutError(IoCode(ERROR_IO_DEVICE));
+  }
   while (done < size) {
     const DWORD want = static_cast<DWORD>(size - done > 0x10000000 ? 0x10000000 : size - done);
     DWORD put = 0;
@@ -108,29 +131,51 @@ void File::Write(const void* buffer, size_t size) {
 }
 
 void File::Flush() {
-  if (!FlushFileBuffers(H(handle_))) RaiseLastIo();
+  if (Fault() || !FlushFileBuffers(H(handle_))) RaiseLastIo();
 }
 
 void File::Close() {
   if (!IsOpen()) return;
   HANDLE h = H(handle_);
   handle_ = NoHandle;
-  if (!CloseHandle(h)) RaiseLastIo();
+  const bool fault = Fault();
+  const BOOL closed = CloseHandle(h);
+  if (fault) RaiseIo(ERROR_IO_DEVICE);
+  if (!closed) RaiseLastIo();
 }
 
 bool FileExists(const std::string& path) {
+  if (Fault()) return false;
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void ReplaceFile(const std::string& source, const std::string& target) {
-  if (!MoveFileExA(source.c_str(), target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    RaiseLastIo();
-  }
+bool TryReplaceFile(const std::string& source, const std::string& target) {
+  if (Fault()) return false;
+  return MoveFileExA(source.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+void ReplaceFile(const std::string& source, const std::string& target) {
+  if (!TryReplaceFile(source, target)) RaiseLastIo();
+}
+
+bool RemoveFile(const std::string& path) { return !Fault() && DeleteFileA(path.c_str()) != 0; }
+
+void CopyFileReplacing(const std::string& source, const std::string& target) {
+  if (Fault() || !CopyFileA(source.c_str(), target.c_str(), FALSE)) RaiseLastOSError();
+  // The copy's data reaches the disk before anything relies on it.
+  struct Owned {
+    HANDLE h;
+    ~Owned() {
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+  } copy{CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (copy.h == INVALID_HANDLE_VALUE || !FlushFileBuffers(copy.h)) RaiseLastOSError();
+  const HANDLE h = std::exchange(copy.h, INVALID_HANDLE_VALUE);
+  if (!CloseHandle(h)) RaiseLastOSError();
+}
 
 uint32_t LastErrorCode() { return GetLastError(); }
 

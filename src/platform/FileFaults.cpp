@@ -1,0 +1,14 @@
+#include "platform/FileFaults.h"
+
+#include "platform/Platform.h"
+
+namespace horalog::platform {
+
+void FailFileOperation(int k) {
+  faults::countdown = k > 0 ? k : 0;
+  faults::happened = false;
+}
+
+bool FileOperationFailed() { return faults::happened; }
+
+}  // namespace horalog::platform

@@ -1,0 +1,207 @@
+// Every rewrite of a file, failed at each of its file operations in turn: the
+// data file always holds what it held before or the complete new content, and
+// what a failure leaves behind does not disturb the runs after it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+
+#include "data/ActRecList.h"
+#include "data/Compaction.h"
+#include "data/Errors.h"
+#include "platform/Platform.h"
+#include "report/ReportBuilder.h"
+#include "TestSupport.h"
+
+namespace horalog {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace horalog::testing;
+
+const TDateTime Day = 37683.0;
+const TActRec Appended = MakeRecord(ActionStop, Day + 40);
+const char* const SystemError = "System Error.  Code: ";
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+// Without a fragment at the end.
+Bytes WholeRecords(Bytes bytes) {
+  bytes.resize(bytes.size() / RecordSize * RecordSize);
+  return bytes;
+}
+// The records of Status 0, as compaction keeps them.
+Bytes LiveOf(const Bytes& records) {
+  Bytes live;
+  for (size_t at = 0; at + RecordSize <= records.size(); at += RecordSize) {
+    int32_t status;
+    std::memcpy(&status, &records[at], sizeof status);
+    if (status == StatusLive) live.insert(live.end(), &records[at], &records[at] + RecordSize);
+  }
+  return live;
+}
+
+class FaultInjection : public ::testing::Test {
+ protected:
+  void TearDown() override { platform::FailFileOperation(0); }
+
+  // Runs lay, then run with its k-th file operation failing, for k = 1, 2, ...
+  // until a run meets no failure; after each failure, check gets k and the
+  // error's text ("" when the run went on regardless), and the later runs are
+  // tried. Prints and returns the number of failure points.
+  int AtEveryFailurePoint(const char* name, const std::function<void()>& lay,
+                          const std::function<void()>& run,
+                          const std::function<void(int, const std::string&)>& check) {
+    for (int k = 1; k < 10000; ++k) {
+      lay();
+      platform::FailFileOperation(k);
+      std::string error;
+      try {
+        run();
+      } catch (const Error& e) {
+        error = e.what();
+      }
+      const bool failed = platform::FileOperationFailed();
+      platform::FailFileOperation(0);
+      if (!failed) {
+        EXPECT_EQ(error, "") << name << " failed with nothing failing";
+        std::cout << "[ failure points ] " << name << ": " << k - 1 << " tried\n";
+        return k - 1;
+      }
+      SCOPED_TRACE(std::string(name) + ", failure at operation " + std::to_string(k));
+      check(k, error);
+      ExpectLaterRunsWork();
+      if (HasFailure()) return k;
+    }
+    ADD_FAILURE() << name << " never ran to its end";
+    return 0;
+  }
+
+  std::string DataDir() const {
+    return dir.Dir().string() + static_cast<char>(fs::path::preferred_separator);
+  }
+  std::string Data() const { return dir.Path(DataFileName); }
+  std::string Backup() const { return dir.Path(BackupFileName); }
+
+  // A journal of n records of three statuses, with a fragment at its end.
+  static Bytes Journal(int n) {
+    std::vector<TActRec> records;
+    for (int i = 0; i < n; ++i)
+      records.push_back(PatternedRecord(i % 5 == 0 ? -1 : i % 7 == 0 ? 7 : 0, i & 1, Day + i / 24.0, i));
+    return Concat(RecordsBytes(records), Bytes(50, 0xEE));
+  }
+
+  // The data file (none when empty), among the temporaries that failed runs
+  // of every rewrite may leave.
+  void Lay(const Bytes& data) {
+    if (data.empty())
+      fs::remove(Data());
+    else
+      WriteBytes(Data(), data);
+    for (const char* leftover : {"hl.dat.tmp", "hl.~dat", "report.html.tmp"})
+      WriteBytes(dir.Path(leftover), Bytes(700, 0x5A));
+  }
+
+  // Whatever a failure left, the next append, compaction, load and save work
+  // on the journal as it is.
+  void ExpectLaterRunsWork() {
+    const Bytes appended = Concat(WholeRecords(ReadBytes(Data())), RecordBytes(Appended));
+    AppendActionRecord(Data(), Appended.Action, Appended.Time);
+    ASSERT_EQ(ReadBytes(Data()), appended);
+    CompactDataFile(DataDir());
+    EXPECT_EQ(ReadBytes(Backup()), appended);
+    EXPECT_EQ(ReadBytes(Data()), LiveOf(appended));
+    TActRecList list;
+    list.LoadFromFile(Data());
+    list.SaveToFile(Data());
+    EXPECT_EQ(ReadBytes(Data()).size(), LiveOf(appended).size());
+  }
+
+  ScratchDir dir;
+};
+
+TEST_F(FaultInjection, SaveToFileLeavesTheOldFileOrTheNewOne) {
+  const Bytes old = Journal(700);
+  WriteBytes(Data(), old);
+  TActRecList list;
+  list.LoadFromFile(Data());
+  list.MarkDeleted(3);
+  list.Add(Appended);
+  list.SaveToFile(dir.Path("saved"));
+  const Bytes saved = ReadBytes(dir.Path("saved"));
+
+  const int points = AtEveryFailurePoint(
+      "SaveToFile", [&] { Lay(old); }, [&] { list.SaveToFile(Data()); },
+      [&](int, const std::string&) {
+        const Bytes now = ReadBytes(Data());
+        EXPECT_TRUE(now == old || now == saved);
+      });
+  EXPECT_GE(points, 5);
+}
+
+TEST_F(FaultInjection, ReportLeavesTheDataAndTheEarlierReportOrTheNewOne) {
+  const Bytes data = Journal(1000), earlier(300, 'r');
+  const std::string report = dir.Path(ReportFileName);
+  WriteBytes(Data(), data);
+  BuildReportFile(DataDir(), Day, Day + 60, TLocale());
+  const Bytes fresh = ReadBytes(report);
+
+  const int points = AtEveryFailurePoint(
+      "report file",
+      [&] {
+        Lay(data);
+        WriteBytes(report, earlier);
+      },
+      [&] { BuildReportFile(DataDir(), Day, Day + 60, TLocale()); },
+      [&](int, const std::string&) {
+        EXPECT_EQ(ReadBytes(Data()), data);
+        const Bytes now = ReadBytes(report);
+        EXPECT_TRUE(now == earlier || now == fresh);
+      });
+  EXPECT_GE(points, 5);
+}
+
+TEST_F(FaultInjection, AppendKeepsEveryOldRecordWithOrWithoutTheNewOne) {
+  for (const Bytes& old : {Journal(30), Bytes()}) {
+    const Bytes before = WholeRecords(old), after = Concat(before, RecordBytes(Appended));
+    const int points = AtEveryFailurePoint(
+        old.empty() ? "append, no data file" : "append", [&] { Lay(old); },
+        [&] { AppendActionRecord(Data(), Appended.Action, Appended.Time); },
+        [&](int, const std::string&) {
+          const Bytes now = WholeRecords(ReadBytes(Data()));
+          EXPECT_TRUE(now == before || now == after);
+        });
+    EXPECT_GE(points, 4);
+  }
+}
+
+TEST_F(FaultInjection, CompactionLeavesTheOldFileOrTheCompactedOneWithItsBackup) {
+  const Bytes old = Journal(1100), live = LiveOf(old);
+  std::string lastError;
+  const int points = AtEveryFailurePoint(
+      "compaction",
+      [&] {
+        Lay(old);
+        WriteBytes(Backup(), Bytes(141 * 3, 0xBB));
+      },
+      [&] { CompactDataFile(DataDir()); },
+      [&](int k, const std::string& error) {
+        const Bytes now = ReadBytes(Data());
+        if (now == live)
+          EXPECT_EQ(ReadBytes(Backup()), old) << "compacted without a complete backup";
+        else
+          EXPECT_EQ(now, old);
+        // The copy comes first and the replace last: both raise the system's error.
+        if (k == 1) EXPECT_EQ(error.rfind(SystemError, 0), 0u) << error;
+        lastError = error;
+      });
+  EXPECT_GE(points, 10);
+  EXPECT_EQ(lastError.rfind(SystemError, 0), 0u) << lastError;
+}
+
+}  // namespace
+}  // namespace horalog
