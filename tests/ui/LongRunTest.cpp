@@ -13,6 +13,7 @@
 #include <string>
 
 #include "ProcessCounters.h"
+#include "ScriptedDay.h"
 #include "UiTestSupport.h"
 #include "app/HoralogMain.h"
 #include "data/ActRec.h"
@@ -23,24 +24,6 @@ namespace {
 
 constexpr int Ticks = 10000;
 constexpr int Period = 90, Moving = 20;
-
-// The clock reads the same all through a tick; Next moves on to the next one.
-class ScriptedDay : public ActivitySource {
- public:
-  platform::PointerSample PointerPosition() override {
-    if (tick_ % Period < Moving) ++x_;
-    return {true, x_, 0, 0};
-  }
-  bool KeyPressedSinceLastQuery(int) override { return false; }
-  TDateTime Now() override { return 45000.0 + tick_ * OneSecond; }
-  void Run(TForm1& form, int ticks) {
-    for (int i = 0; i < ticks; ++i, ++tick_) form.Detector.Tick(*this, form);
-  }
-
- private:
-  int tick_ = 0;
-  int32_t x_ = 0;
-};
 
 TEST(LongRun, TenThousandTicksGiveBackTheirHandlesAndWindows) {
   char temp[MAX_PATH] = {};
@@ -54,13 +37,13 @@ TEST(LongRun, TenThousandTicksGiveBackTheirHandlesAndWindows) {
     TForm1 form(dir + "Horalog.exe");
     KillTimer(form.Handle(), TForm1::Timer1Id);  // only the scripted ticks
     form.IdleSpan() = OneMinute;
-    ScriptedDay day;
+    ScriptedDay day(Period, Moving);
     // The first spell outside the count: the first append and log line fill caches.
-    day.Run(form, Period);
+    day.Run(form.Detector, form, platform::UserLocale(), Period);
     const e2e::ProcessCounters before = e2e::CountersOfThisProcess();
 
     const DWORD start = GetTickCount();
-    day.Run(form, Ticks - Period);
+    day.Run(form.Detector, form, platform::UserLocale(), Ticks - Period);
     const DWORD spent = GetTickCount() - start;
     const e2e::ProcessCounters after = e2e::CountersOfThisProcess();
     std::printf("[ figures  ] %d ticks in %lu ms; kernel handles %ld -> %ld, windows %ld -> %ld, "
