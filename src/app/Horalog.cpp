@@ -12,6 +12,7 @@
 #include <typeinfo>
 
 #include "app/HoralogMain.h"
+#include "dialogs/DBViewDialog.h"
 #include "ms/SharedMemory.h"
 #include "ui/Application.h"
 
@@ -59,10 +60,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     application.ShowMainAtStart = false;
 
     auto form1 = std::make_unique<TForm1>();
-
-    // The database view window is created here, hidden, once it exists.
+    auto dbViewDlg = std::make_unique<TDBViewDlg>();
+    form1->DBViewDlg = dbViewDlg.get();
 
     int exitCode = application.Run();
+    form1->DBViewDlg = nullptr;
+    dbViewDlg.reset();
     form1.reset();
     return exitCode;
   } catch (const std::exception& error) {

@@ -9,6 +9,7 @@
 #include "data/ActRec.h"
 #include "data/Compaction.h"
 #include "data/Errors.h"
+#include "dialogs/DBViewDialog.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
@@ -80,7 +81,8 @@ TForm1::~TForm1() {
 void TForm1::BuildActions() {
   ExitAction = &ActionList1.Add("ExitAction", "&Exit", "Exit|Close the program", ExitImage,
                                 [this] { ExitActionExecute(); });
-  ViewAction = &ActionList1.Add("ViewAction", "&View", "View|View report", ViewImage, nullptr);
+  ViewAction = &ActionList1.Add("ViewAction", "&View", "View|View report", ViewImage,
+                                [this] { ViewActionExecute(); });
   OptionsAction = &ActionList1.Add("OptionsAction", "&Options", "Options|Show program options",
                                    OptionsImage, nullptr);
   ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
@@ -91,9 +93,9 @@ void TForm1::BuildActions() {
                                   ReportImage, nullptr);
   AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
                                  nullptr);
-  // The database view, the report, the options and the about box come with
-  // their own windows; until then their commands are unavailable.
-  for (ui::TAction* action : {ViewAction, OptionsAction, ReportAction, AboutAction})
+  // The report, the options and the about box come with their own windows;
+  // until then their commands are unavailable.
+  for (ui::TAction* action : {OptionsAction, ReportAction, AboutAction})
     action->SetEnabled(false);
 }
 
@@ -215,6 +217,10 @@ void TForm1::ExitActionExecute() {
 }
 
 void TForm1::ShowActionExecute() { Show(); }
+
+void TForm1::ViewActionExecute() {
+  if (DBViewDlg) DBViewDlg->Show();
+}
 
 void TForm1::CompactActionExecute() {
   if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;

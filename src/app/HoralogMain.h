@@ -19,6 +19,8 @@
 
 namespace horalog {
 
+class TDBViewDlg;
+
 // The full path of the running executable.
 std::string ModulePath();
 
@@ -69,6 +71,10 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   std::unique_ptr<TSharedMemory> InstanceMemory;
   TDateTime& IdleSpan() { return Detector.IdleSpan; }
 
+  // The database view, made by the main routine right after this window and
+  // kept until the end; not owned.
+  TDBViewDlg* DBViewDlg = nullptr;
+
   // ActivitySink: the log pane and the data file.
   void AddLogLine(const std::string& text) override;
   void AppendAction(uint8_t action, TDateTime time) override;
@@ -81,6 +87,7 @@ class TForm1 : public ui::TWindow, public ActivitySink {
 
   void ExitActionExecute();
   void ShowActionExecute();
+  void ViewActionExecute();
   void CompactActionExecute();
 
   // Whether the close (or the end of the session) has written the final Stop.

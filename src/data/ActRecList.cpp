@@ -80,6 +80,13 @@ void TActRecList::SortByTime() {
 
 void TActRecList::MarkDeleted(int index) { Items(index).Status = StatusDeleted; }
 
+std::vector<TActRec> TActRecList::TakeLiveEntries() {
+  std::vector<TActRec> live = std::move(items_);
+  items_.clear();
+  std::erase_if(live, [](const TActRec& record) { return record.Status == StatusDeleted; });
+  return live;
+}
+
 void TActRecList::Add(const TActRec& record) { items_.push_back(record); }
 
 TActRec& TActRecList::Items(int index) {

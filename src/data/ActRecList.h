@@ -1,6 +1,7 @@
 // The whole data file in memory, sorted by time.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ class TActRecList {
   // Raises "List index out of bounds (%d)" outside 0 ... Count() - 1.
   TActRec& Items(int index);
   const TActRec& Items(int index) const;
+  // Every entry, in list order.
+  std::span<const TActRec> Entries() const { return items_; }
+  // Gives up every entry that is not marked deleted, in list order; the list is empty after.
+  std::vector<TActRec> TakeLiveEntries();
 
  private:
   std::vector<TActRec> items_;

@@ -114,7 +114,8 @@ void TControl::SetBounds(int x, int y, int width, int height) {
   MoveWindow(handle_, x, y, width, height, TRUE);
 }
 
-void TToolBar::Create(HWND parent, TImageList* images) {
+void TToolBar::Create(HWND parent, TImageList* images, bool captions) {
+  captions_ = captions;
   handle_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
                             WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST |
                                 TBSTYLE_TOOLTIPS | CCS_TOP,
@@ -135,7 +136,7 @@ void TToolBar::AddButton(TAction& action) {
   button.iBitmap = action.ImageIndex >= 0 ? action.ImageIndex : I_IMAGENONE;
   button.idCommand = static_cast<int>(action.Id);
   button.fsState = action.Enabled() ? TBSTATE_ENABLED : 0;
-  button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+  button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | (captions_ ? BTNS_SHOWTEXT : 0);
   button.iString = reinterpret_cast<INT_PTR>(texts_.back().c_str());
   SendMessageA(handle_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
   action.LinkToolBar(handle_);

@@ -92,8 +92,9 @@ class TControl {
 
 class TToolBar : public TControl {
  public:
-  // A flat toolbar at the top of the parent with tooltips, captions right of the pictures.
-  void Create(HWND parent, TImageList* images);
+  // A flat toolbar at the top of the parent with tooltips; with captions,
+  // they stand right of the pictures, else the buttons show pictures only.
+  void Create(HWND parent, TImageList* images, bool captions = true);
   void AddButton(TAction& action);
   void AddSeparator();
   void AutoSize();
@@ -101,6 +102,7 @@ class TToolBar : public TControl {
 
  private:
   std::vector<std::string> texts_;
+  bool captions_ = true;
 };
 
 class TStatusBar : public TControl {

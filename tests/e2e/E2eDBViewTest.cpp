@@ -1,0 +1,343 @@
+// The database view and the action editor, used from outside by keyboard as a
+// user would: rows read through the list control, records checked in hl.dat.
+#include <gmock/gmock.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <oleauto.h>
+
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+
+#include "E2eDriver.h"
+
+namespace horalog::e2e {
+namespace {
+
+using ::testing::HasSubstr;
+using Raw = std::array<unsigned char, 141>;
+
+const double Day = 37683.0;  // Mon, 03 Mar 2003
+
+Raw MakeRaw(int32_t status, uint8_t action, double time, unsigned seed) {
+  Raw r{};
+  std::memcpy(&r[0], &status, 4);
+  r[4] = action;
+  std::memcpy(&r[5], &time, 8);
+  for (size_t i = 13; i < r.size(); ++i) r[i] = static_cast<unsigned char>(seed * 31 + i * 7);
+  return r;
+}
+double TimeOf(const Raw& r) {
+  double t;
+  std::memcpy(&t, &r[5], 8);
+  return t;
+}
+
+std::vector<Raw> ReadRaw(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<Raw> records;
+  for (size_t at = 0; at + 141 <= bytes.size(); at += 141) {
+    Raw r;
+    std::memcpy(r.data(), &bytes[at], 141);
+    records.push_back(r);
+  }
+  return records;
+}
+
+void WriteRaw(const std::string& path, const std::vector<Raw>& records) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  for (const Raw& r : records) out.write(reinterpret_cast<const char*>(r.data()), 141);
+}
+
+// The records the test put in or made; the detector's own ones, stamped
+// within the hour and left zero, are set aside.
+std::vector<Raw> Journal(const std::string& path) {
+  const double now = NowAsDateTime();
+  std::vector<Raw> kept;
+  for (const Raw& r : ReadRaw(path)) {
+    const bool detector = r[0] == 0 && std::abs(TimeOf(r) - now) < 1.0 / 24 && r[13] == 0;
+    if (!detector) kept.push_back(r);
+  }
+  return kept;
+}
+size_t DetectorRecords(const std::string& path) { return ReadRaw(path).size() - Journal(path).size(); }
+
+// Memory shared with another process, for messages that carry pointers: a
+// section mapped into both, written and read here, at its own address there.
+// (Wine cannot write another process's memory when its programs run under an
+// emulator, but it can map a section into it.)
+class RemoteMemory {
+ public:
+  RemoteMemory(HANDLE process, size_t size) : process_(process) {
+    section_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  static_cast<DWORD>(size), nullptr);
+    local_ = static_cast<char*>(MapViewOfFile(section_, FILE_MAP_WRITE, 0, 0, size));
+    using MapView = LONG(WINAPI*)(HANDLE, HANDLE, PVOID*, ULONG_PTR, SIZE_T, PLARGE_INTEGER,
+                                  PSIZE_T, DWORD, ULONG, ULONG);
+    static const auto map = reinterpret_cast<MapView>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtMapViewOfSection")));
+    SIZE_T viewSize = 0;
+    void* remote = nullptr;
+    constexpr DWORD ViewUnmap = 2;
+    if (map && map(section_, process_, &remote, 0, 0, nullptr, &viewSize, ViewUnmap, 0,
+                   PAGE_READWRITE) >= 0)
+      remote_ = static_cast<char*>(remote);
+    EXPECT_NE(remote_, nullptr) << "no shared memory in the program's process";
+  }
+  ~RemoteMemory() {
+    using UnmapView = LONG(WINAPI*)(HANDLE, PVOID);
+    static const auto unmap = reinterpret_cast<UnmapView>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtUnmapViewOfSection")));
+    if (remote_ && unmap) unmap(process_, remote_);
+    if (local_) UnmapViewOfFile(local_);
+    if (section_) CloseHandle(section_);
+  }
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  // An address as the program sees it.
+  char* At(size_t offset) const { return remote_ + offset; }
+  void Write(size_t offset, const void* data, size_t size) { std::memcpy(local_ + offset, data, size); }
+  void Read(size_t offset, void* data, size_t size) const { std::memcpy(data, local_ + offset, size); }
+
+ private:
+  HANDLE process_;
+  HANDLE section_ = nullptr;
+  char* local_ = nullptr;
+  char* remote_ = nullptr;
+};
+
+LRESULT Send(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(w, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+// Presses the keys together, as the foreground window gets them.
+void Press(std::initializer_list<WORD> keys) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(GetForegroundWindow(), nullptr), &info);
+  auto flags = [](WORD key) -> DWORD {
+    return key == VK_INSERT || key == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0;
+  };
+  for (WORD key : keys) keybd_event(static_cast<BYTE>(key), static_cast<BYTE>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), flags(key), 0);
+  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
+    keybd_event(static_cast<BYTE>(*it), static_cast<BYTE>(MapVirtualKeyA(*it, MAPVK_VK_TO_VSC)), flags(*it) | KEYEVENTF_KEYUP, 0);
+  Sleep(100);
+}
+
+std::string DateText(double time) {
+  SYSTEMTIME st{};
+  VariantTimeToSystemTime(time, &st);
+  static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char text[32];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d", days[st.wDayOfWeek], st.wDay,
+                months[st.wMonth - 1], st.wYear);
+  return text;
+}
+
+std::string TimeText(double time) {
+  SYSTEMTIME st{};
+  VariantTimeToSystemTime(time, &st);
+  char text[64] = {};
+  GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, text, sizeof text);
+  return text;
+}
+
+class DBView : public ProgramTest {
+ protected:
+  void TearDown() override {
+    // Under Wine the keys typed here would count as input in the next
+    // program's first ticks: their pressed-since-last-query bits are taken now.
+    for (int pass = 0; pass < 2; ++pass)
+      for (int key = 1; key < 256; ++key) GetAsyncKeyState(key);
+    ProgramTest::TearDown();
+  }
+  HWND View() { return FindAny(First().Pid(), "TDBViewDlg", "View Horalog Database"); }
+  HWND List() { return FindChild(View(), WC_LISTVIEWA); }
+  HWND WaitEditor() {
+    HWND editor = nullptr;
+    WaitUntil([&] {
+      return (editor = FindVisible(First().Pid(), "TActionEditDialog", "Action Editor")) != nullptr;
+    });
+    return editor;
+  }
+  void WaitGone(HWND window) {
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }));
+  }
+  void Foreground(HWND window) {
+    SetForegroundWindow(window);
+    WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
+  }
+
+  int Rows() { return static_cast<int>(Send(List(), LVM_GETITEMCOUNT, 0, 0)); }
+  std::string Cell(int row, int column) {
+    RemoteMemory memory(First().Handle(), sizeof(LVITEMA) + 256);
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.cchTextMax = 256;
+    item.pszText = memory.At(sizeof item);
+    memory.Write(0, &item, sizeof item);
+    Send(List(), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(memory.At(0)));
+    char text[256] = {};
+    memory.Read(sizeof item, text, sizeof text - 1);
+    return text;
+  }
+  int StatePicture(int row) {
+    return static_cast<int>(Send(List(), LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) >> 12) - 1;
+  }
+  void SetSelected(int row, bool selected) {
+    RemoteMemory memory(First().Handle(), sizeof(LVITEMA));
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = selected ? LVIS_SELECTED : 0;
+    memory.Write(0, &item, sizeof item);
+    Send(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(memory.At(0)));
+  }
+  void Select(std::initializer_list<int> rows) {
+    SetSelected(-1, false);
+    for (int row : rows) SetSelected(row, true);
+  }
+  void SetPicker(HWND picker, double time) {
+    SYSTEMTIME st{};
+    VariantTimeToSystemTime(time, &st);
+    RemoteMemory memory(First().Handle(), sizeof st);
+    memory.Write(0, &st, sizeof st);
+    Send(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(memory.At(0)));
+  }
+  void PressOK(HWND editor) {
+    Foreground(editor);
+    Press({VK_RETURN});
+  }
+  // Runs a command of the view by its key and answers the Warning box.
+  void DeleteAnswering(int answer, const char* expectedText) {
+    Foreground(View());
+    Press({VK_DELETE});
+    HWND box = WaitDialog("Warning");
+    ASSERT_NE(box, nullptr) << "no Warning box";
+    EXPECT_THAT(DialogText(box), HasSubstr(expectedText));
+    ASSERT_TRUE(ClickButton(box, answer));
+    WaitGone(box);
+  }
+};
+
+TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
+  WriteIni("[Options]\r\nInterval=0\r\n");
+  std::vector<Raw> journal = {MakeRaw(0, 0, Day + 0.30, 1), MakeRaw(0, 1, Day + 0.40, 2),
+                              MakeRaw(7, 0, Day + 0.45, 3), MakeRaw(0, 2, Day + 0.50, 4),
+                              MakeRaw(0, 0, Day + 1.30, 5), MakeRaw(-5, 1, Day + 1.40, 6),
+                              MakeRaw(0, 0, Day + 2.30, 7)};
+  // On the disk out of order, with a deleted record.
+  WriteRaw(DataFile(), {journal[3], journal[0], MakeRaw(-1, 0, Day, 8), journal[6], journal[1],
+                        journal[2], journal[4], journal[5]});
+  const std::vector<Raw> asWritten = ReadRaw(DataFile());
+  StartReady();
+  ShowMain();
+  ChooseMenuItem("&Tools", "&View");
+  ASSERT_TRUE(WaitUntil([&] { return View() && IsWindowVisible(View()); })) << "no database view";
+
+  // The list as it was filled at start-up, in time order.
+  ASSERT_EQ(Rows(), 7);
+  for (int row = 0; row < 7; ++row) {
+    const Raw& r = journal[static_cast<size_t>(row)];
+    EXPECT_EQ(Cell(row, 0), r[4] == 0 ? "Start" : "Stop") << row;
+    EXPECT_EQ(StatePicture(row), r[4] == 0 ? 1 : 0) << row;
+    EXPECT_EQ(Cell(row, 1), DateText(TimeOf(r))) << row;
+    EXPECT_EQ(Cell(row, 2), TimeText(TimeOf(r))) << row;
+  }
+  EXPECT_EQ(Cell(0, 1), "Mon, 03 Mar 2003");
+
+  // Delete rows 2 and 5: No changes nothing, Yes removes exactly them.
+  Select({1, 4});
+  DeleteAnswering(IDNO, "You are just about to delete 2 items.");
+  Sleep(500);
+  EXPECT_EQ(Journal(DataFile()), asWritten);
+  Select({1, 4});
+  DeleteAnswering(IDYES, "You are just about to delete 2 items.");
+  journal = {journal[0], journal[2], journal[3], journal[5], journal[6]};
+  EXPECT_TRUE(WaitUntil([&] { return Journal(DataFile()) == journal; }))
+      << "Delete did not leave the five others";
+  EXPECT_GE(Rows(), 5);
+
+  // Insert a Stop dated yesterday: it lands in time order, all zero but Action and Time.
+  Foreground(View());
+  Press({VK_INSERT});
+  HWND editor = WaitEditor();
+  ASSERT_NE(editor, nullptr) << "Ins opened no editor";
+  HWND combo = FindChild(editor, "ComboBox");
+  EXPECT_EQ(Send(combo, CB_GETCURSEL, 0, 0), CB_ERR) << "an action is chosen";
+  // Enter at once: the action is asked for, and the editor stays.
+  PressOK(editor);
+  HWND error = WaitDialog("Horalog");
+  ASSERT_NE(error, nullptr) << "OK without an action was not refused";
+  EXPECT_THAT(DialogText(error), HasSubstr("Please specify the action."));
+  ClickButton(error, IDOK);
+  WaitGone(error);
+  EXPECT_TRUE(IsWindowVisible(editor));
+  Send(combo, CB_SETCURSEL, 1, 0);
+  const double yesterday = std::floor(NowAsDateTime()) - 1 + 0.5;
+  SetPicker(FindChild(editor, DATETIMEPICK_CLASSA), yesterday);
+  PressOK(editor);
+  WaitGone(editor);
+  ASSERT_TRUE(WaitUntil([&] { return Journal(DataFile()).size() == 6; }));
+  std::vector<Raw> records = Journal(DataFile());
+  EXPECT_EQ(std::vector<Raw>(records.begin(), records.begin() + 5), journal);
+  EXPECT_EQ(records[5][4], 1);
+  EXPECT_EQ(std::floor(TimeOf(records[5])), std::floor(yesterday));
+  EXPECT_EQ(std::vector<unsigned char>(records[5].begin() + 13, records[5].end()),
+            std::vector<unsigned char>(128, 0));
+  journal = records;
+
+  // Edit the topmost selected row (Ctrl+Enter). Cancel (Esc) writes nothing.
+  Select({2, 0});
+  Foreground(View());
+  Press({VK_CONTROL, VK_RETURN});
+  editor = WaitEditor();
+  ASSERT_NE(editor, nullptr) << "Ctrl+Enter opened no editor";
+  EXPECT_EQ(Send(FindChild(editor, "ComboBox"), CB_GETCURSEL, 0, 0), 0);
+  Send(FindChild(editor, "ComboBox"), CB_SETCURSEL, 1, 0);
+  Press({VK_ESCAPE});
+  WaitGone(editor);
+  Sleep(500);
+  EXPECT_EQ(Journal(DataFile()), journal);
+
+  // OK changes only the action, and keeps what the detector appended while
+  // the editor was open.
+  Foreground(View());
+  Press({VK_CONTROL, VK_RETURN});
+  editor = WaitEditor();
+  ASSERT_NE(editor, nullptr);
+  const size_t before = ReadRaw(DataFile()).size();
+  MoveCursor(300, 200);
+  MoveCursor(320, 210);
+  ASSERT_TRUE(WaitUntil([&] { return ReadRaw(DataFile()).size() > before; }))
+      << "the detector appended nothing";
+  const size_t detectorRecords = DetectorRecords(DataFile());
+  Send(FindChild(editor, "ComboBox"), CB_SETCURSEL, 1, 0);
+  PressOK(editor);
+  WaitGone(editor);
+  journal[0][4] = 1;
+  ASSERT_TRUE(WaitUntil([&] { return Journal(DataFile()) == journal; }));
+  EXPECT_GE(DetectorRecords(DataFile()), detectorRecords) << "a record appended meanwhile was lost";
+
+  // Delete every row.
+  ASSERT_GE(Rows(), 6);
+  SetSelected(-1, true);
+  DeleteAnswering(IDYES, "You are just about to delete");
+  EXPECT_TRUE(WaitUntil([&] { return Journal(DataFile()).empty(); }));
+
+  // Esc hides the view; the program goes on.
+  Foreground(View());
+  Press({VK_ESCAPE});
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(View()); })) << "Esc did not hide the view";
+  EXPECT_TRUE(First().Running());
+}
+
+}  // namespace
+}  // namespace horalog::e2e
