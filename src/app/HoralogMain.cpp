@@ -10,6 +10,9 @@
 #include "data/Compaction.h"
 #include "data/Errors.h"
 #include "dialogs/DBViewDialog.h"
+#include "dialogs/OptionsDialog.h"
+#include "ms/msabout.h"
+#include "ms/msvinfo.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
@@ -84,7 +87,7 @@ void TForm1::BuildActions() {
   ViewAction = &ActionList1.Add("ViewAction", "&View", "View|View report", ViewImage,
                                 [this] { ViewActionExecute(); });
   OptionsAction = &ActionList1.Add("OptionsAction", "&Options", "Options|Show program options",
-                                   OptionsImage, nullptr);
+                                   OptionsImage, [this] { OptionsActionExecute(); });
   ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
                                 [this] { ShowActionExecute(); });
   CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
@@ -92,10 +95,9 @@ void TForm1::BuildActions() {
   ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
                                   ReportImage, nullptr);
   AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
-                                 nullptr);
-  // The report, the options and the about box come with their own windows;
-  // until then their commands are unavailable.
-  for (ui::TAction* action : {OptionsAction, ReportAction, AboutAction})
+                                 [this] { AboutActionExecute(); });
+  // The report comes with its own windows; until then its command is unavailable.
+  for (ui::TAction* action : {ReportAction})
     action->SetEnabled(false);
 }
 
@@ -220,6 +222,34 @@ void TForm1::ShowActionExecute() { Show(); }
 
 void TForm1::ViewActionExecute() {
   if (DBViewDlg) DBViewDlg->Show();
+}
+
+bool TForm1::GetLoadAtLogin() { return horalog::GetLoadAtLogin(exePath_, RunKey); }
+
+void TForm1::SetLoadAtLogin(bool enabled) { horalog::SetLoadAtLogin(enabled, exePath_, RunKey); }
+
+void TForm1::OptionsActionExecute() {
+  auto dialog = std::make_unique<TOptionsDlg>(this);
+  dialog->LoadAtLoginCheckBox.SetChecked(GetLoadAtLogin());
+  // The up-down's position is 16 bits wide.
+  dialog->SetTimeOut(static_cast<int16_t>(
+      IniFile->ReadNumber(OptionsSection, IntervalKey, DefaultIntervalMinutes)));
+  if (dialog->ShowModal() != IDOK) return;
+  // What is saved and applied is the number in the edit box.
+  SetLoadAtLogin(dialog->LoadAtLoginCheckBox.Checked());
+  IniFile->WriteNumber(OptionsSection, IntervalKey, dialog->TimeOut());
+  IdleSpan() = MinutesToTime(dialog->TimeOut());
+}
+
+void TForm1::AboutActionExecute() {
+  // Both are freed on every path, the dialog first.
+  auto info = std::make_unique<TmsVersionInfo>();
+  info->SetFileName(exePath_);
+  auto dialog = std::make_unique<TAboutDlg>(this);
+  dialog->ProductName.SetCaption(info->ProductName);
+  dialog->ProductVersion.SetCaption(info->ProductVersion + " (" + info->FileVersion + ")");
+  dialog->LegalCopyright.SetCaption(info->LegalCopyright);
+  dialog->ShowModal();
 }
 
 void TForm1::CompactActionExecute() {

@@ -11,6 +11,7 @@
 
 #include "app/Detector.h"
 #include "app/IniFile.h"
+#include "app/LoadAtLogin.h"
 #include "ms/SharedMemory.h"
 #include "ms/msTi.h"
 #include "ui/Action.h"
@@ -89,6 +90,14 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   void ShowActionExecute();
   void ViewActionExecute();
   void CompactActionExecute();
+  void OptionsActionExecute();
+  void AboutActionExecute();
+
+  // Load at log-in: the Run value names this executable.
+  bool GetLoadAtLogin();
+  void SetLoadAtLogin(bool enabled);
+  // Where that value is kept.
+  TRunKey RunKey;
 
   // Whether the close (or the end of the session) has written the final Stop.
   bool FinalStopWritten() const { return finalStopWritten_; }

@@ -43,6 +43,7 @@ using UniqueImageList = UniqueHandle<HIMAGELIST, &ImageList_Destroy>;
 using UniqueFont = UniqueHandle<HFONT, &CloseGdiObject>;
 using UniqueBitmap = UniqueHandle<HBITMAP, &CloseGdiObject>;
 using UniqueWindow = UniqueHandle<HWND, &DestroyWindow>;
+using UniqueKey = UniqueHandle<HKEY, &RegCloseKey>;
 
 // Selects an object into a device context for one scope.
 class SelectGuard {
