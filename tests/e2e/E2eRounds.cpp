@@ -16,6 +16,11 @@ std::vector<WindowRounds::Round> WindowRounds::Rounds() {
       {"Exit answered No", [this] { Close(Command("&File", "&Exit", "#32770", "Confirm"), IDNO); }},
       {"Compact answered No",
        [this] { Close(Command("&Tools", "&Compact", "#32770", "Confirm"), IDNO); }},
+      {"Options closed by Esc",
+       [this] { Close(Command("&Tools", "&Options", "TOptionsDlg", "Options"), 0); }},
+      {"About closed by OK", [this] { Close(Command("&Help", "&About", "TAboutDlg", "About"), IDOK); }},
+      {"View closed by Esc",
+       [this] { Close(Command("&Tools", "&View", "TDBViewDlg", "View Horalog Database"), 0); }},
   };
 }
 
@@ -41,9 +46,15 @@ void WindowRounds::Close(HWND window, int button) {
   if (button != 0) {
     EXPECT_TRUE(ClickButton(window, button)) << "no button " << button;
   } else {
-    HWND focus = FindChild(window, "Button");
-    PostMessageA(focus != nullptr ? focus : window, WM_KEYDOWN, VK_ESCAPE, 0);
-    PostMessageA(focus != nullptr ? focus : window, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+    // Esc, as the window's keyboard handling gets it at its focused control.
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    HWND focus = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) && gui.hwndFocus != nullptr &&
+        (gui.hwndFocus == window || IsChild(window, gui.hwndFocus)))
+      focus = gui.hwndFocus;
+    PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 0xC0000000);
   }
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }))
       << "the window did not close";
