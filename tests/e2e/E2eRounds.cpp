@@ -46,18 +46,22 @@ void WindowRounds::Close(HWND window, int button) {
   if (button != 0) {
     EXPECT_TRUE(ClickButton(window, button)) << "no button " << button;
   } else {
-    // Esc, as the window's keyboard handling gets it at its focused control.
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    HWND focus = window;
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) && gui.hwndFocus != nullptr &&
-        (gui.hwndFocus == window || IsChild(window, gui.hwndFocus)))
-      focus = gui.hwndFocus;
-    PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);
-    PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+    Key(window, VK_ESCAPE);
   }
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }))
       << "the window did not close";
+}
+
+void WindowRounds::Key(HWND window, WPARAM key) {
+  // As the window's keyboard handling gets it: at its focused control.
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  HWND focus = window;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) && gui.hwndFocus != nullptr &&
+      (gui.hwndFocus == window || IsChild(window, gui.hwndFocus)))
+    focus = gui.hwndFocus;
+  PostMessageA(focus, WM_KEYDOWN, key, 0);
+  PostMessageA(focus, WM_KEYUP, key, 0xC0000000);
 }
 
 ProcessCounters WindowRounds::Settled() {

@@ -24,6 +24,8 @@ class WindowRounds : public ProgramTest {
                DWORD timeoutMs = 10000);
   // Closes a window by its button, or by Esc with id 0, and waits until it is gone or hidden.
   void Close(HWND window, int button);
+  // Posts a key press to the window's focused control (no input for the detector).
+  void Key(HWND window, WPARAM key);
   // Opens the tray icon's popup menu.
   HWND TrayMenu();
   // The first process's counters once it is idle: the smallest handle count of
