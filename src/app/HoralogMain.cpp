@@ -14,6 +14,8 @@
 #include "ms/msabout.h"
 #include "ms/msvinfo.h"
 #include "platform/Platform.h"
+#include "report/ReportDialog.h"
+#include "report/StartEndDatesDialog.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
 
@@ -93,12 +95,9 @@ void TForm1::BuildActions() {
   CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
                                    CompactImage, [this] { CompactActionExecute(); });
   ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
-                                  ReportImage, nullptr);
+                                  ReportImage, [this] { ReportActionExecute(); });
   AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
                                  [this] { AboutActionExecute(); });
-  // The report comes with its own windows; until then its command is unavailable.
-  for (ui::TAction* action : {ReportAction})
-    action->SetEnabled(false);
 }
 
 void TForm1::BuildMenus() {
@@ -256,6 +255,18 @@ void TForm1::CompactActionExecute() {
   if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
   CompactDataFile(DataDir);
   ui::Information("Operation successful", Handle());
+}
+
+void TForm1::ReportActionExecute() {
+  int result = 0;
+  TDateTime startDate = 0, endDate = 0;
+  {
+    TStartEndDatesDlg dialog(this);
+    result = dialog.ShowModal();
+    startDate = dialog.StartDate();
+    endDate = dialog.EndDate();
+  }
+  if (result == IDOK) ShowReport(this, startDate, endDate);
 }
 
 void TForm1::FormClose(bool& allow) {

@@ -98,6 +98,7 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   void SetLoadAtLogin(bool enabled);
   // Where that value is kept.
   TRunKey RunKey;
+  void ReportActionExecute();
 
   // Whether the close (or the end of the session) has written the final Stop.
   bool FinalStopWritten() const { return finalStopWritten_; }

@@ -20,6 +20,10 @@ constexpr const char* DayPattern = "dddd, mmmm dd yyyy";
 constexpr const char* ClockPattern = "hh:mm:ss am/pm";
 constexpr const char* SpanPattern = "hh:mm:ss";
 
+// The lines before and after the day tables.
+const std::vector<std::string> PageHead{"<html>", "<body>", "<font face=\"arial\">"};
+const std::vector<std::string> PageFoot{"</font>", "</body>", "</html>"};
+
 // A span shown as a time of day: whole days drop out, so 25 hours reads as
 // 01:00:00. A span too long for the calendar is reduced to its fraction first
 // (which gives the same clock fields), so any finite span has a readable text.
@@ -104,7 +108,7 @@ class DayTables {
 
 std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
                                           TDateTime endDate, const TLocale& locale) {
-  std::vector<std::string> lines{"<html>", "<body>", "<font face=\"arial\">"};
+  std::vector<std::string> lines = PageHead;
   {
     TActRecReader reader(dataPath);  // closed on every way out
     DayTables tables(startDate, endDate, locale, lines);
@@ -113,7 +117,7 @@ std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime
     reader.Close();
     tables.Finish();
   }
-  lines.insert(lines.end(), {"</font>", "</body>", "</html>"});
+  lines.insert(lines.end(), PageFoot.begin(), PageFoot.end());
   return lines;
 }
 
@@ -122,11 +126,16 @@ ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
   ReportOutcome outcome;
   outcome.path = dataDir + ReportFileName;
   const std::string dataPath = dataDir + DataFileName;
-  if (!platform::FileExists(dataPath)) return outcome;
 
   // Everything is read before the report file is touched: a read error leaves
-  // the earlier report as it was.
-  const std::vector<std::string> lines = BuildReportLines(dataPath, startDate, endDate, locale);
+  // the earlier report as it was. Without a data file the journal is empty.
+  std::vector<std::string> lines;
+  if (platform::FileExists(dataPath)) {
+    lines = BuildReportLines(dataPath, startDate, endDate, locale);
+  } else {
+    lines = PageHead;
+    lines.insert(lines.end(), PageFoot.begin(), PageFoot.end());
+  }
 
   std::string text;
   size_t size = 0;
@@ -142,7 +151,6 @@ ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
   TReplacingFile file(outcome.path);
   file.Write(text.data(), text.size());
   file.Commit();
-  outcome.written = true;
   return outcome;
 }
 

@@ -12,8 +12,7 @@ namespace horalog {
 inline constexpr const char* ReportFileName = "report.html";
 
 struct ReportOutcome {
-  std::string path;      // dataDir + "report.html", always set
-  bool written = false;  // false when there is no data file: nothing to show
+  std::string path;  // dataDir + "report.html"
 };
 
 // The lines of the report (without line ends) over the data file at dataPath.
@@ -22,8 +21,9 @@ std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime
                                           TDateTime endDate, const TLocale& locale);
 
 // Writes dataDir + "report.html" (CR LF line ends) from dataDir + "hl.dat".
-// No data file: nothing is written. A failure raises, and an earlier report
-// file stays as it was.
+// No data file is an empty journal: the page without day tables, so that the
+// file always holds the report just asked for, never one of an earlier run.
+// A failure raises, and an earlier report file stays as it was.
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
                               TDateTime endDate, const TLocale& locale);
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,

@@ -58,6 +58,10 @@ void TApplication::DispatchOne(MSG& msg) {
         TranslateAcceleratorA(target, table, &msg))
       return;
   }
+  // By index: a filter may remove itself (or another) while it runs.
+  for (size_t i = 0; i < filters_.size(); ++i) {
+    if (filters_[i]->FilterMessage(msg)) return;
+  }
   for (HWND dialog : dialogs_) {
     if (IsWindow(dialog) && (msg.hwnd == dialog || IsChild(dialog, msg.hwnd)) &&
         IsDialogMessageA(dialog, &msg))
@@ -82,6 +86,15 @@ bool TApplication::ProcessMessages() {
 void TApplication::SetAccelerators(HACCEL table, HWND target) {
   std::erase_if(accelerators_, [target](const auto& entry) { return entry.first == target; });
   if (table && target) accelerators_.emplace_back(target, table);
+}
+
+void TApplication::AddMessageFilter(TMessageFilter* filter) {
+  if (std::find(filters_.begin(), filters_.end(), filter) == filters_.end())
+    filters_.push_back(filter);
+}
+
+void TApplication::RemoveMessageFilter(TMessageFilter* filter) {
+  filters_.erase(std::remove(filters_.begin(), filters_.end(), filter), filters_.end());
 }
 
 void TApplication::AddDialogWindow(HWND window) {

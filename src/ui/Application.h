@@ -15,6 +15,15 @@ namespace horalog::ui {
 
 class TWindow;
 
+// Sees the messages of the loop after the accelerator tables and before the
+// dialog keys, as an embedded control that wants the keys meant for it does.
+class TMessageFilter {
+ public:
+  virtual ~TMessageFilter() = default;
+  // True when the filter has handled the message and it is not to be dispatched.
+  virtual bool FilterMessage(MSG& msg) = 0;
+};
+
 class TApplication {
  public:
   TApplication() = default;
@@ -48,6 +57,9 @@ class TApplication {
   // The accelerator table of a window, used while the focus is in it; not
   // owned. A null table removes the window's.
   void SetAccelerators(HACCEL table, HWND target);
+  // Filters are asked in the order they were added; not owned.
+  void AddMessageFilter(TMessageFilter* filter);
+  void RemoveMessageFilter(TMessageFilter* filter);
   // Windows whose keys go through IsDialogMessage (Tab, Enter, Esc).
   void AddDialogWindow(HWND window);
   void RemoveDialogWindow(HWND window);
@@ -74,6 +86,7 @@ class TApplication {
   bool comInitialized_ = false;
   bool terminated_ = false;
   std::vector<std::pair<HWND, HACCEL>> accelerators_;
+  std::vector<TMessageFilter*> filters_;
   std::vector<HWND> dialogs_;
   std::string hint_;
 };

@@ -2,11 +2,12 @@
 //   runs the end-to-end tests against that program;
 // horalog_e2e --tour <step> [argument]
 //   does one step of a guided tour of a running instance, for screenshots:
-//   wait, show, menu <letter>, item <letter>, key <ins|del|esc|enter|ctrlenter|tab>,
-//   tray, esc, close.
+//   wait, show, menu <letter>, item <letter>,
+//   key <ins|del|esc|enter|ctrlenter|tab|virtual-key code>, tray, esc, close.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -41,19 +42,22 @@ int Tour(const std::string& step, const char* argument) {
   } else if (step == "item" && argument != nullptr) {
     // An item of the open menu, by its letter.
     if (HWND menu = FindVisible(pid, "#32768")) PostMessageA(menu, WM_CHAR, argument[0], 0);
+    Sleep(500);
   } else if (step == "key" && argument != nullptr) {
-    // A key as the foreground window gets it.
+    // A key as the foreground window gets it, by its name or its virtual-key code.
     const std::string name = argument;
     const bool control = name == "ctrlenter";
     const WORD key = name == "ins"     ? VK_INSERT
                      : name == "del"   ? VK_DELETE
                      : name == "esc"   ? VK_ESCAPE
                      : name == "tab"   ? VK_TAB
-                                       : VK_RETURN;
+                     : name == "enter" || control ? VK_RETURN
+                                       : static_cast<WORD>(std::atoi(argument));
     if (control) keybd_event(VK_CONTROL, 0, 0, 0);
     keybd_event(static_cast<BYTE>(key), 0, 0, 0);
     keybd_event(static_cast<BYTE>(key), 0, KEYEVENTF_KEYUP, 0);
     if (control) keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+    Sleep(500);
   } else if (step == "tray") {
     PostMessageA(FindAny(pid, "TmsTrayIcon"), WmTrayNotify, TrayIconId, WM_RBUTTONDOWN);
     WaitUntil([&] { return FindVisible(pid, "#32768") != nullptr; });

@@ -34,6 +34,9 @@ tour tray; shot tray-popup; tour esc
 tour show; tour menu t; tour item v; shot dbview
 tour key ins; shot action-editor; tour key esc
 tour key esc; shot dbview-hidden
+tour menu t; tour item r; shot report-dates
+tour key 13; sleep 2; shot report-window
+tour key 27
 tour close
 wait "$program" || true
 rm -rf "$work"

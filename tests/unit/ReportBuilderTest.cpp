@@ -110,7 +110,6 @@ class ReportBuilderTest : public ::testing::Test {
                const TLocale& locale = English) {
     WriteAll(DataPath(), Bytes(records));
     const ReportOutcome outcome = BuildReportFile(dataDir_, startDate, endDate, locale);
-    EXPECT_TRUE(outcome.written);
     EXPECT_EQ(outcome.path, dataDir_ + "report.html");
     const std::string text = ReadAll(ReportPath());
     Lines lines;
@@ -256,7 +255,7 @@ TEST_F(ReportBuilderTest, FragmentAtTheEndOfTheDataFileIsNotRead) {
   // The first 50 bytes of a Start that would otherwise open an In-only row.
   const std::string fragment = Bytes({Start(At(0, 11))}).substr(0, 50);
   WriteAll(DataPath(), Bytes(records) + fragment);
-  ASSERT_TRUE(BuildReportFile(dataDir_, Monday, Monday, English).written);
+  BuildReportFile(dataDir_, Monday, Monday, English);
   std::string expected;
   for (const std::string& line : whole) expected += line + "\r\n";
   EXPECT_EQ(ReadAll(ReportPath()), expected);
@@ -268,16 +267,19 @@ TEST_F(ReportBuilderTest, NewReportReplacesALongerEarlierOneWhole) {
   EXPECT_FALSE(fs::exists(dir_ / "report.html.tmp"));
 }
 
-TEST_F(ReportBuilderTest, NoDataFileWritesNothing) {
+// Without a data file the journal is empty: the report says so, and a report
+// an earlier run left is not passed off as the one just asked for.
+TEST_F(ReportBuilderTest, NoDataFileWritesTheReportOfAnEmptyJournal) {
   ReportOutcome outcome = BuildReportFile(dataDir_, Monday, Monday, English);
-  EXPECT_FALSE(outcome.written);
   EXPECT_EQ(outcome.path, dataDir_ + "report.html");
-  EXPECT_FALSE(fs::exists(ReportPath()));
+  EXPECT_EQ(ReadAll(ReportPath()), "<html>\r\n<body>\r\n<font face=\"arial\">\r\n"
+                                   "</font>\r\n</body>\r\n</html>\r\n");
 
+  const std::string bare = ReadAll(ReportPath());
   WriteAll(ReportPath(), "earlier");
-  outcome = BuildReportFile(dataDir_, Monday, Monday, English);
-  EXPECT_FALSE(outcome.written);
-  EXPECT_EQ(ReadAll(ReportPath()), "earlier");
+  BuildReportFile(dataDir_, Monday, Monday, English);
+  EXPECT_EQ(ReadAll(ReportPath()), bare);
+  EXPECT_FALSE(fs::exists(DataPath())) << "the report made a data file";
 }
 
 // A data file that is there but cannot be opened: held without sharing on
@@ -322,11 +324,12 @@ TEST_F(ReportBuilderTest, UnreadableDataRaisesAndKeepsTheEarlierReport) {
   EXPECT_EQ(ReadAll(ReportPath()), "earlier");
   EXPECT_FALSE(fs::exists(dir_ / "report.html.tmp"));
 
-  // A folder by the data file's name is no data file; reading it as one fails.
+  // A folder by the data file's name is no data file (the report is that of an
+  // empty journal); reading it as one fails.
   fs::remove(DataPath());
   fs::create_directory(DataPath());
-  EXPECT_FALSE(BuildReportFile(dataDir_, Monday, Monday, English).written);
-  EXPECT_EQ(ReadAll(ReportPath()), "earlier");
+  BuildReportFile(dataDir_, Monday, Monday, English);
+  EXPECT_EQ(ReadAll(ReportPath()).substr(0, 8), "<html>\r\n");
   EXPECT_THROW(BuildReportLines(DataPath().string(), Monday, Monday, English), EInOutError);
   EXPECT_THROW(BuildReportLines((dir_ / "missing.dat").string(), Monday, Monday, English),
                EInOutError);

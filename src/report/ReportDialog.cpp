@@ -1,0 +1,82 @@
+#include "report/ReportDialog.h"
+
+#include "app/DataDir.h"
+#include "data/Errors.h"
+#include "report/ReportBuilder.h"
+
+namespace horalog {
+
+TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
+  TDialogParams params;
+  params.className = ClassName;
+  params.caption = "Report";
+  params.width = 613;
+  params.height = 412;
+  params.clientSize = false;
+  params.border = ui::TBorderStyle::SizeToolWindow;
+  CreateForm(params);
+
+  SaveAction = &ActionList1.Add("SaveAction", "&Save", "Save", SaveImage,
+                                [this] { SaveActionExecute(); });
+  SaveAction->ShortCut = {FCONTROL, 'S'};
+  CloseAction = &ActionList1.Add("CloseAction", "&Close", "Close", CloseImage,
+                                 [this] { CloseActionExecute(); });
+  CloseAction->ShortCut = {0, VK_ESCAPE};
+  Actions = &ActionList1;
+  SetShortcuts(ActionList1);
+
+  ImageList1.LoadStrip("REPORTIMAGES", 16);
+  ActionToolBar1.Create(Handle(), &ImageList1);
+  ActionToolBar1.AddButton(*SaveAction);
+  ActionToolBar1.AddButton(*CloseAction);
+  ActionToolBar1.AutoSize();
+
+  WebBrowser1.NoteText = "The report cannot be shown here.";
+  WebBrowser1.Create(Handle());
+  LayOut();
+
+  SaveDialog.Title = "Save Report";
+  SaveDialog.DefaultExt = "html";
+  SaveDialog.Filter = "HTML files (*.htm; *.html)|*.htm;*.html|All files (*.*)|*.*";
+}
+
+void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate) {
+  ReportFileName = DataDir + horalog::ReportFileName;
+  BuildReportFile(DataDir, startDate, endDate);
+  WebBrowser1.Navigate(ReportFileName);
+}
+
+void TReportDlg::SaveActionExecute() {
+  if (SaveDialog.Execute(Handle())) SaveReportAs(SaveDialog.FileName);
+}
+
+void TReportDlg::SaveReportAs(const std::string& target) {
+  if (!CopyFileA(ReportFileName.c_str(), target.c_str(), TRUE)) RaiseLastOSError();
+}
+
+void TReportDlg::CloseActionExecute() { Close(); }
+
+void TReportDlg::LayOut() {
+  if (!ActionToolBar1.Handle() || !WebBrowser1.Handle()) return;
+  ActionToolBar1.AutoSize();
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  const int top = ActionToolBar1.Height();
+  WebBrowser1.SetBounds(0, top, client.right, client.bottom > top ? client.bottom - top : 0);
+}
+
+LRESULT TReportDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SIZE) {
+    LayOut();
+    return 0;
+  }
+  return TDialog::WndProc(message, wParam, lParam);
+}
+
+void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate) {
+  TReportDlg dialog(owner);
+  dialog.BuildReport(startDate, endDate);
+  dialog.ShowModal();
+}
+
+}  // namespace horalog

@@ -1,0 +1,36 @@
+// TStartEndDatesDlg: asks for the first and the last day of a report.
+#pragma once
+
+#include "data/DateTime.h"
+#include "ui/Dialog.h"
+
+namespace horalog {
+
+class TStartEndDatesDlg : public ui::TDialog {
+ public:
+  static constexpr const char* ClassName = "TStartEndDatesDlg";
+  static constexpr int StartDatePickerId = 10;
+  static constexpr int EndDatePickerId = 11;
+
+  // Made hidden, centred on the screen, owned by the owner's window; both
+  // days are today.
+  explicit TStartEndDatesDlg(ui::TComponent* owner);
+
+  ui::TLabel StartDateLabel;
+  ui::TDateTimePicker StartDatePicker;
+  ui::TLabel EndDateLabel;
+  ui::TDateTimePicker EndDatePicker;
+  ui::TButton OKBtn;
+  ui::TButton CancelBtn;
+
+  // The chosen days, each at midnight.
+  TDateTime StartDate() const;
+  TDateTime EndDate() const;
+
+  void FormCreate();
+  // Closes with IDOK unless the start is after the end, which raises and
+  // keeps the dialog open. One day for both is a range.
+  void OKBtnClick();
+};
+
+}  // namespace horalog

@@ -1,0 +1,319 @@
+// The report window, its browser view and the dates dialog, under Wine.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "UiTestSupport.h"
+#include "app/DataDir.h"
+#include "data/ActRec.h"
+#include "data/Errors.h"
+#include "platform/Platform.h"
+#include "report/ReportDialog.h"
+#include "report/StartEndDatesDialog.h"
+#include "ui/Application.h"
+#include "ui/WebBrowser.h"
+#include "ui/Window.h"
+
+namespace horalog {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// A folder of its own under the temporary folder, with a trailing separator.
+class Scratch {
+ public:
+  Scratch() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    static int counter = 0;
+    dir_ = fs::path(temp) / ("horalog-report-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(++counter));
+    fs::create_directories(dir_);
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  std::string Dir() const { return dir_.string() + "\\"; }
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+
+ private:
+  fs::path dir_;
+};
+
+// Whether this system can draw HTML pages (Wine without its engine cannot).
+bool HasPageEngine() {
+  const CLSID htmlDocument = {
+      0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
+  IUnknown* document = nullptr;
+  HRESULT result = CoCreateInstance(htmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                    reinterpret_cast<void**>(&document));
+  if (document) document->Release();
+  return SUCCEEDED(result);
+}
+
+class Holder : public ui::TWindow {
+ public:
+  Holder() {
+    TCreateParams params;
+    params.className = "HoralogBrowserHolder";
+    params.caption = "Holder";
+    params.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    params.width = 500;
+    params.height = 300;
+    CreateHandle(params);
+  }
+};
+
+// A window made without an owner becomes the main form, and its end leaves a
+// WM_QUIT: each test starts and ends without one.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::Application().Initialize();
+    test::DrainQuit();
+  }
+  void TearDown() override { test::DrainQuit(); }
+};
+
+class BrowserView : public WindowTest {
+ protected:
+  Scratch scratch_;
+};
+
+// The control is embedded and told where to go; where no page engine draws
+// the page, the note takes its place with the file's path and the button.
+TEST_F(BrowserView, EmbedsTheControlAndShowsANoteWhereThePageCannotBeDrawn) {
+  const std::string page = scratch_.File("page.html");
+  WriteAll(page, "<html><body><h3>Hello</h3></body></html>\r\n");
+  Holder holder;
+  holder.Show();
+  ui::TWebBrowser view;
+  view.NoteText = "Nothing to see here.";
+  view.Create(holder.Handle());
+  view.SetBounds(0, 0, 400, 250);
+  ASSERT_TRUE(view.Embedded()) << view.NoteReason();
+  HWND control = GetWindow(view.Handle(), GW_CHILD);
+  ASSERT_NE(control, nullptr);
+  EXPECT_EQ(test::ClassOf(control), "Shell Embedding");
+
+  view.Navigate(page);
+  EXPECT_THAT(view.LocationURL(), HasSubstr(page));
+  const bool engine = HasPageEngine();
+  EXPECT_EQ(view.ShowsNote(), !engine) << view.NoteReason();
+  if (engine) return;
+
+  HWND note = GetDlgItem(view.Handle(), ui::TWebBrowser::NoteId);
+  HWND open = GetDlgItem(view.Handle(), ui::TWebBrowser::OpenButtonId);
+  ASSERT_NE(note, nullptr);
+  ASSERT_NE(open, nullptr);
+  EXPECT_EQ(test::WindowText(note), "Nothing to see here.\r\n\r\nThe file is:\r\n" + page);
+  EXPECT_EQ(test::WindowText(open), "Open in browser");
+  EXPECT_TRUE(IsWindowVisible(open));
+  EXPECT_FALSE(IsWindowVisible(control)) << "the empty control hides the note";
+
+  // The note follows the view's size.
+  RECT before{}, after{};
+  GetWindowRect(note, &before);
+  view.SetBounds(0, 0, 300, 250);
+  GetWindowRect(note, &after);
+  EXPECT_EQ((before.right - before.left) - (after.right - after.left), 100);
+}
+
+// A filter sees the keys that no accelerator took, before the dialog keys do.
+using MessageFilter = WindowTest;
+TEST_F(MessageFilter, SeesKeysAfterTheAcceleratorsAndBeforeTheDialogKeys) {
+  struct Filter : ui::TMessageFilter {
+    std::vector<WPARAM> seen;
+    bool FilterMessage(MSG& msg) override {
+      if (msg.message != WM_KEYDOWN) return false;
+      seen.push_back(msg.wParam);
+      return msg.wParam == VK_DOWN;  // taken: nobody else sees it
+    }
+  } filter;
+  Holder holder;
+  ACCEL escape{FVIRTKEY, VK_ESCAPE, 500};
+  ui::UniqueAccel table(CreateAcceleratorTableA(&escape, 1));
+  ui::Application().SetAccelerators(table.get(), holder.Handle());
+  ui::Application().AddMessageFilter(&filter);
+  for (WPARAM key : {VK_ESCAPE, VK_DOWN, VK_UP}) {
+    PostMessageA(holder.Handle(), WM_KEYDOWN, key, 0);
+    test::Pump(50);
+  }
+  ui::Application().RemoveMessageFilter(&filter);
+  ui::Application().SetAccelerators(nullptr, holder.Handle());
+  EXPECT_EQ(filter.seen, (std::vector<WPARAM>{VK_DOWN, VK_UP}));
+}
+
+class ReportWindow : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    DataDir = scratch_.Dir();
+  }
+  void TearDown() override {
+    DataDir.clear();
+    WindowTest::TearDown();
+  }
+
+  void WriteJournal(const std::vector<TActRec>& records) {
+    WriteAll(scratch_.File("hl.dat"),
+             std::string(reinterpret_cast<const char*>(records.data()),
+                         records.size() * sizeof(TActRec)));
+  }
+  std::string ReportFile() const { return scratch_.File("report.html"); }
+
+  Scratch scratch_;
+};
+
+TEST_F(ReportWindow, ToolbarOverABrowserThatFollowsTheWindowsSize) {
+  TReportDlg dialog(nullptr);
+  HWND window = dialog.Handle();
+  EXPECT_EQ(test::ClassOf(window), "TReportDlg");
+  EXPECT_EQ(test::WindowText(window), "Report");
+  EXPECT_TRUE(GetWindowLongA(window, GWL_STYLE) & WS_THICKFRAME);
+  EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(outer.right - outer.left, ui::TWindow::Scale(613));
+  EXPECT_EQ(outer.bottom - outer.top, ui::TWindow::Scale(412));
+
+  HWND toolbar = dialog.ActionToolBar1.Handle();
+  ASSERT_EQ(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0), 2);
+  TBBUTTON button{};
+  SendMessageA(toolbar, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&button));
+  EXPECT_EQ(static_cast<UINT>(button.idCommand), dialog.SaveAction->Id);
+  EXPECT_EQ(button.iBitmap, 1);
+  SendMessageA(toolbar, TB_GETBUTTON, 1, reinterpret_cast<LPARAM>(&button));
+  EXPECT_EQ(static_cast<UINT>(button.idCommand), dialog.CloseAction->Id);
+  EXPECT_EQ(button.iBitmap, 0);
+
+  auto expectBrowserFills = [&] {
+    RECT client{}, toolbarRect{}, browser{};
+    GetClientRect(window, &client);
+    GetWindowRect(toolbar, &toolbarRect);
+    GetWindowRect(dialog.WebBrowser1.Handle(), &browser);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&browser), 2);
+    EXPECT_EQ(browser.top, toolbarRect.bottom - toolbarRect.top);
+    EXPECT_EQ(browser.left, 0);
+    EXPECT_EQ(browser.right, client.right);
+    EXPECT_EQ(browser.bottom, client.bottom);
+  };
+  expectBrowserFills();
+  SetWindowPos(window, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER);
+  expectBrowserFills();
+}
+
+// What the window shows and saves is the report just asked for, also when
+// there is no data file and an earlier run left its report behind.
+TEST_F(ReportWindow, WithoutADataFileTheEmptyJournalIsShownAndSavedNotAnOldReport) {
+  WriteAll(ReportFile(), "an old report");
+  TReportDlg dialog(nullptr);
+  const TDateTime today = WholePart(platform::Now());
+  dialog.BuildReport(today, today);
+  const std::string bare =
+      "<html>\r\n<body>\r\n<font face=\"arial\">\r\n</font>\r\n</body>\r\n</html>\r\n";
+  EXPECT_EQ(ReadAll(ReportFile()), bare);
+  dialog.SaveReportAs(scratch_.File("saved.html"));
+  EXPECT_EQ(ReadAll(scratch_.File("saved.html")), bare);
+}
+
+TEST_F(ReportWindow, SaveCopiesTheReportAndNeverOverwritesAFile) {
+  TReportDlg dialog(nullptr);
+  dialog.ReportFileName = ReportFile();
+  const std::string report = "<html>\r\n" + std::string(70000, 'x') + "\r\n</html>\r\n";
+  WriteAll(ReportFile(), report);
+
+  dialog.SaveReportAs(scratch_.File("copy.html"));
+  EXPECT_EQ(ReadAll(scratch_.File("copy.html")), report);
+
+  WriteAll(scratch_.File("mine.html"), "the user's file");
+  try {
+    dialog.SaveReportAs(scratch_.File("mine.html"));
+    ADD_FAILURE() << "an existing file was overwritten";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_EXISTS));
+    EXPECT_THAT(e.what(), ::testing::StartsWith("System Error.  Code: 80.\r\n"));
+  }
+  EXPECT_EQ(ReadAll(scratch_.File("mine.html")), "the user's file");
+
+  // No report to copy: the system's error for a missing file, and no copy.
+  fs::remove(ReportFile());
+  try {
+    dialog.SaveReportAs(scratch_.File("none.html"));
+    ADD_FAILURE() << "a missing report was copied";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+  }
+  EXPECT_FALSE(fs::exists(scratch_.File("none.html")));
+}
+
+// A report that cannot be built shows no window: the error goes to the caller.
+TEST_F(ReportWindow, ShowReportOfAnUnreadableJournalRaisesWithoutAWindow) {
+  HANDLE held = CreateFileA(scratch_.File("hl.dat").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  bool shown = false;
+  test::After(300, [&] {
+    shown = FindWindowA("TReportDlg", "Report") != nullptr;
+    if (HWND w = FindWindowA("TReportDlg", "Report")) PostMessageA(w, WM_CLOSE, 0, 0);
+  });
+  const TDateTime today = WholePart(platform::Now());
+  EXPECT_THROW(ShowReport(nullptr, today, today), EInOutError);
+  CloseHandle(held);
+  test::Pump(400);
+  EXPECT_FALSE(shown);
+  EXPECT_EQ(FindWindowA("TReportDlg", nullptr), nullptr);
+}
+
+using DatesDialog = WindowTest;
+
+TEST_F(DatesDialog, BothDaysAreTodayAndTheStartMustNotBeAfterTheEnd) {
+  TStartEndDatesDlg dialog(nullptr);
+  EXPECT_EQ(test::ClassOf(dialog.Handle()), "TStartEndDatesDlg");
+  EXPECT_EQ(test::WindowText(dialog.Handle()), "Select Start and End Dates");
+  const TDateTime today = WholePart(platform::Now());
+  EXPECT_EQ(dialog.StartDatePicker.DateTime(), today);
+  EXPECT_EQ(dialog.EndDatePicker.DateTime(), today);
+
+  // One day for both is a range.
+  dialog.OKBtnClick();
+  EXPECT_EQ(dialog.ModalResult(), IDOK);
+
+  dialog.SetModalResult(0);
+  dialog.StartDatePicker.SetDateTime(today + 1);
+  try {
+    dialog.OKBtnClick();
+    ADD_FAILURE() << "a start after the end was taken";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Start date is lesser then the end date");
+  }
+  EXPECT_EQ(dialog.ModalResult(), 0) << "the dialog would close";
+
+  dialog.EndDatePicker.SetDateTime(today + 30);
+  dialog.OKBtnClick();
+  EXPECT_EQ(dialog.ModalResult(), IDOK);
+  EXPECT_EQ(dialog.StartDate(), today + 1);
+  EXPECT_EQ(dialog.EndDate(), today + 30);
+}
+
+}  // namespace
+}  // namespace horalog
