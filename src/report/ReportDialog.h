@@ -15,8 +15,8 @@ namespace horalog {
 
 // Image indices of the report window's pictures.
 enum TReportImageIndex : int {
-  CloseImage = 0,
-  SaveImage = 1,
+  ReportCloseImage = 0,
+  ReportSaveImage = 1,
 };
 
 class TReportDlg : public ui::TDialog {
