@@ -60,9 +60,10 @@ BENCHMARK(BM_MovedTick);
 // An hour of the running program in little: 3,600 ticks with the default
 // timeout, three spells of work, their lines kept as the pane keeps them and
 // their records appended to a data file. Prints the time of the whole hour and
-// how much the resident memory grew over it.
+// how much the resident memory grew over it at most.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -91,10 +92,10 @@ void BM_HourOfTicks(benchmark::State& state) {
     ScriptedDay day(HourPeriod, HourMoving);
     JournalSink sink(data);
     day.Run(detector, sink, locale, HourTicks);
-    growth = ResidentBytes() - before;
+    growth = std::max(growth, ResidentBytes() - before);
     benchmark::DoNotOptimize(sink.pane.data());
   }
-  state.counters["rss_growth_kb"] = static_cast<double>(growth) / 1024;
+  state.counters["max_rss_growth_kb"] = static_cast<double>(growth) / 1024;
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_HourOfTicks)->Unit(benchmark::kMillisecond);

@@ -168,6 +168,14 @@ TEST_F(Probe, CommandTimesOnALargeJournal) {
          Ms(TimeTo([&] { ChooseMenuItem("&Tools", "&View"); }, "TDBViewDlg", "View Horalog Database", &box)),
          baseline);
   Close(box, 0);
+  Figure("Report to its dates",
+         Ms(TimeTo([&] { ChooseMenuItem("&Tools", "&Report"); }, "TStartEndDatesDlg",
+                   "Select Start and End Dates", &box)),
+         baseline);
+  Figure("dates' OK (today) to the report window",
+         Ms(TimeTo([&] { ClickButton(box, IDOK); }, "TReportDlg", "Report", &box)),
+         "native one-day report " + Native("BM_ReportOneDay"));
+  Close(box, 0);
   Figure("Compact to its Confirm",
          Ms(TimeTo([&] { ChooseMenuItem("&Tools", "&Compact"); }, "#32770", "Confirm", &box)),
          baseline);
