@@ -127,11 +127,8 @@ TEST_F(FirstDay, StartWorkQuietWorkViewReportCompactExit) {
   }
 
   // Today's report: the two pairs and their total.
-  HWND dates = Command("&Tools", "&Report", "TStartEndDatesDlg", "Select Start and End Dates");
-  ASSERT_NE(dates, nullptr);
-  ASSERT_TRUE(ClickButton(dates, IDOK));
-  HWND report = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (report = FindVisible(First().Pid(), "TReportDlg", "Report")); }, 15000));
+  HWND report = ReportForToday();
+  ASSERT_NE(report, nullptr);
   Close(report, 0);
   const std::string html = Slurp(dir_->File("report.html"));
   const auto pairs = ReportRows(html);

@@ -19,18 +19,21 @@ std::vector<WindowRounds::Round> WindowRounds::Rounds() {
       {"Options closed by Esc",
        [this] { Close(Command("&Tools", "&Options", "TOptionsDlg", "Options"), 0); }},
       {"About closed by OK", [this] { Close(Command("&Help", "&About", "TAboutDlg", "About"), IDOK); }},
-      {"Report for today, closed by Esc",
-       [this] {
-         HWND dates = Command("&Tools", "&Report", "TStartEndDatesDlg", "Select Start and End Dates");
-         if (dates == nullptr) return;
-         ClickButton(dates, IDOK);
-         HWND report = nullptr;
-         EXPECT_TRUE(WaitUntil([&] { return (report = FindVisible(First().Pid(), "TReportDlg", "Report")); }, 15000));
-         Close(report, 0);
-       }},
+      {"Report for today, closed by Esc", [this] { Close(ReportForToday(), 0); }},
       {"View closed by Esc",
        [this] { Close(Command("&Tools", "&View", "TDBViewDlg", "View Horalog Database"), 0); }},
   };
+}
+
+HWND WindowRounds::ReportForToday() {
+  HWND dates = Command("&Tools", "&Report", "TStartEndDatesDlg", "Select Start and End Dates");
+  if (dates == nullptr) return nullptr;
+  EXPECT_TRUE(ClickButton(dates, IDOK));
+  HWND report = nullptr;
+  EXPECT_TRUE(WaitUntil(
+      [&] { return (report = FindVisible(First().Pid(), "TReportDlg", "Report")) != nullptr; }, 15000))
+      << "no report window";
+  return report;
 }
 
 HWND WindowRounds::TrayMenu() {

@@ -26,6 +26,8 @@ class WindowRounds : public ProgramTest {
   void Close(HWND window, int button);
   // Posts a key press to the window's focused control (no input for the detector).
   void Key(HWND window, WPARAM key);
+  // Report with the dates dialog's own dates (today): the report window.
+  HWND ReportForToday();
   // Opens the tray icon's popup menu.
   HWND TrayMenu();
   // The first process's counters once it is idle: the smallest handle count of
