@@ -23,21 +23,21 @@
 
 namespace horalog {
 
-// Picture numbers of ImageList1 (the commands) and ImageList2 (the rows' state).
-enum TDBViewImage : int {
-  DeleteImage = 0,
-  RefreshImage = 1,
-  CloseImage = 2,
-  InsertImage = 3,
-  EditImage = 4,
-};
-enum TDBStateImage : int { StopStateImage = 0, StartStateImage = 1 };
-
 inline constexpr const char* JournalChangedText =
     "The journal has changed since the list was filled. Please check the selection";
 
 class TDBViewDlg : public ui::TDialog {
  public:
+  // Picture numbers of ImageList1 (the commands) and ImageList2 (the rows' state).
+  enum TDBViewImage : int {
+    DeleteImage = 0,
+    RefreshImage = 1,
+    CloseImage = 2,
+    InsertImage = 3,
+    EditImage = 4,
+  };
+  enum TDBStateImage : int { StopStateImage = 0, StartStateImage = 1 };
+
   static constexpr const char* ClassName = "TDBViewDlg";
   static constexpr int DBListViewId = 10;
   enum TColumn : int { ActivityColumn = 0, DateColumn = 1, TimeColumn = 2 };

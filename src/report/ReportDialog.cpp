@@ -16,10 +16,10 @@ TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
   params.border = ui::TBorderStyle::SizeToolWindow;
   CreateForm(params);
 
-  SaveAction = &ActionList1.Add("SaveAction", "&Save", "Save", ReportSaveImage,
+  SaveAction = &ActionList1.Add("SaveAction", "&Save", "Save", SaveImage,
                                 [this] { SaveActionExecute(); });
   SaveAction->ShortCut = {FCONTROL, 'S'};
-  CloseAction = &ActionList1.Add("CloseAction", "&Close", "Close", ReportCloseImage,
+  CloseAction = &ActionList1.Add("CloseAction", "&Close", "Close", CloseImage,
                                  [this] { CloseActionExecute(); });
   CloseAction->ShortCut = {0, VK_ESCAPE};
   Actions = &ActionList1;

@@ -13,14 +13,14 @@
 
 namespace horalog {
 
-// Image indices of the report window's pictures.
-enum TReportImageIndex : int {
-  ReportCloseImage = 0,
-  ReportSaveImage = 1,
-};
-
 class TReportDlg : public ui::TDialog {
  public:
+  // Image indices of the report window's pictures.
+  enum TReportImageIndex : int {
+    CloseImage = 0,
+    SaveImage = 1,
+  };
+
   static constexpr const char* ClassName = "TReportDlg";
 
   // Made hidden, centred on the screen, owned by the owner's window.

@@ -339,5 +339,49 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   EXPECT_TRUE(First().Running());
 }
 
+
+// Compaction goes ahead while the view is open; the view's rows, filled
+// before it, no longer match the file by position: its next command finds its
+// records by content, refuses one that compaction dropped, and works on the
+// compacted file.
+TEST_F(DBView, NextCommandAfterACompactionWorksOnTheCompactedFile) {
+  const Raw dropped = MakeRaw(7, 0, Day + 0.1, 1), a = MakeRaw(0, 0, Day + 0.3, 2),
+            b = MakeRaw(0, 1, Day + 0.4, 3);
+  WriteRaw(DataFile(), {dropped, a, b});
+  StartReady();
+  ShowMain();
+  ChooseMenuItem("&Tools", "&View");
+  ASSERT_TRUE(WaitUntil([&] { return View() && IsWindowVisible(View()); })) << "no database view";
+  ASSERT_EQ(Rows(), 3);
+
+  ShowMain();
+  ChooseMenuItem("&Tools", "&Compact");
+  HWND box = WaitDialog("Confirm");
+  ASSERT_NE(box, nullptr) << "no confirmation";
+  ASSERT_TRUE(ClickButton(box, IDYES));
+  box = WaitDialog("Information");
+  ASSERT_NE(box, nullptr) << "no Information box";
+  ClickButton(box, IDOK);
+  WaitGone(box);
+  ASSERT_EQ(Journal(DataFile()), (std::vector<Raw>{a, b}));
+  EXPECT_EQ(Rows(), 3) << "the view is not refilled by a compaction";
+
+  // The first row's record is gone: nothing changes, the list is refilled.
+  Select({0});
+  DeleteAnswering(IDYES, "You are just about to delete 1 items.");
+  HWND error = WaitDialog("Horalog");
+  ASSERT_NE(error, nullptr) << "no word that the journal changed";
+  EXPECT_THAT(DialogText(error), HasSubstr("journal has changed"));
+  ClickButton(error, IDOK);
+  WaitGone(error);
+  EXPECT_EQ(Journal(DataFile()), (std::vector<Raw>{a, b}));
+  EXPECT_TRUE(WaitUntil([&] { return Rows() == 2 + static_cast<int>(DetectorRecords(DataFile())); }));
+
+  // Now row 0 is the record a: Delete removes exactly it.
+  Select({0});
+  DeleteAnswering(IDYES, "You are just about to delete 1 items.");
+  EXPECT_TRUE(WaitUntil([&] { return Journal(DataFile()) == std::vector<Raw>{b}; }));
+}
+
 }  // namespace
 }  // namespace horalog::e2e

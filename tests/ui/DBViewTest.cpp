@@ -213,8 +213,8 @@ TEST_F(DBView, ListsEveryRecordButDeletedOnesInTimeOrder) {
   EXPECT_EQ(view->DBListView.SelectedCount(), 0);
   // Texts and pictures of every row are read in the end-to-end walk.
   EXPECT_EQ(Cell(2, 2), TimeText(records[2].Time));
-  EXPECT_EQ(StatePicture(0), StartStateImage);
-  EXPECT_EQ(StatePicture(3), StopStateImage);
+  EXPECT_EQ(StatePicture(0), TDBViewDlg::StartStateImage);
+  EXPECT_EQ(StatePicture(3), TDBViewDlg::StopStateImage);
   EXPECT_EQ(Cell(0, 1), "Mon, 03 Mar 2003");
   EXPECT_EQ(Cell(3, 0), "Stop") << "Action 2 reads as Stop";
 
