@@ -48,9 +48,11 @@ TEST_F(Leak, EveryWindowOpenedAndClosedManyTimesGivesBackItsHandlesAndWindows) {
   for (size_t r = 0; r < rounds.size(); ++r)
     std::printf("[ figures  ] %s: %.2f s a round\n", rounds[r].name, spent[r] / 1000.0 / repeats);
   std::printf("[ figures  ] %d rounds: kernel handles %ld -> %ld, "
-              "windows %ld -> %ld, GDI %lu -> %lu, USER %lu -> %lu\n", repeats,
+              "windows %ld -> %ld, GDI %lu -> %lu, USER %lu -> %lu, working set %.1f -> %.1f MB\n",
+              repeats,
               before.kernelHandles, after.kernelHandles, before.windows, after.windows,
-              before.gdiObjects, after.gdiObjects, before.userObjects, after.userObjects);
+              before.gdiObjects, after.gdiObjects, before.userObjects, after.userObjects,
+              Megabytes(before.workingSet), Megabytes(after.workingSet));
 
   EXPECT_LE(after.kernelHandles, before.kernelHandles + HandleMargin);
   EXPECT_EQ(after.windows, before.windows);
