@@ -56,3 +56,49 @@ BENCHMARK(BM_MovedTick);
 
 }  // namespace
 }  // namespace horalog
+
+// An hour of the running program in little: 3,600 ticks with the default
+// timeout, three spells of work, their lines kept as the pane keeps them and
+// their records appended to a data file. Prints the time of the whole hour and
+// how much the resident memory grew over it at most.
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "ScriptedDay.h"
+
+namespace horalog {
+namespace {
+
+long ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+void BM_HourOfTicks(benchmark::State& state) {
+  const auto dir = std::filesystem::temp_directory_path() / ("horalog-hour-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string data = (dir / DataFileName).string();
+  const TLocale locale;
+  long growth = 0;
+  for (auto _ : state) {
+    std::filesystem::remove(data);
+    const long before = ResidentBytes();
+    TActivityDetector detector;
+    ScriptedDay day(HourPeriod, HourMoving);
+    JournalSink sink(data);
+    day.Run(detector, sink, locale, HourTicks);
+    growth = std::max(growth, ResidentBytes() - before);
+    benchmark::DoNotOptimize(sink.pane.data());
+  }
+  state.counters["max_rss_growth_kb"] = static_cast<double>(growth) / 1024;
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_HourOfTicks)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace horalog

@@ -82,6 +82,18 @@ void BM_ReportWholeRange(benchmark::State& state) {
 }
 BENCHMARK(BM_ReportWholeRange)->Unit(benchmark::kMillisecond);
 
+// What the Report command does with its default dates: one day, the last.
+void BM_ReportOneDay(benchmark::State& state) {
+  Journal& journal = TheJournal();
+  for (auto _ : state) {
+    const ReportOutcome outcome =
+        BuildReportFile(journal.dataDir, journal.lastDay, journal.lastDay, English);
+    benchmark::DoNotOptimize(outcome.path);
+  }
+  state.SetItemsProcessed(state.iterations() * RecordCount);
+}
+BENCHMARK(BM_ReportOneDay)->Unit(benchmark::kMillisecond);
+
 void BM_ReportLinesOnly(benchmark::State& state) {
   Journal& journal = TheJournal();
   for (auto _ : state) {

@@ -1,0 +1,203 @@
+// horalog_probe [GoogleTest flags] <path of Horalog.exe> [<native benchmark JSON>]
+//
+// Figures of Horalog.exe running under this system (here: Wine, its 32-bit
+// side emulated by QEMU, so CPU times are inflated many times over), each
+// beside its baseline from the same `make bench`: the native benchmarks'
+// figures read from their JSON output, or a figure of this run that does no
+// work. Prints figures and asserts nothing about them; a failure here means
+// the program could not be driven.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "E2eRounds.h"
+#include "ProcessCounters.h"
+#include "ScriptedDay.h"
+#include "data/ActRec.h"
+#include "platform/Platform.h"
+
+namespace horalog::e2e {
+namespace {
+
+std::string& BaselineJson() {
+  static std::string text;
+  return text;
+}
+
+// A native benchmark's real time, with its unit, from the JSON output.
+std::string Native(const char* name) {
+  const std::string& json = BaselineJson();
+  const size_t at = json.find("\"name\": \"" + std::string(name) + "\"");
+  if (at == std::string::npos) return "(no native figure)";
+  const size_t time = json.find("\"real_time\": ", at);
+  const size_t unit = json.find("\"time_unit\": \"", at);
+  if (time == std::string::npos || unit == std::string::npos) return "(no native figure)";
+  const double value = std::strtod(json.c_str() + time + 13, nullptr);
+  const size_t unitStart = unit + 14;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3g %s", value,
+                json.substr(unitStart, json.find('"', unitStart) - unitStart).c_str());
+  return text;
+}
+
+void Figure(const std::string& what, const std::string& value, const std::string& baseline) {
+  std::printf("  %-52s %-22s beside: %s\n", what.c_str(), value.c_str(), baseline.c_str());
+  std::fflush(stdout);
+}
+
+std::string Ms(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f ms", ms);
+  return text;
+}
+
+std::string Memory(const ProcessCounters& c) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f / %.1f MB", Megabytes(c.workingSet), Megabytes(c.privateBytes));
+  return text;
+}
+
+class Probe : public WindowRounds {
+ protected:
+  ProcessCounters Now() const { return CountersOf(processes_.front()->Handle(), processes_.front()->Pid()); }
+  // Milliseconds from the action to a visible window of the class and caption.
+  // The program is let settle first: under Wine without a window manager the
+  // hide of the window closed last holds it for 2 s.
+  double TimeTo(const std::function<void()>& action, const char* className, const char* caption,
+                HWND* found) {
+    Sleep(2500);
+    const ULONGLONG start = GetTickCount64();
+    action();
+    *found = nullptr;
+    WaitUntil([&] { return (*found = FindVisible(First().Pid(), className, caption)) != nullptr; },
+              120000);
+    EXPECT_NE(*found, nullptr) << "no window " << caption;
+    return static_cast<double>(GetTickCount64() - start);
+  }
+};
+
+TEST_F(Probe, CpuTimePerTick) {
+  StartReady();
+  Sleep(3000);  // past the first ticks and the start's own work
+  std::printf("CPU time of Horalog.exe per tick (its own user and kernel times over 60 ticks):\n");
+  ProcessCounters before = Now();
+  Sleep(60000);
+  ProcessCounters after = Now();
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f us", (after.cpu100ns - before.cpu100ns) / 10.0 / 60);
+  Figure("quiet tick", text, "native tick " + Native("BM_QuietTick"));
+
+  before = Now();
+  for (int i = 0; i < 240; ++i) {
+    SetCursorPos(100 + i % 2 * 200, 100 + i % 3 * 50);
+    Sleep(250);
+  }
+  after = Now();
+  std::snprintf(text, sizeof text, "%.0f us", (after.cpu100ns - before.cpu100ns) / 10.0 / 60);
+  Figure("tick with the pointer moving", text, "native tick " + Native("BM_MovedTick"));
+}
+
+TEST_F(Probe, MemoryAfterStartAndAfterEachWindow) {
+  StartReady();
+  Sleep(2000);
+  std::printf("Working set / private bytes of Horalog.exe:\n");
+  const ProcessCounters start = Settled();
+  Figure("after start", Memory(start), "");
+  ShowMain();
+  for (const Round& round : Rounds()) {
+    round.run();
+    Figure(std::string("after ") + round.name, Memory(Settled()), "after start " + Memory(start));
+  }
+}
+
+TEST_F(Probe, AnHourOfTicksInThisProcess) {
+  // The detector with its clock scripted: an hour of ticks in a moment. The
+  // program's own figures above are its whole; this is what an hour adds.
+  const std::string data = dir_->File(DataFileName);
+  const ProcessCounters before = CountersOfThisProcess();
+  const ULONGLONG start = GetTickCount64();
+  TActivityDetector detector;
+  ScriptedDay day(HourPeriod, HourMoving);
+  JournalSink sink(data);
+  day.Run(detector, sink, platform::UserLocale(), HourTicks);
+  const double spent = static_cast<double>(GetTickCount64() - start);
+  const ProcessCounters after = CountersOfThisProcess();
+  std::printf("An hour of detector ticks (3,600, scripted clock, real appends) in this process:\n");
+  Figure("time", Ms(spent), "native " + Native("BM_HourOfTicks"));
+  char text[64];
+  std::snprintf(text, sizeof text, "%+.0f KB / %+.0f KB",
+                (static_cast<double>(after.workingSet) - before.workingSet) / 1024,
+                (static_cast<double>(after.privateBytes) - before.privateBytes) / 1024);
+  Figure("growth of working set / private bytes", text,
+         std::to_string(sink.pane.size()) + " bytes of log lines");
+}
+
+// A journal of 100,000 records: five spells a day, the last day today.
+void WriteLargeJournal(const std::string& path) {
+  constexpr int Records = 100000, PerDay = 10;
+  const double today = static_cast<double>(static_cast<int64_t>(NowAsDateTime()));
+  std::vector<char> bytes(static_cast<size_t>(Records) * 141, '\0');
+  for (int i = 0; i < Records; ++i) {
+    const double day = today - (Records - 1 - i) / PerDay;
+    const double time = day + (8 + i % PerDay) / 24.0;
+    char* r = &bytes[static_cast<size_t>(i) * 141];
+    r[4] = static_cast<char>(i % 2);
+    std::memcpy(r + 5, &time, 8);
+  }
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+}
+
+TEST_F(Probe, CommandTimesOnALargeJournal) {
+  WriteLargeJournal(DataFile());
+  const ULONGLONG start = GetTickCount64();
+  StartReady();
+  std::printf("On a journal of 100,000 records:\n");
+  Figure("start, to the published main window", Ms(static_cast<double>(GetTickCount64() - start)), "");
+  ShowMain();
+  HWND box = nullptr;
+  const double noWork =
+      TimeTo([&] { ChooseMenuItem("&File", "&Exit"); }, "#32770", "Confirm", &box);
+  Close(box, IDNO);
+  const std::string baseline = "Exit to its box " + Ms(noWork);
+  Figure("View to its window",
+         Ms(TimeTo([&] { ChooseMenuItem("&Tools", "&View"); }, "TDBViewDlg", "View Horalog Database", &box)),
+         baseline);
+  Close(box, 0);
+  Figure("Report to its dates",
+         Ms(TimeTo([&] { ChooseMenuItem("&Tools", "&Report"); }, "TStartEndDatesDlg",
+                   "Select Start and End Dates", &box)),
+         baseline);
+  Figure("dates' OK (today) to the report window",
+         Ms(TimeTo([&] { ClickButton(box, IDOK); }, "TReportDlg", "Report", &box)),
+         "native one-day report " + Native("BM_ReportOneDay"));
+  Close(box, 0);
+  Figure("Compact to its Confirm",
+         Ms(TimeTo([&] { ChooseMenuItem("&Tools", "&Compact"); }, "#32770", "Confirm", &box)),
+         baseline);
+  Figure("Compact's Yes to \"Operation successful\"",
+         Ms(TimeTo([&] { ClickButton(box, IDYES); }, "#32770", "Information", &box)),
+         "native compaction " + Native("BM_Compact/100000"));
+  Close(box, IDOK);
+}
+
+}  // namespace
+}  // namespace horalog::e2e
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: horalog_probe [gtest flags] <Horalog.exe> [<native benchmark JSON>]\n");
+    return 2;
+  }
+  horalog::e2e::ProgramPath() = horalog::e2e::WindowsPathFromArgument(argv[1]);
+  if (argc >= 3) {
+    std::ifstream in(horalog::e2e::WindowsPathFromArgument(argv[2]), std::ios::binary);
+    horalog::e2e::BaselineJson().assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,171 @@
+// A new user's first day, end to end: the program starts hidden, the timeout
+// is set to one minute in Options, two spells of work each end after a
+// minute's quiet, View lists them, Report shows them as two pairs with their
+// total, Compact keeps a backup, Exit ends the day; then every file is checked.
+#include <gmock/gmock.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
+#include "E2eRounds.h"
+
+#include <commctrl.h>
+
+namespace horalog::e2e {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr int TimeOutEditId = 102;
+constexpr DWORD PastAMinute = 90000;
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A span as the report prints it: whole milliseconds first, then hh:mm:ss.
+std::string Clock(double days) {
+  const long long ms = std::llround(days * 86400000.0);
+  char text[16];
+  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60);
+  return text;
+}
+
+// The report's rows: (In, Out, difference) cells of each "<tr><td>" line.
+std::vector<std::vector<std::string>> ReportRows(const std::string& html) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(html);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("<tr><td>", 0) != 0) continue;
+    std::vector<std::string> cells;
+    for (size_t at = line.find("<td>"); at != std::string::npos; at = line.find("<td>", at + 1))
+      cells.push_back(line.substr(at + 4, line.find("</td>", at) - at - 4));
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+std::set<std::string> FilesIn(const std::string& dir) {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((dir + "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(data.cFileName);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return names;
+}
+
+class FirstDay : public WindowRounds {
+ protected:
+  void SetUp() override {
+    // Keys typed by earlier tests would count as input in this program's first
+    // ticks: their pressed-since-last-query bits are taken now.
+    for (int pass = 0; pass < 2; ++pass)
+      for (int key = 1; key < 256; ++key) GetAsyncKeyState(key);
+    WindowRounds::SetUp();
+  }
+  // Four seconds of work: the pointer moves once a second.
+  void Work(int x) {
+    for (int i = 0; i < 4; ++i) {
+      MoveCursor(x + 10 * i, 300);
+      Sleep(1000);
+    }
+  }
+  size_t RecordCount() { return ReadRecords(DataFile()).size(); }
+  // Answers a box by its button and returns its text.
+  std::string Answer(HWND box, int button) {
+    const std::string text = box != nullptr ? DialogText(box) : "(no box)";
+    Close(box, button);
+    return text;
+  }
+};
+
+TEST_F(FirstDay, StartWorkQuietWorkViewReportCompactExit) {
+  Process& program = StartReady();
+  EXPECT_FALSE(IsWindowVisible(Main())) << "the program starts with only its tray icon";
+  PostMessageA(Tray(), WmTrayNotify, TrayIconId, WM_LBUTTONDBLCLK);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Main()) != FALSE; }));
+
+  HWND options = Command("&Tools", "&Options", "TOptionsDlg", "Options");
+  ASSERT_NE(options, nullptr);
+  EXPECT_EQ(WindowText(GetDlgItem(options, TimeOutEditId)), "10") << "the default timeout";
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(GetDlgItem(options, TimeOutEditId), WM_SETTEXT, 0,
+                      reinterpret_cast<LPARAM>("1"), SMTO_ABORTIFHUNG, 5000, &ignored);
+  Close(options, IDOK);
+
+  Work(300);
+  ASSERT_TRUE(WaitUntil([&] { return RecordCount() >= 1; })) << Log();
+  ASSERT_TRUE(WaitUntil([&] { return RecordCount() >= 2; }, PastAMinute)) << "no Stop: " << Log();
+  Work(500);
+  ASSERT_TRUE(WaitUntil([&] { return RecordCount() >= 3; })) << Log();
+
+  // The view, opened while the second quiet spell runs, lists what is there.
+  HWND view = Command("&Tools", "&View", "TDBViewDlg", "View Horalog Database");
+  ASSERT_NE(view, nullptr);
+  // It shows the journal as it was at start-up (empty) until Refresh (F5).
+  Key(view, VK_F5);
+  DWORD_PTR rows = 0;
+  EXPECT_TRUE(WaitUntil([&] {
+    SendMessageTimeoutA(FindChild(view, WC_LISTVIEWA), LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &rows);
+    return rows == 3;
+  })) << rows << " rows, not Start, Stop, Start";
+  Close(view, 0);
+  ASSERT_TRUE(WaitUntil([&] { return RecordCount() >= 4; }, PastAMinute)) << "no Stop: " << Log();
+  const auto day = ReadRecords(DataFile());
+  ASSERT_EQ(day.size(), 4u);
+  for (size_t i = 0; i < day.size(); ++i) {
+    EXPECT_EQ(day[i].status, 0);
+    EXPECT_EQ(day[i].action, i % 2) << "record " << i;
+  }
+
+  // Today's report: the two pairs and their total.
+  HWND report = ReportForToday();
+  ASSERT_NE(report, nullptr);
+  Close(report, 0);
+  const std::string html = Slurp(dir_->File("report.html"));
+  const auto pairs = ReportRows(html);
+  ASSERT_EQ(pairs.size(), 2u) << html;
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    ASSERT_EQ(pairs[i].size(), 3u) << html;
+    EXPECT_EQ(pairs[i][2], Clock(day[2 * i + 1].time - day[2 * i].time)) << html;
+  }
+  const double total = (day[1].time - day[0].time) + (day[3].time - day[2].time);
+  EXPECT_THAT(html, HasSubstr("<p><b>Total time: " + Clock(total) + "</b></p>"));
+
+  HWND confirm = Command("&Tools", "&Compact", "#32770", "Confirm");
+  EXPECT_THAT(Answer(confirm, IDYES), HasSubstr("Do you want to compact the database now?"));
+  EXPECT_THAT(Answer(WaitDialog("Information"), IDOK), HasSubstr("Operation successful"));
+
+  const std::string beforeExit = Slurp(DataFile());
+  confirm = Command("&File", "&Exit", "#32770", "Confirm");
+  EXPECT_THAT(Answer(confirm, IDYES), HasSubstr("Are you sure you want to exit from Horalog?"));
+  ASSERT_TRUE(program.WaitExit(10000));
+  EXPECT_EQ(program.ExitCode(), 0u);
+
+  // Every file of the day: the journal with the final Stop, its backup from
+  // before it, the settings, the report, and nothing else.
+  EXPECT_EQ(FilesIn(dir_->Path()),
+            (std::set<std::string>{"Horalog.exe", "Horalog.ini", "hl.bak", "hl.dat", "report.html"}));
+  const auto journal = ReadRecords(DataFile());
+  ASSERT_EQ(journal.size(), 5u);
+  EXPECT_EQ(Slurp(DataFile()).substr(0, beforeExit.size()), beforeExit);
+  EXPECT_EQ(journal[4].action, 1);
+  EXPECT_GE(journal[4].time, journal[3].time);
+  EXPECT_EQ(Slurp(dir_->File("hl.bak")), beforeExit);
+  char interval[16] = {};
+  GetPrivateProfileStringA("Options", "Interval", "", interval, sizeof interval,
+                           dir_->File("Horalog.ini").c_str());
+  EXPECT_STREQ(interval, "1");
+  EXPECT_EQ(PublishedWindow(), nullptr);
+}
+
+}  // namespace
+}  // namespace horalog::e2e

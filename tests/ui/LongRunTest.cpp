@@ -1,0 +1,75 @@
+// Years of running in little: ten thousand ticks of the main window's
+// detector, with its real log pane and data file, give back every handle and
+// window they took. The input and the clock are scripted: a tick a second,
+// twenty seconds of pointer movement and then seventy quiet ones, over and
+// over, with a one-minute timeout, so that every ninety ticks bring a Start
+// and a Stop.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "ProcessCounters.h"
+#include "ScriptedDay.h"
+#include "UiTestSupport.h"
+#include "app/HoralogMain.h"
+#include "data/ActRec.h"
+#include "data/ActRecList.h"
+
+namespace horalog {
+namespace {
+
+constexpr int Ticks = 10000;
+constexpr int Period = 90, Moving = 20;
+
+TEST(LongRun, TenThousandTicksGiveBackTheirHandlesAndWindows) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string dir = std::string(temp) + "horalog-long-" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  const std::string data = dir + DataFileName;
+  DeleteFileA(data.c_str());
+  {
+    test::CaptureErrors errors;
+    TForm1 form(dir + "Horalog.exe");
+    KillTimer(form.Handle(), TForm1::Timer1Id);  // only the scripted ticks
+    form.IdleSpan() = OneMinute;
+    ScriptedDay day(Period, Moving);
+    // The first spell outside the count: the first append and log line fill caches.
+    day.Run(form.Detector, form, platform::UserLocale(), Period);
+    const e2e::ProcessCounters before = e2e::CountersOfThisProcess();
+
+    const DWORD start = GetTickCount();
+    day.Run(form.Detector, form, platform::UserLocale(), Ticks - Period);
+    const DWORD spent = GetTickCount() - start;
+    const e2e::ProcessCounters after = e2e::CountersOfThisProcess();
+    std::printf("[ figures  ] %d ticks in %lu ms; kernel handles %ld -> %ld, windows %ld -> %ld, "
+                "working set %.1f -> %.1f MB\n",
+                Ticks - Period, spent, before.kernelHandles, after.kernelHandles, before.windows,
+                after.windows, e2e::Megabytes(before.workingSet), e2e::Megabytes(after.workingSet));
+
+    EXPECT_TRUE(errors.texts.empty()) << errors.texts.front();
+    ASSERT_GE(before.kernelHandles, 0);
+    EXPECT_LE(after.kernelHandles, before.kernelHandles + 2);
+    EXPECT_EQ(after.windows, before.windows);
+    if (before.gdiObjects != 0) EXPECT_LE(after.gdiObjects, before.gdiObjects + 2);
+    if (before.userObjects != 0) EXPECT_LE(after.userObjects, before.userObjects + 2);
+
+    // Every spell reached the file and the pane: a Start and a Stop each.
+    const int spells = (Ticks + Period - 1) / Period;
+    TActRecList records;
+    records.LoadFromFile(data);
+    EXPECT_EQ(records.Count(), 2 * spells - 1) << "the last spell is still open";
+    const LRESULT lines = SendMessageA(form.Memo1.Handle(), EM_GETLINECOUNT, 0, 0);
+    EXPECT_EQ(lines, 2 * spells - 1 + 1) << "lines and the empty last one";
+  }
+  test::DrainQuit();
+  DeleteFileA(data.c_str());
+  RemoveDirectoryA(dir.c_str());
+}
+
+}  // namespace
+}  // namespace horalog
