@@ -31,7 +31,7 @@ test-native:
 
 # Every Windows test program under Wine, in a scratch prefix on an Xvfb display.
 test-wine:
-	scripts/with-wine --fresh --xvfb --prefix $(CURDIR)/build/wineprefix-test \
+	scripts/with-wine --fresh --xvfb --unmanaged --prefix $(CURDIR)/build/wineprefix-test \
 	  sh -c 'cd $(WIN32) && $(CTEST)'
 
 run: bootstrap
@@ -49,7 +49,7 @@ LEAK_ROUNDS ?= 50
 bench: bootstrap
 	$(MAKE) --no-print-directory build
 	$(NATIVE)/horalog_bench --benchmark_out=$(CURDIR)/build/bench-native.json --benchmark_out_format=json
-	scripts/with-wine --xvfb --prefix $(CURDIR)/build/wineprefix-bench sh -c '\
+	scripts/with-wine --xvfb --unmanaged --prefix $(CURDIR)/build/wineprefix-bench sh -c '\
 	  cd $(WIN32) && wine ./horalog_probe.exe --gtest_brief=1 $(CURDIR)/$(WIN32)/Horalog.exe $(CURDIR)/build/bench-native.json && \
 	  HORALOG_LEAK_ROUNDS=$(LEAK_ROUNDS) wine ./horalog_e2e.exe --gtest_brief=1 --gtest_filter=Leak.* $(CURDIR)/$(WIN32)/Horalog.exe'
 
