@@ -130,7 +130,10 @@ TEST_F(Window, ExitAnsweredNoOrEscKeepsRunning) {
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "Esc did not answer the box";
 
   EXPECT_FALSE(WaitUntil([&] { return !p.Running(); }, 1000)) << "the program ended";
-  EXPECT_EQ(FileSize(DataFile()), -1) << "a record was written without an exit";
+  // Keys typed by the tests before may count as activity here, and a Start with
+  // them; the Stop that only an exit writes must not be there.
+  for (const Record& record : ReadRecords(DataFile()))
+    EXPECT_EQ(record.action, 0) << "a Stop was written without an exit";
 }
 
 TEST_F(Window, ExitAnsweredYesAppendsTheFinalStopAndEndsWithZero) {
