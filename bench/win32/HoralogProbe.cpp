@@ -1,14 +1,17 @@
-// horalog_probe [GoogleTest flags] <path of Horalog.exe> [<native benchmark JSON>]
+// horalog_probe [GoogleTest flags] [--records=N] <path of Horalog.exe> [<native benchmark JSON>]
 //
-// Figures of Horalog.exe running under this system (here: Wine, its 32-bit
-// side emulated by QEMU, so CPU times are inflated many times over), each
-// beside its baseline from the same `make bench`: the native benchmarks'
+// Figures of Horalog.exe running under this system (here: Wine; on a machine
+// whose 32-bit side QEMU emulates, CPU times are inflated many times over),
+// each beside its baseline from the same `make bench`: the native benchmarks'
 // figures read from their JSON output, or a figure of this run that does no
-// work. Prints figures and asserts nothing about them; a failure here means
-// the program could not be driven.
+// work. The large journal has N records (100,000 unless told). Prints figures
+// and asserts nothing about them; a failure here means the program could not
+// be driven.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -18,14 +21,33 @@
 #include "E2eRounds.h"
 #include "ProcessCounters.h"
 #include "ScriptedDay.h"
+#include "UiTestSupport.h"
+#include "app/DataDir.h"
 #include "data/ActRec.h"
+#include "dialogs/ActionEditDlg.h"
+#include "dialogs/DBViewDialog.h"
 #include "platform/Platform.h"
+#include "ui/Application.h"
 
 namespace horalog::e2e {
 namespace {
 
 std::string& BaselineJson() {
   static std::string text;
+  return text;
+}
+
+// The size of the large journal.
+int& JournalRecords() {
+  static int records = 100000;
+  return records;
+}
+std::string RecordsText() {
+  std::string digits = std::to_string(JournalRecords()), text;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
   return text;
 }
 
@@ -66,11 +88,10 @@ class Probe : public WindowRounds {
  protected:
   ProcessCounters Now() const { return CountersOf(processes_.front()->Handle(), processes_.front()->Pid()); }
   // Milliseconds from the action to a visible window of the class and caption.
-  // The program is let settle first: under Wine without a window manager the
-  // hide of the window closed last holds it for 2 s.
+  // The program is let settle first, so that the window closed last is gone.
   double TimeTo(const std::function<void()>& action, const char* className, const char* caption,
                 HWND* found) {
-    Sleep(2500);
+    Sleep(1000);
     const ULONGLONG start = GetTickCount64();
     action();
     *found = nullptr;
@@ -137,9 +158,10 @@ TEST_F(Probe, AnHourOfTicksInThisProcess) {
          std::to_string(sink.pane.size()) + " bytes of log lines");
 }
 
-// A journal of 100,000 records: five spells a day, the last day today.
+// The large journal: five spells a day, the last day today.
 void WriteLargeJournal(const std::string& path) {
-  constexpr int Records = 100000, PerDay = 10;
+  const int Records = JournalRecords();
+  constexpr int PerDay = 10;
   const double today = static_cast<double>(static_cast<int64_t>(NowAsDateTime()));
   std::vector<char> bytes(static_cast<size_t>(Records) * 141, '\0');
   for (int i = 0; i < Records; ++i) {
@@ -156,7 +178,7 @@ TEST_F(Probe, CommandTimesOnALargeJournal) {
   WriteLargeJournal(DataFile());
   const ULONGLONG start = GetTickCount64();
   StartReady();
-  std::printf("On a journal of 100,000 records:\n");
+  std::printf("On a journal of %s records:\n", RecordsText().c_str());
   Figure("start, to the published main window", Ms(static_cast<double>(GetTickCount64() - start)), "");
   ShowMain();
   HWND box = nullptr;
@@ -167,6 +189,7 @@ TEST_F(Probe, CommandTimesOnALargeJournal) {
   Figure("View to its window",
          Ms(TimeTo([&] { ChooseMenuItem("&Tools", "&View"); }, "TDBViewDlg", "View Horalog Database", &box)),
          baseline);
+  Figure("working set / private bytes after View", Memory(Settled()), "");
   Close(box, 0);
   Figure("Report to its dates",
          Ms(TimeTo([&] { ChooseMenuItem("&Tools", "&Report"); }, "TStartEndDatesDlg",
@@ -185,13 +208,98 @@ TEST_F(Probe, CommandTimesOnALargeJournal) {
   Close(box, IDOK);
 }
 
+TActionEditDialog* OpenEditor() {
+  HWND window = FindWindowA(TActionEditDialog::ClassName, "Action Editor");
+  if (!window || !IsWindowVisible(window)) return nullptr;
+  return dynamic_cast<TActionEditDialog*>(
+      reinterpret_cast<ui::TWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA)));
+}
+
+// The database view built in this process over the large journal: its
+// commands timed from the answer of their dialog to the list drawn afresh.
+// Dialogs are answered from timers, which their modal loops dispatch.
+TEST(ProbeInThisProcess, DatabaseViewCommands) {
+  const int count = JournalRecords();
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  DataDir = std::string(temp) + "horalog-probe-view-" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(DataDir.c_str(), nullptr);
+  const std::string data = DataDir + DataFileName;
+  WriteLargeJournal(data);
+
+  using Clock = std::chrono::steady_clock;
+  auto ms = [](Clock::time_point since) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+  };
+  auto start = Clock::now();
+  auto view = std::make_unique<TDBViewDlg>();
+  if (ui::Application().MainForm() == view.get()) ui::Application().SetMainForm(nullptr);
+  view->Show();
+  UpdateWindow(view->DBListView.Handle());
+  const double create = ms(start);
+  start = Clock::now();
+  view->RefreshActionExecute();
+  UpdateWindow(view->DBListView.Handle());
+  const double fill = ms(start);
+  ASSERT_EQ(view->DBListView.RowCount(), count);
+
+  Clock::time_point answered;
+  auto answerEditor = [&answered](bool ok = true) {
+    test::After(1, [&answered, ok] {
+      if (TActionEditDialog* editor = OpenEditor()) {
+        editor->ActionComboBox.SetItemIndex(1);
+        answered = Clock::now();
+        (ok ? editor->OKBtn : editor->CancelBtn).Click();
+      }
+    });
+  };
+  auto run = [&](void (TDBViewDlg::*command)()) {
+    (view.get()->*command)();
+    UpdateWindow(view->DBListView.Handle());
+    return ms(answered);
+  };
+  // What closing the editor costs by itself.
+  answerEditor(false);
+  const double cancel = run(&TDBViewDlg::InsertActionExecute);
+  answerEditor();
+  const double insert = run(&TDBViewDlg::InsertActionExecute);
+  view->DBListView.SetSelected(count / 2, true);
+  answerEditor();
+  const double edit = run(&TDBViewDlg::EditActionExecute);
+  for (int row = 1000; row < 1100 && row < count; ++row) view->DBListView.SetSelected(row, true);
+  test::After(1, [&answered] {
+    if (HWND box = test::FindDialog("Warning")) {
+      answered = Clock::now();
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    }
+  });
+  const double del = run(&TDBViewDlg::DeleteActionExecute);
+
+  std::printf("The database view in this process, on a journal of %s records:\n", RecordsText().c_str());
+  Figure("window made and filled", Ms(create), "");
+  Figure("Refresh", Ms(fill), "");
+  Figure("Insert, from the editor's OK to the list drawn", Ms(insert), "a cancelled Insert " + Ms(cancel));
+  Figure("Edit, from the editor's OK to the list drawn", Ms(edit), "a cancelled Insert " + Ms(cancel));
+  Figure("Delete of 100 rows, from Yes to the list drawn", Ms(del), "a cancelled Insert " + Ms(cancel));
+  view.reset();
+  DeleteFileA(data.c_str());
+  RemoveDirectoryA(DataDir.c_str());
+}
+
 }  // namespace
 }  // namespace horalog::e2e
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: horalog_probe [gtest flags] <Horalog.exe> [<native benchmark JSON>]\n");
+  horalog::ui::Application().Initialize();
+  if (argc >= 2 && std::strncmp(argv[1], "--records=", 10) == 0) {
+    horalog::e2e::JournalRecords() = std::atoi(argv[1] + 10);
+    --argc;
+    ++argv;
+  }
+  if (argc < 2 || horalog::e2e::JournalRecords() < 1) {
+    std::fprintf(stderr,
+                 "usage: horalog_probe [gtest flags] [--records=N] <Horalog.exe> [<native benchmark JSON>]\n");
     return 2;
   }
   horalog::e2e::ProgramPath() = horalog::e2e::WindowsPathFromArgument(argv[1]);

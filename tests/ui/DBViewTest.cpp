@@ -6,8 +6,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -464,76 +462,6 @@ TEST_F(ActionEditor, RefusesOKWithoutAnActionAndGivesCancelOtherwise) {
   EXPECT_EQ(editor.ShowModal(), IDCANCEL);
   After(150, [&] { editor.CancelBtn.Click(); });
   EXPECT_EQ(editor.ShowModal(), IDCANCEL);
-}
-
-// Figures for a journal of years: printed, not judged.
-TEST(DBViewFigures, HundredThousandRecords) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  DataDir = std::string(temp) + "horalog-dbview-figures-" + std::to_string(GetCurrentProcessId()) + "\\";
-  CreateDirectoryA(DataDir.c_str(), nullptr);
-  const std::string data = DataDir + "hl.dat";
-  std::vector<TActRec> records;
-  for (int i = 0; i < 100000; ++i) records.push_back(MakeRecord(i & 1, 37000.0 + i * 0.01));
-  WriteRecords(data, records);
-
-  using Clock = std::chrono::steady_clock;
-  auto ms = [](Clock::time_point since) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-  };
-  auto start = Clock::now();
-  auto view = std::make_unique<TDBViewDlg>();
-  if (ui::Application().MainForm() == view.get()) ui::Application().SetMainForm(nullptr);
-  view->Show();
-  UpdateWindow(view->DBListView.Handle());
-  const double create = ms(start);
-  start = Clock::now();
-  view->RefreshActionExecute();
-  UpdateWindow(view->DBListView.Handle());
-  const double fill = ms(start);
-  ASSERT_EQ(view->DBListView.RowCount(), 100000);
-
-  // A command's time from the answer of its dialog to the list drawn afresh.
-  Clock::time_point answered;
-  auto answerEditor = [&answered](bool ok = true) {
-    After(1, [&answered, ok] {
-      if (TActionEditDialog* editor = OpenEditor()) {
-        editor->ActionComboBox.SetItemIndex(1);
-        answered = Clock::now();
-        (ok ? editor->OKBtn : editor->CancelBtn).Click();
-      }
-    });
-  };
-  auto run = [&](void (TDBViewDlg::*command)()) {
-    (view.get()->*command)();
-    UpdateWindow(view->DBListView.Handle());
-    return ms(answered);
-  };
-  // What closing the editor costs by itself.
-  answerEditor(false);
-  const double cancel = run(&TDBViewDlg::InsertActionExecute);
-  answerEditor();
-  const double insert = run(&TDBViewDlg::InsertActionExecute);
-  view->DBListView.SetSelected(50000, true);
-  answerEditor();
-  const double edit = run(&TDBViewDlg::EditActionExecute);
-  for (int row = 1000; row < 1100; ++row) view->DBListView.SetSelected(row, true);
-  After(1, [&answered] {
-    if (HWND box = test::FindDialog("Warning")) {
-      answered = Clock::now();
-      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-    }
-  });
-  const double del = run(&TDBViewDlg::DeleteActionExecute);
-  EXPECT_EQ(view->DBListView.RowCount(), 100000 + 1 - 100);
-
-  std::printf("[ figures  ] 100,000 records: window made and filled %.0f ms, Refresh %.0f ms; "
-              "from the dialog's answer to the list drawn: Insert %.0f ms, Edit %.0f ms, "
-              "Delete of 100 rows %.0f ms; a cancelled Insert %.0f ms\n",
-              create, fill, insert, edit, del, cancel);
-  view.reset();
-  DeleteFileA(data.c_str());
-  RemoveDirectoryA(DataDir.c_str());
 }
 
 }  // namespace
