@@ -313,6 +313,13 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   Press({VK_CONTROL, VK_RETURN});
   editor = WaitEditor();
   ASSERT_NE(editor, nullptr);
+  // The keys typed so far count as activity, one a tick: wait until the
+  // detector has gone quiet, so that the pointer's move starts a spell of its own.
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::string log = Log();
+    const size_t last = log.rfind("Activity ");
+    return last != std::string::npos && log.compare(last, 15, "Activity ended ") == 0;
+  }, 15000)) << Log();
   const size_t before = ReadRaw(DataFile()).size();
   MoveCursor(300, 200);
   MoveCursor(320, 210);
