@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <bitset>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ class ScriptedSource : public ActivitySource {
   platform::PointerSample pointer{true, 0, 0, 0};
   std::bitset<256> pressed;
   std::vector<int> asked;  // keys queried since the last ClearAsked
+  std::optional<uint32_t> lastInput;  // the system's last-input moment
 
   void MoveTo(int32_t x, int32_t y) { pointer = {true, x, y, 0}; }
   void FailPointer(uint32_t code) { pointer = {false, 0, 0, code}; }
@@ -33,6 +35,7 @@ class ScriptedSource : public ActivitySource {
     return was;
   }
   TDateTime Now() override { return clock; }
+  std::optional<uint32_t> LastInputMoment() override { return lastInput; }
 };
 
 struct Record {
@@ -307,12 +310,57 @@ TEST_F(DetectorTest, SleepWithZeroTimeoutNeedsMoreThanTwoSeconds) {
   EXPECT_EQ(sink.records[2].action, ActionStart);
 }
 
-TEST_F(DetectorTest, ClockSteppingBackIsNoSleep) {
+TEST_F(DetectorTest, ClockSteppingBackEndsTheSpellAtTheLastActivity) {
+  // The end of summer time, a zone three hours west, a correction by a day.
+  for (TDateTime step : {60 * OneMinute, 180 * OneMinute, 1.0}) {
+    detector.Reset();
+    sink.records.clear();
+    Move(At(14, 59, 58));
+    Move(At(14, 59, 59));
+    Move(At(15, 0, 0) - step);  // working on across the step
+    ASSERT_EQ(sink.records.size(), 3u) << step;
+    EXPECT_EQ(sink.records[1].action, ActionStop);
+    EXPECT_TIME(sink.records[1].time, At(14, 59, 59));
+    EXPECT_EQ(sink.records[2].action, ActionStart);
+    EXPECT_TIME(sink.records[2].time, At(15, 0, 0) - step);
+    EXPECT_EQ(sink.log.back(), Started(At(15, 0, 0) - step));
+
+    // The new spell ends a timeout after its own quiet began.
+    Tick(At(15, 5, 0) - step);
+    Tick(At(15, 10, 1) - step);
+    ASSERT_EQ(sink.records.size(), 4u);
+    EXPECT_TIME(sink.records[3].time, At(15, 0, 1) - step);
+  }
+
+  // Stepped back while quiet: the spell ends and nothing starts.
+  sink.records.clear();
+  Move(At(16, 0, 0));
+  Tick(At(15, 0, 0));
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].action, ActionStop);
+  EXPECT_TIME(sink.records[1].time, At(16, 0, 0));
+}
+
+TEST_F(DetectorTest, SmallStepsBackAndStepsWhileIdleChangeNothing) {
   Move(At(14, 0, 0));
-  Tick(At(12, 0, 0));  // an hour back
-  Tick(At(12, 0, 1));
+  Tick(At(13, 50, 0));  // back by exactly the timeout
+  Tick(At(13, 55, 0));
   EXPECT_FALSE(detector.Idle);
   EXPECT_EQ(sink.records.size(), 1u);
+
+  detector.IdleSpan = 0;  // then a step back must pass two seconds
+  Move(At(13, 55, 1));
+  Move(At(13, 54, 59));
+  EXPECT_FALSE(detector.Idle);
+  EXPECT_EQ(sink.records.size(), 1u);
+
+  Tick(At(13, 55, 0));  // quiet: the usual Stop
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(13, 55, 0));
+  Tick(At(10, 0, 0));
+  EXPECT_EQ(sink.records.size(), 2u);
 }
 
 TEST_F(DetectorTest, FirstTickHasNoPreviousTick) {
@@ -321,6 +369,81 @@ TEST_F(DetectorTest, FirstTickHasNoPreviousTick) {
   Tick(At(9, 0, 0));
   ASSERT_EQ(sink.records.size(), 1u);
   EXPECT_TIME(sink.records[0].time, At(8, 50, 0));  // the usual rule
+}
+
+// ---- The system's last-input moment --------------------------------------
+
+TEST_F(DetectorTest, ChangedLastInputMomentIsActivity) {
+  source.lastInput = 0xFFFFFFF0u;
+  Tick(At(9, 0, 0));  // the first value is only noted
+  EXPECT_TRUE(detector.Idle);
+
+  source.lastInput = 0xFFFFFFFFu;  // typed into a window the key states miss
+  Tick(At(9, 0, 1));
+  EXPECT_FALSE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 1u);
+  EXPECT_EQ(sink.records[0].action, ActionStart);
+  EXPECT_EQ(source.asked.size(), 256u);  // the keys are still asked
+
+  for (uint32_t moment : {0u, 7u, 11u}) {  // on across the wrap of the tick count
+    source.lastInput = moment;
+    Tick(At(9, 9, static_cast<uint16_t>(moment)));
+    EXPECT_EQ(detector.LastActivity, At(9, 9, static_cast<uint16_t>(moment)));
+  }
+  Tick(At(9, 15, 0));
+  Tick(At(9, 19, 12));  // unchanged: quiet
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(9, 9, 12));
+
+  // A tick that cannot tell keeps the last value known.
+  source.lastInput.reset();
+  Tick(At(9, 30, 0));
+  source.lastInput = 11;
+  Tick(At(9, 30, 1));
+  EXPECT_TRUE(detector.Idle);
+  source.lastInput = 12;
+  Tick(At(9, 30, 2));
+  EXPECT_FALSE(detector.Idle);
+}
+
+TEST_F(DetectorTest, LastInputMomentIsNotActivityWhileLockedOrAfterReset) {
+  source.lastInput = 1;
+  Tick(At(8, 0, 0));
+  source.FailPointer(5);
+  source.lastInput = 2;  // the password typed at the lock screen
+  Tick(At(8, 0, 1));
+  EXPECT_TRUE(detector.Idle);
+  source.MoveTo(0, 0);
+  Tick(At(8, 0, 2));
+  EXPECT_TRUE(detector.Idle);
+
+  source.lastInput = 3;
+  detector.Reset();  // a new window has no earlier value
+  Tick(At(8, 0, 3));
+  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(sink.records.empty());
+}
+
+// ---- The end of the session ----------------------------------------------
+
+TEST_F(DetectorTest, SessionEndClosesARunningSpellAtTheLastActivity) {
+  detector.EndSession(sink, locale);  // Idle: nothing to close
+  EXPECT_TRUE(sink.records.empty());
+  EXPECT_TRUE(sink.log.empty());
+
+  Move(At(17, 0, 0));
+  Tick(At(17, 8, 0));  // left, but not yet a timeout ago
+  detector.EndSession(sink, locale);
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].action, ActionStop);
+  EXPECT_TIME(sink.records[1].time, At(17, 0, 0));
+  EXPECT_EQ(sink.log.back(), Ended(At(17, 0, 0)));
+
+  detector.EndSession(sink, locale);  // a second notice writes nothing
+  Tick(At(17, 20, 0));
+  EXPECT_EQ(sink.records.size(), 2u);
 }
 
 // ---- Pointer failures ----------------------------------------------------
