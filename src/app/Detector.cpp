@@ -120,11 +120,14 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const T
   }
 
   if (activity) {
-    NoteActivity(pos, source.Now());
+    // One moment for both: a spell ended at its last activity (sleep, a clock
+    // set back, the end of the session) must not end before its Start.
+    const TDateTime now = source.Now();
+    NoteActivity(pos, now);
     if (Idle) {
       Idle = false;
-      sink.AddLogLine(ActivityStartedText + DateTimeText(source.Now(), locale));
-      sink.AppendAction(ActionStart, source.Now());
+      sink.AddLogLine(ActivityStartedText + DateTimeText(now, locale));
+      sink.AppendAction(ActionStart, now);
     }
   } else if (!Idle && Longer(source.Now() - LastActivity, IdleSpan)) {
     // The spell ended where the quiet began: a timeout before now.

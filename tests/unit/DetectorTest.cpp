@@ -23,6 +23,7 @@ class ScriptedSource : public ActivitySource {
   std::bitset<256> pressed;
   std::vector<int> asked;  // keys queried since the last ClearAsked
   std::optional<uint32_t> lastInput;  // the system's last-input moment
+  TDateTime step = 0;                 // how far the clock goes on at each reading
 
   void MoveTo(int32_t x, int32_t y) { pointer = {true, x, y, 0}; }
   void FailPointer(uint32_t code) { pointer = {false, 0, 0, code}; }
@@ -34,7 +35,11 @@ class ScriptedSource : public ActivitySource {
     pressed.reset(key);
     return was;
   }
-  TDateTime Now() override { return clock; }
+  TDateTime Now() override {
+    const TDateTime now = clock;
+    clock += step;
+    return now;
+  }
   std::optional<uint32_t> LastInputMoment() override { return lastInput; }
 };
 
@@ -444,6 +449,14 @@ TEST_F(DetectorTest, SessionEndClosesARunningSpellAtTheLastActivity) {
   detector.EndSession(sink, locale);  // a second notice writes nothing
   Tick(At(17, 20, 0));
   EXPECT_EQ(sink.records.size(), 2u);
+
+  // The clock moves on between its readings: the spell still does not end
+  // before it began.
+  source.step = OneSecond / 1000;
+  Move(At(18, 0, 0));
+  detector.EndSession(sink, locale);
+  ASSERT_EQ(sink.records.size(), 4u);
+  EXPECT_GE(sink.records[3].time, sink.records[2].time);
 }
 
 // ---- Pointer failures ----------------------------------------------------
