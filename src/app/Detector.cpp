@@ -29,6 +29,10 @@ bool SystemActivitySource::KeyPressedSinceLastQuery(int virtualKey) {
 
 TDateTime SystemActivitySource::Now() { return platform::Now(); }
 
+std::optional<uint32_t> SystemActivitySource::LastInputMoment() {
+  return platform::LastInputMoment();
+}
+
 bool TActivityDetector::MouseMoved(TPoint pos) const {
   return pos.x != LastPos.x || pos.y != LastPos.y;
 }
@@ -50,6 +54,7 @@ void TActivityDetector::Reset() {
   LastActivity = 0;
   Idle = true;
   lastTick_.reset();
+  lastInput_.reset();
   pointerFailing_ = false;
 }
 
@@ -57,45 +62,72 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink) {
   Tick(source, sink, platform::UserLocale());
 }
 
-void TActivityDetector::EndSpellAfterSleep(TDateTime now, ActivitySink& sink,
-                                           const TLocale& locale) {
+void TActivityDetector::EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale) {
+  Idle = true;
+  sink.AddLogLine(ActivityEndedText + DateTimeText(at, locale));
+  sink.AppendAction(ActionStop, at);
+}
+
+void TActivityDetector::EndSpellAtClockJump(TDateTime now, ActivitySink& sink,
+                                            const TLocale& locale) {
   // No tick ran for longer than the timeout: the machine was asleep or
   // hibernating. The user left no later than the last activity seen, so the
   // spell ends there, not a timeout before the waking moment.
+  // A clock set back by as much (the end of summer time, a correction, a
+  // zone further west) would leave the last activity in the future: the
+  // quiet span could not grow past the timeout for that long, and a spell
+  // spanning the step would be booked with the wrong length. It ends at the
+  // last activity as well, and the next input starts a spell on the new clock.
   const std::optional<TDateTime> previous = lastTick_;
   lastTick_ = now;
   if (!previous || Idle) return;
-  const TDateTime gap = now - *previous;  // negative when the clock stepped back
-  if (!Longer(gap, std::max(IdleSpan, MinSleepGap))) return;
-  Idle = true;
-  sink.AddLogLine(ActivityEndedText + DateTimeText(LastActivity, locale));
-  sink.AppendAction(ActionStop, LastActivity);
+  const TDateTime gap = now - *previous;
+  const TDateTime limit = std::max(IdleSpan, MinSleepGap);
+  if (!Longer(gap, limit) && !Longer(-gap, limit)) return;
+  EndSpell(LastActivity, sink, locale);
+}
+
+void TActivityDetector::EndSession(ActivitySink& sink) {
+  EndSession(sink, platform::UserLocale());
+}
+
+void TActivityDetector::EndSession(ActivitySink& sink, const TLocale& locale) {
+  if (!Idle) EndSpell(LastActivity, sink, locale);
 }
 
 void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const TLocale& locale) {
-  EndSpellAfterSleep(source.Now(), sink, locale);
+  EndSpellAtClockJump(source.Now(), sink, locale);
 
   // While the workstation is locked the pointer cannot be read. Such a tick
   // counts as one without activity, so a locked screen ends the spell after
   // the timeout as absence does; the reason goes to the log once per run of
   // failures.
   const platform::PointerSample sample = source.PointerPosition();
+  // Keys typed into a window of a process with higher rights are not in the
+  // key states, and another program polling them can take the press bits
+  // first; the system's last-input moment still moves with them.
+  const std::optional<uint32_t> lastInput = source.LastInputMoment();
+  const bool inputSeen = lastInput && lastInput_ && *lastInput != *lastInput_;
+  if (lastInput) lastInput_ = lastInput;
   bool activity = false;
   TPoint pos{sample.x, sample.y};
   if (sample.ok) {
     pointerFailing_ = false;
-    activity = MouseMoved(pos) || AnyKeyPressed(source);
+    activity = MouseMoved(pos) || AnyKeyPressed(source) || inputSeen;
   } else if (!pointerFailing_) {
     pointerFailing_ = true;
     sink.AddLogLine(EOSError::Text(sample.error, platform::SystemErrorText(sample.error)));
   }
 
   if (activity) {
-    NoteActivity(pos, source.Now());
+    // One moment for both: a spell ended at its last activity (sleep, a clock
+    // set back, the end of the session) must not end before its Start.
+    const TDateTime now = source.Now();
+    NoteActivity(pos, now);
     if (Idle) {
       Idle = false;
-      sink.AddLogLine(ActivityStartedText + DateTimeText(source.Now(), locale));
-      sink.AppendAction(ActionStart, source.Now());
+      sink.AddLogLine(ActivityStartedText + DateTimeText(now, locale));
+      sink.AppendAction(ActionStart, now);
     }
   } else if (!Idle && Longer(source.Now() - LastActivity, IdleSpan)) {
     // The spell ended where the quiet began: a timeout before now.

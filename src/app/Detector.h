@@ -1,5 +1,6 @@
-// The activity detector: from one pointer sample, one any-key answer and the
-// clock per tick, it decides when the user's activity begins and ends.
+// The activity detector: from one pointer sample, one any-key answer, the
+// system's last-input moment and the clock per tick, it decides when the
+// user's activity begins and ends.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,9 @@ class ActivitySource {
   virtual platform::PointerSample PointerPosition() = 0;
   virtual bool KeyPressedSinceLastQuery(int virtualKey) = 0;
   virtual TDateTime Now() = 0;
+  // The system's moment of the last input, in its own units, or nothing when
+  // it cannot tell. Only a change means anything: the value may wrap.
+  virtual std::optional<uint32_t> LastInputMoment() { return std::nullopt; }
 };
 
 // The real pointer, keyboard and clock.
@@ -31,6 +35,7 @@ class SystemActivitySource : public ActivitySource {
   platform::PointerSample PointerPosition() override;
   bool KeyPressedSinceLastQuery(int virtualKey) override;
   TDateTime Now() override;
+  std::optional<uint32_t> LastInputMoment() override;
 };
 
 // Where the detector's transitions go: the log pane and the data file.
@@ -68,12 +73,21 @@ class TActivityDetector {
   // Back to the state of a new main window: Idle at (0, 0).
   void Reset();
 
- private:
-  // Ends the spell at the last activity when the machine slept through it.
-  void EndSpellAfterSleep(TDateTime now, ActivitySink& sink, const TLocale& locale);
+  // The session ends (log-off, shutdown): a running spell ends at the last
+  // activity, since the user may have left up to a timeout before; when Idle
+  // there is nothing to close.
+  void EndSession(ActivitySink& sink);
+  void EndSession(ActivitySink& sink, const TLocale& locale);
 
-  std::optional<TDateTime> lastTick_;  // clock at the start of the previous tick
-  bool pointerFailing_ = false;        // the previous tick could not read the pointer
+ private:
+  // Ends the spell at the last activity when the clock jumped between two
+  // ticks: forward by a sleep of the machine, or back by a step of the clock.
+  void EndSpellAtClockJump(TDateTime now, ActivitySink& sink, const TLocale& locale);
+  void EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale);
+
+  std::optional<TDateTime> lastTick_;       // clock at the start of the previous tick
+  std::optional<uint32_t> lastInput_;       // the system's last-input moment at the previous tick
+  bool pointerFailing_ = false;             // the previous tick could not read the pointer
 };
 
 }  // namespace horalog

@@ -281,11 +281,12 @@ void TForm1::FormClose(bool& allow) {
 }
 
 void TForm1::EndSession() {
-  // The session ends and the process with it: the journal gets its final
-  // Stop as a close would write it, and the settings are flushed.
+  // The session ends and the process with it: a running spell gets its
+  // Stop at the last activity (an idle user has none to close), and the
+  // settings are flushed.
   if (!finalStopWritten_) {
     try {
-      AppendAction(ActionStop, true);
+      Detector.EndSession(*this);
       finalStopWritten_ = true;
     } catch (...) {
       // Nobody is there to read an error box now.

@@ -140,7 +140,12 @@ LRESULT TmsTrayIcon::CallbackWindowProc(UINT message, WPARAM wParam, LPARAM lPar
   }
   if (message != WM_TRAYNOTIFY || wParam != IconId)
     return DefWindowProcA(notifyWindow_.get(), message, wParam, lParam);
-  switch (static_cast<UINT>(lParam)) {
+  // While a modal window is open, the icon only leads back to it.
+  const UINT event = static_cast<UINT>(lParam);
+  if ((event == WM_RBUTTONDOWN || event == WM_LBUTTONDBLCLK) &&
+      ui::Application().BringModalToFront())
+    return 0;
+  switch (event) {
     case WM_RBUTTONDOWN:
       if (popUpMenu_) {
         POINT pos{};

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "data/DateTime.h"
@@ -98,5 +99,8 @@ PointerSample PointerPosition();
 // Whether the virtual key (0-255) was pressed since the previous query; the
 // query consumes the press.
 bool KeyPressedSinceLastQuery(int virtualKey);
+// The system's tick count at the last input of the session (any window, any
+// process), or nothing when it cannot tell. It wraps: compare only for change.
+std::optional<uint32_t> LastInputMoment();
 
 }  // namespace horalog::platform

@@ -1,7 +1,7 @@
 #include "ui/Application.h"
 
 #include <commctrl.h>
-#include <objbase.h>
+#include <ole2.h>
 
 #include <algorithm>
 
@@ -15,12 +15,13 @@ TApplication& Application() {
 }
 
 TApplication::~TApplication() {
-  if (comInitialized_) CoUninitialize();
+  if (comInitialized_) OleUninitialize();
 }
 
 void TApplication::Initialize() {
   if (!comInitialized_) {
-    HRESULT result = CoInitialize(nullptr);
+    // OLE, not only COM: the browser copies to the clipboard and drags with it.
+    HRESULT result = OleInitialize(nullptr);
     comInitialized_ = SUCCEEDED(result);
   }
   INITCOMMONCONTROLSEX controls{};
@@ -106,6 +107,70 @@ void TApplication::RemoveDialogWindow(HWND window) {
   dialogs_.erase(std::remove(dialogs_.begin(), dialogs_.end(), window), dialogs_.end());
 }
 
+void TApplication::AddForm(HWND window) {
+  if (std::find(forms_.begin(), forms_.end(), window) == forms_.end()) forms_.push_back(window);
+}
+
+void TApplication::RemoveForm(HWND window) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), window), forms_.end());
+}
+
+HWND TApplication::ModalWindow() const {
+  if (modals_.empty()) return nullptr;
+  if (HWND modal = modals_.back()->Window(); modal && IsWindow(modal)) return modal;
+  // A box of the system's own (the error box) does not name its window: it is
+  // the visible, enabled top-level window of this thread that is no form.
+  struct Search {
+    const std::vector<HWND>* forms;
+    HWND found = nullptr;
+    static BOOL CALLBACK Visit(HWND window, LPARAM data) {
+      auto* self = reinterpret_cast<Search*>(data);
+      if (!IsWindowVisible(window) || !IsWindowEnabled(window) ||
+          std::find(self->forms->begin(), self->forms->end(), window) != self->forms->end())
+        return TRUE;
+      self->found = window;
+      return FALSE;
+    }
+  } search{&forms_};
+  EnumThreadWindows(GetCurrentThreadId(), &Search::Visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool TApplication::BringModalToFront() {
+  if (modals_.empty()) return false;
+  if (HWND modal = ModalWindow()) {
+    SetForegroundWindow(modal);
+    BringWindowToTop(modal);
+  }
+  return true;
+}
+
+TModalScope::TModalScope(HWND modal) : modal_(modal) {
+  TApplication& application = Application();
+  for (HWND form : application.forms_) {
+    if (form != modal && IsWindow(form) && IsWindowEnabled(form)) {
+      EnableWindow(form, FALSE);
+      disabled_.push_back(form);
+    }
+  }
+  application.modals_.push_back(this);
+}
+
+TModalScope::~TModalScope() {
+  End();
+  auto& modals = Application().modals_;
+  modals.erase(std::remove(modals.begin(), modals.end(), this), modals.end());
+}
+
+void TModalScope::End() {
+  if (ended_) return;
+  ended_ = true;
+  for (auto it = disabled_.rbegin(); it != disabled_.rend(); ++it) {
+    if (IsWindow(*it)) EnableWindow(*it, TRUE);
+  }
+  disabled_.clear();
+}
+
 void TApplication::SetHint(const std::string& hint) {
   if (hint == hint_) return;
   hint_ = hint;
@@ -139,7 +204,11 @@ void TApplication::ShowException(const std::string& message) {
     return;
   }
   HWND owner = GetActiveWindow();
+  TModalScope modal;
   MessageBoxA(owner, text.c_str(), Title.c_str(), MB_OK | MB_ICONERROR);
+  modal.End();
+  // The box closed while its owner was disabled: the activation goes back.
+  if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
 }
 
 std::string ShortHint(const std::string& hint) {

@@ -14,6 +14,7 @@
 namespace horalog::ui {
 
 class TWindow;
+class TModalScope;
 
 // Sees the messages of the loop after the accelerator tables and before the
 // dialog keys, as an embedded control that wants the keys meant for it does.
@@ -31,7 +32,8 @@ class TApplication {
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
-  // Initialises COM for this thread (released at destruction) and the common controls.
+  // Initialises OLE (and with it COM) for this thread, released at destruction,
+  // and the common controls.
   void Initialize();
 
   std::string Title;
@@ -64,6 +66,14 @@ class TApplication {
   void AddDialogWindow(HWND window);
   void RemoveDialogWindow(HWND window);
 
+  // The program's top-level windows, which a modal window disables.
+  void AddForm(HWND window);
+  void RemoveForm(HWND window);
+  // The modal window or box in front, or null when none is open.
+  HWND ModalWindow() const;
+  // Brings the modal window in front to the foreground; false when none is open.
+  bool BringModalToFront();
+
   // The hint of the element under the pointer; OnHint runs when it changes.
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& hint);
@@ -88,7 +98,35 @@ class TApplication {
   std::vector<std::pair<HWND, HACCEL>> accelerators_;
   std::vector<TMessageFilter*> filters_;
   std::vector<HWND> dialogs_;
+  std::vector<HWND> forms_;
+  std::vector<TModalScope*> modals_;
   std::string hint_;
+
+  friend class TModalScope;
+};
+
+// While a modal window or box runs, no other window of the program accepts
+// input: the scope disables every top-level window of the program but the
+// modal one, and enables them again when it ends, the last disabled first.
+// Scopes nest: an error box over a dialog disables the dialog too.
+class TModalScope {
+ public:
+  // The modal window, when it exists already (a box is made later).
+  explicit TModalScope(HWND modal = nullptr);
+  ~TModalScope();
+  TModalScope(const TModalScope&) = delete;
+  TModalScope& operator=(const TModalScope&) = delete;
+
+  void SetWindow(HWND modal) { modal_ = modal; }
+  HWND Window() const { return modal_; }
+  // Enables what the scope disabled; the modal window must still be open, so
+  // that the system hands the activation back to the program.
+  void End();
+
+ private:
+  HWND modal_ = nullptr;
+  std::vector<HWND> disabled_;
+  bool ended_ = false;
 };
 
 // The one application object of the process.

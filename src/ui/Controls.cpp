@@ -207,10 +207,20 @@ void TMemo::Create(HWND parent, int id, const char* fontName, int pointSize) {
 }
 
 void TMemo::AppendLine(const std::string& text) {
-  int length = GetWindowTextLengthA(handle_);
-  std::string line = text + "\r\n";
+  // The user may have typed into the pane: the line starts a line of its own
+  // even after text without a final line break, and the user's caret and
+  // selection stay where they were.
+  DWORD selStart = 0, selEnd = 0;
+  SendMessageA(handle_, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+               reinterpret_cast<LPARAM>(&selEnd));
+  const int length = GetWindowTextLengthA(handle_);
+  // The last line is empty, and starts at the end, only after a line break.
+  const LRESULT lastLine = SendMessageA(handle_, EM_GETLINECOUNT, 0, 0) - 1;
+  const LRESULT lastLineStart = SendMessageA(handle_, EM_LINEINDEX, lastLine, 0);
+  std::string line = (lastLineStart < length ? "\r\n" : "") + text + "\r\n";
   SendMessageA(handle_, EM_SETSEL, length, length);
   SendMessageA(handle_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+  SendMessageA(handle_, EM_SETSEL, selStart, selEnd);
 }
 
 }  // namespace horalog::ui

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/Errors.h"
+#include "ui/Application.h"
 
 namespace horalog::ui {
 
@@ -31,7 +32,13 @@ bool TSaveDialog::Execute(HWND owner) {
   dialog.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
                  OFN_ENABLESIZING;
-  if (!GetSaveFileNameA(&dialog)) {
+  // Modal to the whole program; it closes with its owner disabled, so the
+  // activation is handed back by hand.
+  TModalScope modal;
+  BOOL chosen = GetSaveFileNameA(&dialog);
+  modal.End();
+  if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
+  if (!chosen) {
     DWORD error = CommDlgExtendedError();
     // The dialog's own error codes are not the system's: no system text fits them.
     if (error != 0) throw Error("The file dialog failed with code " + std::to_string(error));

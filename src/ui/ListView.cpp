@@ -10,7 +10,7 @@ void TListView::Create(HWND parent, int id, const std::vector<TColumn>& columns,
                        TImageList* statePictures) {
   handle_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA |
-                                LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                                LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
                             0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleA(nullptr), nullptr);
   if (!handle_) throw std::runtime_error("Cannot create the list");
@@ -24,6 +24,7 @@ void TListView::Create(HWND parent, int id, const std::vector<TColumn>& columns,
     SendMessageA(handle_, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
   }
   if (statePictures) {
+    // The picture list stays its owner's: the list must not free it.
     ListView_SetImageList(handle_, statePictures->Handle(), LVSIL_STATE);
     // The rows' state pictures come from the owner too.
     ListView_SetCallbackMask(handle_, LVIS_STATEIMAGEMASK);

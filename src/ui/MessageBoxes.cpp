@@ -18,7 +18,15 @@ struct TBoxState {
   std::string text;
   TMsgDlgType type;
   TMsgDlgButtons buttons;
+  TModalScope* modal = nullptr;
 };
+
+// Ends the box. The program's windows are enabled first, while the box is
+// still there to hand the activation to its owner.
+void EndBox(HWND dialog, TBoxState* state, int result) {
+  if (state->modal) state->modal->End();
+  EndDialog(dialog, result);
+}
 
 // Writes the pieces of a dialog template in memory.
 class TemplateWriter {
@@ -135,6 +143,7 @@ INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
       case WM_INITDIALOG: {
         state = reinterpret_cast<TBoxState*>(lParam);
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        if (state->modal) state->modal->SetWindow(dialog);
         SetDlgItemTextA(dialog, TextId, state->text.c_str());
         HICON icon = LoadIconA(nullptr, StockIcon(state->type));
         SendDlgItemMessageA(dialog, IconId, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
@@ -149,17 +158,17 @@ INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
         if (!state) return FALSE;
         bool yesNo = state->buttons == TMsgDlgButtons::YesNo;
         if (id == IDCANCEL) {
-          EndDialog(dialog, yesNo ? IDNO : IDOK);
+          EndBox(dialog, state, yesNo ? IDNO : IDOK);
           return TRUE;
         }
         if ((yesNo && (id == IDYES || id == IDNO)) || (!yesNo && id == IDOK)) {
-          EndDialog(dialog, id);
+          EndBox(dialog, state, id);
           return TRUE;
         }
         return FALSE;
       }
       case WM_CLOSE:
-        if (state) EndDialog(dialog, state->buttons == TMsgDlgButtons::YesNo ? IDNO : IDOK);
+        if (state) EndBox(dialog, state, state->buttons == TMsgDlgButtons::YesNo ? IDNO : IDOK);
         return TRUE;
       default:
         return FALSE;
@@ -174,7 +183,10 @@ INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
 
 int MessageDialog(const std::string& text, const std::string& title, TMsgDlgType type,
                   TMsgDlgButtons buttons, HWND owner) {
-  TBoxState state{text, type, buttons};
+  if (!owner) owner = GetActiveWindow();
+  // The box is modal to the whole program, not to its owner alone.
+  TModalScope modal;
+  TBoxState state{text, type, buttons, &modal};
   bool yesNo = buttons == TMsgDlgButtons::YesNo;
 
   TemplateWriter t;
@@ -199,7 +211,6 @@ int MessageDialog(const std::string& text, const std::string& title, TMsgDlgType
   } else {
     t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDOK, ButtonAtom, "OK");
   }
-  if (!owner) owner = GetActiveWindow();
   INT_PTR result = DialogBoxIndirectParamA(
       GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(t.Bytes().data()), owner,
       &BoxProc, reinterpret_cast<LPARAM>(&state));

@@ -72,6 +72,7 @@ void TWindow::CreateHandle(const TCreateParams& params) {
   if (!window) throw std::runtime_error(std::string("Cannot create the window ") + params.className);
   dialogKeys_ = params.dialogKeys;
   if (dialogKeys_) Application().AddDialogWindow(window);
+  if (!(params.style & WS_CHILD)) Application().AddForm(window);
   if (!Application().MainForm() && !params.parent && !(params.style & WS_CHILD))
     Application().SetMainForm(this);
 }
@@ -103,6 +104,7 @@ LRESULT CALLBACK TWindow::Trampoline(HWND window, UINT message, WPARAM wParam, L
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     if (self->dialogKeys_) Application().RemoveDialogWindow(window);
+    Application().RemoveForm(window);
     Application().SetAccelerators(nullptr, window);
     self->handle_ = nullptr;
   }
@@ -253,6 +255,7 @@ int TWindow::ShowModal() {
   HWND owner = GetWindow(handle_, GW_OWNER);
   bool ownerWasEnabled = owner && IsWindowEnabled(owner);
   if (ownerWasEnabled) EnableWindow(owner, FALSE);
+  TModalScope modal(handle_);
   modalResult_ = 0;
   inModal_ = true;
   Show();
@@ -267,6 +270,7 @@ int TWindow::ShowModal() {
     Application().DispatchOne(msg);
   }
   inModal_ = false;
+  modal.End();
   if (ownerWasEnabled) EnableWindow(owner, TRUE);
   Hide();
   if (owner && IsWindow(owner)) SetActiveWindow(owner);

@@ -43,10 +43,10 @@ class TWindow : public TComponent {
   // Destroys the window without closing it.
   void DestroyHandle();
 
-  // Shows the window modally: its owner is disabled and a loop dispatches the
-  // thread's messages (timers included) until a modal result is set. Returns
-  // that result; WM_CLOSE gives IDCANCEL, a WM_QUIT ends it with 0 and is
-  // passed on to the outer loop.
+  // Shows the window modally: every other window of the program is disabled
+  // (TModalScope) and a loop dispatches the thread's messages (timers
+  // included) until a modal result is set. Returns that result; WM_CLOSE
+  // gives IDCANCEL, a WM_QUIT ends it with 0 and is passed on to the outer loop.
   int ShowModal();
   int ModalResult() const { return modalResult_; }
   void SetModalResult(int result) { modalResult_ = result; }

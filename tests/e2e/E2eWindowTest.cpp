@@ -55,16 +55,42 @@ TEST_F(Window, CloseMessageEndsTheProgramWithAFinalStop) {
   ExpectOneFinalStop();
 }
 
-// The end of the session ends the program without a close: the journal still
-// gets its final Stop, so that the last spell of the day is not left open.
-TEST_F(Window, EndOfSessionAppendsTheFinalStop) {
-  StartReady();
+// The end of the session ends the program without a close. A spell still
+// running gets its Stop where the activity ended, so that the last spell of
+// the day is not left open ...
+TEST_F(Window, EndOfSessionEndsARunningSpellAtItsLastActivity) {
+  Process& p = StartReady();
+  MoveCursor(40, 30);
+  ASSERT_TRUE(WaitUntil([&] { return FileSize(DataFile()) >= 141; })) << "no Start";
+  const double sent = NowAsDateTime();
   DWORD_PTR result = 0;
   SendMessageTimeoutA(Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
   SendMessageTimeoutA(Main(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &result);
-  ASSERT_TRUE(WaitUntil([&] { return FileSize(DataFile()) >= 141; }))
-      << "no record at the end of the session";
-  ExpectOneFinalStop();
+  ASSERT_TRUE(p.WaitExit(10000)) << "the program went on after the session";
+  const auto records = ReadRecords(DataFile());
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].action, 0);
+  EXPECT_EQ(records[1].action, 1);
+  EXPECT_GE(records[1].time, records[0].time);
+  EXPECT_LE(records[1].time, sent);
+}
+
+// ... and an idle user has no spell to close: no Out without an In.
+TEST_F(Window, EndOfSessionWhileIdleAppendsNothing) {
+  WriteIni("[Options]\r\nInterval=0\r\n");
+  Process& p = StartReady();
+  MoveCursor(40, 30);
+  // The first quiet tick ends the spell (keys typed by earlier tests first).
+  ASSERT_TRUE(WaitUntil([&] {
+    const auto records = ReadRecords(DataFile());
+    return !records.empty() && records.back().action == 1;
+  }, 15000)) << "the detector did not go idle";
+  const size_t count = ReadRecords(DataFile()).size();
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+  SendMessageTimeoutA(Main(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &result);
+  ASSERT_TRUE(p.WaitExit(10000)) << "the program went on after the session";
+  EXPECT_EQ(ReadRecords(DataFile()).size(), count);
 }
 
 TEST_F(Window, TrayRightButtonOpensThePopupMenu) {

@@ -198,6 +198,11 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
   test::Pump(100);
   EXPECT_FALSE(view->Visible());
   EXPECT_TRUE(IsWindow(window));
+
+  // The rows' pictures are the view's: the list leaves them when it goes,
+  // and the view frees them once.
+  DestroyWindow(List());
+  EXPECT_EQ(ImageList_GetImageCount(view->ImageList2.Handle()), 2);
 }
 
 TEST_F(DBView, ListsEveryRecordButDeletedOnesInTimeOrder) {

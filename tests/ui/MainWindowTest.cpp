@@ -204,6 +204,25 @@ TEST_F(MainWindow, StatusLineShowsTheLongHintUnderThePointer) {
   EXPECT_EQ(form->StatusBar1.PanelText(), "");
 }
 
+TEST_F(MainWindow, LogLinesStartLinesOfTheirOwnAndLeaveTheUsersCaret) {
+  Create();
+  HWND memo = form->Memo1.Handle();
+  form->AddLogLine("first");
+  EXPECT_EQ(test::WindowText(memo), "first\r\n");
+
+  // The user types a note without a line break and selects part of it.
+  SendMessageA(memo, EM_SETSEL, 7, 7);
+  SendMessageA(memo, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("a note"));
+  SendMessageA(memo, EM_SETSEL, 9, 11);
+  form->AddLogLine("second");
+  form->AddLogLine("third");
+  EXPECT_EQ(test::WindowText(memo), "first\r\na note\r\nsecond\r\nthird\r\n");
+  DWORD start = 0, end = 0;
+  SendMessageA(memo, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 9u);
+  EXPECT_EQ(end, 11u);
+}
+
 TEST_F(MainWindow, ShowMainShowsTheWindowAndCloseBoxHidesIt) {
   Create();
   HWND window = form->Handle();
@@ -269,21 +288,24 @@ TEST_F(MainWindow, AFailedFinalStopKeepsTheProgramRunning) {
   EXPECT_EQ(Records().back().Action, ActionStop);
 }
 
-TEST_F(MainWindow, TheEndOfTheSessionWritesTheFinalStop) {
+TEST_F(MainWindow, TheEndOfTheSessionEndsARunningSpellAtItsLastActivity) {
   Create();
   HWND window = form->Handle();
   SendMessageA(window, WM_ENDSESSION, FALSE, 0);  // the session goes on
   EXPECT_FALSE(form->FinalStopWritten());
   EXPECT_FALSE(test::DrainQuit());
 
-  TDateTime before = platform::Now();
+  // A user who left minutes ago: the Stop goes where the activity ended.
+  const TDateTime last = platform::Now() - 3 * OneMinute;
+  form->Detector.Idle = false;
+  form->Detector.LastActivity = last;
   SendMessageA(window, WM_ENDSESSION, TRUE, 0);
   EXPECT_TRUE(form->FinalStopWritten());
   EXPECT_TRUE(test::DrainQuit());
   std::vector<TActRec> records = Records();
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(records.back().Action, ActionStop);
-  EXPECT_GE(records.back().Time, before - OneSecond);
+  EXPECT_EQ(records.back().Time, last);
   // Only one Stop, even when the window is closed after all.
   size_t count = records.size();
   form->Close();

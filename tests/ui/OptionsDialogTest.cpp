@@ -11,7 +11,9 @@
 #include "UiTestSupport.h"
 #include "app/HoralogMain.h"
 #include "app/SettingsRules.h"
+#include "dialogs/DBViewDialog.h"
 #include "dialogs/OptionsDialog.h"
+#include "ui/MessageBoxes.h"
 
 namespace horalog {
 namespace {
@@ -254,6 +256,62 @@ TEST_F(OptionsCommand, FailuresLeaveWhatWasNotYetWritten) {
   EXPECT_EQ(Dialog(), nullptr);
   EXPECT_EQ(RunValue(), exe);
   EXPECT_NEAR(form->IdleSpan(), 10 * OneMinute, 1e-12);
+}
+
+TEST_F(OptionsCommand, WhileOpenNoOtherWindowTakesInputAndTheTrayLeadsBackToIt) {
+  auto view = std::make_unique<TDBViewDlg>();
+  form->DBViewDlg = view.get();
+  view->Show();
+  HWND main = form->Handle(), viewWindow = view->Handle();
+  HWND notify = form->TrayIcon->NotifyWindow();
+  auto tray = [notify](UINT mouse) {
+    SendMessageA(notify, TmsTrayIcon::WM_TRAYNOTIFY, TmsTrayIcon::IconId, mouse);
+  };
+
+  bool menuShown = false, boxSeen = false;
+  HWND foreground = nullptr, options = nullptr;
+  RunOptions([&](TOptionsDlg& dlg) {
+    options = dlg.Handle();
+    EXPECT_FALSE(IsWindowEnabled(main));
+    EXPECT_FALSE(IsWindowEnabled(viewWindow));
+    EXPECT_TRUE(IsWindowEnabled(options));
+
+    // The tray's menu does not open, and its double click (Show) only brings
+    // the dialog forward.
+    test::After(300, [&] {
+      HWND menu = FindWindowA("#32768", nullptr);
+      menuShown = menu && IsWindowVisible(menu);
+      if (menuShown) EndMenu();
+    });
+    tray(WM_RBUTTONDOWN);
+    test::Pump(400);
+    EXPECT_FALSE(menuShown);
+    tray(WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(IsWindowVisible(main));
+    foreground = GetForegroundWindow();
+
+    // A box over the dialog disables the dialog too, and only it comes back.
+    test::After(300, [&] {
+      HWND box = test::FindDialog("Information");
+      boxSeen = box != nullptr;
+      EXPECT_FALSE(IsWindowEnabled(options));
+      EXPECT_EQ(form->Handle(), main);
+      EXPECT_EQ(ui::Application().ModalWindow(), box);
+      if (box) SendMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    ui::Information("Nested", options);
+    EXPECT_TRUE(IsWindowEnabled(options));
+    EXPECT_FALSE(IsWindowEnabled(main));
+    EXPECT_FALSE(IsWindowEnabled(viewWindow));
+    EXPECT_EQ(ui::Application().ModalWindow(), options);
+    dlg.CancelBtn.Click();
+  });
+  EXPECT_EQ(foreground, options);
+  EXPECT_TRUE(boxSeen);
+  EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_TRUE(IsWindowEnabled(viewWindow));
+  EXPECT_EQ(ui::Application().ModalWindow(), nullptr);
+  form->DBViewDlg = nullptr;
 }
 
 }  // namespace

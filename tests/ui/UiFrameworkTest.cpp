@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <stdexcept>
 
@@ -176,6 +177,17 @@ TEST(UiWindow, ModalShowReturnsItsResultWhileTimersGoOn) {
   EXPECT_EQ(form.ShowModal(), IDCANCEL);
   EXPECT_TRUE(IsWindow(form.Handle()));
   EXPECT_EQ(form.closeQueries, 0);
+}
+
+TEST(UiApplication, InitializesOleForTheBrowsersClipboardAndDragging) {
+  ui::Application().Initialize();
+  IDataObject* data = nullptr;
+  ASSERT_EQ(OleGetClipboard(&data), S_OK);  // refused where only COM runs
+  data->Release();
+  // OLE runs on this thread already: a further start only counts.
+  const HRESULT again = OleInitialize(nullptr);
+  if (SUCCEEDED(again)) OleUninitialize();
+  EXPECT_EQ(again, S_FALSE);
 }
 
 TEST(UiWindow, ScalesPixelSizesToTheScreen) {

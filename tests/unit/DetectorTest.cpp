@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <bitset>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class ScriptedSource : public ActivitySource {
   platform::PointerSample pointer{true, 0, 0, 0};
   std::bitset<256> pressed;
   std::vector<int> asked;  // keys queried since the last ClearAsked
+  std::optional<uint32_t> lastInput;  // the system's last-input moment
+  TDateTime step = 0;                 // how far the clock goes on at each reading
 
   void MoveTo(int32_t x, int32_t y) { pointer = {true, x, y, 0}; }
   void FailPointer(uint32_t code) { pointer = {false, 0, 0, code}; }
@@ -32,7 +35,12 @@ class ScriptedSource : public ActivitySource {
     pressed.reset(key);
     return was;
   }
-  TDateTime Now() override { return clock; }
+  TDateTime Now() override {
+    const TDateTime now = clock;
+    clock += step;
+    return now;
+  }
+  std::optional<uint32_t> LastInputMoment() override { return lastInput; }
 };
 
 struct Record {
@@ -307,12 +315,30 @@ TEST_F(DetectorTest, SleepWithZeroTimeoutNeedsMoreThanTwoSeconds) {
   EXPECT_EQ(sink.records[2].action, ActionStart);
 }
 
-TEST_F(DetectorTest, ClockSteppingBackIsNoSleep) {
-  Move(At(14, 0, 0));
-  Tick(At(12, 0, 0));  // an hour back
-  Tick(At(12, 0, 1));
+TEST_F(DetectorTest, ClockSteppingBackEndsTheSpellAtTheLastActivity) {
+  // The end of summer time, a zone three hours west, a correction by a day.
+  for (TDateTime step : {60 * OneMinute, 180 * OneMinute, 1.0}) {
+    detector.Reset();
+    sink.records.clear();
+    Move(At(14, 59, 58));
+    Move(At(14, 59, 59));
+    Move(At(15, 0, 0) - step);  // working on across the step
+    ASSERT_EQ(sink.records.size(), 3u) << step;
+    EXPECT_EQ(sink.records[1].action, ActionStop);
+    EXPECT_TIME(sink.records[1].time, At(14, 59, 59));
+    EXPECT_TIME(sink.records[2].time, At(15, 0, 0) - step);
+    Tick(At(15, 5, 0) - step);  // the new spell keeps the usual rule
+    Tick(At(15, 10, 1) - step);
+    ASSERT_EQ(sink.records.size(), 4u);
+    EXPECT_TIME(sink.records[3].time, At(15, 0, 1) - step);
+  }
+
+  // Back by no more than the timeout: the spell goes on.
+  Move(At(16, 0, 0));
+  Tick(At(15, 50, 0));
+  Tick(At(15, 55, 0));
   EXPECT_FALSE(detector.Idle);
-  EXPECT_EQ(sink.records.size(), 1u);
+  EXPECT_EQ(sink.records.size(), 5u);
 }
 
 TEST_F(DetectorTest, FirstTickHasNoPreviousTick) {
@@ -321,6 +347,58 @@ TEST_F(DetectorTest, FirstTickHasNoPreviousTick) {
   Tick(At(9, 0, 0));
   ASSERT_EQ(sink.records.size(), 1u);
   EXPECT_TIME(sink.records[0].time, At(8, 50, 0));  // the usual rule
+}
+
+// ---- The system's last-input moment --------------------------------------
+
+TEST_F(DetectorTest, ChangedLastInputMomentIsActivity) {
+  source.lastInput = 0xFFFFFFFFu;
+  Tick(At(9, 0, 0));  // the first value is only noted
+  EXPECT_TRUE(detector.Idle);
+  source.lastInput = 0;  // typed into a window the key states miss; wrapped
+  Tick(At(9, 0, 1));
+  EXPECT_FALSE(detector.Idle);
+  EXPECT_EQ(source.asked.size(), 256u);  // the keys are still asked
+  source.lastInput.reset();  // a tick that cannot tell keeps the last value
+  Tick(At(9, 0, 2));
+  source.lastInput = 0;
+  Tick(At(9, 0, 3));
+  EXPECT_EQ(detector.LastActivity, At(9, 0, 1));
+
+  // Not while the screen is locked: the password typed there is no work.
+  source.FailPointer(5);
+  source.lastInput = 1;
+  Tick(At(9, 0, 4));
+  EXPECT_EQ(detector.LastActivity, At(9, 0, 1));
+}
+
+// ---- The end of the session ----------------------------------------------
+
+TEST_F(DetectorTest, SessionEndClosesARunningSpellAtTheLastActivity) {
+  detector.EndSession(sink, locale);  // Idle: nothing to close
+  EXPECT_TRUE(sink.records.empty());
+  EXPECT_TRUE(sink.log.empty());
+
+  Move(At(17, 0, 0));
+  Tick(At(17, 8, 0));  // left, but not yet a timeout ago
+  detector.EndSession(sink, locale);
+  EXPECT_TRUE(detector.Idle);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].action, ActionStop);
+  EXPECT_TIME(sink.records[1].time, At(17, 0, 0));
+  EXPECT_EQ(sink.log.back(), Ended(At(17, 0, 0)));
+
+  detector.EndSession(sink, locale);  // a second notice writes nothing
+  Tick(At(17, 20, 0));
+  EXPECT_EQ(sink.records.size(), 2u);
+
+  // The clock moves on between its readings: the spell still does not end
+  // before it began.
+  source.step = OneSecond / 1000;
+  Move(At(18, 0, 0));
+  detector.EndSession(sink, locale);
+  ASSERT_EQ(sink.records.size(), 4u);
+  EXPECT_GE(sink.records[3].time, sink.records[2].time);
 }
 
 // ---- Pointer failures ----------------------------------------------------

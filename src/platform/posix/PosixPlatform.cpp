@@ -248,4 +248,6 @@ PointerSample PointerPosition() {
 
 bool KeyPressedSinceLastQuery(int) { return false; }
 
+std::optional<uint32_t> LastInputMoment() { return std::nullopt; }
+
 }  // namespace horalog::platform

@@ -257,4 +257,11 @@ PointerSample PointerPosition() {
 
 bool KeyPressedSinceLastQuery(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 1) != 0; }
 
+std::optional<uint32_t> LastInputMoment() {
+  LASTINPUTINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetLastInputInfo(&info)) return std::nullopt;
+  return static_cast<uint32_t>(info.dwTime);
+}
+
 }  // namespace horalog::platform
