@@ -4,6 +4,9 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <new>
+
+#include "data/Errors.h"
 
 #include "ui/Window.h"
 
@@ -121,6 +124,8 @@ std::string TApplication::ErrorBoxText(const std::string& message) {
 std::string TApplication::MessageOf(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryText;
   } catch (const std::exception& e) {
     return e.what();
   } catch (...) {

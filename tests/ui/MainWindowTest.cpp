@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,30 @@ class MainWindow : public ::testing::Test {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
   }
   void Create() { form = std::make_unique<TForm1>(exe); }
+  // A detector that records nothing by itself, whatever the pointer does.
+  void QuietDetector() {
+    form->IdleSpan() = 1000.0;
+    form->Detector.Idle = false;
+    form->Detector.LastActivity = platform::Now();
+  }
+  // The data file held open without sharing, as another program may hold it.
+  HANDLE HoldDataFile() {
+    HANDLE held = CreateFileA(data.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(held, INVALID_HANDLE_VALUE);
+    return held;
+  }
+  // Pumps the messages (the form's ticks among them) until cond holds, for
+  // at most ms milliseconds.
+  static bool PumpUntil(const std::function<bool()>& cond, DWORD ms = 10000) {
+    const DWORD until = GetTickCount() + ms;
+    while (!cond()) {
+      if (static_cast<LONG>(until - GetTickCount()) <= 0) return false;
+      test::Pump(20);
+    }
+    return true;
+  }
+  std::string Log() { return test::WindowText(form->Memo1.Handle()); }
   std::vector<TActRec> Records() {
     std::vector<TActRec> records;
     if (!platform::FileExists(data)) return records;
@@ -248,25 +273,134 @@ TEST_F(MainWindow, ExitAsksAndOnlyYesClosesWithAFinalStop) {
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), nullptr);
 }
 
-TEST_F(MainWindow, AFailedFinalStopKeepsTheProgramRunning) {
+// Exit with a journal that cannot be written asks whether to go without the
+// records: No keeps the program and the records that wait, Yes ends it.
+TEST_F(MainWindow, AFailedFinalStopAsksWhetherToExitAnyway) {
   Create();
+  QuietDetector();
   HWND window = form->Handle();
   ASSERT_TRUE(CreateDirectoryA(data.c_str(), nullptr));  // the data file cannot be opened
+  const TDateTime start = platform::Now() - OneMinute;
+  std::string question;
+  auto answer = [&question](WPARAM button) {
+    After(250, [&question, button] {
+      HWND box = test::FindDialog("Confirm");
+      ASSERT_NE(box, nullptr);
+      question = test::WindowText(GetDlgItem(box, 101));
+      SendMessageA(box, WM_COMMAND, button, 0);
+    });
+  };
   {
     CaptureErrors errors;
+    form->AppendAction(ActionStart, start);
+    EXPECT_EQ(form->Journal.Count(), 1u);
+    answer(IDNO);
     form->Close();
-    EXPECT_EQ(errors.texts.size(), 1u);
+    EXPECT_TRUE(errors.texts.empty()) << errors.texts[0];
   }
+  EXPECT_EQ(question, "2 records could not be written to " + data +
+                          " (File access denied). Exit anyway?");
   EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(form->FinalStopWritten());
   EXPECT_TRUE(form->IniFile);
   EXPECT_TRUE(form->InstanceMemory);
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
+  // The Stop of the exit that did not happen is gone; the Start waits.
+  ASSERT_EQ(form->Journal.Count(), 1u);
+  EXPECT_EQ(form->Journal.Waiting()[0].Time, start);
 
+  // Writable again: Exit writes what waited and the final Stop, and asks nothing.
   RemoveDirectoryA(data.c_str());
   form->Close();
   EXPECT_FALSE(IsWindow(window));
-  ASSERT_FALSE(Records().empty());
-  EXPECT_EQ(Records().back().Action, ActionStop);
+  EXPECT_TRUE(test::DrainQuit());
+  std::vector<TActRec> records = Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].Action, ActionStart);
+  EXPECT_EQ(records[0].Time, start);
+  EXPECT_EQ(records[1].Action, ActionStop);
+
+  // Yes ends the program as a normal close does, without the records.
+  form.reset();
+  DeleteFileA(data.c_str());
+  Create();
+  window = form->Handle();
+  ASSERT_TRUE(CreateDirectoryA(data.c_str(), nullptr));
+  question.clear();
+  answer(IDYES);
+  form->Close();
+  EXPECT_EQ(question, "1 records could not be written to " + data +
+                          " (File access denied). Exit anyway?");
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(test::DrainQuit());
+  EXPECT_FALSE(form->IniFile);
+  EXPECT_FALSE(form->InstanceMemory);
+  EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), nullptr);
+}
+
+// Another program holds the data file while records come: they wait, one box
+// tells of it, and the timer writes them late, in order, with their stamps.
+TEST_F(MainWindow, RecordsThatCannotBeWrittenWaitAndOneBoxTellsOfIt) {
+  Create();
+  QuietDetector();
+  HANDLE held = HoldDataFile();
+  const TDateTime now = platform::Now();
+  const std::vector<TDateTime> stamps = {now - 3 * OneMinute, now - 2 * OneMinute, now - OneMinute};
+  CaptureErrors errors;
+  form->AppendAction(ActionStart, stamps[0]);
+  form->Timer1Timer();
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0], "Cannot write to " + data +
+                                 ": I/O error 32 (the file is in use by another program). "
+                                 "Horalog keeps the records and tries again.");
+  form->AppendAction(ActionStop, stamps[1]);
+  form->Timer1Timer();
+  form->AppendAction(ActionStart, stamps[2]);
+  form->Timer1Timer();
+  EXPECT_EQ(errors.texts.size(), 1u) << "one box per outage";
+  EXPECT_EQ(form->Journal.Count(), 3u);
+  EXPECT_NE(Log().find("Records waiting: 3"), std::string::npos) << Log();
+
+  CloseHandle(held);
+  ASSERT_TRUE(PumpUntil([&] { return form->Journal.Empty(); })) << "no retry from the timer";
+  std::vector<TActRec> records = Records();
+  ASSERT_EQ(records.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(records[i].Action, i == 1 ? ActionStop : ActionStart);
+    EXPECT_EQ(records[i].Time, stamps[i]);
+  }
+  EXPECT_NE(Log().find("3 records written late to " + data + "."), std::string::npos) << Log();
+  EXPECT_EQ(errors.texts.size(), 1u);
+}
+
+// While a box raised by a tick is open, its loop runs the next ticks: their
+// errors go to the log pane, not into boxes inside the box.
+TEST_F(MainWindow, ErrorsOfTicksWhileATicksBoxIsOpenGoToTheLog) {
+  Create();
+  QuietDetector();
+  HANDLE held = HoldDataFile();
+  std::vector<std::string> boxes;
+  ui::Application().OnShowException = [&](const std::string& text) {
+    boxes.push_back(text);
+    if (boxes.size() > 1) return;
+    // The box's own loop: the outage ends, and a new one begins in a later tick.
+    CloseHandle(held);
+    form->WriteWaitingRecords();
+    held = HoldDataFile();
+    form->AppendAction(ActionStop, platform::Now());
+    form->Timer1Timer();
+  };
+  form->AppendAction(ActionStart, platform::Now());
+  form->Timer1Timer();
+  ui::Application().OnShowException = nullptr;
+  CloseHandle(held);
+  EXPECT_EQ(boxes.size(), 1u) << "a box inside the box";
+  EXPECT_EQ(Records().size(), 1u);
+  EXPECT_EQ(form->Journal.Count(), 1u);
+  EXPECT_NE(Log().find("1 record written late to"), std::string::npos) << Log();
+  // The second outage's message is in the log pane.
+  const std::string told = "Horalog keeps the records and tries again.";
+  EXPECT_NE(Log().find(told), std::string::npos) << Log();
 }
 
 TEST_F(MainWindow, TheEndOfTheSessionWritesTheFinalStop) {

@@ -1,0 +1,116 @@
+#include "data/JournalWriter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "data/Errors.h"
+
+namespace horalog {
+
+namespace {
+
+bool SameRecord(const TActRec& a, const TActRec& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Another program holds the file for a moment: worth trying again soon.
+bool HeldByAnother(const std::exception& error) {
+  const auto* io = dynamic_cast<const EInOutError*>(&error);
+  return io && (io->Code() == IoSharingViolation || io->Code() == IoLockViolation);
+}
+
+}  // namespace
+
+std::string JournalFailureReason(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return OutOfMemoryText;
+  std::string text = error.what();
+  if (const auto* io = dynamic_cast<const EInOutError*>(&error)) {
+    if (io->Code() == IoSharingViolation) text += " (the file is in use by another program)";
+    if (io->Code() == IoLockViolation) text += " (the file is locked by another program)";
+  }
+  return text;
+}
+
+void TJournalWriter::Add(const TActRec& record) { waiting_.push_back(record); }
+
+bool TJournalWriter::Due(uint64_t nowMs) const { return !waiting_.empty() && nowMs >= nextTryMs_; }
+
+void TJournalWriter::WithdrawNewest() {
+  if (waiting_.empty()) return;
+  waiting_.pop_back();
+  mayHaveLanded_ = std::min(mayHaveLanded_, waiting_.size());
+  reportedCount_ = std::min(reportedCount_, waiting_.size());
+}
+
+size_t TJournalWriter::AlreadyAppended(platform::File& file, int64_t wholeRecords) const {
+  const size_t tail = std::min({mayHaveLanded_, waiting_.size(),
+                                static_cast<size_t>(std::max<int64_t>(wholeRecords, 0))});
+  if (tail == 0) return 0;
+  std::vector<TActRec> last(tail);
+  file.Seek((wholeRecords - static_cast<int64_t>(tail)) * static_cast<int64_t>(RecordSize));
+  if (file.Read(last.data(), tail * RecordSize) != tail * RecordSize) return 0;
+  // The longest run of waiting records, from the oldest, that ends the file.
+  for (size_t m = tail; m > 0; --m) {
+    bool same = true;
+    for (size_t i = 0; same && i < m; ++i) same = SameRecord(last[tail - m + i], waiting_[i]);
+    if (same) return m;
+  }
+  return 0;
+}
+
+TJournalOutcome TJournalWriter::Write(const std::string& path, uint64_t nowMs) {
+  TJournalOutcome outcome;
+  if (waiting_.empty()) return outcome;
+  try {
+    // Opened as it is, or created when missing; positioned after the last
+    // whole record, so that a fragment at the end is written over.
+    platform::File file = platform::File::Open(path, platform::OpenMode::OpenAlways);
+    try {
+      const int64_t whole = file.Size() / static_cast<int64_t>(RecordSize);
+      if (mayHaveLanded_ > 0) {
+        const size_t found = AlreadyAppended(file, whole);
+        waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<ptrdiff_t>(found));
+        outcome.written += found;
+        mayHaveLanded_ = 0;
+      }
+      if (!waiting_.empty()) {
+        const std::vector<TActRec> batch(waiting_.begin(), waiting_.end());
+        file.Seek(whole * static_cast<int64_t>(RecordSize));
+        // From here on any of them may be in the file, whatever fails.
+        mayHaveLanded_ = batch.size();
+        file.Write(batch.data(), batch.size() * RecordSize);
+      }
+      // A record once logged must survive a power cut.
+      file.Flush();
+    } catch (...) {
+      // The file is closed on this path too, but the first error is the one told.
+      try {
+        file.Close();
+      } catch (...) {
+      }
+      throw;
+    }
+    file.Close();
+  } catch (const std::exception& error) {
+    outcome.failed = true;
+    outcome.reason = JournalFailureReason(error);
+    outcome.outageBegan = !outage_;
+    outcome.newFailure =
+        !outage_ || outcome.reason != reason_ || waiting_.size() > reportedCount_;
+    if (outcome.newFailure) reportedCount_ = waiting_.size();
+    outage_ = true;
+    reason_ = outcome.reason;
+    nextTryMs_ = nowMs + (HeldByAnother(error) ? RetryAfterSharingMs : RetryAfterFailureMs);
+    return outcome;
+  }
+  outcome.written += waiting_.size();
+  waiting_.clear();
+  mayHaveLanded_ = 0;
+  outcome.outageEnded = outage_;
+  outage_ = false;
+  reportedCount_ = 0;
+  nextTryMs_ = 0;
+  return outcome;
+}
+
+}  // namespace horalog
