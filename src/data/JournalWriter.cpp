@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "data/Errors.h"
@@ -38,21 +39,21 @@ bool TJournalWriter::Due(uint64_t nowMs) const { return !waiting_.empty() && now
 void TJournalWriter::WithdrawNewest() {
   if (waiting_.empty()) return;
   waiting_.pop_back();
-  mayHaveLanded_ = std::min(mayHaveLanded_, waiting_.size());
   reportedCount_ = std::min(reportedCount_, waiting_.size());
 }
 
 size_t TJournalWriter::AlreadyAppended(platform::File& file, int64_t wholeRecords) const {
-  const size_t tail = std::min({mayHaveLanded_, waiting_.size(),
-                                static_cast<size_t>(std::max<int64_t>(wholeRecords, 0))});
+  const size_t tail =
+      std::min(mayHaveLanded_.size(), static_cast<size_t>(std::max<int64_t>(wholeRecords, 0)));
   if (tail == 0) return 0;
   std::vector<TActRec> last(tail);
   file.Seek((wholeRecords - static_cast<int64_t>(tail)) * static_cast<int64_t>(RecordSize));
   if (file.Read(last.data(), tail * RecordSize) != tail * RecordSize) return 0;
-  // The longest run of waiting records, from the oldest, that ends the file.
+  // The longest run of them, from the first, that ends the file.
   for (size_t m = tail; m > 0; --m) {
     bool same = true;
-    for (size_t i = 0; same && i < m; ++i) same = SameRecord(last[tail - m + i], waiting_[i]);
+    for (size_t i = 0; same && i < m; ++i)
+      same = SameRecord(last[tail - m + i], mayHaveLanded_[i]);
     if (same) return m;
   }
   return 0;
@@ -67,18 +68,24 @@ TJournalOutcome TJournalWriter::Write(const std::string& path, uint64_t nowMs) {
     platform::File file = platform::File::Open(path, platform::OpenMode::OpenAlways);
     try {
       const int64_t whole = file.Size() / static_cast<int64_t>(RecordSize);
-      if (mayHaveLanded_ > 0) {
-        const size_t found = AlreadyAppended(file, whole);
+      if (!mayHaveLanded_.empty()) {
+        // The waiting records begin with those of the failed write, but for
+        // one withdrawn since (which may have landed all the same).
+        size_t stillWaiting = 0;
+        while (stillWaiting < std::min(waiting_.size(), mayHaveLanded_.size()) &&
+               SameRecord(waiting_[stillWaiting], mayHaveLanded_[stillWaiting]))
+          ++stillWaiting;
+        const size_t found = std::min(AlreadyAppended(file, whole), stillWaiting);
         waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<ptrdiff_t>(found));
         outcome.written += found;
-        mayHaveLanded_ = 0;
+        mayHaveLanded_.clear();
       }
       if (!waiting_.empty()) {
-        const std::vector<TActRec> batch(waiting_.begin(), waiting_.end());
+        std::vector<TActRec> batch(waiting_.begin(), waiting_.end());
         file.Seek(whole * static_cast<int64_t>(RecordSize));
         // From here on any of them may be in the file, whatever fails.
-        mayHaveLanded_ = batch.size();
-        file.Write(batch.data(), batch.size() * RecordSize);
+        mayHaveLanded_ = std::move(batch);
+        file.Write(mayHaveLanded_.data(), mayHaveLanded_.size() * RecordSize);
       }
       // A record once logged must survive a power cut.
       file.Flush();
@@ -105,7 +112,7 @@ TJournalOutcome TJournalWriter::Write(const std::string& path, uint64_t nowMs) {
   }
   outcome.written += waiting_.size();
   waiting_.clear();
-  mayHaveLanded_ = 0;
+  mayHaveLanded_.clear();
   outcome.outageEnded = outage_;
   outage_ = false;
   reportedCount_ = 0;

@@ -13,6 +13,7 @@
 #include <deque>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "data/ActRec.h"
 
@@ -55,14 +56,15 @@ class TJournalWriter {
   void WithdrawNewest();
 
  private:
-  // How many of the waiting records an earlier write left at the end of the
-  // open file, which holds wholeRecords whole records.
+  // How many of the records of a failed write, from the first, end the open
+  // file, which holds wholeRecords whole records.
   size_t AlreadyAppended(platform::File& file, int64_t wholeRecords) const;
 
   std::deque<TActRec> waiting_;
-  // Records of a failed write that may have reached the file all the same (a
-  // failed flush or close): the next attempt looks for them at its end first.
-  size_t mayHaveLanded_ = 0;
+  // The records of a failed write, which may have reached the file all the
+  // same (a failed flush or close): the next attempt looks for them at its
+  // end first.
+  std::vector<TActRec> mayHaveLanded_;
   uint64_t nextTryMs_ = 0;
   bool outage_ = false;
   size_t reportedCount_ = 0;  // records waiting when the last failure was told

@@ -309,6 +309,19 @@ TEST_F(FaultInjection, ARetryAfterAFailedWriteWritesEachRecordOnce) {
   EXPECT_FALSE(journal.Write(Data(), 0).failed);
   EXPECT_EQ(ReadBytes(Data()),
             Concat(WholeRecords(old), RecordsBytes({batch[0], batch[1]})));
+
+  // The newest record withdrawn after a failed flush: what landed is not
+  // written again, withdrawn or not.
+  WriteBytes(Data(), old);
+  TJournalWriter withdrawn;
+  withdrawn.Add(batch[0]);
+  withdrawn.Add(batch[1]);
+  platform::FailFileOperation(5);
+  ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
+  withdrawn.WithdrawNewest();
+  withdrawn.Add(batch[2]);
+  EXPECT_FALSE(withdrawn.Write(Data(), 0).failed);
+  EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes(batch)));
 }
 
 }  // namespace
