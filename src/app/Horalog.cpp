@@ -62,6 +62,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     auto form1 = std::make_unique<TForm1>();
     auto dbViewDlg = std::make_unique<TDBViewDlg>();
     form1->DBViewDlg = dbViewDlg.get();
+    dbViewDlg->BeforeRewrite = [form = form1.get()] { form->WriteWaitingRecords(); };
 
     int exitCode = application.Run();
     form1->DBViewDlg = nullptr;

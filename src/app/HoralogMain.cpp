@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "app/DataDir.h"
@@ -20,6 +21,14 @@
 #include "ui/MessageBoxes.h"
 
 namespace horalog {
+
+namespace {
+
+std::string CannotWriteText(const std::string& path, const std::string& reason) {
+  return "Cannot write to " + path + ": " + reason;
+}
+
+}  // namespace
 
 std::string ModulePath() {
   std::string path(MAX_PATH, '\0');
@@ -201,17 +210,79 @@ void TForm1::UpdateStatusLine() {
 
 void TForm1::AddLogLine(const std::string& text) { Memo1.AppendLine(text); }
 
+std::string TForm1::DataFilePath() const { return DataDir + DataFileName; }
+
 void TForm1::AppendAction(uint8_t action, TDateTime time) {
-  AppendActionRecord(DataDir + DataFileName, action, time);
+  Journal.Add(MakeRecord(action, time));
+  // Behind records that wait, it waits for their retry.
+  WriteJournal(false);
 }
 
 void TForm1::AppendAction(uint8_t action, bool useNow) {
   TDateTime time = platform::Now();
   if (!useNow && action != ActionStart) time -= IdleSpan();
-  AppendAction(action, time);
+  Journal.Add(MakeRecord(action, time));
+  const TJournalOutcome outcome = WriteJournal(true);
+  if (!outcome.failed) return;
+  // The caller tells of the failure; no box of its own follows at the next tick.
+  outageText_.clear();
+  throw Error(CannotWriteText(DataFilePath(), outcome.reason));
 }
 
-void TForm1::Timer1Timer() { Detector.Tick(source_, *this); }
+void TForm1::WriteWaitingRecords() { WriteJournal(true); }
+
+TJournalOutcome TForm1::WriteJournal(bool forced) {
+  const uint64_t now = GetTickCount64();
+  if (Journal.Empty() || (!forced && !Journal.Due(now))) return {};
+  const std::string path = DataFilePath();
+  const TJournalOutcome outcome = Journal.Write(path, now);
+  if (outcome.outageEnded) {
+    AddLogLine(std::to_string(outcome.written) + (outcome.written == 1 ? " record" : " records") +
+               " written late to " + path + ".");
+  }
+  if (outcome.failed) {
+    // Retries that fail as the one before did are not told again.
+    if (forced || outcome.newFailure) {
+      AddLogLine(CannotWriteText(path, outcome.reason) +
+                 ". Records waiting: " + std::to_string(Journal.Count()));
+    }
+    // One box per outage: it is shown when the tick has done its work.
+    if (outcome.outageBegan) {
+      outageText_ = CannotWriteText(path, outcome.reason) +
+                    ". Horalog keeps the records and tries again.";
+    }
+  }
+  return outcome;
+}
+
+void TForm1::Timer1Timer() {
+  std::string error;
+  try {
+    Detector.Tick(source_, *this);
+  } catch (...) {
+    error = ui::TApplication::MessageOf(std::current_exception());
+  }
+  // The waiting records, once a tick at most: a tick whose own append has
+  // just tried them finds them not due.
+  WriteJournal(false);
+  if (!outageText_.empty()) ShowTickError(std::exchange(outageText_, {}));
+  if (!error.empty()) ShowTickError(error);
+}
+
+void TForm1::ShowTickError(const std::string& text) {
+  // The box runs a message loop of its own, in which the next ticks run: their
+  // errors go to the log pane until it is closed, so boxes never pile up.
+  if (tickBoxOpen_) {
+    AddLogLine(text);
+    return;
+  }
+  tickBoxOpen_ = true;
+  struct Reopen {
+    bool& open;
+    ~Reopen() { open = false; }
+  } reopen{tickBoxOpen_};
+  ui::Application().ShowException(text);
+}
 
 void TForm1::ExitActionExecute() {
   if (ui::Confirm("Are you sure you want to exit from Horalog?", Handle())) Close();
@@ -253,6 +324,7 @@ void TForm1::AboutActionExecute() {
 
 void TForm1::CompactActionExecute() {
   if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
+  WriteWaitingRecords();
   CompactDataFile(DataDir);
   ui::Information("Operation successful", Handle());
 }
@@ -266,14 +338,33 @@ void TForm1::ReportActionExecute() {
     startDate = dialog.StartDate();
     endDate = dialog.EndDate();
   }
-  if (result == IDOK) ShowReport(this, startDate, endDate);
+  if (result != IDOK) return;
+  WriteWaitingRecords();
+  ShowReport(this, startDate, endDate);
 }
 
 void TForm1::FormClose(bool& allow) {
   allow = true;
   if (!finalStopWritten_) {
-    // A failure here leaves the window as it was: Exit can be tried again.
-    AppendAction(ActionStop, true);
+    try {
+      AppendAction(ActionStop, true);
+    } catch (const Error&) {
+      // The program can always be ended; the user decides whether to go
+      // without the records. Nothing is recorded after the final Stop while
+      // the box is open.
+      KillTimer(Handle(), Timer1Id);
+      const std::string question = std::to_string(Journal.Count()) +
+                                   " records could not be written to " + DataFilePath() + " (" +
+                                   Journal.Reason() + "). Exit anyway?";
+      if (!ui::Confirm(question, Handle())) {
+        // The program goes on: the Stop of an exit that did not happen goes,
+        // the other records wait for the next retry.
+        Journal.WithdrawNewest();
+        SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr);
+        allow = false;
+        return;
+      }
+    }
     finalStopWritten_ = true;
   }
   IniFile.reset();

@@ -12,6 +12,7 @@
 #include "app/Detector.h"
 #include "app/IniFile.h"
 #include "app/LoadAtLogin.h"
+#include "data/JournalWriter.h"
 #include "ms/SharedMemory.h"
 #include "ms/msTi.h"
 #include "ui/Action.h"
@@ -76,11 +77,19 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   // kept until the end; not owned.
   TDBViewDlg* DBViewDlg = nullptr;
 
-  // ActivitySink: the log pane and the data file.
+  // ActivitySink: the log pane and the data file. A record that cannot be
+  // written waits in Journal and is tried again from the timer.
   void AddLogLine(const std::string& text) override;
   void AppendAction(uint8_t action, TDateTime time) override;
-  // A record stamped now, or for a Stop with useNow false, now minus IdleSpan.
+  // A record stamped now, or for a Stop with useNow false, now minus IdleSpan;
+  // it and every record that waits are tried at once, and a failure raises.
   void AppendAction(uint8_t action, bool useNow);
+
+  // The journal's records that wait for the data file to be writable again.
+  TJournalWriter Journal;
+  // Appends the waiting records now, before a command reads or rewrites the
+  // data file; a failure goes to the log pane and the records go on waiting.
+  void WriteWaitingRecords();
 
   void FormCreate();
   void Timer1Timer();
@@ -112,10 +121,19 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   void BuildMenus();
   void LayOut();
   void EndSession();
+  // Tries the waiting records (only when their retry is due, unless forced)
+  // and tells the log pane what came of it.
+  TJournalOutcome WriteJournal(bool forced);
+  std::string DataFilePath() const;
+  // An error of a tick: in a box, unless a box of an earlier tick is still
+  // open; then in the log pane.
+  void ShowTickError(const std::string& text);
 
   std::string exePath_;
   SystemActivitySource source_;
   bool finalStopWritten_ = false;
+  std::string outageText_;    // the box that tells of a new outage, shown at the end of the tick
+  bool tickBoxOpen_ = false;  // a box raised by a tick is open
 };
 
 }  // namespace horalog

@@ -1,6 +1,8 @@
 #include "data/ActRecList.h"
 
 #include <cmath>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "data/AtomicFile.h"
@@ -56,6 +58,15 @@ int CompareByTime(const TActRec& a, const TActRec& b) {
 
 void TActRecList::LoadFromFile(const std::string& path) {
   TActRecReader reader(path);
+  // Room for the whole file before the first record is read: a journal too
+  // large for memory fails here at once, not after half of it has been read.
+  try {
+    items_.reserve(items_.size() + static_cast<size_t>(reader.Count()));
+  } catch (const std::bad_alloc&) {
+    throw Error(OutOfMemoryText);
+  } catch (const std::length_error&) {
+    throw Error(OutOfMemoryText);
+  }
   TActRec record;
   while (reader.Next(record)) {
     if (record.Status != StatusDeleted) items_.push_back(record);

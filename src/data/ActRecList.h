@@ -15,7 +15,8 @@ int CompareByTime(const TActRec& a, const TActRec& b);
 class TActRecList {
  public:
   // Appends every record of the file but those with Status -1, then sorts.
-  // Records read before a failure stay in the list.
+  // Room for all of them is taken first; a file too large for memory raises
+  // "Out of memory". Records read before a failure stay in the list.
   void LoadFromFile(const std::string& path);
   // Writes every entry whose Status is not -1, in list order.
   void SaveToFile(const std::string& path) const;

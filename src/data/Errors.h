@@ -22,6 +22,10 @@ enum IoErrorCode : int {
   IoAccessDenied = 5,
   IoReadBeyondEnd = 100,
   IoDiskFull = 101,
+  // The system's codes, which have no text of their own: another program holds
+  // the file without sharing it, or has locked the part to be written.
+  IoSharingViolation = 32,
+  IoLockViolation = 33,
 };
 
 // A failed open, read, write, seek or close of a file: "File not found",
@@ -60,6 +64,9 @@ class EListError : public Error {
  public:
   explicit EListError(long long index);
 };
+
+// The message of an allocation that failed.
+inline constexpr const char* OutOfMemoryText = "Out of memory";
 
 // Raises EOSError for the calling thread's last system error code.
 [[noreturn]] void RaiseLastOSError();

@@ -91,17 +91,19 @@ void TDBViewDlg::FormCreate() {
 }
 
 void TDBViewDlg::FillList() {
-  rows_.clear();
+  // The rows' memory goes back too: a failed load must not leave a journal's
+  // worth of it held for the life of the program.
+  std::vector<TActRec>().swap(rows_);
   DBListView.SetRowCount(0);
   if (!platform::FileExists(DataFileName)) return;
+  // A load that fails shows nothing rather than part of the journal out of order.
   TActRecList list;
-  try {
-    list.LoadFromFile(DataFileName);
-  } catch (...) {
-    ShowRows(list);  // what was read before the failure
-    throw;
-  }
+  list.LoadFromFile(DataFileName);
   ShowRows(list);
+}
+
+void TDBViewDlg::RunBeforeRewrite() {
+  if (BeforeRewrite) BeforeRewrite();
 }
 
 void TDBViewDlg::ShowRows(TActRecList& list) {
@@ -157,6 +159,7 @@ void TDBViewDlg::InsertActionExecute() {
   editor->TimePicker.SetDateTime(FractionPart(platform::Now()));
   if (editor->ShowModal() != IDOK) return;
 
+  RunBeforeRewrite();
   TActRecList list;
   list.LoadFromFile(DataFileName);
   list.Add(MakeRecord(static_cast<uint8_t>(editor->ActionComboBox.ItemIndex()),
@@ -182,6 +185,7 @@ void TDBViewDlg::EditActionExecute() {
   if (editor->ShowModal() != IDOK) return;
 
   // The file as it is now, with whatever was appended while the editor was open.
+  RunBeforeRewrite();
   TActRecList list;
   list.LoadFromFile(DataFileName);
   TActRec& entry = list.Items(RecordsOfRows(before.Entries(), std::span(&index, 1), list)[0]);
@@ -199,6 +203,7 @@ void TDBViewDlg::DeleteActionExecute() {
                 static_cast<int>(selected.size()));
   if (!ui::Warning(text, Handle())) return;
 
+  RunBeforeRewrite();
   TActRecList list;
   list.LoadFromFile(DataFileName);
   for (int index : RecordsOfRows(rows_, selected, list)) list.MarkDeleted(index);

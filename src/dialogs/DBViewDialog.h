@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,7 +45,7 @@ class TDBViewDlg : public ui::TDialog {
 
   // Builds the window hidden and runs FormCreate, which fills the list from
   // the data file in DataDir. An error of the fill is shown, and the window
-  // keeps the rows read before it.
+  // shows no rows.
   explicit TDBViewDlg(ui::TComponent* owner = nullptr);
 
   // Commands.
@@ -65,8 +66,14 @@ class TDBViewDlg : public ui::TDialog {
   std::string DataDir;
   std::string DataFileName;
 
+  // Runs before Insert, Edit and Delete read the data file to rewrite it: the
+  // main window appends the journal's waiting records there first, so that
+  // the rewrite and the rows show them.
+  std::function<void()> BeforeRewrite;
+
   void FormCreate();
-  // Clears the list and fills it from the data file; a missing file leaves it empty.
+  // Clears the list and fills it from the data file; a missing file leaves it
+  // empty, and so does a failed load, which raises.
   void FillList();
 
   void RefreshActionExecute();
@@ -89,6 +96,7 @@ class TDBViewDlg : public ui::TDialog {
   void LayOut();
   // Writes the list over the data file and fills the rows from it.
   void SaveAndShow(TActRecList& list);
+  void RunBeforeRewrite();
   // The rows of the list's live entries; the list is empty after.
   void ShowRows(TActRecList& list);
   // The entries of list that the rows stand for. When one is not there, the

@@ -4,8 +4,9 @@
 
 namespace horalog::platform {
 
-void FailFileOperation(int k) {
+void FailFileOperation(int k, FileFault fault) {
   faults::countdown = k > 0 ? k : 0;
+  faults::fault = fault;
   faults::happened = false;
 }
 

@@ -59,17 +59,21 @@ bool TryReplaceFile(const std::string& source, const std::string& target);
 // Deletes the file; false when it could not be deleted.
 bool RemoveFile(const std::string& path);
 // Copies source to target with the system's file copy, replacing an existing
-// target, and forces the copy to the disk. A failure raises the last system
-// error (EOSError).
+// target, and forces the copy to the disk; the copy is left writable, also
+// when the source is read-only. A failure raises the last system error
+// (EOSError).
 void CopyFileReplacing(const std::string& source, const std::string& target);
 
 // ---- Failures on purpose, for tests --------------------------------------
+// What the failing operation meets: a device's I/O error, or another program
+// that holds the file without sharing it.
+enum class FileFault { DeviceError, SharingViolation };
 // Arms the seam so that the k-th file operation from now fails as the system
 // would (k >= 1; 0 disarms). Every open, size, seek, read, write, flush,
 // close, existence check, copy, replace and delete counts one; a failing write
 // puts part of its bytes first. The seam disarms itself when the failure has
 // happened. Unarmed, each operation pays one comparison.
-void FailFileOperation(int k);
+void FailFileOperation(int k, FileFault fault = FileFault::DeviceError);
 // Whether the failure armed last has happened.
 bool FileOperationFailed();
 

@@ -4,6 +4,9 @@
 #include <ole2.h>
 
 #include <algorithm>
+#include <new>
+
+#include "data/Errors.h"
 
 #include "ui/Window.h"
 
@@ -186,6 +189,8 @@ std::string TApplication::ErrorBoxText(const std::string& message) {
 std::string TApplication::MessageOf(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryText;
   } catch (const std::exception& e) {
     return e.what();
   } catch (...) {

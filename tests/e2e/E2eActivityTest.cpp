@@ -82,5 +82,40 @@ TEST_F(Activity, BadIntervalIsReportedAndTheProgramRunsWithTenMinutes) {
   EXPECT_EQ(ReadRecords(DataFile()).size(), 1u);
 }
 
+// Another program holds hl.dat without sharing it while activity starts and
+// ends: the records wait, one box tells of it, and once the file is let go
+// they are written with the moments they happened at.
+TEST_F(Activity, RecordsWaitWhileAnotherProgramHoldsTheDataFile) {
+  WriteIni("[Options]\r\nInterval=0\r\n");
+  StartReady();
+  HANDLE held = CreateFileA(DataFile().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  MoveCursor(300, 200);
+  HWND box = WaitDialog("Horalog", 15000);
+  ASSERT_NE(box, nullptr) << "no error box";
+  EXPECT_THAT(DialogText(box), HasSubstr("hl.dat: I/O error 32 (the file is in use by another program). "
+                                         "Horalog keeps the records and tries again."));
+  // The zero timeout ends the spell at the next quiet tick; its Stop waits
+  // too, told in the log pane only.
+  ASSERT_TRUE(WaitUntil([&] { return LogHas("Activity ended at "); })) << Log();
+  EXPECT_EQ(FileSize(DataFile()), 0);
+  const double released = NowAsDateTime();
+  CloseHandle(held);
+
+  ASSERT_TRUE(WaitUntil([&] { return FileSize(DataFile()) >= 2 * 141; }, 15000))
+      << "the waiting records were not written";
+  const auto records = ReadRecords(DataFile());
+  EXPECT_EQ(records[0].action, 0);
+  EXPECT_EQ(records[1].action, 1);
+  EXPECT_LE(records[0].time, records[1].time);
+  EXPECT_LT(records[1].time, released) << "stamped when written, not when they happened";
+  EXPECT_TRUE(WaitUntil([&] { return LogHas("records written late to "); })) << Log();
+  EXPECT_EQ(WindowsOf(First().Pid(), "#32770", "Horalog").size(), 1u) << "more than one box";
+  ASSERT_TRUE(ClickButton(box, IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  EXPECT_TRUE(First().Running());
+}
+
 }  // namespace
 }  // namespace horalog::e2e

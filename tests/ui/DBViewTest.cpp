@@ -412,6 +412,57 @@ TEST_F(DBView, CommandsFindTheSelectedRecordsWhereverTheyMoved) {
   EXPECT_EQ(view->DBListView.RowCount(), 1);
 }
 
+// The commands that rewrite the file let the main window append its waiting
+// records first: the rewrite keeps them.
+TEST_F(DBView, CommandsLetTheWaitingRecordsInBeforeTheyRewrite) {
+  const std::vector<TActRec> records = SevenRecords();
+  WriteRecords(data, records);
+  Create();
+  const TActRec waiting = MakeRecord(ActionStart, Day + 3);
+  view->BeforeRewrite = [&] { AppendActionRecord(data, waiting.Action, waiting.Time); };
+  Select({0});
+  AnswerWarning(VK_RETURN);
+  view->DeleteActionExecute();
+  std::vector<TActRec> expected(records.begin() + 1, records.end());
+  expected.push_back(waiting);
+  EXPECT_EQ(ReadBytes(data), RecordsBytes(expected));
+  EXPECT_EQ(RecordsBytes(view->Rows()), RecordsBytes(expected));
+}
+
+// A load that fails shows no rows, not the part read before the failure, and
+// keeps none of their memory; a journal too large for memory fails at once.
+TEST_F(DBView, AFailedFillShowsNoRows) {
+  std::vector<TActRec> records;
+  for (int i = 0; i < 1100; ++i) records.push_back(PatternedRecord(0, i & 1, Day + i / 24.0, i));
+  WriteRecords(data, records);
+  Create();
+  ASSERT_EQ(view->DBListView.RowCount(), 1100);
+  {
+    CaptureErrors errors;
+    // Exists, open, size, then the first block of records read and the second refused.
+    platform::FailFileOperation(7);
+    SendMessageA(view->Handle(), WM_COMMAND, MAKEWPARAM(view->RefreshAction->Id, 1), 0);
+    EXPECT_TRUE(platform::FileOperationFailed());
+    platform::FailFileOperation(0);
+    ASSERT_EQ(errors.texts.size(), 1u);
+  }
+  EXPECT_EQ(view->DBListView.RowCount(), 0);
+  EXPECT_EQ(view->Rows().capacity(), 0u);
+
+  // About 3.9 GB of records, sparse on the disk: more than this process can hold.
+  HANDLE file = CreateFileA(data.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER size;
+  size.QuadPart = 3900LL * 1000 * 1000;
+  ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(SetEndOfFile(file));
+  CloseHandle(file);
+  EXPECT_EQ(testing::ErrorText<Error>([&] { view->FillList(); }), OutOfMemoryText);
+  EXPECT_EQ(view->DBListView.RowCount(), 0);
+  EXPECT_EQ(view->Rows().capacity(), 0u);
+}
+
 class ActionEditor : public ::testing::Test {
  protected:
   void TearDown() override { test::DrainQuit(); }

@@ -54,6 +54,20 @@ class MainWindow : public ::testing::Test {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
   }
   void Create() { form = std::make_unique<TForm1>(exe); }
+  // A detector that records nothing by itself, whatever the pointer does.
+  void QuietDetector() {
+    form->IdleSpan() = 1000.0;
+    form->Detector.Idle = false;
+    form->Detector.LastActivity = platform::Now();
+  }
+  // The data file held open without sharing, as another program may hold it.
+  HANDLE HoldDataFile() {
+    HANDLE held = CreateFileA(data.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(held, INVALID_HANDLE_VALUE);
+    return held;
+  }
+  std::string Log() { return test::WindowText(form->Memo1.Handle()); }
   std::vector<TActRec> Records() {
     std::vector<TActRec> records;
     if (!platform::FileExists(data)) return records;
@@ -267,25 +281,71 @@ TEST_F(MainWindow, ExitAsksAndOnlyYesClosesWithAFinalStop) {
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), nullptr);
 }
 
-TEST_F(MainWindow, AFailedFinalStopKeepsTheProgramRunning) {
+// Exit with a journal that cannot be written asks whether to go without the
+// records: No keeps the program and the records that wait, Yes ends it.
+TEST_F(MainWindow, AFailedFinalStopAsksWhetherToExitAnyway) {
   Create();
+  QuietDetector();
   HWND window = form->Handle();
   ASSERT_TRUE(CreateDirectoryA(data.c_str(), nullptr));  // the data file cannot be opened
-  {
-    CaptureErrors errors;
-    form->Close();
-    EXPECT_EQ(errors.texts.size(), 1u);
-  }
+  const TDateTime start = platform::Now() - OneMinute;
+  std::string question;
+  auto answer = [&question](WPARAM button) {
+    After(250, [&question, button] {
+      HWND box = test::FindDialog("Confirm");
+      ASSERT_NE(box, nullptr);
+      question = test::WindowText(GetDlgItem(box, 101));
+      SendMessageA(box, WM_COMMAND, button, 0);
+    });
+  };
+  form->AppendAction(ActionStart, start);
+  answer(IDNO);
+  form->Close();
+  EXPECT_EQ(question, "2 records could not be written to " + data +
+                          " (File access denied). Exit anyway?");
   EXPECT_TRUE(IsWindow(window));
   EXPECT_TRUE(form->IniFile);
-  EXPECT_TRUE(form->InstanceMemory);
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
+  // The Stop of the exit that did not happen is gone; the Start waits.
+  ASSERT_EQ(form->Journal.Count(), 1u);
+  EXPECT_EQ(form->Journal.Waiting()[0].Time, start);
 
-  RemoveDirectoryA(data.c_str());
+  answer(IDYES);
   form->Close();
   EXPECT_FALSE(IsWindow(window));
-  ASSERT_FALSE(Records().empty());
-  EXPECT_EQ(Records().back().Action, ActionStop);
+  EXPECT_TRUE(test::DrainQuit());
+  EXPECT_FALSE(form->InstanceMemory);
+  EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), nullptr);
+}
+
+// While a box raised by a tick is open, its loop runs the next ticks: their
+// errors go to the log pane, not into boxes inside the box.
+TEST_F(MainWindow, ErrorsOfTicksWhileATicksBoxIsOpenGoToTheLog) {
+  Create();
+  QuietDetector();
+  HANDLE held = HoldDataFile();
+  std::vector<std::string> boxes;
+  ui::Application().OnShowException = [&](const std::string& text) {
+    boxes.push_back(text);
+    if (boxes.size() > 1) return;
+    // The box's own loop: the outage ends, and a new one begins in a later tick.
+    CloseHandle(held);
+    form->WriteWaitingRecords();
+    held = HoldDataFile();
+    form->AppendAction(ActionStop, platform::Now());
+    form->Timer1Timer();
+  };
+  form->AppendAction(ActionStart, platform::Now());
+  form->Timer1Timer();
+  ui::Application().OnShowException = nullptr;
+  CloseHandle(held);
+  EXPECT_EQ(boxes.size(), 1u) << "a box inside the box";
+  EXPECT_EQ(Records().size(), 1u);
+  EXPECT_EQ(form->Journal.Count(), 1u);
+  EXPECT_NE(Log().find("1 record written late to"), std::string::npos) << Log();
+  // The second outage's message is in the log pane.
+  const std::string told = "Horalog keeps the records and tries again.";
+  EXPECT_NE(Log().find(told), std::string::npos) << Log();
 }
 
 TEST_F(MainWindow, TheEndOfTheSessionEndsARunningSpellAtItsLastActivity) {

@@ -62,5 +62,29 @@ TEST_F(Compaction, WithoutADataFileRaisesTheSystemsErrorAndCreatesNothing) {
   EXPECT_TRUE(fs::is_empty(dir.Dir()));
 }
 
+// The system's copy carries a read-only attribute from the journal to the
+// backup: the backup is made writable, or the next compaction could not
+// replace it.
+TEST_F(Compaction, AReadOnlyJournalLeavesAWritableBackup) {
+  const TActRec live = PatternedRecord(0, 0, Day, 1);
+  const Bytes before = RecordsBytes({live, PatternedRecord(7, 1, Day + 0.1, 2)});
+  WriteBytes(Data(), before);
+  const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(Data(), writable, fs::perm_options::remove);
+  try {
+    CompactDataFile(DataDir());
+  } catch (const EOSError&) {
+    // A read-only journal may refuse to be replaced; the backup is made first.
+  }
+  ASSERT_EQ(ReadBytes(Backup()), before);
+  EXPECT_NE(fs::status(Backup()).permissions() & fs::perms::owner_write, fs::perms::none);
+
+  fs::permissions(Data(), fs::perms::owner_write, fs::perm_options::add);
+  WriteBytes(Data(), before);
+  CompactDataFile(DataDir());
+  EXPECT_EQ(ReadBytes(Backup()), before);
+  EXPECT_EQ(ReadBytes(Data()), RecordsBytes({live}));
+}
+
 }  // namespace
 }  // namespace horalog

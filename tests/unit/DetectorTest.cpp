@@ -449,7 +449,8 @@ TEST_F(DetectorTest, FailingAppendPassesAfterStateAndLogChanged) {
   EXPECT_TRUE(detector.Idle);
   EXPECT_EQ(sink.log.back(), Ended(At(9, 0, 1)));
 
-  // Nothing is retried: the next quiet tick writes nothing.
+  // The detector retries nothing (keeping the record is the sink's part):
+  // the next quiet tick writes nothing.
   sink.failAppend = false;
   Tick(At(9, 10, 2));
   EXPECT_TRUE(sink.records.empty());

@@ -11,6 +11,7 @@
 #include "data/ActRecList.h"
 #include "data/Compaction.h"
 #include "data/Errors.h"
+#include "data/JournalWriter.h"
 #include "platform/Platform.h"
 #include "report/ReportBuilder.h"
 #include "TestSupport.h"
@@ -206,6 +207,105 @@ TEST_F(FaultInjection, CompactionLeavesTheOldFileOrTheCompactedOneWithItsBackup)
       });
   EXPECT_GE(points, 10);
   EXPECT_EQ(lastError.rfind(SystemError, 0), 0u) << lastError;
+}
+
+// A record that cannot be appended waits, with its stamp, and later ones wait
+// behind it; the retry writes them all in order, each once.
+TEST_F(FaultInjection, AppendsHeldByAnotherProgramWaitAndAreWrittenLateInOrder) {
+  const Bytes old = Journal(20);
+  WriteBytes(Data(), old);
+  TJournalWriter journal;
+  std::vector<TActRec> records;
+  uint64_t now = 1000;
+  int outages = 0, told = 0;
+  // Three failing tries, a new record before each, all with sharing violations.
+  for (int i = 0; i < 3; ++i) {
+    records.push_back(MakeRecord(i % 2 ? ActionStop : ActionStart, Day + 50 + i / 1440.0));
+    journal.Add(records.back());
+    ASSERT_TRUE(journal.Due(now));
+    platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+    const TJournalOutcome outcome = journal.Write(Data(), now);
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.written, 0u);
+    EXPECT_EQ(outcome.reason, "I/O error 32 (the file is in use by another program)");
+    outages += outcome.outageBegan;
+    told += outcome.newFailure;
+    // Soon again, but not at once.
+    EXPECT_FALSE(journal.Due(now + RetryAfterSharingMs - 1));
+    now += RetryAfterSharingMs;
+  }
+  EXPECT_EQ(outages, 1) << "one outage, one box";
+  EXPECT_EQ(told, 3) << "each failure came with a new record";
+  EXPECT_EQ(ReadBytes(Data()), old);
+  // The same failure again with nothing new is not worth telling.
+  platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  EXPECT_FALSE(journal.Write(Data(), now).newFailure);
+  // Anything else is tried again only after a minute.
+  platform::FailFileOperation(2);
+  const TJournalOutcome device = journal.Write(Data(), now);
+  EXPECT_TRUE(device.newFailure) << "another reason";
+  EXPECT_FALSE(device.outageBegan);
+  EXPECT_FALSE(journal.Due(now + RetryAfterSharingMs));
+  EXPECT_TRUE(journal.Due(now + RetryAfterFailureMs));
+
+  const TJournalOutcome late = journal.Write(Data(), now + RetryAfterFailureMs);
+  EXPECT_FALSE(late.failed);
+  EXPECT_TRUE(late.outageEnded);
+  EXPECT_EQ(late.written, 3u);
+  EXPECT_TRUE(journal.Empty());
+  EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes(records)));
+
+  // The next record goes straight in, and a new outage is a new one.
+  journal.Add(Appended);
+  EXPECT_TRUE(journal.Due(now));
+  platform::FailFileOperation(1);
+  EXPECT_TRUE(journal.Write(Data(), now).outageBegan);
+}
+
+// A write may land although its flush or close failed: the retry finds the
+// records at the end of the file and writes none of them twice, whichever
+// operation failed, also when more records came meanwhile.
+TEST_F(FaultInjection, ARetryAfterAFailedWriteWritesEachRecordOnce) {
+  const Bytes old = Journal(30);
+  const std::vector<TActRec> batch = {PatternedRecord(0, 0, Day + 60, 1),
+                                      PatternedRecord(0, 1, Day + 61, 2),
+                                      PatternedRecord(0, 0, Day + 62, 3)};
+  int points = 0;
+  for (int k = 1; k < 100; ++k) {
+    SCOPED_TRACE("failure at operation " + std::to_string(k));
+    WriteBytes(Data(), old);
+    TJournalWriter journal;
+    for (size_t i = 0; i < 2; ++i) journal.Add(batch[i]);
+    platform::FailFileOperation(k);
+    const TJournalOutcome first = journal.Write(Data(), 0);
+    const bool failed = platform::FileOperationFailed();
+    platform::FailFileOperation(0);
+    if (!failed) {
+      EXPECT_FALSE(first.failed);
+      break;
+    }
+    ++points;
+    EXPECT_TRUE(first.failed);
+    journal.Add(batch[2]);
+    const TJournalOutcome retry = journal.Write(Data(), RetryAfterFailureMs);
+    EXPECT_FALSE(retry.failed);
+    EXPECT_EQ(retry.written, 3u);
+    EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes(batch)));
+  }
+  EXPECT_GE(points, 6) << "open, size, seek, write, flush and close";
+
+  // The newest record withdrawn after a failed flush: what landed is not
+  // written again, withdrawn or not.
+  WriteBytes(Data(), old);
+  TJournalWriter withdrawn;
+  withdrawn.Add(batch[0]);
+  withdrawn.Add(batch[1]);
+  platform::FailFileOperation(5);  // open, size, seek, write, then the flush
+  ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
+  withdrawn.WithdrawNewest();
+  withdrawn.Add(batch[2]);
+  EXPECT_FALSE(withdrawn.Write(Data(), 0).failed);
+  EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes(batch)));
 }
 
 }  // namespace

@@ -31,16 +31,21 @@ int IoCode(int error) {
     case ENOSPC:
     case EDQUOT:
     case EFBIG: return IoDiskFull;
+    case EBUSY:
+    case ETXTBSY: return IoSharingViolation;
     default: return error;
   }
 }
 
 [[noreturn]] void RaiseIo(int error) { throw EInOutError(IoCode(error)); }
 
-// A failure on purpose, when one is due: errno is a device's I/O error.
+// errno for the failure armed on purpose.
+int FaultCode() { return faults::fault == FileFault::SharingViolation ? EBUSY : EIO; }
+
+// A failure on purpose, when one is due: errno is the armed one.
 bool Fault() {
   if (!faults::Due()) return false;
-  errno = EIO;
+  errno = FaultCode();
   return true;
 }
 
@@ -132,7 +137,7 @@ void File::Write(const void* buffer, size_t size) {
   if (Fault()) {
     // Part of the bytes reach the file before the failure.
     [[maybe_unused]] const ssize_t n = ::write(Fd(handle_), p, size / 2);
-    RaiseIo(EIO);
+    RaiseIo(FaultCode());
   }
   while (done < size) {
     const ssize_t n = ::write(Fd(handle_), p + done, size - done);
@@ -155,7 +160,7 @@ void File::Close() {
   handle_ = -1;
   const bool fault = Fault();
   const int closed = ::close(fd);
-  if (fault) RaiseIo(EIO);
+  if (fault) RaiseIo(FaultCode());
   if (closed != 0 && errno != EINTR) RaiseIo(errno);
 }
 

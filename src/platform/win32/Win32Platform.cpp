@@ -26,10 +26,15 @@ int IoCode(DWORD error) {
 [[noreturn]] void RaiseIo(DWORD error) { throw EInOutError(IoCode(error)); }
 [[noreturn]] void RaiseLastIo() { RaiseIo(GetLastError()); }
 
-// A failure on purpose, when one is due: the last error is a device's I/O error.
+// The system's code for the failure armed on purpose.
+DWORD FaultCode() {
+  return faults::fault == FileFault::SharingViolation ? ERROR_SHARING_VIOLATION : ERROR_IO_DEVICE;
+}
+
+// A failure on purpose, when one is due: the last error is the armed one.
 bool Fault() {
   if (!faults::Due()) return false;
-  SetLastError(ERROR_IO_DEVICE);
+  SetLastError(FaultCode());
   return true;
 }
 
@@ -119,7 +124,7 @@ void File::Write(const void* buffer, size_t size) {
     // Part of the bytes reach the file before the failure.
     DWORD put = 0;
     WriteFile(H(handle_), p, static_cast<DWORD>(size / 2), &put, nullptr);
-    throw EInOutError(IoCode(ERROR_IO_DEVICE));
+    RaiseIo(FaultCode());
   }
   while (done < size) {
     const DWORD want = static_cast<DWORD>(size - done > 0x10000000 ? 0x10000000 : size - done);
@@ -140,7 +145,7 @@ void File::Close() {
   handle_ = NoHandle;
   const bool fault = Fault();
   const BOOL closed = CloseHandle(h);
-  if (fault) RaiseIo(ERROR_IO_DEVICE);
+  if (fault) RaiseIo(FaultCode());
   if (!closed) RaiseLastIo();
 }
 
@@ -162,8 +167,22 @@ void ReplaceFile(const std::string& source, const std::string& target) {
 
 bool RemoveFile(const std::string& path) { return !Fault() && DeleteFileA(path.c_str()) != 0; }
 
+namespace {
+
+// The system's copy carries the read-only attribute of its source: such a
+// copy could neither be flushed nor replaced by the next one.
+void MakeWritable(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+}  // namespace
+
 void CopyFileReplacing(const std::string& source, const std::string& target) {
+  MakeWritable(target);
   if (Fault() || !CopyFileA(source.c_str(), target.c_str(), FALSE)) RaiseLastOSError();
+  MakeWritable(target);
   // The copy's data reaches the disk before anything relies on it.
   struct Owned {
     HANDLE h;
