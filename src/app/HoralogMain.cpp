@@ -6,6 +6,7 @@
 
 #include "app/DataDir.h"
 #include "app/SettingsRules.h"
+#include "app/Startup.h"
 #include "data/ActRec.h"
 #include "data/Compaction.h"
 #include "data/Errors.h"
@@ -14,6 +15,7 @@
 #include "ms/msabout.h"
 #include "ms/msvinfo.h"
 #include "platform/Platform.h"
+#include "platform/win32/WideText.h"
 #include "report/ReportDialog.h"
 #include "report/StartEndDatesDialog.h"
 #include "ui/Application.h"
@@ -22,14 +24,12 @@
 namespace horalog {
 
 std::string ModulePath() {
-  std::string path(MAX_PATH, '\0');
+  // Wide, so that a folder name outside the ANSI code page survives.
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    DWORD got = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    DWORD got = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (got == 0) RaiseLastOSError();
-    if (got < path.size()) {
-      path.resize(got);
-      return path;
-    }
+    if (got < path.size()) return platform::Utf8FromWide(path.data(), got);
     path.resize(path.size() * 2);
   }
 }
@@ -157,6 +157,10 @@ void TForm1::FormCreate() {
     uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(Handle()));
     std::memcpy(InstanceMemory->View(), &handle, sizeof(handle));
   });
+
+  // A start waiting to look at the block may do so now (and before any error
+  // box of this handler).
+  ReleaseStartupLock();
 
   // 2. The settings file and the timeout; one that does not convert leaves
   // the default.
