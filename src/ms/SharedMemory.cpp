@@ -102,14 +102,14 @@ HWND ReadRunningWindow(const char* name) {
   return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
 }
 
-bool ShowRunningInstance(HWND window, UINT timeoutMs) {
+bool ShowRunningInstance(HWND window, const char* className, UINT timeoutMs) {
   // A handle whose window is gone, or that now names another program's
   // window, names no running instance: that instance ended while another copy
   // of the program still held the block.
   if (window == nullptr || !IsWindow(window)) return false;
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (std::strcmp(className, InstanceWindowClass) != 0) return false;
+  char windowClass[64] = {};
+  GetClassNameA(window, windowClass, sizeof windowClass);
+  if (std::strcmp(windowClass, className) != 0) return false;
   // Nothing here may wait for ever on an instance that does not answer (hung,
   // or stopped in a debugger or a crash dialog).
   if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);

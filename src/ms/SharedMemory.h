@@ -42,11 +42,13 @@ inline constexpr const char* InstanceWindowClass = "TForm1";
 // How long a start waits for the running instance to show its window.
 constexpr UINT ShowMainTimeoutMs = 5000;
 
-// When window is the main window of a running instance: restores it when
-// minimised, sends it WM_SHOWMAIN (waiting at most timeoutMs, and not at all
-// for a hung instance), brings it to the foreground and returns true. False
-// when window is null or names no such window (a stale or reused handle).
-bool ShowRunningInstance(HWND window, UINT timeoutMs = ShowMainTimeoutMs);
+// When window is the main window of a running instance (a window of
+// className): restores it when minimised, sends it WM_SHOWMAIN (waiting at
+// most timeoutMs, and not at all for a hung instance), brings it to the
+// foreground and returns true. False when window is null or names no such
+// window (a stale or reused handle).
+bool ShowRunningInstance(HWND window, const char* className = InstanceWindowClass,
+                         UINT timeoutMs = ShowMainTimeoutMs);
 
 // When an instance runs: shows its main window as above and ends this process
 // with exit code 0, whether or not that instance answered. Otherwise returns.

@@ -75,7 +75,7 @@ TEST_F(Instance, SimultaneousStartsLeaveExactlyOneInstance) {
     for (Process* p : started) n += p->Running() ? 0 : 1;
     return n;
   };
-  ASSERT_TRUE(WaitUntil([&] { return ended() >= starts - 1; }, 60000))
+  ASSERT_TRUE(WaitUntil([&] { return ended() >= starts - 1; }, 30000))
       << ended() << " of " << starts << " starts ended";
   Process* instance = nullptr;
   for (Process* p : started) {

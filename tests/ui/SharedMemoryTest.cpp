@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <future>
+#include <thread>
 #include <cstring>
 #include <string>
 
+#include "app/Startup.h"
 #include "data/Errors.h"
 
 namespace horalog {
@@ -101,6 +106,136 @@ TEST(SharedMemory, FailuresRaiseTheOSError) {
 TEST(SharedMemory, PlatformFamilyIsNT) {
   // Every system this program still runs on is of the NT family, Wine included.
   EXPECT_TRUE(IsWindowsNTFamily());
+}
+
+// ---- The start-up around the block ----------------------------------------
+
+// A running instance's main window in a thread of its own (as in another
+// process), which counts the WM_SHOWMAIN it gets and answers nothing until it
+// is told to.
+class InstanceWindow {
+ public:
+  static constexpr const char* ClassName = "HoralogTestInstance";
+  InstanceWindow() : ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+                     answer_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    thread_ = std::thread([this] { Run(); });
+    WaitForSingleObject(ready_, 10000);
+  }
+  ~InstanceWindow() {
+    Answer();
+    PostMessageA(window_, WM_CLOSE, 0, 0);
+    thread_.join();
+    CloseHandle(ready_);
+    CloseHandle(answer_);
+  }
+  HWND Window() const { return window_; }
+  void Answer() { SetEvent(answer_); }
+  static inline std::atomic<int> shown{0};
+
+ private:
+  static LRESULT CALLBACK Proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SHOWMAIN) {
+      ++shown;
+      return 0;
+    }
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(w, message, wParam, lParam);
+  }
+  void Run() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = ClassName;
+    RegisterClassA(&wc);
+    window_ = CreateWindowA(ClassName, "Horalog", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                            nullptr, wc.hInstance, nullptr);
+    SetEvent(ready_);
+    WaitForSingleObject(answer_, INFINITE);  // hung until then
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  }
+  HANDLE ready_, answer_;
+  HWND window_ = nullptr;
+  std::thread thread_;
+};
+
+TEST(SingleInstance, OnlyAWindowOfTheMainWindowsClassIsShown) {
+  InstanceWindow instance;
+  instance.Answer();
+  InstanceWindow::shown = 0;
+  EXPECT_TRUE(ShowRunningInstance(instance.Window(), InstanceWindow::ClassName));
+  EXPECT_EQ(InstanceWindow::shown, 1) << "WM_SHOWMAIN is sent, and handled on return";
+
+  // A handle reused by a window of another class, or of no window at all.
+  HWND other = CreateWindowA("STATIC", "other", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_FALSE(ShowRunningInstance(other, InstanceWindow::ClassName));
+  DestroyWindow(other);
+  EXPECT_FALSE(ShowRunningInstance(other, InstanceWindow::ClassName));
+  EXPECT_FALSE(ShowRunningInstance(nullptr, InstanceWindow::ClassName));
+  EXPECT_FALSE(ShowRunningInstance(instance.Window())) << "the program's class is another";
+  EXPECT_EQ(InstanceWindow::shown, 1);
+}
+
+TEST(SingleInstance, AnInstanceThatDoesNotAnswerHoldsAStartOnlyBriefly) {
+  InstanceWindow instance;  // not answering
+  InstanceWindow::shown = 0;
+  auto showing = std::async(std::launch::async, [&] {
+    return ShowRunningInstance(instance.Window(), InstanceWindow::ClassName, 200);
+  });
+  const bool returned = showing.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  instance.Answer();  // lets a start stuck in the send go on
+  ASSERT_TRUE(returned) << "the start waits on the instance";
+  EXPECT_TRUE(showing.get());
+}
+
+TEST(StartupLock, StartsTakeTurnsAndAWaitIsBounded) {
+  const std::string name = FreshName("lock");
+  auto otherStartHolds = [&](DWORD timeoutMs) {
+    bool held = false;
+    std::thread([&] { held = TStartupLock(name.c_str(), timeoutMs).Held(); }).join();
+    return held;
+  };
+  {
+    TStartupLock first(name.c_str());
+    ASSERT_TRUE(first.Held());
+    EXPECT_FALSE(otherStartHolds(50)) << "the wait for a start in progress is bounded";
+
+    // A start waiting for the lock gets it as soon as the first one lets go.
+    std::atomic<bool> held{false};
+    std::thread waiting([&] { held = TStartupLock(name.c_str(), 60000).Held(); });
+    ReleaseStartupLock();  // the main window has published itself
+    EXPECT_FALSE(first.Held());
+    waiting.join();
+    EXPECT_TRUE(held);
+  }
+  EXPECT_TRUE(otherStartHolds(0));
+}
+
+TEST(StartupError, TheBoxStaysUntilClosedThoughTheQuitMessageWaits) {
+  // The unwinding destroyed the main window, which posted the quit message.
+  PostQuitMessage(0);
+  std::string text;
+  std::thread user([&] {
+    HWND box = nullptr;
+    const DWORD start = GetTickCount();
+    while (!(box = FindWindowA("#32770", "Application Error")) && GetTickCount() - start < 10000)
+      Sleep(20);
+    if (!box) return;
+    char buffer[512] = {};
+    GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+    text = buffer[0] ? buffer : "(shown)";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(ShowStartupError("EOSError", "System Error.  Code: 5.\r\nAccess denied"), 1);
+  user.join();
+  ASSERT_FALSE(text.empty()) << "the box closed by itself";
+  if (text != "(shown)") {
+    EXPECT_EQ(text.rfind("Exception EOSError in module horalog_ui_tests.exe at ", 0), 0u) << text;
+    EXPECT_NE(text.find("Access denied.\r\n"), std::string::npos) << text;
+  }
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
 }
 
 }  // namespace
