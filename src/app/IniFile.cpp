@@ -46,9 +46,12 @@ int32_t TIniFile::ReadNumber(const std::string& section, const std::string& key,
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
+  const std::wstring path = WidePath(fileName_);
   if (!WritePrivateProfileStringW(WideFromAnsi(section).c_str(), WideFromAnsi(key).c_str(),
-                                  WideFromAnsi(value).c_str(), WidePath(fileName_).c_str()))
-    throw Error("Unable to write to " + fileName_);
+                                  WideFromAnsi(value).c_str(), path.c_str())) {
+    // The error box shows ANSI text: the path as near as that can come.
+    throw Error("Unable to write to " + platform::AnsiFromWide(path.data(), path.size()));
+  }
 }
 
 void TIniFile::WriteNumber(const std::string& section, const std::string& key, int32_t value) {
