@@ -167,8 +167,8 @@ TEST_F(FirstDay, StartWorkQuietWorkViewReportCompactExit) {
 
 // The same program in a folder whose name the ANSI code page cannot hold (a
 // Cyrillic or Chinese user name on a system set to English): the settings,
-// the journal, the view, the report and its copy, compaction, the about box
-// and load at log-in all find the real folder.
+// the journal, the view, the report, compaction, the about box and load at
+// log-in all find the real folder.
 class FarFolder : public FirstDay {
  protected:
   static constexpr const wchar_t* RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -231,23 +231,6 @@ TEST_F(FarFolder, SettingsJournalViewReportCompactAboutAndLoadAtLogIn) {
   EXPECT_THAT(ReadAll(page), HasSubstr("<tr><td>"));
   if (HWND note = FindChild(report, "Static"))
     EXPECT_THAT(WindowTextUtf8(note), HasSubstr(page)) << "the window names another file";
-  // Save Report into the same folder.
-  SetForegroundWindow(report);
-  WaitUntil([&] { return GetForegroundWindow() == report; }, 2000);
-  keybd_event(VK_CONTROL, 0, 0, 0);
-  keybd_event('S', 0, 0, 0);
-  keybd_event('S', 0, KEYEVENTF_KEYUP, 0);
-  keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
-  HWND save = WaitDialog("Save Report");
-  ASSERT_NE(save, nullptr) << "Ctrl+S did not open the save dialog";
-  HWND name = GetDlgItem(save, 0x480);
-  if (name == nullptr) name = FindChild(GetDlgItem(save, 0x47C), "Edit");
-  ASSERT_NE(name, nullptr);
-  const std::string copy = dir_->File("copy.html");
-  SetText(name, copy);
-  ASSERT_TRUE(ClickButton(save, IDOK));
-  ASSERT_TRUE(WaitUntil([&] { return FileSize(copy) >= 0; })) << "no copy in the folder";
-  EXPECT_EQ(ReadAll(copy), ReadAll(page));
   Close(report, 0);
 
   HWND confirm = Command("&Tools", "&Compact", "#32770", "Confirm");
@@ -282,8 +265,7 @@ TEST_F(FarFolder, SettingsJournalViewReportCompactAboutAndLoadAtLogIn) {
   ASSERT_TRUE(program.WaitExit(10000));
   EXPECT_EQ(program.ExitCode(), 0u);
   EXPECT_EQ(FilesIn(dir_->Path()),
-            (std::set<std::string>{"Horalog.exe", "Horalog.ini", "copy.html", "hl.bak", "hl.dat",
-                                   "report.html"}));
+            (std::set<std::string>{"Horalog.exe", "Horalog.ini", "hl.bak", "hl.dat", "report.html"}));
 }
 
 }  // namespace

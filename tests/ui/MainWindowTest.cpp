@@ -176,26 +176,6 @@ TEST_F(MainWindow, AFailedPublicationStillLeavesAWorkingProgram) {
   EXPECT_EQ(Records().size(), 1u) << "the journal is not beside the executable";
 }
 
-// Started by the Run key before the notification area exists: the window is
-// built and running, and its icon, picture and tip arrive once the shell takes
-// them, without an error.
-TEST_F(MainWindow, ANotificationAreaNotThereYetEndsNothing) {
-  const UINT interval = TmsTrayIcon::RetryIntervalMs;
-  TmsTrayIcon::RetryIntervalMs = 20;
-  TmsTrayIcon::FailAdds(2);
-  CaptureErrors errors;
-  ASSERT_NO_THROW(Create());
-  EXPECT_FALSE(form->TrayIcon->Added());
-  EXPECT_TRUE(form->InstanceMemory) << "not published";
-  const bool added = test::PumpUntil([&] { return form->TrayIcon->Added(); });
-  TmsTrayIcon::RetryIntervalMs = interval;
-  TmsTrayIcon::FailAdds(0);
-  EXPECT_TRUE(added);
-  EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
-  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog");
-  EXPECT_TRUE(errors.texts.empty());
-}
-
 TEST_F(MainWindow, StatusLineShowsTheLongHintUnderThePointer) {
   Create();
   HWND window = form->Handle();

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <future>
 #include <thread>
 #include <cstring>
 #include <string>
@@ -110,105 +107,40 @@ TEST(SharedMemory, PlatformFamilyIsNT) {
 
 // ---- The start-up around the block ----------------------------------------
 
-// A running instance's main window in a thread of its own (as in another
-// process), which counts the WM_SHOWMAIN it gets and answers nothing until it
-// is told to.
-class InstanceWindow {
- public:
-  static constexpr const char* ClassName = "HoralogTestInstance";
-  InstanceWindow() : ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-                     answer_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-    thread_ = std::thread([this] { Run(); });
-    WaitForSingleObject(ready_, 10000);
+// A window standing for a running instance's main window, counting the
+// WM_SHOWMAIN it gets.
+int shownCount = 0;
+LRESULT CALLBACK InstanceProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SHOWMAIN) {
+    ++shownCount;
+    return 0;
   }
-  ~InstanceWindow() {
-    Answer();
-    PostMessageA(window_, WM_CLOSE, 0, 0);
-    thread_.join();
-    CloseHandle(ready_);
-    CloseHandle(answer_);
-  }
-  HWND Window() const { return window_; }
-  void Answer() { SetEvent(answer_); }
-  static inline std::atomic<int> shown{0};
-
- private:
-  static LRESULT CALLBACK Proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_SHOWMAIN) {
-      ++shown;
-      return 0;
-    }
-    if (message == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcA(w, message, wParam, lParam);
-  }
-  void Run() {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = &Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = ClassName;
-    RegisterClassA(&wc);
-    window_ = CreateWindowA(ClassName, "Horalog", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                            nullptr, wc.hInstance, nullptr);
-    SetEvent(ready_);
-    WaitForSingleObject(answer_, INFINITE);  // hung until then
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-  }
-  HANDLE ready_, answer_;
-  HWND window_ = nullptr;
-  std::thread thread_;
-};
+  return DefWindowProcA(w, message, wParam, lParam);
+}
 
 TEST(SingleInstance, OnlyAWindowOfTheMainWindowsClassIsShown) {
-  InstanceWindow instance;
-  instance.Answer();
-  InstanceWindow::shown = 0;
-  EXPECT_TRUE(ShowRunningInstance(instance.Window(), InstanceWindow::ClassName));
-  EXPECT_EQ(InstanceWindow::shown, 1) << "WM_SHOWMAIN is sent, and handled on return";
+  constexpr const char* ClassName = "HoralogTestInstance";
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &InstanceProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = ClassName;
+  RegisterClassA(&wc);
+  HWND instance = CreateWindowA(ClassName, "Horalog", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(instance, nullptr);
+  shownCount = 0;
+  EXPECT_TRUE(ShowRunningInstance(instance, ClassName));
+  EXPECT_EQ(shownCount, 1) << "WM_SHOWMAIN is sent, and handled on return";
 
   // A handle reused by a window of another class, or of no window at all.
   HWND other = CreateWindowA("STATIC", "other", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  EXPECT_FALSE(ShowRunningInstance(other, InstanceWindow::ClassName));
+  EXPECT_FALSE(ShowRunningInstance(other, ClassName));
   DestroyWindow(other);
-  EXPECT_FALSE(ShowRunningInstance(other, InstanceWindow::ClassName));
-  EXPECT_FALSE(ShowRunningInstance(nullptr, InstanceWindow::ClassName));
-  EXPECT_FALSE(ShowRunningInstance(instance.Window())) << "the program's class is another";
-  EXPECT_EQ(InstanceWindow::shown, 1);
-}
-
-TEST(SingleInstance, AnInstanceThatDoesNotAnswerHoldsAStartOnlyBriefly) {
-  InstanceWindow instance;  // not answering
-  InstanceWindow::shown = 0;
-  auto showing = std::async(std::launch::async, [&] {
-    return ShowRunningInstance(instance.Window(), InstanceWindow::ClassName, 200);
-  });
-  const bool returned = showing.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-  instance.Answer();  // lets a start stuck in the send go on
-  ASSERT_TRUE(returned) << "the start waits on the instance";
-  EXPECT_TRUE(showing.get());
-}
-
-TEST(StartupLock, StartsTakeTurnsAndAWaitIsBounded) {
-  const std::string name = FreshName("lock");
-  auto otherStartHolds = [&](DWORD timeoutMs) {
-    bool held = false;
-    std::thread([&] { held = TStartupLock(name.c_str(), timeoutMs).Held(); }).join();
-    return held;
-  };
-  {
-    TStartupLock first(name.c_str());
-    ASSERT_TRUE(first.Held());
-    EXPECT_FALSE(otherStartHolds(50)) << "the wait for a start in progress is bounded";
-
-    // A start waiting for the lock gets it as soon as the first one lets go.
-    std::atomic<bool> held{false};
-    std::thread waiting([&] { held = TStartupLock(name.c_str(), 60000).Held(); });
-    ReleaseStartupLock();  // the main window has published itself
-    EXPECT_FALSE(first.Held());
-    waiting.join();
-    EXPECT_TRUE(held);
-  }
-  EXPECT_TRUE(otherStartHolds(0));
+  EXPECT_FALSE(ShowRunningInstance(other, ClassName));
+  EXPECT_FALSE(ShowRunningInstance(nullptr, ClassName));
+  EXPECT_FALSE(ShowRunningInstance(instance)) << "the program's class is another";
+  EXPECT_EQ(shownCount, 1);
+  DestroyWindow(instance);
 }
 
 TEST(StartupError, TheBoxStaysUntilClosedThoughTheQuitMessageWaits) {
