@@ -4,7 +4,6 @@
 
 #include <cxxabi.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
@@ -12,6 +11,7 @@
 #include <typeinfo>
 
 #include "app/HoralogMain.h"
+#include "app/Startup.h"
 #include "dialogs/DBViewDialog.h"
 #include "ms/SharedMemory.h"
 #include "ui/Application.h"
@@ -28,30 +28,14 @@ std::string ClassNameOf(const std::type_info& type) {
   return colon == std::string::npos ? name : name.substr(colon + 2);
 }
 
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The last-resort handler: an error that escapes before the message loop runs.
-int ShowStartupError(const std::string& className, const std::string& message) {
-  char module[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, module, MAX_PATH);
-  char address[32] = {};
-  std::snprintf(address, sizeof address, "%p", static_cast<void*>(GetModuleHandleA(nullptr)));
-  // "Exception %s in module %s at %p.\r\n%s%s\r\n": the message with the error
-  // box's full-stop rule.
-  const std::string text = "Exception " + className + " in module " + BaseName(module) + " at " +
-                           address + ".\r\n" + horalog::ui::TApplication::ErrorBoxText(message) + "\r\n";
-  MessageBoxA(nullptr, text.c_str(), "Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-  return 1;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace horalog;
   try {
+    // Simultaneous starts take turns from here until the main window has been
+    // published, so that exactly one of them finds the block empty.
+    TStartupLock startupLock;
     CheckPreviousInstance();
 
     ui::TApplication& application = ui::Application();
@@ -60,6 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     application.ShowMainAtStart = false;
 
     auto form1 = std::make_unique<TForm1>();
+    startupLock.Release();
     auto dbViewDlg = std::make_unique<TDBViewDlg>();
     form1->DBViewDlg = dbViewDlg.get();
     dbViewDlg->BeforeRewrite = [form = form1.get()] { form->WriteWaitingRecords(); };

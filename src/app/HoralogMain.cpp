@@ -7,6 +7,7 @@
 
 #include "app/DataDir.h"
 #include "app/SettingsRules.h"
+#include "app/Startup.h"
 #include "data/ActRec.h"
 #include "data/Compaction.h"
 #include "data/Errors.h"
@@ -15,6 +16,7 @@
 #include "ms/msabout.h"
 #include "ms/msvinfo.h"
 #include "platform/Platform.h"
+#include "platform/win32/WideText.h"
 #include "report/ReportDialog.h"
 #include "report/StartEndDatesDialog.h"
 #include "ui/Application.h"
@@ -25,20 +27,18 @@ namespace horalog {
 namespace {
 
 std::string CannotWriteText(const std::string& path, const std::string& reason) {
-  return "Cannot write to " + path + ": " + reason;
+  return "Cannot write to " + platform::AnsiPathText(path) + ": " + reason;
 }
 
 }  // namespace
 
 std::string ModulePath() {
-  std::string path(MAX_PATH, '\0');
+  // Wide, so that a folder name outside the ANSI code page survives.
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    DWORD got = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    DWORD got = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (got == 0) RaiseLastOSError();
-    if (got < path.size()) {
-      path.resize(got);
-      return path;
-    }
+    if (got < path.size()) return platform::Utf8FromWide(path.data(), got);
     path.resize(path.size() * 2);
   }
 }
@@ -167,6 +167,10 @@ void TForm1::FormCreate() {
     std::memcpy(InstanceMemory->View(), &handle, sizeof(handle));
   });
 
+  // A start waiting to look at the block may do so now (and before any error
+  // box of this handler).
+  ReleaseStartupLock();
+
   // 2. The settings file and the timeout; one that does not convert leaves
   // the default.
   step([this] {
@@ -238,7 +242,7 @@ TJournalOutcome TForm1::WriteJournal(bool forced) {
   const TJournalOutcome outcome = Journal.Write(path, now);
   if (outcome.outageEnded) {
     AddLogLine(std::to_string(outcome.written) + (outcome.written == 1 ? " record" : " records") +
-               " written late to " + path + ".");
+               " written late to " + platform::AnsiPathText(path) + ".");
   }
   if (outcome.failed) {
     // Retries that fail as the one before did are not told again.
@@ -354,7 +358,8 @@ void TForm1::FormClose(bool& allow) {
       // the box is open.
       KillTimer(Handle(), Timer1Id);
       const std::string question = std::to_string(Journal.Count()) +
-                                   " records could not be written to " + DataFilePath() + " (" +
+                                   " records could not be written to " +
+                                   platform::AnsiPathText(DataFilePath()) + " (" +
                                    Journal.Reason() + "). Exit anyway?";
       if (!ui::Confirm(question, Handle())) {
         // The program goes on: the Stop of an exit that did not happen goes,

@@ -6,25 +6,34 @@
 
 #include "app/SettingsRules.h"
 #include "data/Errors.h"
+#include "platform/win32/WideText.h"
 
 namespace horalog {
 
 TIniFile::~TIniFile() { UpdateFile(); }
 
+// The file's name is a UTF-8 path: the wide functions take it as it is, and
+// the names and values, which are not paths, go in the ANSI code page.
+using platform::WideFromAnsi;
+using platform::WidePath;
+
 void TIniFile::UpdateFile() {
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName_.c_str());
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, WidePath(fileName_).c_str());
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) const {
-  std::vector<char> buffer(256);
+  const std::wstring file = WidePath(fileName_);
+  const std::wstring wideSection = WideFromAnsi(section), wideKey = WideFromAnsi(key),
+                     wideDefault = WideFromAnsi(defaultValue);
+  std::vector<wchar_t> buffer(256);
   for (;;) {
-    DWORD got = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
-                                         buffer.data(), static_cast<DWORD>(buffer.size()),
-                                         fileName_.c_str());
+    DWORD got = GetPrivateProfileStringW(wideSection.c_str(), wideKey.c_str(),
+                                         wideDefault.c_str(), buffer.data(),
+                                         static_cast<DWORD>(buffer.size()), file.c_str());
     // A full buffer means the text may have been cut: read again with more room.
     if (got + 1 < buffer.size() || buffer.size() >= (1u << 20)) {
-      return std::string(buffer.data(), got);
+      return platform::AnsiFromWide(buffer.data(), got);
     }
     buffer.resize(buffer.size() * 4);
   }
@@ -37,9 +46,12 @@ int32_t TIniFile::ReadNumber(const std::string& section, const std::string& key,
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
-  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                  fileName_.c_str()))
-    throw Error("Unable to write to " + fileName_);
+  const std::wstring path = WidePath(fileName_);
+  if (!WritePrivateProfileStringW(WideFromAnsi(section).c_str(), WideFromAnsi(key).c_str(),
+                                  WideFromAnsi(value).c_str(), path.c_str())) {
+    // The error box shows ANSI text: the path as near as that can come.
+    throw Error("Unable to write to " + platform::AnsiFromWide(path.data(), path.size()));
+  }
 }
 
 void TIniFile::WriteNumber(const std::string& section, const std::string& key, int32_t value) {

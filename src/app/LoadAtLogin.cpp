@@ -1,9 +1,12 @@
 #include "app/LoadAtLogin.h"
 
+#include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "data/Errors.h"
 #include "ms/msText.h"
+#include "platform/win32/WideText.h"
 #include "ui/Handles.h"
 
 namespace horalog {
@@ -35,23 +38,28 @@ ui::UniqueKey OpenSubKey(HKEY parent, const std::string& name) {
 }  // namespace
 
 std::string ReadRegistryString(HKEY key, const std::string& valueName) {
+  // Read wide: the value holds a path, which may lie outside the ANSI code page.
+  const std::wstring name = platform::WideFromAnsi(valueName);
   DWORD type = REG_NONE;
   DWORD size = 0;
-  if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+  if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
     return {};
   if (size == 0) return {};
   std::vector<unsigned char> buffer;
   for (;;) {
     buffer.resize(size);
-    LONG result = RegQueryValueExA(key, valueName.c_str(), nullptr, &type, buffer.data(), &size);
+    LONG result = RegQueryValueExW(key, name.c_str(), nullptr, &type, buffer.data(), &size);
     if (result == ERROR_MORE_DATA) continue;  // the value grew in between: size is the new one
     if (result != ERROR_SUCCESS) return {};
     break;
   }
   if (type != REG_SZ && type != REG_EXPAND_SZ)
     throw Error("Invalid data type for '" + valueName + "'");
-  // The stored bytes need not end in a zero: only the reported size counts.
-  return TextUpToZero(buffer.data(), size < buffer.size() ? size : buffer.size());
+  // The stored characters need not end in a zero: only the reported size counts.
+  std::wstring text((size < buffer.size() ? size : buffer.size()) / sizeof(wchar_t), L'\0');
+  std::memcpy(text.data(), buffer.data(), text.size() * sizeof(wchar_t));
+  text.resize(std::wcslen(text.c_str()));
+  return platform::Utf8FromWide(text);
 }
 
 bool GetLoadAtLogin(const std::string& exePath, const TRunKey& where) {
@@ -70,9 +78,11 @@ void SetLoadAtLogin(bool enabled, const std::string& exePath, const TRunKey& whe
       throw Error("Failed to create key " + where.subKey);
     ui::UniqueKey run(key);
     // The stored size counts the terminating zero.
-    if (RegSetValueExA(run.get(), where.valueName.c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(exePath.c_str()),
-                       static_cast<DWORD>(exePath.size() + 1)) != ERROR_SUCCESS)
+    // The path as the system will read it to start the program: wide.
+    const std::wstring path = platform::WidePath(exePath);
+    if (RegSetValueExW(run.get(), platform::WideFromAnsi(where.valueName).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
       throw Error("Failed to set data for '" + where.valueName + "'");
   } else {
     ui::UniqueKey run = OpenSubKey(parent.get(), where.subKey);

@@ -102,15 +102,25 @@ HWND ReadRunningWindow(const char* name) {
   return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
 }
 
+bool ShowRunningInstance(HWND window, const char* className, UINT timeoutMs) {
+  // A handle whose window is gone, or that now names another program's
+  // window, names no running instance: that instance ended while another copy
+  // of the program still held the block.
+  if (window == nullptr || !IsWindow(window)) return false;
+  char windowClass[64] = {};
+  GetClassNameA(window, windowClass, sizeof windowClass);
+  if (std::strcmp(windowClass, className) != 0) return false;
+  // Nothing here may wait for ever on an instance that does not answer (hung,
+  // or stopped in a debugger or a crash dialog).
+  if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, WM_SHOWMAIN, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result);
+  SetForegroundWindow(window);
+  return true;
+}
+
 void CheckPreviousInstance() {
-  HWND h = ReadRunningWindow(InstanceMemoryName);
-  // A handle whose window is gone names no running instance: that instance
-  // ended while another copy of the program still held the block.
-  if (h == nullptr || !IsWindow(h)) return;
-  if (IsIconic(h)) ShowWindow(h, SW_RESTORE);
-  SendMessageA(h, WM_SHOWMAIN, 0, 0);
-  SetForegroundWindow(h);
-  std::exit(0);
+  if (ShowRunningInstance(ReadRunningWindow(InstanceMemoryName))) std::exit(0);
 }
 
 }  // namespace horalog

@@ -36,9 +36,22 @@ DWORD SetNullDacl(const char* name);
 // The window handle held by the named block (0 when no instance published one).
 HWND ReadRunningWindow(const char* name);
 
-// When an instance runs: restores its main window when minimised, sends it
-// WM_SHOWMAIN, brings it to the foreground and ends this process with exit
-// code 0. Otherwise returns.
+// The class of the program's main window: only a window of this class is
+// taken for a running instance.
+inline constexpr const char* InstanceWindowClass = "TForm1";
+// How long a start waits for the running instance to show its window.
+constexpr UINT ShowMainTimeoutMs = 5000;
+
+// When window is the main window of a running instance (a window of
+// className): restores it when minimised, sends it WM_SHOWMAIN (waiting at
+// most timeoutMs, and not at all for a hung instance), brings it to the
+// foreground and returns true. False when window is null or names no such
+// window (a stale or reused handle).
+bool ShowRunningInstance(HWND window, const char* className = InstanceWindowClass,
+                         UINT timeoutMs = ShowMainTimeoutMs);
+
+// When an instance runs: shows its main window as above and ends this process
+// with exit code 0, whether or not that instance answered. Otherwise returns.
 void CheckPreviousInstance();
 
 // Whether the system is of the Windows NT family; read once at program start.

@@ -29,12 +29,12 @@ TmsTrayIcon::TmsTrayIcon(ui::TComponent* owner) : ui::TComponent(owner) {
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   notifyWindow_.reset(window);
   taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
-  Send(NIM_ADD, NIF_MESSAGE);
+  if (!Add()) StartRetrying();
 }
 
 TmsTrayIcon::~TmsTrayIcon() {
   try {
-    Send(NIM_DELETE, 0);
+    if (added_) Send(NIM_DELETE, 0);
   } catch (...) {
     // The shell is gone or never had the icon: nothing is left to remove.
   }
@@ -45,6 +45,13 @@ TmsTrayIcon::~TmsTrayIcon() {
 }
 
 void TmsTrayIcon::Send(DWORD message, UINT flags) {
+  // Before the add has succeeded the shell has no icon to change: the picture
+  // and the tip are kept and go with the add.
+  if (message == NIM_MODIFY && !added_) return;
+  if (!TrySend(message, flags)) RaiseLastOSError();
+}
+
+bool TmsTrayIcon::TrySend(DWORD message, UINT flags) {
   NOTIFYICONDATAA data;
   std::memset(&data, 0, sizeof(data));
   data.cbSize = RecordSize;
@@ -55,7 +62,7 @@ void TmsTrayIcon::Send(DWORD message, UINT flags) {
   if (flags & NIF_ICON) data.hIcon = icon_.get();
   if (flags & NIF_TIP) std::memcpy(data.szTip, tip_.data(), std::min(tip_.size(), TipLimit));
   SetLastError(0);
-  if (!Shell_NotifyIconA(message, &data)) RaiseLastOSError();
+  return Shell_NotifyIconA(message, &data) != FALSE;
 }
 
 void TmsTrayIcon::Loaded() {
@@ -86,10 +93,45 @@ void TmsTrayIcon::SetTip(const std::string& tip) {
   SendTip();
 }
 
-void TmsTrayIcon::Readd() {
-  Send(NIM_ADD, NIF_MESSAGE);
+bool TmsTrayIcon::Add() {
+  added_ = false;
+  bool ok = false;
+  if (failAdds_ > 0) {
+    --failAdds_;
+    addError_ = 0;  // as the shell often fails it at start-up: without a code
+  } else if (TrySend(NIM_ADD, NIF_MESSAGE)) {
+    ok = true;
+  } else {
+    addError_ = GetLastError();
+    // An add that timed out may have reached the shell all the same: an icon
+    // that takes a change is there.
+    ok = TrySend(NIM_MODIFY, NIF_MESSAGE);
+  }
+  if (!ok) return false;
+  added_ = true;
   if (icon_) SendIcon();
   if (!tip_.empty()) SendTip();
+  return true;
+}
+
+void TmsTrayIcon::StartRetrying() {
+  if (!retrying_) firstFailure_ = GetTickCount64();
+  retrying_ = true;
+  SetTimer(notifyWindow_.get(), RetryTimerId, RetryIntervalMs, nullptr);
+}
+
+void TmsTrayIcon::RetryTimer() {
+  if (Add()) {
+    KillTimer(notifyWindow_.get(), RetryTimerId);
+    retrying_ = false;
+    return;
+  }
+  if (GetTickCount64() - firstFailure_ < GiveUpAfterMs) return;
+  // Given up: the one error the user sees about it. The taskbar's next
+  // announcement still brings the icon.
+  KillTimer(notifyWindow_.get(), RetryTimerId);
+  retrying_ = false;
+  RaiseOSError(addError_);
 }
 
 HWND TmsTrayIcon::OwnerWindow() const {
@@ -135,7 +177,17 @@ void TmsTrayIcon::Unhook() {
 
 LRESULT TmsTrayIcon::CallbackWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (taskbarCreated_ != 0 && message == taskbarCreated_) {
-    Readd();
+    // A new notification area: the icon goes back into it.
+    if (Add()) {
+      KillTimer(notifyWindow_.get(), RetryTimerId);
+      retrying_ = false;
+    } else {
+      StartRetrying();
+    }
+    return 0;
+  }
+  if (message == WM_TIMER && wParam == RetryTimerId) {
+    RetryTimer();
     return 0;
   }
   if (message != WM_TRAYNOTIFY || wParam != IconId)

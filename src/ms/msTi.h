@@ -22,8 +22,17 @@ class TmsTrayIcon : public ui::TComponent {
   static constexpr size_t TipLimit = 63;  // characters the shell's tip field holds
   static constexpr const char* NotifyWindowClass = "TmsTrayIcon";
 
+  // The add is tried again this often while it fails, and given up (one
+  // error shown) when it still fails this long after the first try.
+  static inline UINT RetryIntervalMs = 2000;
+  static inline ULONGLONG GiveUpAfterMs = 4 * 60 * 1000;
+  static constexpr UINT RetryTimerId = 1;
+
   // Creates the hidden notify window and adds the icon (no picture, no tip).
-  // A failed shell call raises the OS error.
+  // Early in a log-in the notification area may not exist yet: a failed add
+  // raises nothing, and the add is tried again on a timer and when the shell
+  // announces its taskbar, until it succeeds. Other failed shell calls raise
+  // the OS error.
   explicit TmsTrayIcon(ui::TComponent* owner);
   // Deletes the icon, destroys the notify window and unhooks the owner.
   ~TmsTrayIcon() override;
@@ -54,6 +63,12 @@ class TmsTrayIcon : public ui::TComponent {
   bool Hooked() const { return savedWndProc_ != nullptr; }
 
   HWND NotifyWindow() const { return notifyWindow_.get(); }
+  // Whether the shell has the icon.
+  bool Added() const { return added_; }
+
+  // Failures on purpose, for tests: the next n adds fail as the shell fails
+  // them at log-in (0 disarms).
+  static void FailAdds(int n) { failAdds_ = n; }
 
   LRESULT CallbackWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OwnerWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -66,11 +81,15 @@ class TmsTrayIcon : public ui::TComponent {
   static LRESULT CALLBACK OwnerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   void Send(DWORD message, UINT flags);
+  bool TrySend(DWORD message, UINT flags);
   void SendIcon() { Send(NIM_MODIFY, NIF_ICON); }
   void SendTip() { Send(NIM_MODIFY, NIF_TIP); }
-  // Puts the icon back with its picture and tip after the shell re-created
-  // the notification area.
-  void Readd();
+  // Adds the icon with its picture and tip; false, with the shell's error
+  // kept, when the shell refused it.
+  bool Add();
+  // Tries the add again on the timer until it succeeds or the time is up.
+  void StartRetrying();
+  void RetryTimer();
   void Hook();
   void Unhook();
 
@@ -82,6 +101,11 @@ class TmsTrayIcon : public ui::TComponent {
   HWND hookedWindow_ = nullptr;
   WNDPROC savedWndProc_ = nullptr;
   UINT taskbarCreated_ = 0;
+  bool added_ = false;
+  bool retrying_ = false;
+  ULONGLONG firstFailure_ = 0;
+  DWORD addError_ = 0;
+  static inline int failAdds_ = 0;
 };
 
 }  // namespace horalog

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ms/msText.h"
+#include "platform/win32/WideText.h"
 
 namespace horalog {
 
@@ -34,11 +35,14 @@ void TmsVersionInfo::SetFileName(const std::string& name) {
   for (const auto& key : keys) key.second->clear();
   FileName = name;
 
+  // The file is found by its wide path; the values are read as ANSI texts
+  // from the same block (the block keeps room for that conversion).
+  const std::wstring path = platform::WidePath(name);
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(name.c_str(), &ignored);
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   if (size == 0) return;
   std::vector<unsigned char> block(size);
-  if (!GetFileVersionInfoA(name.c_str(), 0, size, block.data())) return;
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return;
 
   void* value = nullptr;
   UINT length = 0;

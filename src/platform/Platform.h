@@ -13,8 +13,9 @@
 namespace horalog::platform {
 
 // ---- Files ---------------------------------------------------------------
-// Failures raise EInOutError with the system's code mapped to the runtime's
-// I/O codes (see data/Errors.h).
+// Paths are UTF-8 text, whatever the system's ANSI code page. Failures raise
+// EInOutError with the system's code mapped to the runtime's I/O codes (see
+// data/Errors.h).
 
 enum class OpenMode {
   Read,        // an existing file, for reading

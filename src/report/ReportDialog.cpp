@@ -2,6 +2,7 @@
 
 #include "app/DataDir.h"
 #include "data/Errors.h"
+#include "platform/win32/WideText.h"
 #include "report/ReportBuilder.h"
 
 namespace horalog {
@@ -51,7 +52,9 @@ void TReportDlg::SaveActionExecute() {
 }
 
 void TReportDlg::SaveReportAs(const std::string& target) {
-  if (!CopyFileA(ReportFileName.c_str(), target.c_str(), TRUE)) RaiseLastOSError();
+  if (!CopyFileW(platform::WidePath(ReportFileName).c_str(), platform::WidePath(target).c_str(),
+                 TRUE))
+    RaiseLastOSError();
 }
 
 void TReportDlg::CloseActionExecute() { Close(); }

@@ -2,10 +2,12 @@
 
 #include <commdlg.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "data/Errors.h"
+#include "platform/win32/WideText.h"
 #include "ui/Application.h"
 
 namespace horalog::ui {
@@ -17,25 +19,31 @@ bool TSaveDialog::Execute(HWND owner) {
     if (c == '|') c = '\0';
   }
   filter.append(2, '\0');
+  // The texts are the program's own; the file name is a path (UTF-8), and the
+  // chosen one may lie in any folder.
+  const std::wstring wideFilter = platform::WideFromAnsi(filter);
+  const std::wstring title = platform::WideFromAnsi(Title);
+  const std::wstring defaultExt = platform::WideFromAnsi(DefaultExt);
 
-  std::vector<char> name(32768, '\0');
-  FileName.copy(name.data(), name.size() - 1);
+  std::vector<wchar_t> name(32768, L'\0');
+  const std::wstring offered = platform::WidePath(FileName);
+  offered.copy(name.data(), name.size() - 1);
 
-  OPENFILENAMEA dialog{};
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFilter = wideFilter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = name.data();
   dialog.nMaxFile = static_cast<DWORD>(name.size());
-  dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
-  dialog.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
+  dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
+  dialog.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
                  OFN_ENABLESIZING;
   // Modal to the whole program; it closes with its owner disabled, so the
   // activation is handed back by hand.
   TModalScope modal;
-  BOOL chosen = GetSaveFileNameA(&dialog);
+  BOOL chosen = GetSaveFileNameW(&dialog);
   modal.End();
   if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
   if (!chosen) {
@@ -44,7 +52,7 @@ bool TSaveDialog::Execute(HWND owner) {
     if (error != 0) throw Error("The file dialog failed with code " + std::to_string(error));
     return false;
   }
-  FileName = name.data();
+  FileName = platform::Utf8FromWide(name.data(), std::wcslen(name.data()));
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "data/Errors.h"
+#include "platform/win32/WideText.h"
 #include "ui/Dialog.h"
 
 namespace horalog::ui {
@@ -25,23 +26,17 @@ struct BstrFree {
 };
 using UniqueBstr = std::unique_ptr<OLECHAR, BstrFree>;
 
+// The texts that cross here are paths and locations: UTF-8 on this side.
 UniqueBstr ToBstr(const std::string& text) {
-  int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
-                                   nullptr, 0);
-  BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+  const std::wstring wide = platform::WidePath(text);
+  BSTR result = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
   if (!result) throw std::bad_alloc();
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), result, length);
   return UniqueBstr(result);
 }
 
 std::string FromBstr(BSTR text) {
   if (!text) return {};
-  int length = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(SysStringLen(text)), nullptr,
-                                   0, nullptr, nullptr);
-  std::string result(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(SysStringLen(text)), result.data(),
-                      length, nullptr, nullptr);
-  return result;
+  return platform::Utf8FromWide(text, SysStringLen(text));
 }
 
 std::string HresultText(const char* what, HRESULT result) {
@@ -284,19 +279,21 @@ void TWebBrowser::ShowNote(const std::string& reason) {
     SendMessageA(note_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageA(openButton_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
-  SetWindowTextA(note_, NoteLines().c_str());
+  // The lines end with the file's path: wide, so that any folder name shows.
+  SetWindowTextW(note_, platform::WidePath(NoteLines()).c_str());
   LayOut();
 }
 
 void TWebBrowser::OpenInBrowser() {
-  SHELLEXECUTEINFOA info{};
+  const std::wstring file = platform::WidePath(path_);
+  SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_FLAG_NO_UI;
   info.hwnd = GetAncestor(Handle(), GA_ROOT);
-  info.lpVerb = "open";
-  info.lpFile = path_.c_str();
+  info.lpVerb = L"open";
+  info.lpFile = file.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExA(&info)) RaiseLastOSError();
+  if (!ShellExecuteExW(&info)) RaiseLastOSError();
 }
 
 void TWebBrowser::SetBounds(int x, int y, int width, int height) {

@@ -2,8 +2,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace horalog::e2e {
 
@@ -20,6 +18,47 @@ std::string WindowsPathFromArgument(const std::string& argument) {
   return path;
 }
 
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                      nullptr, nullptr);
+  return text;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << path << ": " << GetLastError();
+  DWORD put = 0;
+  EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr));
+  CloseHandle(file);
+}
+
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
   for (;;) {
@@ -30,8 +69,7 @@ bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
 }
 
 std::vector<Record> ReadRecords(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = ReadAll(path);
   std::vector<Record> records;
   for (size_t at = 0; at + 141 <= bytes.size(); at += 141) {
     Record r;
@@ -45,7 +83,7 @@ std::vector<Record> ReadRecords(const std::string& path) {
 
 int64_t FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return -1;
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
@@ -192,6 +230,19 @@ std::string WindowText(HWND w) {
   return text;
 }
 
+std::string WindowTextUtf8(HWND w) {
+  if (w == nullptr) return {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, 5000, &copied))
+    return {};
+  text.resize(copied);
+  return Utf8(text);
+}
+
 std::string DialogText(HWND dialog) {
   std::string joined;
   EnumChildWindows(dialog, CollectStaticText, reinterpret_cast<LPARAM>(&joined));
@@ -206,30 +257,40 @@ bool ClickButton(HWND dialog, int id) {
 
 // ---- ScratchDir ------------------------------------------------------------
 
-ScratchDir::ScratchDir() {
+namespace {
+
+std::string TempPath() {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return Utf8(temp);
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir(const std::string& leaf) {
   static int counter = 0;
-  char temp[MAX_PATH] = {};
-  GetTempPathA(sizeof temp, temp);
-  std::string base = std::string(temp) + "horalog-e2e\\";
-  CreateDirectoryA(base.c_str(), nullptr);
-  path_ = base + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "\\";
-  CreateDirectoryA(path_.c_str(), nullptr);
+  std::string base = TempPath() + "horalog-e2e\\";
+  CreateDirectoryW(Wide(base).c_str(), nullptr);
+  path_ = base + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) +
+          (leaf.empty() ? "" : " " + leaf) + "\\";
+  CreateDirectoryW(Wide(path_).c_str(), nullptr);
 }
 
 ScratchDir::~ScratchDir() {
   // The files of a process that has just ended may stay locked for a moment.
+  const std::wstring dir = Wide(path_);
   WaitUntil(
       [&] {
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((path_ + "*").c_str(), &data);
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((dir + L"*").c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
           do {
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-              DeleteFileA((path_ + data.cFileName).c_str());
-          } while (FindNextFileA(find, &data));
+              DeleteFileW((dir + data.cFileName).c_str());
+          } while (FindNextFileW(find, &data));
           FindClose(find);
         }
-        return RemoveDirectoryA(path_.c_str()) != FALSE;
+        return RemoveDirectoryW(dir.c_str()) != FALSE;
       },
       3000);
 }
@@ -237,12 +298,13 @@ ScratchDir::~ScratchDir() {
 // ---- Process ---------------------------------------------------------------
 
 Process::Process(const std::string& exe, const std::string& workDir) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  std::string commandLine = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      workDir.c_str(), &startup, &info_)) {
-    ADD_FAILURE() << "CreateProcessA(" << exe << ") failed: " << GetLastError();
+  const std::wstring program = Wide(exe), directory = Wide(workDir);
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.c_str(), &startup, &info_)) {
+    ADD_FAILURE() << "CreateProcessW(" << exe << ") failed: " << GetLastError();
     info_ = {};
   }
 }
@@ -283,9 +345,9 @@ void ProgramTest::SetUp() {
   // The detector starts at (0, 0): a pointer anywhere else would count as
   // activity at the first tick.
   MoveCursor(0, 0);
-  dir_ = std::make_unique<ScratchDir>();
+  dir_ = std::make_unique<ScratchDir>(folderLeaf_);
   exe_ = dir_->File("Horalog.exe");
-  ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), exe_.c_str(), FALSE))
+  ASSERT_TRUE(CopyFileW(Wide(ProgramPath()).c_str(), Wide(exe_).c_str(), FALSE))
       << "copy of " << ProgramPath() << ": " << GetLastError();
 }
 
@@ -297,15 +359,12 @@ void ProgramTest::TearDown() {
 }
 
 void ProgramTest::WriteIni(const std::string& content) {
-  std::ofstream out(dir_->File("Horalog.ini"), std::ios::binary);
-  out << content;
+  WriteAll(dir_->File("Horalog.ini"), content);
 }
 
 Process& ProgramTest::Start() {
   // Started from another folder: the program finds its files from its own path.
-  char temp[MAX_PATH] = {};
-  GetTempPathA(sizeof temp, temp);
-  processes_.push_back(std::make_unique<Process>(exe_, temp));
+  processes_.push_back(std::make_unique<Process>(exe_, TempPath()));
   Process& p = *processes_.back();
   if (first_ == nullptr) first_ = &p;
   return p;

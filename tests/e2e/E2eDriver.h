@@ -22,6 +22,14 @@ std::string& ProgramPath();
 // that already names a drive is kept.
 std::string WindowsPathFromArgument(const std::string& argument);
 
+// Paths here are UTF-8 text, so that a folder whose name the ANSI code page
+// cannot hold can be named; the driver's file calls are the wide ones.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+// The whole file (empty when missing), and a file written whole.
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+
 // Polls cond every 50 ms until it holds or timeoutMs has passed.
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = 5000);
 
@@ -56,6 +64,8 @@ HWND FindChild(HWND parent, const char* className);
 
 // WM_GETTEXT across processes.
 std::string WindowText(HWND w);
+// The same through the wide message, as UTF-8: texts beyond the ANSI code page.
+std::string WindowTextUtf8(HWND w);
 // The texts of a dialog's static controls, joined by "\n".
 std::string DialogText(HWND dialog);
 // Clicks a dialog's button by id (BM_CLICK, posted).
@@ -64,7 +74,8 @@ bool ClickButton(HWND dialog, int id);
 // A scratch folder, removed with its files at the end.
 class ScratchDir {
  public:
-  ScratchDir();
+  // A folder name of its own, with leaf added to it when given (UTF-8).
+  explicit ScratchDir(const std::string& leaf = {});
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
@@ -86,6 +97,7 @@ class Process {
 
   DWORD Pid() const { return info_.dwProcessId; }
   HANDLE Handle() const { return info_.hProcess; }
+  HANDLE Thread() const { return info_.hThread; }  // its first thread, the program's UI thread
   bool Running() const;
   bool WaitExit(DWORD timeoutMs);
   DWORD ExitCode() const;
@@ -128,6 +140,8 @@ class ProgramTest : public ::testing::Test {
   // Puts the pointer at a screen position; a change is input for the next tick.
   static void MoveCursor(int x, int y);
 
+  // Added to the scratch folder's name when set before SetUp (UTF-8).
+  std::string folderLeaf_;
   std::unique_ptr<ScratchDir> dir_;
   std::string exe_;
   std::vector<std::unique_ptr<Process>> processes_;

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "E2eRounds.h"
+#include "version.h"
 
 #include <commctrl.h>
 
@@ -24,10 +25,7 @@ using ::testing::HasSubstr;
 constexpr int TimeOutEditId = 102;
 constexpr DWORD PastAMinute = 90000;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string Slurp(const std::string& path) { return ReadAll(path); }
 
 // A span as the report prints it: whole milliseconds first, then hh:mm:ss.
 std::string Clock(double days) {
@@ -53,12 +51,12 @@ std::vector<std::vector<std::string>> ReportRows(const std::string& html) {
 
 std::set<std::string> FilesIn(const std::string& dir) {
   std::set<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((dir + "*").c_str(), &data);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(Wide(dir + "*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return names;
   do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(data.cFileName);
-  } while (FindNextFileA(find, &data));
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(Utf8(data.cFileName));
+  } while (FindNextFileW(find, &data));
   FindClose(find);
   return names;
 }
@@ -167,6 +165,109 @@ TEST_F(FirstDay, StartWorkQuietWorkViewReportCompactExit) {
                            dir_->File("Horalog.ini").c_str());
   EXPECT_STREQ(interval, "1");
   EXPECT_EQ(PublishedWindow(), nullptr);
+}
+
+// The same program in a folder whose name the ANSI code page cannot hold (a
+// Cyrillic or Chinese user name on a system set to English): the settings,
+// the journal, the view, the report, compaction, the about box and load at
+// log-in all find the real folder.
+class FarFolder : public FirstDay {
+ protected:
+  static constexpr const wchar_t* RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  void SetUp() override {
+    folderLeaf_ = "Документы 文档";
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKey, L"Horalog");
+    FirstDay::SetUp();
+  }
+  void TearDown() override {
+    FirstDay::TearDown();
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKey, L"Horalog");
+  }
+  static void SetText(HWND control, const std::string& text) {
+    DWORD_PTR ignored = 0;
+    const std::wstring wide = Wide(text);
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+  }
+  static bool Checked(HWND button) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return state == BST_CHECKED;
+  }
+  std::wstring RunValue() {
+    wchar_t text[MAX_PATH] = {};
+    DWORD size = sizeof text;
+    if (RegGetValueW(HKEY_CURRENT_USER, RunKey, L"Horalog", RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
+      return L"(none)";
+    return text;
+  }
+};
+
+TEST_F(FarFolder, SettingsJournalViewReportCompactAboutAndLoadAtLogIn) {
+  ASSERT_NE(dir_->Path().find("Документы 文档"), std::string::npos);
+  // A zero timeout ends a spell at the first quiet tick: only when the
+  // settings file was read.
+  WriteIni("[Options]\r\nInterval=0\r\n");
+  Process& program = StartReady();
+  MoveCursor(300, 300);
+  ASSERT_TRUE(WaitUntil([&] { return RecordCount() >= 2; }, 15000))
+      << "no Start and Stop in the folder's journal: " << Log();
+  ShowMain();
+
+  HWND view = Command("&Tools", "&View", "TDBViewDlg", "View Horalog Database");
+  ASSERT_NE(view, nullptr);
+  Key(view, VK_F5);
+  DWORD_PTR rows = 0;
+  EXPECT_TRUE(WaitUntil([&] {
+    SendMessageTimeoutA(FindChild(view, WC_LISTVIEWA), LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG,
+                        5000, &rows);
+    return rows >= 2;
+  })) << "the view lists " << rows << " records";
+  Close(view, 0);
+
+  // The report is written in the folder and shown from there.
+  const std::string page = dir_->File("report.html");
+  HWND report = ReportForToday();
+  ASSERT_NE(report, nullptr);
+  EXPECT_THAT(ReadAll(page), HasSubstr("<tr><td>"));
+  if (HWND note = FindChild(report, "Static"))
+    EXPECT_THAT(WindowTextUtf8(note), HasSubstr(page)) << "the window names another file";
+  Close(report, 0);
+
+  HWND confirm = Command("&Tools", "&Compact", "#32770", "Confirm");
+  EXPECT_THAT(Answer(confirm, IDYES), HasSubstr("Do you want to compact the database now?"));
+  EXPECT_THAT(Answer(WaitDialog("Information"), IDOK), HasSubstr("Operation successful"));
+  EXPECT_GE(FileSize(dir_->File("hl.bak")), 2 * 141) << "no backup in the folder";
+
+  // The version resource comes from the executable in the folder.
+  HWND about = Command("&Help", "&About", "TAboutDlg", "About");
+  EXPECT_THAT(Answer(about, IDOK),
+              HasSubstr(HORALOG_PRODUCT_NAME "\nVersion\n" HORALOG_VERSION_TEXT));
+
+  // Load at log-in names the real path, and reads back as on.
+  HWND options = Command("&Tools", "&Options", "TOptionsDlg", "Options");
+  ASSERT_NE(options, nullptr);
+  SendMessageTimeoutA(GetDlgItem(options, 101), BM_SETCHECK, BST_CHECKED, 0, SMTO_ABORTIFHUNG,
+                      5000, nullptr);
+  SetText(GetDlgItem(options, TimeOutEditId), "7");
+  Close(options, IDOK);
+  EXPECT_EQ(Utf8(RunValue()), exe_);
+  wchar_t interval[16] = {};
+  GetPrivateProfileStringW(L"Options", L"Interval", L"", interval, 16,
+                           Wide(dir_->File("Horalog.ini")).c_str());
+  EXPECT_EQ(Utf8(interval), "7");
+  options = Command("&Tools", "&Options", "TOptionsDlg", "Options");
+  ASSERT_NE(options, nullptr);
+  EXPECT_TRUE(Checked(GetDlgItem(options, 101))) << "the Run value does not read back as on";
+  Close(options, 0);
+
+  confirm = Command("&File", "&Exit", "#32770", "Confirm");
+  Answer(confirm, IDYES);
+  ASSERT_TRUE(program.WaitExit(10000));
+  EXPECT_EQ(program.ExitCode(), 0u);
+  EXPECT_EQ(FilesIn(dir_->Path()),
+            (std::set<std::string>{"Horalog.exe", "Horalog.ini", "hl.bak", "hl.dat", "report.html"}));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Start-up and the single instance, seen from outside.
 #include <cstring>
+#include <vector>
 
 #include "E2eDriver.h"
 
@@ -60,6 +61,55 @@ TEST_F(Instance, StartAfterExitRunsAsAFirstInstance) {
   Process& again = StartReady();
   EXPECT_TRUE(again.Running());
   EXPECT_NE(Main(), nullptr);
+}
+
+// Starts at the same moment (the Run key and a start by hand at log-in, a
+// double click done twice) take turns: exactly one instance runs, and every
+// other start shows its window and ends with 0.
+TEST_F(Instance, SimultaneousStartsLeaveExactlyOneInstance) {
+  constexpr size_t starts = 4;
+  std::vector<Process*> started;
+  for (size_t i = 0; i < starts; ++i) started.push_back(&Start());
+  auto ended = [&] {
+    size_t n = 0;
+    for (Process* p : started) n += p->Running() ? 0 : 1;
+    return n;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return ended() >= starts - 1; }, 30000))
+      << ended() << " of " << starts << " starts ended";
+  Process* instance = nullptr;
+  for (Process* p : started) {
+    if (p->Running()) {
+      EXPECT_EQ(instance, nullptr) << "a second instance runs";
+      instance = p;
+    } else {
+      EXPECT_EQ(p->ExitCode(), 0u);
+    }
+  }
+  ASSERT_NE(instance, nullptr) << "no instance runs";
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    main = FindAny(instance->Pid(), "TForm1", "Horalog");
+    return main != nullptr && PublishedWindow() == main;
+  })) << "the instance did not publish its window";
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }))
+      << "the other starts did not show the instance's window";
+}
+
+// A first instance that does not answer (hung, or stopped in a debugger) does
+// not hold a second start for ever: it still ends with 0 and shows nothing.
+TEST_F(Instance, SecondStartEndsWithZeroWhenTheFirstOneDoesNotAnswer) {
+  Process& first = StartReady();
+  const HWND main = Main();
+  ASSERT_NE(SuspendThread(first.Thread()), static_cast<DWORD>(-1));
+  Process& second = Start();
+  const bool ended = second.WaitExit(30000);
+  ResumeThread(first.Thread());
+  ASSERT_TRUE(ended) << "the second start waits on the first one";
+  EXPECT_EQ(second.ExitCode(), 0u);
+  EXPECT_TRUE(WindowsOf(second.Pid(), nullptr).empty());
+  EXPECT_TRUE(first.Running());
+  EXPECT_EQ(PublishedWindow(), main);
 }
 
 // A block left holding the handle of a window that no longer exists (its

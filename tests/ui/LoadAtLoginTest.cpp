@@ -34,6 +34,15 @@ class LoadAtLogin : public ::testing::Test {
               ERROR_SUCCESS);
     RegCloseKey(key);
   }
+  std::wstring WideRunPath() const {
+    const std::string run = RunPath();
+    return std::wstring(run.begin(), run.end());  // ASCII
+  }
+  void StoreWide(const std::wstring& text) {
+    EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, WideRunPath().c_str(), L"Horalog", REG_SZ,
+                              text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
   void StoreText(const std::string& text) {
     Store(REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
   }
@@ -78,15 +87,31 @@ TEST_F(LoadAtLogin, OnlyThePathItselfInAnyLetterCaseIsOn) {
   EXPECT_FALSE(GetLoadAtLogin(Exe, where)) << "with an argument";
   StoreText("");
   EXPECT_FALSE(GetLoadAtLogin(Exe, where));
-  // Only A to Z are folded: other letters must match exactly.
-  StoreText("C:\\Caf\xC9\\Horalog.exe");
-  EXPECT_FALSE(GetLoadAtLogin("C:\\Caf\xE9\\Horalog.exe", where));
-  EXPECT_TRUE(GetLoadAtLogin("c:\\caf\xC9\\horalog.exe", where));
+  // Only A to Z are folded: other letters must match exactly. Paths are UTF-8.
+  StoreWide(L"C:\\Caf\u00C9\\Horalog.exe");
+  EXPECT_FALSE(GetLoadAtLogin("C:\\Caf\xC3\xA9\\Horalog.exe", where));
+  EXPECT_TRUE(GetLoadAtLogin("c:\\caf\xC3\x89\\horalog.exe", where));
 
   // Off deletes the value even when it names another program.
   StoreText("C:\\Other\\Other.exe");
   SetLoadAtLogin(false, Exe, where);
   EXPECT_EQ(Stored().first, DWORD{REG_NONE});
+}
+
+// A folder whose name the ANSI code page cannot hold: the value holds the real
+// path, as the system reads it to start the program, and reads back as on.
+TEST_F(LoadAtLogin, APathOutsideTheAnsiCodePageIsStoredAsItIs) {
+  const std::string exe = "C:\\Users\\\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\\\xE6\x96\x87\xE6\xA1\xA3\\Horalog.exe";
+  const std::wstring wide = L"C:\\Users\\\u0418\u0432\u0430\u043D\\\u6587\u6863\\Horalog.exe";
+  SetLoadAtLogin(true, exe, where);
+  wchar_t stored[MAX_PATH] = {};
+  DWORD size = sizeof stored;
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, WideRunPath().c_str(), L"Horalog", RRF_RT_REG_SZ,
+                         nullptr, stored, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(stored), wide);
+  EXPECT_TRUE(GetLoadAtLogin(exe, where));
+  EXPECT_FALSE(GetLoadAtLogin("C:\\Users\\????\\??\\Horalog.exe", where));
 }
 
 TEST_F(LoadAtLogin, StringsAreReadWithinTheirSizeUpToTheFirstZero) {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <thread>
 #include <cstring>
 #include <string>
 
+#include "app/Startup.h"
 #include "data/Errors.h"
 
 namespace horalog {
@@ -101,6 +103,71 @@ TEST(SharedMemory, FailuresRaiseTheOSError) {
 TEST(SharedMemory, PlatformFamilyIsNT) {
   // Every system this program still runs on is of the NT family, Wine included.
   EXPECT_TRUE(IsWindowsNTFamily());
+}
+
+// ---- The start-up around the block ----------------------------------------
+
+// A window standing for a running instance's main window, counting the
+// WM_SHOWMAIN it gets.
+int shownCount = 0;
+LRESULT CALLBACK InstanceProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SHOWMAIN) {
+    ++shownCount;
+    return 0;
+  }
+  return DefWindowProcA(w, message, wParam, lParam);
+}
+
+TEST(SingleInstance, OnlyAWindowOfTheMainWindowsClassIsShown) {
+  constexpr const char* ClassName = "HoralogTestInstance";
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &InstanceProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = ClassName;
+  RegisterClassA(&wc);
+  HWND instance = CreateWindowA(ClassName, "Horalog", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(instance, nullptr);
+  shownCount = 0;
+  EXPECT_TRUE(ShowRunningInstance(instance, ClassName));
+  EXPECT_EQ(shownCount, 1) << "WM_SHOWMAIN is sent, and handled on return";
+
+  // A handle reused by a window of another class, or of no window at all.
+  HWND other = CreateWindowA("STATIC", "other", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_FALSE(ShowRunningInstance(other, ClassName));
+  DestroyWindow(other);
+  EXPECT_FALSE(ShowRunningInstance(other, ClassName));
+  EXPECT_FALSE(ShowRunningInstance(nullptr, ClassName));
+  EXPECT_FALSE(ShowRunningInstance(instance)) << "the program's class is another";
+  EXPECT_EQ(shownCount, 1);
+  DestroyWindow(instance);
+}
+
+TEST(StartupError, TheBoxStaysUntilClosedThoughTheQuitMessageWaits) {
+  // The unwinding destroyed the main window, which posted the quit message.
+  PostQuitMessage(0);
+  std::string text;
+  std::thread user([&] {
+    HWND box = nullptr;
+    const DWORD start = GetTickCount();
+    while (!(box = FindWindowA("#32770", "Application Error")) && GetTickCount() - start < 10000)
+      Sleep(20);
+    if (!box) return;
+    char buffer[512] = {};
+    GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+    text = buffer[0] ? buffer : "(shown)";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(ShowStartupError("EOSError", "System Error.  Code: 5.\r\nAccess denied"), 1);
+  user.join();
+  ASSERT_FALSE(text.empty()) << "the box closed by itself";
+  if (text != "(shown)") {
+    EXPECT_EQ(text.rfind("Exception EOSError in module horalog_ui_tests.exe at ", 0), 0u) << text;
+    EXPECT_NE(text.find("Access denied.\r\n"), std::string::npos) << text;
+  }
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
 }
 
 }  // namespace

@@ -225,5 +225,62 @@ TEST_F(TrayIcon, AFailedShellCallRaisesAndARecreatedAreaGetsTheIconBack) {
   EXPECT_NO_THROW(tray->SetTip("Horalog"));
 }
 
+// The retry settings of one test, put back afterwards.
+struct RetrySettings {
+  RetrySettings(UINT intervalMs, ULONGLONG giveUpAfterMs) {
+    TmsTrayIcon::RetryIntervalMs = intervalMs;
+    TmsTrayIcon::GiveUpAfterMs = giveUpAfterMs;
+  }
+  ~RetrySettings() {
+    TmsTrayIcon::RetryIntervalMs = interval;
+    TmsTrayIcon::GiveUpAfterMs = giveUp;
+    TmsTrayIcon::FailAdds(0);
+  }
+  UINT interval = TmsTrayIcon::RetryIntervalMs;
+  ULONGLONG giveUp = TmsTrayIcon::GiveUpAfterMs;
+};
+
+// Early in a log-in the notification area may not exist yet: the adds that
+// fail are tried again, silently, and the picture and tip set meanwhile go
+// with the one that works.
+TEST_F(TrayIcon, FailedAddsAreRetriedUntilTheShellTakesTheIcon) {
+  tray.reset();
+  test::CaptureErrors errors;
+  RetrySettings settings(20, 60000);
+  TmsTrayIcon::FailAdds(3);
+  ASSERT_NO_THROW(tray = std::make_unique<TmsTrayIcon>(owner.get()));
+  EXPECT_FALSE(tray->Added());
+  EXPECT_FALSE(ShellHasIcon());
+  EXPECT_NO_THROW(tray->SetTip("Horalog"));
+  EXPECT_NO_THROW(
+      tray->AssignIconHandle(CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)))));
+
+  ASSERT_TRUE(test::PumpUntil([&] { return tray->Added(); })) << "the add was not tried again";
+  EXPECT_TRUE(ShellHasIcon());
+  EXPECT_FALSE(KillTimer(tray->NotifyWindow(), TmsTrayIcon::RetryTimerId)) << "still retrying";
+  EXPECT_TRUE(errors.texts.empty());
+  EXPECT_NO_THROW(tray->SetTip("Horalog"));
+}
+
+// An add that still fails when the grace time is up shows one error and stops
+// trying; the shell's announcement of a new taskbar still brings the icon.
+TEST_F(TrayIcon, AnAddStillFailingAfterTheGraceTimeShowsOneErrorOnly) {
+  tray.reset();
+  test::CaptureErrors errors;
+  RetrySettings settings(20, 100);
+  TmsTrayIcon::FailAdds(1000000);
+  tray = std::make_unique<TmsTrayIcon>(owner.get());
+  ASSERT_TRUE(test::PumpUntil([&] { return !errors.texts.empty(); })) << "no error shown";
+  EXPECT_EQ(errors.texts, std::vector<std::string>{"A call to an OS function failed."});
+  EXPECT_FALSE(KillTimer(tray->NotifyWindow(), TmsTrayIcon::RetryTimerId)) << "still retrying";
+  EXPECT_FALSE(tray->Added());
+
+  TmsTrayIcon::FailAdds(0);
+  SendMessageA(tray->NotifyWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(tray->Added());
+  EXPECT_TRUE(ShellHasIcon());
+  EXPECT_EQ(errors.texts.size(), 1u);
+}
+
 }  // namespace
 }  // namespace horalog

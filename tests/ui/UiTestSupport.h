@@ -45,6 +45,21 @@ inline void Pump(DWORD ms) {
   }
 }
 
+// Pumps messages until cond holds or timeoutMs has passed; whether it holds.
+inline bool PumpUntil(const std::function<bool()>& cond, DWORD timeoutMs = 5000) {
+  const DWORD start = GetTickCount();
+  MSG msg;
+  for (;;) {
+    if (cond()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      ui::Application().DispatchOne(msg);
+    }
+    Sleep(5);
+  }
+}
+
 // Removes a WM_QUIT left in this thread's queue; true when there was one.
 inline bool DrainQuit() {
   MSG msg;

@@ -96,6 +96,34 @@ TEST_F(FileTest, ReplaceSwapsInTheNewFileOrLeavesBothAlone) {
   EXPECT_TRUE(fs::is_directory(Dir() / "folder" / "inside"));
 }
 
+// Paths are UTF-8: a folder whose name the ANSI code page cannot hold (a
+// Cyrillic or Chinese user name on a system set to English) is the real folder
+// for every file operation, and a compaction's copy and swap work there.
+TEST_F(FileTest, PathsOutsideTheAnsiCodePageNameTheRealFiles) {
+  const std::u8string folderName = u8"\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B \u6587\u6863";
+  const fs::path folder = Dir() / fs::path(folderName);
+  fs::create_directory(folder);
+  const std::string dir =
+      Dir().string() + static_cast<char>(fs::path::preferred_separator) +
+      std::string(folderName.begin(), folderName.end()) + static_cast<char>(fs::path::preferred_separator);
+
+  File f = File::Open(dir + "hl.dat", OpenMode::Create);
+  f.Write("journal", 7);
+  f.Close();
+  EXPECT_TRUE(fs::exists(folder / "hl.dat")) << "written elsewhere";
+  EXPECT_TRUE(platform::FileExists(dir + "hl.dat"));
+  platform::CopyFileReplacing(dir + "hl.dat", dir + "hl.bak");
+  EXPECT_EQ(fs::file_size(folder / "hl.bak"), 7u);
+  platform::ReplaceFile(dir + "hl.bak", dir + "hl.dat");
+  EXPECT_FALSE(fs::exists(folder / "hl.bak"));
+  char buffer[8] = {};
+  File again = File::Open(dir + "hl.dat", OpenMode::Read);
+  EXPECT_EQ(again.Read(buffer, sizeof buffer), 7u);
+  again.Close();
+  EXPECT_TRUE(platform::RemoveFile(dir + "hl.dat"));
+  EXPECT_FALSE(fs::exists(folder / "hl.dat"));
+}
+
 TEST(ErrorTexts, IoCodesHaveTheirTexts) {
   EXPECT_STREQ(EInOutError(2).what(), "File not found");
   EXPECT_STREQ(EInOutError(3).what(), "Invalid filename");

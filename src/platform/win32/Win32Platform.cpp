@@ -9,6 +9,7 @@
 #include "platform/FileFaults.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Platform.h"
+#include "platform/win32/WideText.h"
 
 namespace horalog::platform {
 
@@ -81,7 +82,7 @@ File File::Open(const std::string& path, OpenMode mode) {
       break;
   }
   if (Fault()) RaiseLastIo();
-  HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+  HANDLE h = CreateFileW(WidePath(path).c_str(), access, share, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) RaiseLastIo();
   File file;
@@ -151,13 +152,13 @@ void File::Close() {
 
 bool FileExists(const std::string& path) {
   if (Fault()) return false;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool TryReplaceFile(const std::string& source, const std::string& target) {
   if (Fault()) return false;
-  return MoveFileExA(source.c_str(), target.c_str(),
+  return MoveFileExW(WidePath(source).c_str(), WidePath(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
@@ -165,23 +166,27 @@ void ReplaceFile(const std::string& source, const std::string& target) {
   if (!TryReplaceFile(source, target)) RaiseLastIo();
 }
 
-bool RemoveFile(const std::string& path) { return !Fault() && DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) {
+  return !Fault() && DeleteFileW(WidePath(path).c_str()) != 0;
+}
 
 namespace {
 
 // The system's copy carries the read-only attribute of its source: such a
 // copy could neither be flushed nor replaced by the next one.
 void MakeWritable(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring wide = WidePath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 }  // namespace
 
 void CopyFileReplacing(const std::string& source, const std::string& target) {
   MakeWritable(target);
-  if (Fault() || !CopyFileA(source.c_str(), target.c_str(), FALSE)) RaiseLastOSError();
+  if (Fault() || !CopyFileW(WidePath(source).c_str(), WidePath(target).c_str(), FALSE))
+    RaiseLastOSError();
   MakeWritable(target);
   // The copy's data reaches the disk before anything relies on it.
   struct Owned {
@@ -189,8 +194,8 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
     ~Owned() {
       if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     }
-  } copy{CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, nullptr)};
+  } copy{CreateFileW(WidePath(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (copy.h == INVALID_HANDLE_VALUE || !FlushFileBuffers(copy.h)) RaiseLastOSError();
   const HANDLE h = std::exchange(copy.h, INVALID_HANDLE_VALUE);
   if (!CloseHandle(h)) RaiseLastOSError();
