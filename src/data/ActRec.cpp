@@ -23,20 +23,17 @@ TActRec MakeRecord(uint8_t action, TDateTime time) {
   return record;
 }
 
-void AppendActionRecord(const std::string& path, uint8_t action, TDateTime time) {
-  const TActRec record = MakeRecord(action, time);
+void AppendToDataFile(const std::string& path,
+                      const std::function<void(platform::File&)>& write) {
   // Opened as it is, or created when missing, in one call: a file that merely
   // seemed missing is never truncated.
   platform::File file = platform::File::Open(path, platform::OpenMode::OpenAlways);
   try {
-    // After the last whole record: a fragment at the end is written over.
-    const int64_t wholeRecords = file.Size() / static_cast<int64_t>(RecordSize);
-    file.Seek(wholeRecords * static_cast<int64_t>(RecordSize));
-    file.Write(&record, sizeof record);
+    write(file);
     // A record once logged must survive a power cut.
     file.Flush();
   } catch (...) {
-    // The file is closed on this path too, but the first error is the one shown.
+    // The file is closed on this path too, but the first error is the one raised.
     try {
       file.Close();
     } catch (...) {
@@ -44,6 +41,16 @@ void AppendActionRecord(const std::string& path, uint8_t action, TDateTime time)
     throw;
   }
   file.Close();
+}
+
+void AppendActionRecord(const std::string& path, uint8_t action, TDateTime time) {
+  const TActRec record = MakeRecord(action, time);
+  AppendToDataFile(path, [&record](platform::File& file) {
+    // After the last whole record: a fragment at the end is written over.
+    const int64_t wholeRecords = file.Size() / static_cast<int64_t>(RecordSize);
+    file.Seek(wholeRecords * static_cast<int64_t>(RecordSize));
+    file.Write(&record, sizeof record);
+  });
 }
 
 TActRecReader::TActRecReader(const std::string& path)

@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ inline constexpr const char* DataFileName = "hl.dat";
 
 // A record of zero bytes with the given action and time.
 TActRec MakeRecord(uint8_t action, TDateTime time);
+
+// Opens the data file at path for appending (created when missing, never
+// truncated), runs write on it, flushes it to the disk and closes it. The file
+// is closed on a failure too, and the first error is the one raised.
+void AppendToDataFile(const std::string& path, const std::function<void(platform::File&)>& write);
 
 // Appends one record to the data file at path: opened (created when missing),
 // positioned after its last whole record, written, flushed to the disk and

@@ -63,10 +63,9 @@ TJournalOutcome TJournalWriter::Write(const std::string& path, uint64_t nowMs) {
   TJournalOutcome outcome;
   if (waiting_.empty()) return outcome;
   try {
-    // Opened as it is, or created when missing; positioned after the last
-    // whole record, so that a fragment at the end is written over.
-    platform::File file = platform::File::Open(path, platform::OpenMode::OpenAlways);
-    try {
+    // Positioned after the last whole record, so that a fragment at the end
+    // is written over.
+    AppendToDataFile(path, [&](platform::File& file) {
       const int64_t whole = file.Size() / static_cast<int64_t>(RecordSize);
       if (!mayHaveLanded_.empty()) {
         // The waiting records begin with those of the failed write, but for
@@ -87,17 +86,7 @@ TJournalOutcome TJournalWriter::Write(const std::string& path, uint64_t nowMs) {
         mayHaveLanded_ = std::move(batch);
         file.Write(mayHaveLanded_.data(), mayHaveLanded_.size() * RecordSize);
       }
-      // A record once logged must survive a power cut.
-      file.Flush();
-    } catch (...) {
-      // The file is closed on this path too, but the first error is the one told.
-      try {
-        file.Close();
-      } catch (...) {
-      }
-      throw;
-    }
-    file.Close();
+    });
   } catch (const std::exception& error) {
     outcome.failed = true;
     outcome.reason = JournalFailureReason(error);
