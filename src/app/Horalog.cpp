@@ -15,6 +15,7 @@
 #include "dialogs/DBViewDialog.h"
 #include "ms/SharedMemory.h"
 #include "ui/Application.h"
+#include "version.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     ui::TApplication& application = ui::Application();
     application.Initialize();
-    application.Title = "Horalog";
+    application.Title = HORALOG_PRODUCT_NAME;
     application.ShowMainAtStart = false;
 
     auto form1 = std::make_unique<TForm1>();

@@ -21,6 +21,7 @@
 #include "report/StartEndDatesDialog.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
+#include "version.h"
 
 namespace horalog {
 
@@ -47,7 +48,7 @@ TForm1::TForm1(std::string exePath) : exePath_(std::move(exePath)) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   TCreateParams params;
   params.className = ClassName;
-  params.caption = "Horalog";
+  params.caption = HORALOG_PRODUCT_NAME;
   params.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   params.x = 0;
   params.y = 0;
@@ -75,7 +76,7 @@ TForm1::TForm1(std::string exePath) : exePath_(std::move(exePath)) {
 
   // The tray icon, set up as the window's description says: tip, menu, then loaded.
   TrayIcon = std::make_unique<TmsTrayIcon>(this);
-  TrayIcon->SetTip("Horalog");
+  TrayIcon->SetTip(HORALOG_PRODUCT_NAME);
   TrayIcon->SetPopUpMenu(PopupMenu1.get());
   TrayIcon->Loaded();
 
