@@ -14,7 +14,10 @@ std::string ShortCutText(TShortCut shortCut) {
   if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
     text += static_cast<char>(key);
   } else if (key >= VK_F1 && key <= VK_F24) {
-    text += "F" + std::to_string(key - VK_F1 + 1);
+    // Appended in two steps here and below: GCC 12 reports a false overlap
+    // (-Wrestrict) in a literal + std::string.
+    text += 'F';
+    text += std::to_string(key - VK_F1 + 1);
   } else {
     static const struct {
       WORD key;
@@ -32,7 +35,10 @@ std::string ShortCutText(TShortCut shortCut) {
         break;
       }
     }
-    if (!found) text += "#" + std::to_string(key);
+    if (!found) {
+      text += '#';
+      text += std::to_string(key);
+    }
   }
   return text;
 }
