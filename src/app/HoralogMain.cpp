@@ -93,19 +93,19 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildActions() {
-  ExitAction = &ActionList1.Add("ExitAction", "&Exit", "Exit|Close the program", ExitImage,
+  ExitAction = &ActionList1.Add("&Exit", "Exit|Close the program", ExitImage,
                                 [this] { ExitActionExecute(); });
-  ViewAction = &ActionList1.Add("ViewAction", "&View", "View|View report", ViewImage,
+  ViewAction = &ActionList1.Add("&View", "View|View report", ViewImage,
                                 [this] { ViewActionExecute(); });
-  OptionsAction = &ActionList1.Add("OptionsAction", "&Options", "Options|Show program options",
+  OptionsAction = &ActionList1.Add("&Options", "Options|Show program options",
                                    OptionsImage, [this] { OptionsActionExecute(); });
-  ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
+  ShowAction = &ActionList1.Add("&Show", "Show|Show main window", ShowImage,
                                 [this] { ShowActionExecute(); });
-  CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
+  CompactAction = &ActionList1.Add("&Compact", "Compact|Compact the database",
                                    CompactImage, [this] { CompactActionExecute(); });
-  ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
+  ReportAction = &ActionList1.Add("&Report", "Report|Generate report",
                                   ReportImage, [this] { ReportActionExecute(); });
-  AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
+  AboutAction = &ActionList1.Add("&About", "About|Show program information", -1,
                                  [this] { AboutActionExecute(); });
 }
 
@@ -125,7 +125,6 @@ void TForm1::BuildMenus() {
   SetMenu(Handle(), bar.Release());
 
   PopupMenu1 = std::make_unique<ui::TPopupMenu>(this, &ImageList1);
-  PopupMenu1->Name = "PopupMenu1";
   PopupMenu1->AddItem(*ShowAction, true);
   PopupMenu1->AddSeparator();
   PopupMenu1->AddItem(*ViewAction);
@@ -214,9 +213,9 @@ void TForm1::UpdateStatusLine() {
 
 void TForm1::AddLogLine(const std::string& text) { Memo1.AppendLine(text); }
 
-std::string TForm1::DataFilePath() const { return DataDir + DataFileName; }
+std::string TForm1::DataFilePath() const { return DataDir + DataFileBaseName; }
 
-void TForm1::AppendAction(uint8_t action, TDateTime time) {
+void TForm1::AppendRecord(uint8_t action, TDateTime time) {
   Journal.Add(MakeRecord(action, time));
   // Behind records that wait, it waits for their retry.
   WriteJournal(false);
@@ -224,7 +223,7 @@ void TForm1::AppendAction(uint8_t action, TDateTime time) {
 
 void TForm1::AppendAction(uint8_t action, bool useNow) {
   TDateTime time = platform::Now();
-  if (!useNow && action != ActionStart) time -= IdleSpan();
+  if (!useNow && action != ActionStart) time = Detector.TimedOutStopTime(time);
   Journal.Add(MakeRecord(action, time));
   const TJournalOutcome outcome = WriteJournal(true);
   if (!outcome.failed) return;

@@ -64,7 +64,7 @@ class TDBViewDlg : public ui::TDialog {
 
   // Set once by FormCreate.
   std::string DataDir;
-  std::string DataFileName;
+  std::string DataFileName;  // the path: DataDir + "hl.dat"
 
   // Runs before Insert, Edit and Delete read the data file to rewrite it: the
   // main window appends the journal's waiting records there first, so that

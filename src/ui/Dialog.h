@@ -22,8 +22,8 @@
 
 #include "data/DateTime.h"
 #include "ui/Controls.h"
-#include "ui/Handles.h"
 #include "ui/Window.h"
+#include "win32/Handles.h"
 
 namespace horalog::ui {
 
@@ -220,7 +220,7 @@ class TDialog : public TWindow {
   std::map<int, TDialogControl*> controls_;
   TButton* defaultButton_ = nullptr;
   HWND lastFocus_ = nullptr;
-  UniqueAccel shortcuts_;
+  win32::UniqueAccel shortcuts_;
 };
 
 }  // namespace horalog::ui

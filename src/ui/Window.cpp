@@ -5,7 +5,7 @@
 #include "data/Errors.h"
 #include "ui/Action.h"
 #include "ui/Application.h"
-#include "ui/Handles.h"
+#include "win32/Handles.h"
 
 namespace horalog::ui {
 
@@ -291,7 +291,7 @@ void TWindow::CenterOnScreen() {
 
 int TWindow::Scale(int pixels) {
   static const int dpi = [] {
-    ScreenDC dc;
+    win32::WindowDC dc;
     int value = GetDeviceCaps(dc.get(), LOGPIXELSX);
     return value > 0 ? value : 96;
   }();

@@ -31,7 +31,6 @@ class TWindow : public TComponent {
   ~TWindow() override;
 
   HWND Handle() const { return handle_; }
-  bool HandleAllocated() const { return handle_ != nullptr; }
 
   // Makes the window visible (restored when minimised) and brings it to the front.
   void Show();

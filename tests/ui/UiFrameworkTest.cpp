@@ -201,9 +201,9 @@ class ActionWiring : public ::testing::Test {
  protected:
   void SetUp() override {
     ran = 0;
-    exit = &actions.Add("ExitAction", "&Exit", "Exit|Close the program", 0, [this] { ++ran; });
+    exit = &actions.Add("&Exit", "Exit|Close the program", 0, [this] { ++ran; });
     exit->ShortCut = {FCONTROL, 'E'};
-    view = &actions.Add("ViewAction", "&View", "View|View report", 1, nullptr);
+    view = &actions.Add("&View", "View|View report", 1, nullptr);
     form = std::make_unique<TestForm>();
     form->Actions = &actions;
     menu = CreatePopupMenu();
@@ -236,7 +236,7 @@ TEST_F(ActionWiring, OneActionFeedsMenuToolbarAndAccelerators) {
   EXPECT_EQ(GetMenuItemID(menu, 0), exit->Id);
   EXPECT_EQ(SendMessageA(toolbar.Handle(), TB_COMMANDTOINDEX, exit->Id, 0), 0);
 
-  ui::UniqueAccel table = actions.BuildAccelerators();
+  win32::UniqueAccel table = actions.BuildAccelerators();
   ASSERT_TRUE(table);
   ACCEL entries[4] = {};
   ASSERT_EQ(CopyAcceleratorTableA(table.get(), entries, 4), 1);
@@ -299,7 +299,7 @@ TEST_F(ActionWiring, MenuItemsAndToolbarButtonsSetTheApplicationHint) {
 TEST(UiPopupMenu, ShowsTheDefaultItemAndRunsAClickedItem) {
   ui::TActionList actions;
   int shown = 0;
-  ui::TAction& show = actions.Add("ShowAction", "&Show", "Show|Show main window", 3,
+  ui::TAction& show = actions.Add("&Show", "Show|Show main window", 3,
                                   [&] { ++shown; });
   ui::TPopupMenu popup(nullptr);
   popup.AddItem(show, true);
