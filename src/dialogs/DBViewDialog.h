@@ -47,6 +47,7 @@ class TDBViewDlg : public ui::TDialog {
   // the data file in DataDir. An error of the fill is shown, and the window
   // shows no rows.
   explicit TDBViewDlg(ui::TComponent* owner = nullptr);
+  ~TDBViewDlg() override { DestroyHandle(); }
 
   // Commands.
   ui::TActionList ActionManager1;

@@ -38,6 +38,7 @@ void RegisterWindowClass(const char* className, WNDPROC proc, HICON icon, HBRUSH
 TWindow::TWindow(TComponent* owner) : TComponent(owner) {}
 
 TWindow::~TWindow() {
+  Actions = nullptr;
   DestroyHandle();
   Application().FormDestroyed(this);
 }

@@ -25,6 +25,11 @@ class TActionList;
 void RegisterWindowClass(const char* className, WNDPROC proc, HICON icon = nullptr,
                          HBRUSH background = nullptr);
 
+// The most-derived destructor destroys the window first (DestroyHandle), so
+// that the window and its children end while every member their handlers and
+// controls use still lives: a base destructor runs after the members of the
+// classes derived from it are gone. A window still there when this class's
+// destructor runs ends without its actions, which may have gone with them.
 class TWindow : public TComponent {
  public:
   explicit TWindow(TComponent* owner = nullptr);
