@@ -73,7 +73,7 @@ TForm1::TForm1(std::string exePath) : exePath_(std::move(exePath)) {
   StatusBar1.Create(Handle());
   LayOut();
 
-  // The tray icon, set up as the window's description says: tip, menu, then loaded.
+  // Tip and menu before Loaded, which acts on the properties it finds set.
   TrayIcon = std::make_unique<TmsTrayIcon>(this);
   TrayIcon->SetTip("Horalog");
   TrayIcon->SetPopUpMenu(PopupMenu1.get());
@@ -159,7 +159,7 @@ void TForm1::FormCreate() {
     }
   };
 
-  // 1. Publish this window as the running instance.
+  // From here a second start shows this window instead of running.
   step([this] {
     InstanceMemory = std::make_unique<TSharedMemory>(InstanceMemoryName, InstanceMemorySize);
     uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(Handle()));
@@ -170,8 +170,8 @@ void TForm1::FormCreate() {
   // box of this handler).
   ReleaseStartupLock();
 
-  // 2. The settings file and the timeout; one that does not convert leaves
-  // the default.
+  // A timeout that does not convert, or a settings file that cannot be read,
+  // leaves the default.
   step([this] {
     IdleSpan() = MinutesToTime(DefaultIntervalMinutes);
     IniFile = std::make_unique<TIniFile>(SettingsFilePath(exePath_));
@@ -179,16 +179,13 @@ void TForm1::FormCreate() {
         MinutesToTime(IniFile->ReadNumber(OptionsSection, IntervalKey, DefaultIntervalMinutes));
   });
 
-  // 3. Where the data file lives.
   DataDir = DirectoryOf(exePath_);
-
-  // 4. The detector starts Idle at (0, 0).
   Detector.Reset();
 
-  // 5. The status line follows the hint of the element under the pointer.
+  // The status line follows the hint of the element under the pointer.
   ui::Application().OnHint = [this] { UpdateStatusLine(); };
 
-  // 6. The tray icon's picture, which it owns from here; loaded at the small
+  // The tray icon's picture, which it owns from here; loaded at the small
   // icon size so that the notification area need not shrink it.
   step([this] {
     HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON,

@@ -1,7 +1,7 @@
 // TForm1, the main window: the owner of the running state. It hosts the
 // activity detector and its timer, the log pane, the settings file, the
 // shared-memory block that marks the running instance, the tray icon, and the
-// commands through which the user reaches the rest of the system.
+// commands through which the user reaches the rest of the program.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-// Thin wrappers of the native controls used by the system's windows. Child
+// Thin wrappers of the native controls used by the program's windows. Child
 // controls are destroyed with their parent window; the wrappers own the
 // menus, image lists, bitmaps and fonts they make.
 #pragma once

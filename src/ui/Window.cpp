@@ -11,8 +11,10 @@ namespace horalog::ui {
 
 namespace {
 
-// The window being created by CreateHandle on this thread; it receives the
-// messages that come before WM_NCCREATE.
+// The window that CreateHandle is creating on this thread: an error of its
+// WM_NCCREATE or WM_CREATE goes back to that call instead of to the error box.
+// The messages that come before WM_NCCREATE find no object for the window yet
+// and go to DefWindowProcA.
 thread_local TWindow* creating = nullptr;
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The base of every window of the system: class registration, the `this`
+// The base of every window of the program: class registration, the `this`
 // pointer kept with the window, dispatch to virtual handlers, show and hide,
 // modal show with a result, centring and the scaling of pixel sizes to the
 // screen's resolution.

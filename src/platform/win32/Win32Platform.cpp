@@ -19,7 +19,7 @@ int IoCode(DWORD error) {
     case ERROR_HANDLE_DISK_FULL:
     case ERROR_DISK_FULL: return IoDiskFull;
     case ERROR_HANDLE_EOF: return IoReadBeyondEnd;
-    default: return static_cast<int>(error);  // 2, 3, 4 and 5 are the runtime's codes too
+    default: return static_cast<int>(error);  // 2 to 5 are file error codes as they are
   }
 }
 
