@@ -26,10 +26,10 @@ HFONT DialogFont() {
   static win32::UniqueFont font = [] {
     win32::WindowDC dc;
     int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
-    return win32::UniqueFont(CreateFontA(-MulDiv(8, dpi > 0 ? dpi : 96, 72), 0, 0, 0, FW_NORMAL, FALSE,
-                                  FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
+    return win32::UniqueFont(CreateFontA(-MulDiv(8, dpi > 0 ? dpi : 96, 72), 0, 0, 0, FW_NORMAL,
+                                         FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                         DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
   }();
   return font.get();
 }
