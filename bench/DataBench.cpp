@@ -50,7 +50,7 @@ void WriteJournal(const std::string& path, int n) {
 
 void BM_AppendOneRecord(benchmark::State& state) {
   BenchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   double time = 37000.0;
   for (auto _ : state) AppendActionRecord(path, ActionStart, time += 0.001);
 }
@@ -58,7 +58,7 @@ BENCHMARK(BM_AppendOneRecord)->Unit(benchmark::kMicrosecond);
 
 void BM_LoadSortSave(benchmark::State& state) {
   BenchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   const int n = static_cast<int>(state.range(0));
   WriteJournal(path, n);
   for (auto _ : state) {
@@ -75,7 +75,7 @@ BENCHMARK(BM_LoadSortSave)->Arg(100000)->Unit(benchmark::kMillisecond);
 // temporary file, the swap; the journal is put back before each run.
 void BM_Compact(benchmark::State& state) {
   BenchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   const int n = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
@@ -90,7 +90,7 @@ BENCHMARK(BM_Compact)->Arg(100000)->Unit(benchmark::kMillisecond);
 // The floor: the same bytes read and written back, nothing else.
 void BM_PlainReadWrite(benchmark::State& state) {
   BenchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   const int n = static_cast<int>(state.range(0));
   WriteJournal(path, n);
   for (auto _ : state) {

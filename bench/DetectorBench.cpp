@@ -23,7 +23,7 @@ class QuietSource : public ActivitySource {
 class NullSink : public ActivitySink {
  public:
   void AddLogLine(const std::string&) override {}
-  void AppendAction(uint8_t, TDateTime) override {}
+  void AppendRecord(uint8_t, TDateTime) override {}
 };
 
 void BM_QuietTick(benchmark::State& state) {
@@ -82,7 +82,7 @@ long ResidentBytes() {
 void BM_HourOfTicks(benchmark::State& state) {
   const auto dir = std::filesystem::temp_directory_path() / ("horalog-hour-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
-  const std::string data = (dir / DataFileName).string();
+  const std::string data = (dir / DataFileBaseName).string();
   const TLocale locale;
   long growth = 0;
   for (auto _ : state) {

@@ -51,7 +51,7 @@ struct Journal {
         records[i++].Time = in + ComposeTime(1, 20 + spell, 41, 0);
       }
     }
-    std::ofstream out(dir / DataFileName, std::ios::binary | std::ios::trunc);
+    std::ofstream out(dir / DataFileBaseName, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(records.data()),
               static_cast<std::streamsize>(records.size() * sizeof(TActRec)));
   }
@@ -59,7 +59,7 @@ struct Journal {
     std::error_code ignored;
     fs::remove_all(dir, ignored);
   }
-  std::string DataPath() const { return dataDir + DataFileName; }
+  std::string DataPath() const { return dataDir + DataFileBaseName; }
 };
 
 Journal& TheJournal() {
@@ -78,7 +78,7 @@ void BM_ReportWholeRange(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * RecordCount);
   state.counters["report_bytes"] =
-      static_cast<double>(fs::file_size(journal.dir / ReportFileName));
+      static_cast<double>(fs::file_size(journal.dir / ReportFileBaseName));
 }
 BENCHMARK(BM_ReportWholeRange)->Unit(benchmark::kMillisecond);
 
@@ -135,7 +135,7 @@ BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMillisecond);
 void BM_WriteReportSizedFile(benchmark::State& state) {
   Journal& journal = TheJournal();
   BuildReportFile(journal.dataDir, journal.firstDay, journal.lastDay, English);
-  const std::string bytes(fs::file_size(journal.dir / ReportFileName), 'x');
+  const std::string bytes(fs::file_size(journal.dir / ReportFileBaseName), 'x');
   const std::string target = journal.dataDir + "written.html";
   for (auto _ : state) {
     TReplacingFile file(target);

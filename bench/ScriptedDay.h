@@ -38,7 +38,7 @@ class JournalSink : public ActivitySink {
  public:
   explicit JournalSink(std::string dataPath) : dataPath_(std::move(dataPath)) {}
   void AddLogLine(const std::string& text) override { pane += text + "\r\n"; }
-  void AppendAction(uint8_t action, TDateTime time) override {
+  void AppendRecord(uint8_t action, TDateTime time) override {
     AppendActionRecord(dataPath_, action, time);
   }
   std::string pane;

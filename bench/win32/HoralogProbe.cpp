@@ -139,7 +139,7 @@ TEST_F(Probe, MemoryAfterStartAndAfterEachWindow) {
 TEST_F(Probe, AnHourOfTicksInThisProcess) {
   // The detector with its clock scripted: an hour of ticks in a moment. The
   // program's own figures above are its whole; this is what an hour adds.
-  const std::string data = dir_->File(DataFileName);
+  const std::string data = dir_->File(DataFileBaseName);
   const ProcessCounters before = CountersOfThisProcess();
   const ULONGLONG start = GetTickCount64();
   TActivityDetector detector;
@@ -224,7 +224,7 @@ TEST(ProbeInThisProcess, DatabaseViewCommands) {
   GetTempPathA(MAX_PATH, temp);
   DataDir = std::string(temp) + "horalog-probe-view-" + std::to_string(GetCurrentProcessId()) + "\\";
   CreateDirectoryA(DataDir.c_str(), nullptr);
-  const std::string data = DataDir + DataFileName;
+  const std::string data = DataDir + DataFileBaseName;
   WriteLargeJournal(data);
 
   using Clock = std::chrono::steady_clock;

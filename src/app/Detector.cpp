@@ -65,7 +65,7 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink) {
 void TActivityDetector::EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale) {
   Idle = true;
   sink.AddLogLine(ActivityEndedText + DateTimeText(at, locale));
-  sink.AppendAction(ActionStop, at);
+  sink.AppendRecord(ActionStop, at);
 }
 
 void TActivityDetector::EndSpellAtClockJump(TDateTime now, ActivitySink& sink,
@@ -127,13 +127,14 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const T
     if (Idle) {
       Idle = false;
       sink.AddLogLine(ActivityStartedText + DateTimeText(now, locale));
-      sink.AppendAction(ActionStart, now);
+      sink.AppendRecord(ActionStart, now);
     }
   } else if (!Idle && Longer(source.Now() - LastActivity, IdleSpan)) {
-    // The spell ended where the quiet began: a timeout before now.
+    // One moment for the log line and the record.
+    const TDateTime at = TimedOutStopTime(source.Now());
     Idle = true;
-    sink.AddLogLine(ActivityEndedText + DateTimeText(source.Now() - IdleSpan, locale));
-    sink.AppendAction(ActionStop, source.Now() - IdleSpan);
+    sink.AddLogLine(ActivityEndedText + DateTimeText(at, locale));
+    sink.AppendRecord(ActionStop, at);
   }
 }
 

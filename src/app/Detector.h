@@ -44,7 +44,7 @@ class ActivitySink {
   virtual ~ActivitySink() = default;
   virtual void AddLogLine(const std::string& text) = 0;
   // Appends a record with the given action and time.
-  virtual void AppendAction(uint8_t action, TDateTime time) = 0;
+  virtual void AppendRecord(uint8_t action, TDateTime time) = 0;
 };
 
 inline constexpr const char* ActivityStartedText = "Activity started at ";
@@ -60,6 +60,10 @@ class TActivityDetector {
   // One tick of the timer. Texts use the user's locale, or the one given.
   void Tick(ActivitySource& source, ActivitySink& sink);
   void Tick(ActivitySource& source, ActivitySink& sink, const TLocale& locale);
+
+  // The stamp of a Stop for a spell found over at now: the spell ended where
+  // the quiet began, a timeout before now.
+  TDateTime TimedOutStopTime(TDateTime now) const { return now - IdleSpan; }
 
   bool MouseMoved(TPoint pos) const;
   // Asks keys 0 ... 255 in turn and stops at the first one pressed.

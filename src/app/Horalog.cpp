@@ -37,7 +37,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Simultaneous starts take turns from here until the main window has been
     // published, so that exactly one of them finds the block empty.
     TStartupLock startupLock;
-    CheckPreviousInstance();
+    if (!CheckPreviousInstance()) return 0;
 
     ui::TApplication& application = ui::Application();
     application.Initialize();

@@ -74,7 +74,7 @@ TForm1::TForm1(std::string exePath) : exePath_(std::move(exePath)) {
   StatusBar1.Create(Handle());
   LayOut();
 
-  // The tray icon, set up as the window's description says: tip, menu, then loaded.
+  // Tip and menu before Loaded, which acts on the properties it finds set.
   TrayIcon = std::make_unique<TmsTrayIcon>(this);
   TrayIcon->SetTip(HORALOG_PRODUCT_NAME);
   TrayIcon->SetPopUpMenu(PopupMenu1.get());
@@ -94,19 +94,19 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildActions() {
-  ExitAction = &ActionList1.Add("ExitAction", "&Exit", "Exit|Close the program", ExitImage,
+  ExitAction = &ActionList1.Add("&Exit", "Exit|Close the program", ExitImage,
                                 [this] { ExitActionExecute(); });
-  ViewAction = &ActionList1.Add("ViewAction", "&View", "View|View report", ViewImage,
+  ViewAction = &ActionList1.Add("&View", "View|View report", ViewImage,
                                 [this] { ViewActionExecute(); });
-  OptionsAction = &ActionList1.Add("OptionsAction", "&Options", "Options|Show program options",
+  OptionsAction = &ActionList1.Add("&Options", "Options|Show program options",
                                    OptionsImage, [this] { OptionsActionExecute(); });
-  ShowAction = &ActionList1.Add("ShowAction", "&Show", "Show|Show main window", ShowImage,
+  ShowAction = &ActionList1.Add("&Show", "Show|Show main window", ShowImage,
                                 [this] { ShowActionExecute(); });
-  CompactAction = &ActionList1.Add("CompactAction", "&Compact", "Compact|Compact the database",
+  CompactAction = &ActionList1.Add("&Compact", "Compact|Compact the database",
                                    CompactImage, [this] { CompactActionExecute(); });
-  ReportAction = &ActionList1.Add("ReportAction", "&Report", "Report|Generate report",
+  ReportAction = &ActionList1.Add("&Report", "Report|Generate report",
                                   ReportImage, [this] { ReportActionExecute(); });
-  AboutAction = &ActionList1.Add("AboutAction", "&About", "About|Show program information", -1,
+  AboutAction = &ActionList1.Add("&About", "About|Show program information", -1,
                                  [this] { AboutActionExecute(); });
 }
 
@@ -126,7 +126,6 @@ void TForm1::BuildMenus() {
   SetMenu(Handle(), bar.Release());
 
   PopupMenu1 = std::make_unique<ui::TPopupMenu>(this, &ImageList1);
-  PopupMenu1->Name = "PopupMenu1";
   PopupMenu1->AddItem(*ShowAction, true);
   PopupMenu1->AddSeparator();
   PopupMenu1->AddItem(*ViewAction);
@@ -161,7 +160,7 @@ void TForm1::FormCreate() {
     }
   };
 
-  // 1. Publish this window as the running instance.
+  // From here a second start shows this window instead of running.
   step([this] {
     InstanceMemory = std::make_unique<TSharedMemory>(InstanceMemoryName, InstanceMemorySize);
     uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(Handle()));
@@ -172,8 +171,8 @@ void TForm1::FormCreate() {
   // box of this handler).
   ReleaseStartupLock();
 
-  // 2. The settings file and the timeout; one that does not convert leaves
-  // the default.
+  // A timeout that does not convert, or a settings file that cannot be read,
+  // leaves the default.
   step([this] {
     IdleSpan() = MinutesToTime(DefaultIntervalMinutes);
     IniFile = std::make_unique<TIniFile>(SettingsFilePath(exePath_));
@@ -181,16 +180,13 @@ void TForm1::FormCreate() {
         MinutesToTime(IniFile->ReadNumber(OptionsSection, IntervalKey, DefaultIntervalMinutes));
   });
 
-  // 3. Where the data file lives.
   DataDir = DirectoryOf(exePath_);
-
-  // 4. The detector starts Idle at (0, 0).
   Detector.Reset();
 
-  // 5. The status line follows the hint of the element under the pointer.
+  // The status line follows the hint of the element under the pointer.
   ui::Application().OnHint = [this] { UpdateStatusLine(); };
 
-  // 6. The tray icon's picture, which it owns from here; loaded at the small
+  // The tray icon's picture, which it owns from here; loaded at the small
   // icon size so that the notification area need not shrink it.
   step([this] {
     HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON,
@@ -215,9 +211,9 @@ void TForm1::UpdateStatusLine() {
 
 void TForm1::AddLogLine(const std::string& text) { Memo1.AppendLine(text); }
 
-std::string TForm1::DataFilePath() const { return DataDir + DataFileName; }
+std::string TForm1::DataFilePath() const { return DataDir + DataFileBaseName; }
 
-void TForm1::AppendAction(uint8_t action, TDateTime time) {
+void TForm1::AppendRecord(uint8_t action, TDateTime time) {
   Journal.Add(MakeRecord(action, time));
   // Behind records that wait, it waits for their retry.
   WriteJournal(false);
@@ -225,7 +221,7 @@ void TForm1::AppendAction(uint8_t action, TDateTime time) {
 
 void TForm1::AppendAction(uint8_t action, bool useNow) {
   TDateTime time = platform::Now();
-  if (!useNow && action != ActionStart) time -= IdleSpan();
+  if (!useNow && action != ActionStart) time = Detector.TimedOutStopTime(time);
   Journal.Add(MakeRecord(action, time));
   const TJournalOutcome outcome = WriteJournal(true);
   if (!outcome.failed) return;

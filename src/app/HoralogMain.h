@@ -1,7 +1,7 @@
 // TForm1, the main window: the owner of the running state. It hosts the
 // activity detector and its timer, the log pane, the settings file, the
 // shared-memory block that marks the running instance, the tray icon, and the
-// commands through which the user reaches the rest of the system.
+// commands through which the user reaches the rest of the program.
 #pragma once
 
 #include <windows.h>
@@ -80,7 +80,7 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   // ActivitySink: the log pane and the data file. A record that cannot be
   // written waits in Journal and is tried again from the timer.
   void AddLogLine(const std::string& text) override;
-  void AppendAction(uint8_t action, TDateTime time) override;
+  void AppendRecord(uint8_t action, TDateTime time) override;
   // A record stamped now, or for a Stop with useNow false, now minus IdleSpan;
   // it and every record that waits are tried at once, and a failure raises.
   void AppendAction(uint8_t action, bool useNow);

@@ -7,7 +7,7 @@
 #include "data/Errors.h"
 #include "ms/msText.h"
 #include "platform/win32/WideText.h"
-#include "ui/Handles.h"
+#include "win32/Handles.h"
 
 namespace horalog {
 
@@ -21,18 +21,18 @@ std::string RelativePath(const std::string& path) {
 }
 
 // The parent key, opened with full access and created when missing.
-ui::UniqueKey OpenParentKey(const TRunKey& where) {
+win32::UniqueKey OpenParentKey(const TRunKey& where) {
   HKEY key = nullptr;
   LONG result = RegCreateKeyExA(where.root, RelativePath(where.parent).c_str(), 0, nullptr,
                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   if (result != ERROR_SUCCESS) RaiseOSError(static_cast<uint32_t>(result));
-  return ui::UniqueKey(key);
+  return win32::UniqueKey(key);
 }
 
-ui::UniqueKey OpenSubKey(HKEY parent, const std::string& name) {
+win32::UniqueKey OpenSubKey(HKEY parent, const std::string& name) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return {};
-  return ui::UniqueKey(key);
+  return win32::UniqueKey(key);
 }
 
 }  // namespace
@@ -63,20 +63,20 @@ std::string ReadRegistryString(HKEY key, const std::string& valueName) {
 }
 
 bool GetLoadAtLogin(const std::string& exePath, const TRunKey& where) {
-  ui::UniqueKey parent = OpenParentKey(where);
-  ui::UniqueKey run = OpenSubKey(parent.get(), where.subKey);
+  win32::UniqueKey parent = OpenParentKey(where);
+  win32::UniqueKey run = OpenSubKey(parent.get(), where.subKey);
   std::string text = run ? ReadRegistryString(run.get(), where.valueName) : std::string();
   return SameTextAZ(text, exePath);
 }
 
 void SetLoadAtLogin(bool enabled, const std::string& exePath, const TRunKey& where) {
-  ui::UniqueKey parent = OpenParentKey(where);
+  win32::UniqueKey parent = OpenParentKey(where);
   if (enabled) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(parent.get(), where.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
       throw Error("Failed to create key " + where.subKey);
-    ui::UniqueKey run(key);
+    win32::UniqueKey run(key);
     // The stored size counts the terminating zero.
     // The path as the system will read it to start the program: wide.
     const std::wstring path = platform::WidePath(exePath);
@@ -85,7 +85,7 @@ void SetLoadAtLogin(bool enabled, const std::string& exePath, const TRunKey& whe
                        static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
       throw Error("Failed to set data for '" + where.valueName + "'");
   } else {
-    ui::UniqueKey run = OpenSubKey(parent.get(), where.subKey);
+    win32::UniqueKey run = OpenSubKey(parent.get(), where.subKey);
     if (run) RegDeleteValueA(run.get(), where.valueName.c_str());
   }
 }

@@ -1,7 +1,6 @@
 #include "app/Startup.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "ui/Application.h"
 
@@ -21,29 +20,24 @@ std::string BaseName(const std::string& path) {
 TStartupLock::TStartupLock(const char* name, DWORD timeoutMs) {
   // Without a lock (the name taken by another kind of object) the start goes
   // on unguarded: starting matters more than the guard.
-  mutex_ = CreateMutexA(nullptr, FALSE, name);
-  if (mutex_ != nullptr) {
-    const DWORD waited = WaitForSingleObject(mutex_, timeoutMs);
+  mutex_.reset(CreateMutexA(nullptr, FALSE, name));
+  if (mutex_) {
+    const DWORD waited = WaitForSingleObject(mutex_.get(), timeoutMs);
     // An abandoned lock was held by a start that died: it is ours now.
     held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   }
   if (currentLock == nullptr) currentLock = this;
-  // A start that finds an instance ends with exit(), past this object's
-  // destructor: the lock is released on that way out too.
-  static const bool releasedAtExit = std::atexit(ReleaseStartupLock) == 0;
-  (void)releasedAtExit;
 }
 
 TStartupLock::~TStartupLock() {
   Release();
-  if (mutex_ != nullptr) CloseHandle(mutex_);
   if (currentLock == this) currentLock = nullptr;
 }
 
 void TStartupLock::Release() {
   if (!held_) return;
   held_ = false;
-  ReleaseMutex(mutex_);
+  ReleaseMutex(mutex_.get());
 }
 
 void ReleaseStartupLock() {

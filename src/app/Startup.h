@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "win32/Handles.h"
+
 namespace horalog {
 
 // The lock's name; it lives beside the instance block.
@@ -31,7 +33,7 @@ class TStartupLock {
   void Release();
 
  private:
-  HANDLE mutex_ = nullptr;
+  win32::UniqueKernelHandle mutex_;
   bool held_ = false;
 };
 

@@ -30,7 +30,8 @@ constexpr int32_t StatusDeleted = -1;
 constexpr uint8_t ActionStart = 0;
 constexpr uint8_t ActionStop = 1;
 
-inline constexpr const char* DataFileName = "hl.dat";
+// The data file's name in DataDir; DataDir + this is its path.
+inline constexpr const char* DataFileBaseName = "hl.dat";
 
 // A record of zero bytes with the given action and time.
 TActRec MakeRecord(uint8_t action, TDateTime time);

@@ -7,7 +7,7 @@
 namespace horalog {
 
 void CompactDataFile(const std::string& dataDir) {
-  const std::string data = dataDir + DataFileName;
+  const std::string data = dataDir + DataFileBaseName;
   platform::CopyFileReplacing(data, dataDir + BackupFileName);
 
   TActRecReader reader(data);

@@ -1,4 +1,4 @@
-// Errors of the system. Every failure is an exception whose what() is the
+// Errors of the program. Every failure is an exception whose what() is the
 // message the user sees in the error box.
 #pragma once
 
@@ -8,13 +8,15 @@
 
 namespace horalog {
 
-// Base of every error the system raises.
+// Base of every error the program raises.
 class Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-// Codes of the file errors, in the numbering of the runtime's I/O errors.
+// Codes of the file errors: Windows' own codes where a failure has a text of
+// its own (2 to 5), and 100 and 101 for reading past the end and a full disk,
+// which have no such code.
 enum IoErrorCode : int {
   IoFileNotFound = 2,
   IoInvalidFilename = 3,

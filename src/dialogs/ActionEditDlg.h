@@ -14,6 +14,7 @@ class TActionEditDialog : public ui::TDialog {
 
   // Built hidden and centred, with no action chosen.
   explicit TActionEditDialog(ui::TComponent* owner);
+  ~TActionEditDialog() override { DestroyHandle(); }
 
   ui::TBevel Bevel1;
   ui::TLabel Label1;

@@ -56,22 +56,22 @@ TDBViewDlg::TDBViewDlg(ui::TComponent* owner) : TDialog(owner) {
 }
 
 void TDBViewDlg::BuildActions() {
-  auto add = [this](const char* name, const char* caption, const char* hint, int image,
-                    ui::TShortCut shortCut, void (TDBViewDlg::*handler)()) {
+  auto add = [this](const char* caption, const char* hint, int image, ui::TShortCut shortCut,
+                    void (TDBViewDlg::*handler)()) {
     ui::TAction& action =
-        ActionManager1.Add(name, caption, hint, image, [this, handler] { (this->*handler)(); });
+        ActionManager1.Add(caption, hint, image, [this, handler] { (this->*handler)(); });
     action.ShortCut = shortCut;
     return &action;
   };
-  RefreshAction = add("RefreshAction", "&Refresh", "Refresh", RefreshImage, {0, VK_F5},
+  RefreshAction = add("&Refresh", "Refresh", RefreshImage, {0, VK_F5},
                       &TDBViewDlg::RefreshActionExecute);
-  InsertAction = add("InsertAction", "&Insert", "Insert", InsertImage, {0, VK_INSERT},
+  InsertAction = add("&Insert", "Insert", InsertImage, {0, VK_INSERT},
                      &TDBViewDlg::InsertActionExecute);
-  EditAction = add("EditAction", "&Edit", "Edit", EditImage, {FCONTROL, VK_RETURN},
+  EditAction = add("&Edit", "Edit", EditImage, {FCONTROL, VK_RETURN},
                    &TDBViewDlg::EditActionExecute);
-  DeleteAction = add("DeleteAction", "&Delete", "Delete", DeleteImage, {0, VK_DELETE},
+  DeleteAction = add("&Delete", "Delete", DeleteImage, {0, VK_DELETE},
                      &TDBViewDlg::DeleteActionExecute);
-  CloseAction = add("CloseAction", "&Close", "Close", CloseImage, {0, VK_ESCAPE},
+  CloseAction = add("&Close", "Close", CloseImage, {0, VK_ESCAPE},
                     &TDBViewDlg::CloseActionExecute);
 }
 
@@ -86,7 +86,7 @@ void TDBViewDlg::LayOut() {
 
 void TDBViewDlg::FormCreate() {
   DataDir = horalog::DataDir;
-  DataFileName = DataDir + horalog::DataFileName;
+  DataFileName = DataDir + DataFileBaseName;
   FillList();
 }
 

@@ -47,6 +47,7 @@ class TDBViewDlg : public ui::TDialog {
   // the data file in DataDir. An error of the fill is shown, and the window
   // shows no rows.
   explicit TDBViewDlg(ui::TComponent* owner = nullptr);
+  ~TDBViewDlg() override { DestroyHandle(); }
 
   // Commands.
   ui::TActionList ActionManager1;
@@ -64,7 +65,7 @@ class TDBViewDlg : public ui::TDialog {
 
   // Set once by FormCreate.
   std::string DataDir;
-  std::string DataFileName;
+  std::string DataFileName;  // the path: DataDir + "hl.dat"
 
   // Runs before Insert, Edit and Delete read the data file to rewrite it: the
   // main window appends the journal's waiting records there first, so that

@@ -17,6 +17,7 @@ class TOptionsDlg : public ui::TDialog {
   static constexpr int MaxTimeOut = 59;
 
   explicit TOptionsDlg(ui::TComponent* owner);
+  ~TOptionsDlg() override { DestroyHandle(); }
 
   ui::TCheckBox LoadAtLoginCheckBox;
   ui::TLabel Label1;

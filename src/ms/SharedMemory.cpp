@@ -4,7 +4,6 @@
 #include <aclapi.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "data/Errors.h"
@@ -27,30 +26,6 @@ bool ReadPlatformIsNT() {
 // Read once, while the program starts.
 const bool platformIsNT = ReadPlatformIsNT();
 
-// A loaded library. Release() unloads it and reports whether that worked; a
-// library still held when the owner goes away is unloaded quietly.
-class LoadedLibrary {
- public:
-  explicit LoadedLibrary(const char* name) : module_(LoadLibraryA(name)) {
-    if (module_ == nullptr) RaiseLastOSError();
-  }
-  ~LoadedLibrary() {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
-  HMODULE Get() const { return module_; }
-  bool Release() {
-    HMODULE m = module_;
-    module_ = nullptr;
-    return FreeLibrary(m) != FALSE;
-  }
-
- private:
-  HMODULE module_;
-};
-
 using SetNamedSecurityInfoAProc = DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION,
                                                  PSID, PSID, PACL, PACL);
 
@@ -58,40 +33,32 @@ using SetNamedSecurityInfoAProc = DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY
 
 bool IsWindowsNTFamily() { return platformIsNT; }
 
-TSharedMemory::TSharedMemory(const char* name, DWORD size) {
-  mappingHandle_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
-  if (mappingHandle_ == nullptr) RaiseLastOSError();
+// A failure after the mapping was made leaves nothing open: the members that
+// were made release themselves as the error leaves the constructor.
+TSharedMemory::TSharedMemory(const char* name, DWORD size)
+    : mapping_(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name)) {
+  if (!mapping_) RaiseLastOSError();
   const DWORD createError = GetLastError();
-  try {
-    if (IsWindowsNTFamily() && createError != ERROR_ALREADY_EXISTS) {
-      const DWORD r = SetNullDacl(name);
-      if (r != ERROR_SUCCESS) RaiseOSError(r);
-    }
-    view_ = MapViewOfFile(mappingHandle_, FILE_MAP_WRITE, 0, 0, size);
-    if (view_ == nullptr) RaiseLastOSError();
-  } catch (...) {
-    CloseHandle(mappingHandle_);
-    mappingHandle_ = nullptr;
-    throw;
+  if (IsWindowsNTFamily() && createError != ERROR_ALREADY_EXISTS) {
+    const DWORD r = SetNullDacl(name);
+    if (r != ERROR_SUCCESS) RaiseOSError(r);
   }
-}
-
-// Nothing may leave a destructor: a failed unmapping cannot be helped here, and
-// the mapping is closed whatever happened, so that no handle stays open.
-TSharedMemory::~TSharedMemory() {
-  if (view_ != nullptr) UnmapViewOfFile(view_);
-  if (mappingHandle_ != nullptr) CloseHandle(mappingHandle_);
+  view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, size));
+  if (!view_) RaiseLastOSError();
 }
 
 DWORD SetNullDacl(const char* name) {
-  LoadedLibrary advapi("advapi32.dll");
+  // Held while the entry is looked up and called; a missing entry unloads it
+  // quietly, otherwise a failure to unload it raises.
+  win32::UniqueModule advapi(LoadLibraryA("advapi32.dll"));
+  if (!advapi) RaiseLastOSError();
   auto setNamedSecurityInfo = reinterpret_cast<SetNamedSecurityInfoAProc>(
-      reinterpret_cast<void*>(GetProcAddress(advapi.Get(), "SetNamedSecurityInfoA")));
+      reinterpret_cast<void*>(GetProcAddress(advapi.get(), "SetNamedSecurityInfoA")));
   if (setNamedSecurityInfo == nullptr) RaiseLastOSError();
   const DWORD result = setNamedSecurityInfo(const_cast<LPSTR>(name), SE_KERNEL_OBJECT,
                                             DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                             nullptr, nullptr);
-  if (!advapi.Release()) RaiseLastOSError();
+  if (!FreeLibrary(advapi.release())) RaiseLastOSError();
   return result;
 }
 
@@ -119,8 +86,8 @@ bool ShowRunningInstance(HWND window, const char* className, UINT timeoutMs) {
   return true;
 }
 
-void CheckPreviousInstance() {
-  if (ShowRunningInstance(ReadRunningWindow(InstanceMemoryName))) std::exit(0);
+bool CheckPreviousInstance() {
+  return !ShowRunningInstance(ReadRunningWindow(InstanceMemoryName));
 }
 
 }  // namespace horalog

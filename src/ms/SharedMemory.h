@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "win32/Handles.h"
+
 namespace horalog {
 
 // Asks the running instance to show its main window: wParam 0, lParam 0, result 0.
@@ -18,15 +20,13 @@ class TSharedMemory {
   // Creates or opens the block; on the NT family the creating process gives it
   // a null DACL. Raises the OS error on failure, with nothing left open.
   TSharedMemory(const char* name, DWORD size);
-  ~TSharedMemory();
-  TSharedMemory(const TSharedMemory&) = delete;
-  TSharedMemory& operator=(const TSharedMemory&) = delete;
 
-  void* View() const { return view_; }
+  void* View() const { return view_.get(); }
 
  private:
-  HANDLE mappingHandle_ = nullptr;
-  void* view_ = nullptr;
+  // The view goes before the mapping.
+  win32::UniqueKernelHandle mapping_;
+  win32::UniqueMappedView view_;
 };
 
 // Gives the named kernel object a null DACL through SetNamedSecurityInfoA,
@@ -50,9 +50,10 @@ constexpr UINT ShowMainTimeoutMs = 5000;
 bool ShowRunningInstance(HWND window, const char* className = InstanceWindowClass,
                          UINT timeoutMs = ShowMainTimeoutMs);
 
-// When an instance runs: shows its main window as above and ends this process
-// with exit code 0, whether or not that instance answered. Otherwise returns.
-void CheckPreviousInstance();
+// Whether this start goes on: false when an instance runs, after its main
+// window was shown as above (whether or not that instance answered); the main
+// routine then ends with exit code 0.
+bool CheckPreviousInstance();
 
 // Whether the system is of the Windows NT family; read once at program start.
 bool IsWindowsNTFamily();

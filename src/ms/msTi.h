@@ -11,7 +11,7 @@
 
 #include "ui/Component.h"
 #include "ui/Controls.h"
-#include "ui/Handles.h"
+#include "win32/Handles.h"
 
 namespace horalog {
 
@@ -93,8 +93,8 @@ class TmsTrayIcon : public ui::TComponent {
   void Hook();
   void Unhook();
 
-  ui::UniqueWindow notifyWindow_;
-  ui::UniqueIcon icon_;
+  win32::UniqueWindow notifyWindow_;
+  win32::UniqueIcon icon_;
   std::string tip_;
   ui::TPopupMenu* popUpMenu_ = nullptr;
   bool noClose_ = true;

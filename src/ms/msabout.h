@@ -17,6 +17,7 @@ class TAboutDlg : public ui::TDialog {
   // running Windows' description.
   explicit TAboutDlg(ui::TComponent* owner,
                      std::function<std::string()> windowsVersion = nullptr);
+  ~TAboutDlg() override { DestroyHandle(); }
 
   ui::TIconImage Image1;
   ui::TLabel ProductName;

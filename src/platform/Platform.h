@@ -14,7 +14,7 @@ namespace horalog::platform {
 
 // ---- Files ---------------------------------------------------------------
 // Paths are UTF-8 text, whatever the system's ANSI code page. Failures raise
-// EInOutError with the system's code mapped to the runtime's I/O codes (see
+// EInOutError with the system's code mapped to the file error codes (see
 // data/Errors.h).
 
 enum class OpenMode {

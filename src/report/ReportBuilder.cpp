@@ -124,8 +124,8 @@ std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
                               TDateTime endDate, const TLocale& locale) {
   ReportOutcome outcome;
-  outcome.path = dataDir + ReportFileName;
-  const std::string dataPath = dataDir + DataFileName;
+  outcome.path = dataDir + ReportFileBaseName;
+  const std::string dataPath = dataDir + DataFileBaseName;
 
   // Everything is read before the report file is touched: a read error leaves
   // the earlier report as it was. Without a data file the journal is empty.

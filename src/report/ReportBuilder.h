@@ -9,7 +9,8 @@
 
 namespace horalog {
 
-inline constexpr const char* ReportFileName = "report.html";
+// The report file's name in DataDir; DataDir + this is its path.
+inline constexpr const char* ReportFileBaseName = "report.html";
 
 struct ReportOutcome {
   std::string path;  // dataDir + "report.html"

@@ -17,10 +17,10 @@ TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
   params.border = ui::TBorderStyle::SizeToolWindow;
   CreateForm(params);
 
-  SaveAction = &ActionList1.Add("SaveAction", "&Save", "Save", SaveImage,
+  SaveAction = &ActionList1.Add("&Save", "Save", SaveImage,
                                 [this] { SaveActionExecute(); });
   SaveAction->ShortCut = {FCONTROL, 'S'};
-  CloseAction = &ActionList1.Add("CloseAction", "&Close", "Close", CloseImage,
+  CloseAction = &ActionList1.Add("&Close", "Close", CloseImage,
                                  [this] { CloseActionExecute(); });
   CloseAction->ShortCut = {0, VK_ESCAPE};
   Actions = &ActionList1;
@@ -42,7 +42,7 @@ TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
 }
 
 void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate) {
-  ReportFileName = DataDir + horalog::ReportFileName;
+  ReportFileName = DataDir + ReportFileBaseName;
   BuildReportFile(DataDir, startDate, endDate);
   WebBrowser1.Navigate(ReportFileName);
 }

@@ -25,6 +25,7 @@ class TReportDlg : public ui::TDialog {
 
   // Made hidden, centred on the screen, owned by the owner's window.
   explicit TReportDlg(ui::TComponent* owner);
+  ~TReportDlg() override { DestroyHandle(); }
 
   ui::TActionList ActionList1;
   ui::TAction* SaveAction = nullptr;

@@ -15,6 +15,7 @@ class TStartEndDatesDlg : public ui::TDialog {
   // Made hidden, centred on the screen, owned by the owner's window; both
   // days are today.
   explicit TStartEndDatesDlg(ui::TComponent* owner);
+  ~TStartEndDatesDlg() override { DestroyHandle(); }
 
   ui::TLabel StartDateLabel;
   ui::TDateTimePicker StartDatePicker;

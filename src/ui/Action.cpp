@@ -43,10 +43,9 @@ std::string ShortCutText(TShortCut shortCut) {
   return text;
 }
 
-TAction::TAction(UINT id, std::string name, std::string caption, std::string hint,
-                 int imageIndex, std::function<void()> onExecute)
+TAction::TAction(UINT id, std::string caption, std::string hint, int imageIndex,
+                 std::function<void()> onExecute)
     : Id(id),
-      Name(std::move(name)),
       Caption(std::move(caption)),
       Hint(std::move(hint)),
       ImageIndex(imageIndex),
@@ -76,12 +75,11 @@ std::string TAction::MenuText() const {
 void TAction::LinkMenu(HMENU menu) { menus_.push_back(menu); }
 void TAction::LinkToolBar(HWND toolbar) { toolbars_.push_back(toolbar); }
 
-TAction& TActionList::Add(std::string name, std::string caption, std::string hint,
-                          int imageIndex, std::function<void()> onExecute) {
+TAction& TActionList::Add(std::string caption, std::string hint, int imageIndex,
+                          std::function<void()> onExecute) {
   UINT id = FirstId + static_cast<UINT>(actions_.size());
-  actions_.push_back(std::make_unique<TAction>(id, std::move(name), std::move(caption),
-                                               std::move(hint), imageIndex,
-                                               std::move(onExecute)));
+  actions_.push_back(std::make_unique<TAction>(id, std::move(caption), std::move(hint),
+                                               imageIndex, std::move(onExecute)));
   return *actions_.back();
 }
 
@@ -90,14 +88,7 @@ TAction* TActionList::Find(UINT id) const {
   return actions_[id - FirstId].get();
 }
 
-TAction* TActionList::FindByName(const std::string& name) const {
-  for (const auto& action : actions_) {
-    if (action->Name == name) return action.get();
-  }
-  return nullptr;
-}
-
-UniqueAccel TActionList::BuildAccelerators() const {
+win32::UniqueAccel TActionList::BuildAccelerators() const {
   std::vector<ACCEL> table;
   for (const auto& action : actions_) {
     if (action->ShortCut.key == 0) continue;
@@ -107,8 +98,8 @@ UniqueAccel TActionList::BuildAccelerators() const {
     entry.cmd = static_cast<WORD>(action->Id);
     table.push_back(entry);
   }
-  if (table.empty()) return UniqueAccel();
-  return UniqueAccel(CreateAcceleratorTableA(table.data(), static_cast<int>(table.size())));
+  if (table.empty()) return win32::UniqueAccel();
+  return win32::UniqueAccel(CreateAcceleratorTableA(table.data(), static_cast<int>(table.size())));
 }
 
 }  // namespace horalog::ui

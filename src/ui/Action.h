@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/Handles.h"
+#include "win32/Handles.h"
 
 namespace horalog::ui {
 
@@ -24,11 +24,10 @@ std::string ShortCutText(TShortCut shortCut);
 
 class TAction {
  public:
-  TAction(UINT id, std::string name, std::string caption, std::string hint, int imageIndex,
+  TAction(UINT id, std::string caption, std::string hint, int imageIndex,
           std::function<void()> onExecute);
 
   const UINT Id;
-  const std::string Name;
   std::string Caption;
   std::string Hint;
   int ImageIndex;
@@ -58,14 +57,13 @@ class TActionList {
   // The first action gets the id FirstId, the next one FirstId + 1, ...
   static constexpr UINT FirstId = 100;
 
-  TAction& Add(std::string name, std::string caption, std::string hint, int imageIndex,
+  TAction& Add(std::string caption, std::string hint, int imageIndex,
                std::function<void()> onExecute);
   TAction* Find(UINT id) const;
-  TAction* FindByName(const std::string& name) const;
   const std::vector<std::unique_ptr<TAction>>& Items() const { return actions_; }
 
   // The accelerator table of the actions with a shortcut; null when none has one.
-  UniqueAccel BuildAccelerators() const;
+  win32::UniqueAccel BuildAccelerators() const;
 
  private:
   std::vector<std::unique_ptr<TAction>> actions_;

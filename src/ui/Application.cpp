@@ -75,18 +75,6 @@ void TApplication::DispatchOne(MSG& msg) {
   DispatchMessageA(&msg);
 }
 
-bool TApplication::ProcessMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return false;
-    }
-    DispatchOne(msg);
-  }
-  return true;
-}
-
 void TApplication::SetAccelerators(HACCEL table, HWND target) {
   std::erase_if(accelerators_, [target](const auto& entry) { return entry.first == target; });
   if (table && target) accelerators_.emplace_back(target, table);

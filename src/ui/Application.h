@@ -52,9 +52,6 @@ class TApplication {
 
   // Translates and dispatches one message (accelerators and dialog keys first).
   void DispatchOne(MSG& msg);
-  // Dispatches what is waiting, without blocking; false when WM_QUIT was seen
-  // (it is posted again for the outer loop).
-  bool ProcessMessages();
 
   // The accelerator table of a window, used while the focus is in it; not
   // owned. A null table removes the window's.

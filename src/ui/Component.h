@@ -7,7 +7,7 @@
 
 namespace horalog::ui {
 
-enum class TOperation { Insert, Remove };
+enum class TOperation { Remove };
 
 class TComponent {
  public:
@@ -17,9 +17,8 @@ class TComponent {
   TComponent& operator=(const TComponent&) = delete;
 
   TComponent* Owner() const { return owner_; }
-  std::string Name;
 
-  // Told when a component of the same owner is inserted or removed.
+  // Told when a component of the same owner goes away.
   virtual void Notification(TComponent* component, TOperation operation);
   // Runs once after the owner has set the component's properties up.
   virtual void Loaded() {}

@@ -21,20 +21,19 @@ int TImageList::Count() const { return list_ ? ImageList_GetImageCount(list_.get
 HBITMAP TImageList::MenuBitmap(int index) {
   if (index < 0 || index >= Count()) return nullptr;
   if (menuBitmaps_.size() < static_cast<size_t>(Count())) menuBitmaps_.resize(Count());
-  UniqueBitmap& slot = menuBitmaps_[index];
+  win32::UniqueBitmap& slot = menuBitmaps_[index];
   if (!slot) {
     // On the menu colour: menus that ignore a bitmap's alpha channel show it right too.
-    ScreenDC screen;
-    HDC dc = CreateCompatibleDC(screen.get());
-    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), size_, size_);
+    win32::WindowDC screen;
+    win32::UniqueMemoryDC dc(CreateCompatibleDC(screen.get()));
+    win32::UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), size_, size_));
     {
-      SelectGuard select(dc, bitmap);
+      win32::SelectGuard select(dc.get(), bitmap.get());
       RECT all{0, 0, size_, size_};
-      FillRect(dc, &all, GetSysColorBrush(COLOR_MENU));
-      ImageList_Draw(list_.get(), index, dc, 0, 0, ILD_TRANSPARENT);
+      FillRect(dc.get(), &all, GetSysColorBrush(COLOR_MENU));
+      ImageList_Draw(list_.get(), index, dc.get(), 0, 0, ILD_TRANSPARENT);
     }
-    DeleteDC(dc);
-    slot.reset(bitmap);
+    slot = std::move(bitmap);
   }
   return slot.get();
 }
@@ -195,7 +194,7 @@ void TMemo::Create(HWND parent, int id, const char* fontName, int pointSize) {
   SendMessageA(handle_, EM_SETLIMITTEXT, 0, 0);
   LOGFONTA lf{};
   {
-    ScreenDC dc;
+    win32::WindowDC dc;
     lf.lfHeight = -MulDiv(pointSize, GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
   }
   lf.lfWeight = FW_NORMAL;

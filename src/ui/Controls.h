@@ -1,4 +1,4 @@
-// Thin wrappers of the native controls used by the system's windows. Child
+// Thin wrappers of the native controls used by the program's windows. Child
 // controls are destroyed with their parent window; the wrappers own the
 // menus, image lists, bitmaps and fonts they make.
 #pragma once
@@ -11,7 +11,7 @@
 
 #include "ui/Action.h"
 #include "ui/Component.h"
-#include "ui/Handles.h"
+#include "win32/Handles.h"
 
 namespace horalog::ui {
 
@@ -28,9 +28,9 @@ class TImageList {
   HBITMAP MenuBitmap(int index);
 
  private:
-  UniqueImageList list_;
+  win32::UniqueImageList list_;
   int size_ = 16;
-  std::vector<UniqueBitmap> menuBitmaps_;
+  std::vector<win32::UniqueBitmap> menuBitmaps_;
 };
 
 // Menu items made from actions.
@@ -48,7 +48,7 @@ class TMainMenu {
   HMENU Release() { return bar_.release(); }
 
  private:
-  UniqueMenu bar_;
+  win32::UniqueMenu bar_;
 };
 
 // A popup menu of action items, one of which may be the default item (bold).
@@ -73,7 +73,7 @@ class TPopupMenu : public TComponent {
   void Click(size_t index);
 
  private:
-  UniqueMenu menu_;
+  win32::UniqueMenu menu_;
   TImageList* images_;
   std::vector<TItem> items_;
 };
@@ -123,7 +123,7 @@ class TMemo : public TControl {
   void AppendLine(const std::string& text);
 
  private:
-  UniqueFont font_;
+  win32::UniqueFont font_;
 };
 
 }  // namespace horalog::ui

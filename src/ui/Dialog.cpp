@@ -23,13 +23,13 @@ bool IsPushButton(HWND window) {
 }  // namespace
 
 HFONT DialogFont() {
-  static UniqueFont font = [] {
-    ScreenDC dc;
+  static win32::UniqueFont font = [] {
+    win32::WindowDC dc;
     int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
-    return UniqueFont(CreateFontA(-MulDiv(8, dpi > 0 ? dpi : 96, 72), 0, 0, 0, FW_NORMAL, FALSE,
-                                  FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
+    return win32::UniqueFont(CreateFontA(-MulDiv(8, dpi > 0 ? dpi : 96, 72), 0, 0, 0, FW_NORMAL,
+                                         FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                         DEFAULT_PITCH | FF_SWISS, "MS Sans Serif"));
   }();
   return font.get();
 }
@@ -98,8 +98,8 @@ void TLabel::SetCaption(const std::string& caption) {
   SetText(caption);
   if (!autoSize_) return;
   // One line as wide as the text in the dialog's font; "&" marks are not drawn.
-  ScreenDC dc;
-  SelectGuard font(dc.get(), DialogFont());
+  win32::WindowDC dc;
+  win32::SelectGuard font(dc.get(), DialogFont());
   RECT extent{0, 0, 0, 0};
   DrawTextA(dc.get(), caption.empty() ? " " : caption.c_str(), -1, &extent,
             DT_CALCRECT | DT_SINGLELINE | DT_LEFT);

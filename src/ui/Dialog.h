@@ -22,8 +22,8 @@
 
 #include "data/DateTime.h"
 #include "ui/Controls.h"
-#include "ui/Handles.h"
 #include "ui/Window.h"
+#include "win32/Handles.h"
 
 namespace horalog::ui {
 
@@ -35,7 +35,7 @@ enum class TBorderStyle {
   SizeToolWindow,  // resizable tool-window frame
 };
 
-// The font of the system's dialogs: "MS Sans Serif", 8 points, at the
+// The font of the program's dialogs: "MS Sans Serif", 8 points, at the
 // screen's resolution. One per process.
 HFONT DialogFont();
 
@@ -185,7 +185,7 @@ class TDateTimePicker : public TDialogControl {
   SYSTEMTIME shown_{};  // what Push gave the control
 };
 
-// The base of the system's dialogs and tool windows.
+// The base of the program's dialogs and tool windows.
 class TDialog : public TWindow {
  public:
   explicit TDialog(TComponent* owner);
@@ -220,7 +220,7 @@ class TDialog : public TWindow {
   std::map<int, TDialogControl*> controls_;
   TButton* defaultButton_ = nullptr;
   HWND lastFocus_ = nullptr;
-  UniqueAccel shortcuts_;
+  win32::UniqueAccel shortcuts_;
 };
 
 }  // namespace horalog::ui

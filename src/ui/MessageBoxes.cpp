@@ -6,6 +6,7 @@
 
 #include "ui/Application.h"
 #include "ui/Window.h"
+#include "win32/Handles.h"
 
 namespace horalog::ui {
 
@@ -89,13 +90,11 @@ void LayOut(HWND dialog, const TBoxState& state) {
   HWND text = GetDlgItem(dialog, TextId);
   RECT textRect{0, 0, TWindow::Scale(380), 0};
   {
-    HDC dc = GetDC(text);
+    win32::WindowDC dc(text);
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
-    HGDIOBJ old = SelectObject(dc, font);
-    DrawTextA(dc, state.text.c_str(), -1, &textRect,
+    win32::SelectGuard select(dc.get(), font);
+    DrawTextA(dc.get(), state.text.c_str(), -1, &textRect,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-    SelectObject(dc, old);
-    ReleaseDC(text, dc);
   }
   int textWidth = textRect.right - textRect.left;
   int textHeight = std::max<int>(textRect.bottom - textRect.top, 1);

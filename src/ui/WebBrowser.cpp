@@ -20,18 +20,12 @@ using Microsoft::WRL::ComPtr;
 constexpr CLSID HtmlDocumentClass = {
     0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
 
-// A BSTR owned for one scope.
-struct BstrFree {
-  void operator()(BSTR text) const { SysFreeString(text); }
-};
-using UniqueBstr = std::unique_ptr<OLECHAR, BstrFree>;
-
 // The texts that cross here are paths and locations: UTF-8 on this side.
-UniqueBstr ToBstr(const std::string& text) {
+win32::UniqueBstr ToBstr(const std::string& text) {
   const std::wstring wide = platform::WidePath(text);
   BSTR result = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
   if (!result) throw std::bad_alloc();
-  return UniqueBstr(result);
+  return win32::UniqueBstr(result);
 }
 
 std::string FromBstr(BSTR text) {
@@ -232,7 +226,7 @@ void TWebBrowser::Navigate(const std::string& path) {
   path_ = path;
   if (note_) SetWindowTextA(note_, NoteLines().c_str());
   if (!browser_) return;
-  UniqueBstr url = ToBstr(path);
+  win32::UniqueBstr url = ToBstr(path);
   VARIANT empty;
   VariantInit(&empty);
   HRESULT result = browser_->Navigate(url.get(), &empty, &empty, &empty, &empty);
@@ -247,11 +241,9 @@ void TWebBrowser::Navigate(const std::string& path) {
 
 std::string TWebBrowser::LocationURL() const {
   if (!browser_) return {};
-  BSTR location = nullptr;
-  if (FAILED(browser_->get_LocationURL(&location))) return {};
-  std::string text = FromBstr(location);
-  SysFreeString(location);
-  return text;
+  win32::UniqueBstr location;
+  if (FAILED(browser_->get_LocationURL(location.put()))) return {};
+  return FromBstr(location.get());
 }
 
 std::string TWebBrowser::NoteLines() const {

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "ui/Application.h"
-#include "ui/Handles.h"
 #include "ui/Window.h"
+#include "win32/Handles.h"
 
 namespace horalog::ui {
 

@@ -5,14 +5,16 @@
 #include "data/Errors.h"
 #include "ui/Action.h"
 #include "ui/Application.h"
-#include "ui/Handles.h"
+#include "win32/Handles.h"
 
 namespace horalog::ui {
 
 namespace {
 
-// The window being created by CreateHandle on this thread; it receives the
-// messages that come before WM_NCCREATE.
+// The window that CreateHandle is creating on this thread: an error of its
+// WM_NCCREATE or WM_CREATE goes back to that call instead of to the error box.
+// The messages that come before WM_NCCREATE find no object for the window yet
+// and go to DefWindowProcA.
 thread_local TWindow* creating = nullptr;
 
 }  // namespace
@@ -38,6 +40,7 @@ void RegisterWindowClass(const char* className, WNDPROC proc, HICON icon, HBRUSH
 TWindow::TWindow(TComponent* owner) : TComponent(owner) {}
 
 TWindow::~TWindow() {
+  Actions = nullptr;
   DestroyHandle();
   Application().FormDestroyed(this);
 }
@@ -291,7 +294,7 @@ void TWindow::CenterOnScreen() {
 
 int TWindow::Scale(int pixels) {
   static const int dpi = [] {
-    ScreenDC dc;
+    win32::WindowDC dc;
     int value = GetDeviceCaps(dc.get(), LOGPIXELSX);
     return value > 0 ? value : 96;
   }();

@@ -1,4 +1,4 @@
-// The base of every window of the system: class registration, the `this`
+// The base of every window of the program: class registration, the `this`
 // pointer kept with the window, dispatch to virtual handlers, show and hide,
 // modal show with a result, centring and the scaling of pixel sizes to the
 // screen's resolution.
@@ -25,13 +25,17 @@ class TActionList;
 void RegisterWindowClass(const char* className, WNDPROC proc, HICON icon = nullptr,
                          HBRUSH background = nullptr);
 
+// The most-derived destructor destroys the window first (DestroyHandle), so
+// that the window and its children end while every member their handlers and
+// controls use still lives: a base destructor runs after the members of the
+// classes derived from it are gone. A window still there when this class's
+// destructor runs ends without its actions, which may have gone with them.
 class TWindow : public TComponent {
  public:
   explicit TWindow(TComponent* owner = nullptr);
   ~TWindow() override;
 
   HWND Handle() const { return handle_; }
-  bool HandleAllocated() const { return handle_ != nullptr; }
 
   // Makes the window visible (restored when minimised) and brings it to the front.
   void Show();

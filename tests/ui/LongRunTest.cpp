@@ -30,7 +30,7 @@ TEST(LongRun, TenThousandTicksGiveBackTheirHandlesAndWindows) {
   GetTempPathA(MAX_PATH, temp);
   const std::string dir = std::string(temp) + "horalog-long-" + std::to_string(GetCurrentProcessId()) + "\\";
   CreateDirectoryA(dir.c_str(), nullptr);
-  const std::string data = dir + DataFileName;
+  const std::string data = dir + DataFileBaseName;
   DeleteFileA(data.c_str());
   {
     test::CaptureErrors errors;

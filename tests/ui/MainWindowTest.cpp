@@ -298,7 +298,7 @@ TEST_F(MainWindow, AFailedFinalStopAsksWhetherToExitAnyway) {
       SendMessageA(box, WM_COMMAND, button, 0);
     });
   };
-  form->AppendAction(ActionStart, start);
+  form->AppendRecord(ActionStart, start);
   answer(IDNO);
   form->Close();
   EXPECT_EQ(question, "2 records could not be written to " + data +
@@ -332,10 +332,10 @@ TEST_F(MainWindow, ErrorsOfTicksWhileATicksBoxIsOpenGoToTheLog) {
     CloseHandle(held);
     form->WriteWaitingRecords();
     held = HoldDataFile();
-    form->AppendAction(ActionStop, platform::Now());
+    form->AppendRecord(ActionStop, platform::Now());
     form->Timer1Timer();
   };
-  form->AppendAction(ActionStart, platform::Now());
+  form->AppendRecord(ActionStart, platform::Now());
   form->Timer1Timer();
   ui::Application().OnShowException = nullptr;
   CloseHandle(held);

@@ -151,7 +151,7 @@ TEST_F(MessageFilter, SeesKeysAfterTheAcceleratorsAndBeforeTheDialogKeys) {
   } filter;
   Holder holder;
   ACCEL escape{FVIRTKEY, VK_ESCAPE, 500};
-  ui::UniqueAccel table(CreateAcceleratorTableA(&escape, 1));
+  win32::UniqueAccel table(CreateAcceleratorTableA(&escape, 1));
   ui::Application().SetAccelerators(table.get(), holder.Handle());
   ui::Application().AddMessageFilter(&filter);
   for (WPARAM key : {VK_ESCAPE, VK_DOWN, VK_UP}) {

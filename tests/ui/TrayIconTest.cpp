@@ -53,9 +53,9 @@ class TrayIcon : public ::testing::Test {
  protected:
   void SetUp() override {
     owner = std::make_unique<OwnerForm>();
-    first = &actions.Add("FirstAction", "&First", "First|", -1, [this] { ran.push_back(1); });
-    second = &actions.Add("SecondAction", "&Second", "Second|", -1, [this] { ran.push_back(2); });
-    third = &actions.Add("ThirdAction", "&Third", "Third|", -1, [this] { ran.push_back(3); });
+    first = &actions.Add("&First", "First|", -1, [this] { ran.push_back(1); });
+    second = &actions.Add("&Second", "Second|", -1, [this] { ran.push_back(2); });
+    third = &actions.Add("&Third", "Third|", -1, [this] { ran.push_back(3); });
     popup = std::make_unique<ui::TPopupMenu>(owner.get());
     popup->AddItem(*first);
     popup->AddSeparator();

@@ -5,9 +5,17 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <memory>
 #include <stdexcept>
+#include <typeinfo>
 
 #include "UiTestSupport.h"
+#include "dialogs/ActionEditDlg.h"
+#include "dialogs/DBViewDialog.h"
+#include "dialogs/OptionsDialog.h"
+#include "ms/msabout.h"
+#include "report/ReportDialog.h"
+#include "report/StartEndDatesDialog.h"
 #include "ui/Action.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
@@ -126,6 +134,73 @@ TEST(UiWindow, KeepsItsThisPointerFromCreationToDestruction) {
   test::DrainQuit();
 }
 
+// A child that tells its parent of its end with the first action's command,
+// as a control that ends with its window may notify it.
+LRESULT CALLBACK CommandAtEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY)
+    SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(ui::TActionList::FirstId, 0), 0);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST(UiWindow, AWindowLeftToTheBaseDestructorEndsWithoutItsActions) {
+  ui::RegisterWindowClass("HoralogCommandAtEnd", &CommandAtEnd);
+  auto makeChild = [](HWND parent) {
+    return CreateWindowExA(0, "HoralogCommandAtEnd", "", WS_CHILD, 0, 0, 1, 1, parent, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  };
+  ui::TActionList actions;
+  int ran = 0;
+  actions.Add("&Exit", "Exit|", -1, [&] { ++ran; });
+  // TestForm's destructor leaves its window to the base's.
+  auto form = std::make_unique<TestForm>();
+  form->Actions = &actions;
+  DestroyWindow(makeChild(form->Handle()));
+  ASSERT_EQ(ran, 1);  // the child's command reaches the actions while the form lives
+
+  const HWND window = form->Handle();
+  ASSERT_NE(makeChild(window), nullptr);
+  form.reset();
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(ran, 1);
+  test::DrainQuit();
+}
+
+// The type of the object whose window is `watched`, when that window is destroyed.
+HWND watched = nullptr;
+std::string endedAs;
+
+LRESULT CALLBACK WatchEnd(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_DESTROYWND && reinterpret_cast<HWND>(wParam) == watched) {
+    auto* object = reinterpret_cast<ui::TWindow*>(GetWindowLongPtrA(watched, GWLP_USERDATA));
+    // While a base's destructor runs, the object is of that base's type.
+    endedAs = object ? typeid(*object).name() : "no object";
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The type the window's object had when the window was destroyed with it.
+template <typename TWindowKind>
+std::string TypeAtWindowEnd() {
+  auto object = std::make_unique<TWindowKind>(nullptr);
+  watched = object->Handle();
+  endedAs.clear();
+  HHOOK hook = SetWindowsHookExA(WH_CBT, &WatchEnd, nullptr, GetCurrentThreadId());
+  object.reset();
+  UnhookWindowsHookEx(hook);
+  watched = nullptr;
+  return endedAs;
+}
+
+TEST(UiWindow, EveryWindowOfTheProgramEndsBeforeItsMembers) {
+  ui::Application().Initialize();
+  EXPECT_EQ(TypeAtWindowEnd<TAboutDlg>(), typeid(TAboutDlg).name());
+  EXPECT_EQ(TypeAtWindowEnd<TActionEditDialog>(), typeid(TActionEditDialog).name());
+  EXPECT_EQ(TypeAtWindowEnd<TDBViewDlg>(), typeid(TDBViewDlg).name());
+  EXPECT_EQ(TypeAtWindowEnd<TOptionsDlg>(), typeid(TOptionsDlg).name());
+  EXPECT_EQ(TypeAtWindowEnd<TReportDlg>(), typeid(TReportDlg).name());
+  EXPECT_EQ(TypeAtWindowEnd<TStartEndDatesDlg>(), typeid(TStartEndDatesDlg).name());
+}
+
 TEST(UiWindow, AnErrorInAHandlerStopsAtTheWindowProcedure) {
   CaptureErrors errors;
   TestForm form;
@@ -201,9 +276,9 @@ class ActionWiring : public ::testing::Test {
  protected:
   void SetUp() override {
     ran = 0;
-    exit = &actions.Add("ExitAction", "&Exit", "Exit|Close the program", 0, [this] { ++ran; });
+    exit = &actions.Add("&Exit", "Exit|Close the program", 0, [this] { ++ran; });
     exit->ShortCut = {FCONTROL, 'E'};
-    view = &actions.Add("ViewAction", "&View", "View|View report", 1, nullptr);
+    view = &actions.Add("&View", "View|View report", 1, nullptr);
     form = std::make_unique<TestForm>();
     form->Actions = &actions;
     menu = CreatePopupMenu();
@@ -236,7 +311,7 @@ TEST_F(ActionWiring, OneActionFeedsMenuToolbarAndAccelerators) {
   EXPECT_EQ(GetMenuItemID(menu, 0), exit->Id);
   EXPECT_EQ(SendMessageA(toolbar.Handle(), TB_COMMANDTOINDEX, exit->Id, 0), 0);
 
-  ui::UniqueAccel table = actions.BuildAccelerators();
+  win32::UniqueAccel table = actions.BuildAccelerators();
   ASSERT_TRUE(table);
   ACCEL entries[4] = {};
   ASSERT_EQ(CopyAcceleratorTableA(table.get(), entries, 4), 1);
@@ -299,7 +374,7 @@ TEST_F(ActionWiring, MenuItemsAndToolbarButtonsSetTheApplicationHint) {
 TEST(UiPopupMenu, ShowsTheDefaultItemAndRunsAClickedItem) {
   ui::TActionList actions;
   int shown = 0;
-  ui::TAction& show = actions.Add("ShowAction", "&Show", "Show|Show main window", 3,
+  ui::TAction& show = actions.Add("&Show", "Show|Show main window", 3,
                                   [&] { ++shown; });
   ui::TPopupMenu popup(nullptr);
   popup.AddItem(show, true);

@@ -33,7 +33,7 @@ std::vector<TActRec> Entries(const TActRecList& list) {
 
 TEST(ActRecList, LoadSaveKeepsEveryByteAndEveryStatusButDeleted) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   const std::vector<TActRec> kept = {PatternedRecord(0, 0, Nine, 1), PatternedRecord(7, 200, Ten, 2),
                                      PatternedRecord(-2, 1, Ten + 1, 3)};
   WriteRecords(path, {kept[0], PatternedRecord(-1, 0, Nine + 0.1, 9), kept[1], kept[2]});
@@ -48,7 +48,7 @@ TEST(ActRecList, LoadSaveKeepsEveryByteAndEveryStatusButDeleted) {
 
 TEST(ActRecList, LoadSortsAndMarkDeletedDropsExactlyThatEntryOnSave) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   const TActRec at10 = MakeRecord(0, Ten), at9 = MakeRecord(1, Nine), at11 = MakeRecord(1, Ten + 0.04);
   WriteRecords(path, {at10, at9});
   TActRecList list;
@@ -69,7 +69,7 @@ TEST(ActRecList, LoadSortsAndMarkDeletedDropsExactlyThatEntryOnSave) {
 
 TEST(ActRecList, EmptyFileAndEmptyList) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   WriteBytes(path, {});
   TActRecList list;
   list.LoadFromFile(path);
@@ -84,7 +84,7 @@ TEST(ActRecList, EmptyFileAndEmptyList) {
 TEST(ActRecList, MissingFileAndBadIndexRaiseTheirTexts) {
   ScratchDir dir;
   TActRecList list;
-  EXPECT_EQ(ErrorText<EInOutError>([&] { list.LoadFromFile(dir.Path(DataFileName)); }),
+  EXPECT_EQ(ErrorText<EInOutError>([&] { list.LoadFromFile(dir.Path(DataFileBaseName)); }),
             "File not found");
   list.Add(MakeRecord(0, Nine));
   list.Add(MakeRecord(1, Ten));
@@ -106,7 +106,7 @@ class ActRecListFailedSave : public ::testing::Test {
     before = ReadBytes(path);
   }
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   TActRecList list;
   Bytes before;
 };

@@ -34,7 +34,7 @@ std::string ErrorText(F&& action) {
 
 TEST(ActRecFile, AppendsWriteWholeRecordsAtTheRightOffsets) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   AppendActionRecord(path, ActionStart, Nine);
   Bytes bytes = ReadBytes(path);
   ASSERT_EQ(bytes.size(), 141u);
@@ -56,7 +56,7 @@ TEST(ActRecFile, AppendsWriteWholeRecordsAtTheRightOffsets) {
 
 TEST(ActRecFile, FragmentAtTheEndIsNeverReadAndAppendWritesOverIt) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   std::vector<TActRec> records;
   for (int i = 0; i < 3; ++i) records.push_back(PatternedRecord(0, i & 1, Nine + i, i));
   Bytes bytes = RecordsBytes(records);
@@ -74,7 +74,7 @@ TEST(ActRecFile, FragmentAtTheEndIsNeverReadAndAppendWritesOverIt) {
 
 TEST(ActRecFile, ReaderHandsOutRecordsInFileOrderAcrossItsBuffers) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   std::vector<TActRec> records;
   for (int i = 0; i < 1500; ++i) records.push_back(PatternedRecord(i % 3, i & 1, 1000.0 - i, i));
   Bytes bytes = RecordsBytes(records);
@@ -88,7 +88,7 @@ TEST(ActRecFile, ReaderHandsOutRecordsInFileOrderAcrossItsBuffers) {
 
 TEST(ActRecFile, FileShortenedWhileReadingEndsInReadBeyondEnd) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   WriteRecords(path, {MakeRecord(0, Nine), MakeRecord(1, Ten), MakeRecord(0, Ten + 1)});
   TActRecReader reader(path);
   std::error_code error;
@@ -102,7 +102,7 @@ TEST(ActRecFile, FileShortenedWhileReadingEndsInReadBeyondEnd) {
 
 TEST(ActRecFile, MissingFileAndUnusablePathsRaiseTheIoTexts) {
   ScratchDir dir;
-  EXPECT_EQ(ErrorText([&] { TActRecReader reader(dir.Path(DataFileName)); }), "File not found");
+  EXPECT_EQ(ErrorText([&] { TActRecReader reader(dir.Path(DataFileBaseName)); }), "File not found");
 
   // A folder where the file should be can be neither read nor appended to.
   const std::string folder = dir.Path("folder");
@@ -114,7 +114,7 @@ TEST(ActRecFile, MissingFileAndUnusablePathsRaiseTheIoTexts) {
 
 TEST(ActRecFile, AppendToReadOnlyFileIsDeniedAndLeavesItUnchanged) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   WriteRecords(path, {MakeRecord(ActionStart, Nine)});
   const Bytes before = ReadBytes(path);
   namespace fs = std::filesystem;

@@ -23,7 +23,7 @@ class Compaction : public ::testing::Test {
   std::string DataDir() const {
     return dir.Dir().string() + static_cast<char>(fs::path::preferred_separator);
   }
-  std::string Data() const { return dir.Path(DataFileName); }
+  std::string Data() const { return dir.Path(DataFileBaseName); }
   std::string Backup() const { return dir.Path(BackupFileName); }
   std::string Temporary() const { return dir.Path(CompactionTempFileName); }
   ScratchDir dir;

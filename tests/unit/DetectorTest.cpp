@@ -55,7 +55,7 @@ class RecordingSink : public ActivitySink {
   bool failAppend = false;
 
   void AddLogLine(const std::string& text) override { log.push_back(text); }
-  void AppendAction(uint8_t action, TDateTime time) override {
+  void AppendRecord(uint8_t action, TDateTime time) override {
     if (failAppend) throw EInOutError(IoDiskFull);
     records.push_back({action, time});
   }

@@ -85,7 +85,7 @@ class FaultInjection : public ::testing::Test {
   std::string DataDir() const {
     return dir.Dir().string() + static_cast<char>(fs::path::preferred_separator);
   }
-  std::string Data() const { return dir.Path(DataFileName); }
+  std::string Data() const { return dir.Path(DataFileBaseName); }
   std::string Backup() const { return dir.Path(BackupFileName); }
 
   // A journal of n records of three statuses, with a fragment at its end.
@@ -146,7 +146,7 @@ TEST_F(FaultInjection, SaveToFileLeavesTheOldFileOrTheNewOne) {
 
 TEST_F(FaultInjection, ReportLeavesTheDataAndTheEarlierReportOrTheNewOne) {
   const Bytes data = Journal(1000), earlier(300, 'r');
-  const std::string report = dir.Path(ReportFileName);
+  const std::string report = dir.Path(ReportFileBaseName);
   WriteBytes(Data(), data);
   BuildReportFile(DataDir(), Day, Day + 60, TLocale());
   const Bytes fresh = ReadBytes(report);

@@ -58,7 +58,7 @@ std::vector<std::string> Multiset(const std::vector<Bytes>& records) {
 
 TEST(FuzzDataFile, RandomFilesLoadSortAndSaveExactly) {
   ScratchDir dir;
-  const std::string path = dir.Path(DataFileName);
+  const std::string path = dir.Path(DataFileBaseName);
   std::mt19937 gen(20030303);
   for (int round = 0; round < 300; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));

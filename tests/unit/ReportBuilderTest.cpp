@@ -101,8 +101,8 @@ class ReportBuilderTest : public ::testing::Test {
     dataDir_ = dir_.string() + static_cast<char>(fs::path::preferred_separator);
   }
 
-  fs::path DataPath() const { return dir_ / DataFileName; }
-  fs::path ReportPath() const { return dir_ / ReportFileName; }
+  fs::path DataPath() const { return dir_ / DataFileBaseName; }
+  fs::path ReportPath() const { return dir_ / ReportFileBaseName; }
 
   // Writes the journal, builds the report file and returns its lines, after
   // checking that every line ends in CR LF and nothing follows the last one.

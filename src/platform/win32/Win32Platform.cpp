@@ -3,13 +3,12 @@
 // The seam has a ReplaceFile of its own; the system header makes the name a macro.
 #undef ReplaceFile
 
-#include <utility>
-
 #include "data/Errors.h"
 #include "platform/FileFaults.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Platform.h"
 #include "platform/win32/WideText.h"
+#include "win32/Handles.h"
 
 namespace horalog::platform {
 
@@ -20,7 +19,7 @@ int IoCode(DWORD error) {
     case ERROR_HANDLE_DISK_FULL:
     case ERROR_DISK_FULL: return IoDiskFull;
     case ERROR_HANDLE_EOF: return IoReadBeyondEnd;
-    default: return static_cast<int>(error);  // 2, 3, 4 and 5 are the runtime's codes too
+    default: return static_cast<int>(error);  // 2 to 5 are file error codes as they are
   }
 }
 
@@ -189,29 +188,23 @@ void CopyFileReplacing(const std::string& source, const std::string& target) {
     RaiseLastOSError();
   MakeWritable(target);
   // The copy's data reaches the disk before anything relies on it.
-  struct Owned {
-    HANDLE h;
-    ~Owned() {
-      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-  } copy{CreateFileW(WidePath(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (copy.h == INVALID_HANDLE_VALUE || !FlushFileBuffers(copy.h)) RaiseLastOSError();
-  const HANDLE h = std::exchange(copy.h, INVALID_HANDLE_VALUE);
-  if (!CloseHandle(h)) RaiseLastOSError();
+  const HANDLE opened = CreateFileW(WidePath(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  win32::UniqueKernelHandle copy(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+  if (!copy || !FlushFileBuffers(copy.get())) RaiseLastOSError();
+  if (!CloseHandle(copy.release())) RaiseLastOSError();
 }
 
 uint32_t LastErrorCode() { return GetLastError(); }
 
 std::string SystemErrorText(uint32_t code) {
-  char* text = nullptr;
+  win32::UniqueLocalMemory<char> text;
   const DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
           FORMAT_MESSAGE_ARGUMENT_ARRAY,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+      nullptr, code, 0, reinterpret_cast<char*>(text.put()), 0, nullptr);
   std::string result;
-  if (length != 0 && text != nullptr) result.assign(text, length);
-  if (text != nullptr) LocalFree(text);
+  if (length != 0 && text) result.assign(text.get(), length);
   // Line breaks, blanks and the closing full stop go; the error box adds its own.
   while (!result.empty() && (static_cast<unsigned char>(result.back()) <= ' ' || result.back() == '.'))
     result.pop_back();
