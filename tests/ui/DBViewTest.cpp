@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "../unit/TestSupport.h"
 #include "UiTestSupport.h"
 #include "app/DataDir.h"
 #include "data/ActRecList.h"
@@ -28,11 +27,11 @@ namespace {
 
 using test::After;
 using test::CaptureErrors;
-using testing::Bytes;
-using testing::PatternedRecord;
-using testing::ReadBytes;
-using testing::RecordsBytes;
-using testing::WriteRecords;
+using test::Bytes;
+using test::PatternedRecord;
+using test::ReadBytes;
+using test::RecordsBytes;
+using test::WriteRecords;
 
 const TDateTime Day = 37683.0;  // Mon, 03 Mar 2003
 
@@ -66,18 +65,12 @@ std::string StaticTexts(HWND dialog) {
 class DBView : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    DataDir = std::string(temp) + "horalog-dbview-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(DataDir.c_str(), nullptr);
+    DataDir = scratch.Path();
     data = DataDir + "hl.dat";
-    DeleteFileA(data.c_str());
   }
   void TearDown() override {
     view.reset();
     test::DrainQuit();
-    DeleteFileA(data.c_str());
-    RemoveDirectoryA(DataDir.c_str());
   }
   void Create() {
     view = std::make_unique<TDBViewDlg>();
@@ -123,6 +116,7 @@ class DBView : public ::testing::Test {
     });
   }
 
+  test::ScratchDir scratch;
   std::string data;
   std::unique_ptr<TDBViewDlg> view;
   std::string warningText;
@@ -236,7 +230,7 @@ TEST_F(DBView, DeleteAsksFirstAndCanEmptyTheFile) {
   const std::vector<TActRec> records = SevenRecords();
   WriteRecords(data, records);
   Create();
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->DeleteActionExecute(); }),
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->DeleteActionExecute(); }),
             "Please select item(s) to delete");
 
   // No changes nothing; the word stays "items" for one.
@@ -313,7 +307,7 @@ TEST_F(DBView, InsertAndEditGoThroughTheEditor) {
   EXPECT_EQ(editorAction, -1);
 
   Select({});
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->EditActionExecute(); }),
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->EditActionExecute(); }),
             "Please select an item first");
   // A double click on the list runs Edit.
   CaptureErrors errors;
@@ -328,10 +322,10 @@ TEST_F(DBView, WithoutADataFileCommandsFailAndCreateNone) {
   DeleteFileA(data.c_str());
   Select({0});
   AnswerWarning(VK_RETURN);
-  EXPECT_EQ(testing::ErrorText<EInOutError>([&] { view->DeleteActionExecute(); }), "File not found");
-  EXPECT_EQ(testing::ErrorText<EInOutError>([&] { view->EditActionExecute(); }), "File not found");
+  EXPECT_EQ(test::ErrorText<EInOutError>([&] { view->DeleteActionExecute(); }), "File not found");
+  EXPECT_EQ(test::ErrorText<EInOutError>([&] { view->EditActionExecute(); }), "File not found");
   AnswerEditor([](TActionEditDialog& e) { e.ActionComboBox.SetItemIndex(0); });
-  EXPECT_EQ(testing::ErrorText<EInOutError>([&] { view->InsertActionExecute(); }), "File not found");
+  EXPECT_EQ(test::ErrorText<EInOutError>([&] { view->InsertActionExecute(); }), "File not found");
   EXPECT_FALSE(platform::FileExists(data));
   EXPECT_EQ(view->DBListView.RowCount(), 7) << "a failed command does not refill";
 }
@@ -390,14 +384,14 @@ TEST_F(DBView, CommandsFindTheSelectedRecordsWhereverTheyMoved) {
   const std::vector<TActRec> now = {records[0], records[5], records[6]};  // records[2] compacted away
   WriteRecords(data, now);
   AnswerWarning(VK_RETURN);
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->DeleteActionExecute(); }), JournalChangedText);
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->DeleteActionExecute(); }), JournalChangedText);
   EXPECT_EQ(ReadBytes(data), RecordsBytes(now));
   EXPECT_EQ(RecordsBytes(view->Rows()), RecordsBytes(now));
   EXPECT_EQ(view->DBListView.SelectedRows(), std::vector<int>{1});
 
   Select({0});
   WriteRecords(data, {records[5], records[6]});
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->EditActionExecute(); }), JournalChangedText);
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->EditActionExecute(); }), JournalChangedText);
   EXPECT_EQ(view->DBListView.RowCount(), 2);
   EXPECT_EQ(ReadBytes(data), RecordsBytes({records[5], records[6]}));
 
@@ -407,7 +401,7 @@ TEST_F(DBView, CommandsFindTheSelectedRecordsWhereverTheyMoved) {
     WriteRecords(data, {records[6]});
     e.ActionComboBox.SetItemIndex(0);
   });
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->EditActionExecute(); }), JournalChangedText);
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->EditActionExecute(); }), JournalChangedText);
   EXPECT_EQ(ReadBytes(data), RecordsBytes({records[6]}));
   EXPECT_EQ(view->DBListView.RowCount(), 1);
 }
@@ -458,7 +452,7 @@ TEST_F(DBView, AFailedFillShowsNoRows) {
   ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
   ASSERT_TRUE(SetEndOfFile(file));
   CloseHandle(file);
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->FillList(); }), OutOfMemoryText);
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->FillList(); }), OutOfMemoryText);
   EXPECT_EQ(view->DBListView.RowCount(), 0);
   EXPECT_EQ(view->Rows().capacity(), 0u);
 }

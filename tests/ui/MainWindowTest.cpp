@@ -31,23 +31,14 @@ std::string MenuText(HMENU menu, UINT position) {
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    dir = std::string(temp) + "horalog-ui-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    dir = scratch.Path();
     exe = dir + "Horalog.exe";
     ini = dir + "Horalog.ini";
     data = dir + "hl.dat";
-    DeleteFileA(ini.c_str());
-    DeleteFileA(data.c_str());
   }
   void TearDown() override {
     form.reset();
     test::DrainQuit();
-    RemoveDirectoryA((dir + "hl.dat").c_str());
-    DeleteFileA(ini.c_str());
-    DeleteFileA(data.c_str());
-    RemoveDirectoryA(dir.c_str());
   }
   void WriteInterval(const char* text) {
     WritePrivateProfileStringA("Options", "Interval", text, ini.c_str());
@@ -77,6 +68,7 @@ class MainWindow : public ::testing::Test {
     return records;
   }
 
+  test::ScratchDir scratch;
   std::string dir, exe, ini, data;
   std::unique_ptr<TForm1> form;
 };

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "ModalSteps.h"
 #include "UiTestSupport.h"
 #include "app/HoralogMain.h"
 #include "app/SettingsRules.h"
@@ -26,7 +25,7 @@ constexpr const char* RangeError = "Inactivity timeout value can be a number bet
 
 std::string Text(HWND w) { return test::WindowText(w); }
 
-using OptionsDlgTest = test::DialogTest;
+using OptionsDlgTest = test::MainFormTest;
 
 TEST_F(OptionsDlgTest, FrameControlsAndKeys) {
   TOptionsDlg dlg(nullptr);

@@ -20,19 +20,16 @@ using platform::OpenMode;
 class FileTest : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) const { return scratch_.Path(name); }
-  std::string Slurp(const std::string& name) const {
-    const testing::Bytes bytes = testing::ReadBytes(Path(name));
-    return std::string(bytes.begin(), bytes.end());
-  }
+  std::string Slurp(const std::string& name) const { return test::ReadText(Path(name)); }
   const fs::path& Dir() const { return scratch_.Dir(); }
 
  private:
-  testing::ScratchDir scratch_;
+  test::ScratchDir scratch_;
 };
 
 template <typename F>
 std::string IoErrorOf(F&& action) {
-  return testing::ErrorText<EInOutError>(std::forward<F>(action));
+  return test::ErrorText<EInOutError>(std::forward<F>(action));
 }
 
 TEST_F(FileTest, WritesSeeksReadsAndReportsSize) {
