@@ -6,11 +6,8 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
-#include <array>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 
 #include "E2eDriver.h"
 
@@ -18,39 +15,16 @@ namespace horalog::e2e {
 namespace {
 
 using ::testing::HasSubstr;
-using Raw = std::array<unsigned char, 141>;
+using Raw = std::string;  // one record as the file holds it
 
 const double Day = 37683.0;  // Mon, 03 Mar 2003
 
-Raw MakeRaw(int32_t status, uint8_t action, double time, unsigned seed) {
-  Raw r{};
-  std::memcpy(&r[0], &status, 4);
-  r[4] = action;
-  std::memcpy(&r[5], &time, 8);
-  for (size_t i = 13; i < r.size(); ++i) r[i] = static_cast<unsigned char>(seed * 31 + i * 7);
-  return r;
-}
-double TimeOf(const Raw& r) {
-  double t;
-  std::memcpy(&t, &r[5], 8);
-  return t;
-}
-
-std::vector<Raw> ReadRaw(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<Raw> records;
-  for (size_t at = 0; at + 141 <= bytes.size(); at += 141) {
-    Raw r;
-    std::memcpy(r.data(), &bytes[at], 141);
-    records.push_back(r);
-  }
-  return records;
-}
+double TimeOf(const Raw& r) { return ReadRecord(r).time; }
 
 void WriteRaw(const std::string& path, const std::vector<Raw>& records) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  for (const Raw& r : records) out.write(reinterpret_cast<const char*>(r.data()), 141);
+  std::string bytes;
+  for (const Raw& r : records) bytes += r;
+  WriteAll(path, bytes);
 }
 
 // The records the test put in or made; the detector's own ones, stamped
@@ -58,13 +32,13 @@ void WriteRaw(const std::string& path, const std::vector<Raw>& records) {
 std::vector<Raw> Journal(const std::string& path) {
   const double now = NowAsDateTime();
   std::vector<Raw> kept;
-  for (const Raw& r : ReadRaw(path)) {
+  for (const Raw& r : RawRecords(path)) {
     const bool detector = r[0] == 0 && std::abs(TimeOf(r) - now) < 1.0 / 24 && r[13] == 0;
     if (!detector) kept.push_back(r);
   }
   return kept;
 }
-size_t DetectorRecords(const std::string& path) { return ReadRaw(path).size() - Journal(path).size(); }
+size_t DetectorRecords(const std::string& path) { return RawRecords(path).size() - Journal(path).size(); }
 
 // Memory shared with another process, for messages that carry pointers: a
 // section mapped into both, written and read here, at its own address there.
@@ -229,14 +203,14 @@ class DBView : public ProgramTest {
 
 TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   WriteIni("[Options]\r\nInterval=0\r\n");
-  std::vector<Raw> journal = {MakeRaw(0, 0, Day + 0.30, 1), MakeRaw(0, 1, Day + 0.40, 2),
-                              MakeRaw(7, 0, Day + 0.45, 3), MakeRaw(0, 2, Day + 0.50, 4),
-                              MakeRaw(0, 0, Day + 1.30, 5), MakeRaw(-5, 1, Day + 1.40, 6),
-                              MakeRaw(0, 0, Day + 2.30, 7)};
+  std::vector<Raw> journal = {RecordBytes(0, 0, Day + 0.30, 1), RecordBytes(0, 1, Day + 0.40, 2),
+                              RecordBytes(7, 0, Day + 0.45, 3), RecordBytes(0, 2, Day + 0.50, 4),
+                              RecordBytes(0, 0, Day + 1.30, 5), RecordBytes(-5, 1, Day + 1.40, 6),
+                              RecordBytes(0, 0, Day + 2.30, 7)};
   // On the disk out of order, with a deleted record.
-  WriteRaw(DataFile(), {journal[3], journal[0], MakeRaw(-1, 0, Day, 8), journal[6], journal[1],
+  WriteRaw(DataFile(), {journal[3], journal[0], RecordBytes(-1, 0, Day, 8), journal[6], journal[1],
                         journal[2], journal[4], journal[5]});
-  const std::vector<Raw> asWritten = ReadRaw(DataFile());
+  const std::vector<Raw> asWritten = RawRecords(DataFile());
   StartReady();
   ShowMain();
   ChooseMenuItem("&Tools", "&View");
@@ -320,10 +294,10 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
     const size_t last = log.rfind("Activity ");
     return last != std::string::npos && log.compare(last, 15, "Activity ended ") == 0;
   }, 15000)) << Log();
-  const size_t before = ReadRaw(DataFile()).size();
+  const size_t before = RawRecords(DataFile()).size();
   MoveCursor(300, 200);
   MoveCursor(320, 210);
-  ASSERT_TRUE(WaitUntil([&] { return ReadRaw(DataFile()).size() > before; }))
+  ASSERT_TRUE(WaitUntil([&] { return RawRecords(DataFile()).size() > before; }))
       << "the detector appended nothing";
   const size_t detectorRecords = DetectorRecords(DataFile());
   Send(FindChild(editor, "ComboBox"), CB_SETCURSEL, 1, 0);
@@ -346,14 +320,13 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   EXPECT_TRUE(First().Running());
 }
 
-
 // Compaction goes ahead while the view is open; the view's rows, filled
 // before it, no longer match the file by position: its next command finds its
 // records by content, refuses one that compaction dropped, and works on the
 // compacted file.
 TEST_F(DBView, NextCommandAfterACompactionWorksOnTheCompactedFile) {
-  const Raw dropped = MakeRaw(7, 0, Day + 0.1, 1), a = MakeRaw(0, 0, Day + 0.3, 2),
-            b = MakeRaw(0, 1, Day + 0.4, 3);
+  const Raw dropped = RecordBytes(7, 0, Day + 0.1, 1), a = RecordBytes(0, 0, Day + 0.3, 2),
+            b = RecordBytes(0, 1, Day + 0.4, 3);
   WriteRaw(DataFile(), {dropped, a, b});
   StartReady();
   ShowMain();

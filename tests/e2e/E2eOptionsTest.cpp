@@ -47,7 +47,7 @@ class Settings : public ProgramTest {
   std::string Interval() {
     char text[64] = {};
     GetPrivateProfileStringA("Options", "Interval", "(none)", text, sizeof text,
-                             dir_->File("Horalog.ini").c_str());
+                             dir_->Path("Horalog.ini").c_str());
     return text;
   }
   HWND OpenOptions() {

@@ -124,7 +124,7 @@ class DBView : public ::testing::Test {
   TDateTime editorDate = -1, editorTime = -1;
 };
 
-TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
+TEST_F(DBView, IsAHiddenSizeableWindowWithoutAMenu) {
   CaptureErrors errors;
   Create();
   EXPECT_TRUE(errors.texts.empty()) << "a missing data file is no error";
@@ -138,8 +138,11 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
   GetWindowRect(window, &r);
   EXPECT_EQ(r.right - r.left, ui::TWindow::Scale(343));
   EXPECT_EQ(r.bottom - r.top, ui::TWindow::Scale(434));
+}
 
-  // Refresh; Insert, Edit; Delete; Close, pictures only.
+// Refresh; Insert, Edit; Delete; Close, pictures only.
+TEST_F(DBView, ToolbarHoldsTheCommandsAsPictures) {
+  Create();
   HWND toolbar = view->ActionToolBar1.Handle();
   const std::vector<ui::TAction*> order = {view->RefreshAction, nullptr, view->InsertAction,
                                            view->EditAction, nullptr, view->DeleteAction,
@@ -160,7 +163,10 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
   EXPECT_EQ(view->ImageList2.Count(), 2);
 
   EXPECT_EQ(ui::ShortCutText(view->EditAction->ShortCut), "Ctrl+Enter");
+}
 
+TEST_F(DBView, ListIsAReportOfThreeColumnsWithFullRowsAndManySelected) {
+  Create();
   const LONG style = GetWindowLongA(List(), GWL_STYLE);
   EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
   EXPECT_TRUE(style & LVS_OWNERDATA);
@@ -180,8 +186,11 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
     EXPECT_STREQ(text, captions[i]);
     EXPECT_EQ(column.cx, ui::TWindow::Scale(widths[i]));
   }
+}
 
-  // Close hides; the window stays.
+TEST_F(DBView, CloseHidesAndTheWindowStays) {
+  Create();
+  HWND window = view->Handle();
   view->Show();
   EXPECT_TRUE(view->Visible());
   view->CloseAction->Execute();
@@ -189,12 +198,15 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
   EXPECT_TRUE(IsWindow(window));
   view->Show();
   PostMessageA(window, WM_CLOSE, 0, 0);
-  test::Pump(100);
+  EXPECT_TRUE(test::PumpUntil([&] { return !view->Visible(); }));
   EXPECT_FALSE(view->Visible());
   EXPECT_TRUE(IsWindow(window));
+}
 
-  // The rows' pictures are the view's: the list leaves them when it goes,
-  // and the view frees them once.
+// The rows' pictures are the view's: the list leaves them when it goes, and
+// the view frees them once.
+TEST_F(DBView, TheRowsPicturesOutliveTheList) {
+  Create();
   DestroyWindow(List());
   EXPECT_EQ(ImageList_GetImageCount(view->ImageList2.Handle()), 2);
 }

@@ -27,7 +27,7 @@ std::string Text(HWND w) { return test::WindowText(w); }
 
 using OptionsDlgTest = test::MainFormTest;
 
-TEST_F(OptionsDlgTest, FrameControlsAndKeys) {
+TEST_F(OptionsDlgTest, FixedFrameWithTheEditsUpDownAndOKAsDefault) {
   TOptionsDlg dlg(nullptr);
   HWND w = dlg.Handle();
   EXPECT_EQ(test::ClassOf(w), "TOptionsDlg");
@@ -41,8 +41,12 @@ TEST_F(OptionsDlgTest, FrameControlsAndKeys) {
   EXPECT_EQ(HWND(SendMessageA(dlg.TimeOutUpDown.Handle(), UDM_GETBUDDY, 0, 0)),
             dlg.TimeOutEdit.Handle());
   EXPECT_EQ(dlg.DefaultButton(), &dlg.OKBtn);
+}
 
-  // Tab order, the label's accelerator, the arrow keys without wrapping, Esc.
+// Tab order, the label's accelerator, the arrow keys without wrapping, Esc.
+TEST_F(OptionsDlgTest, TabAcceleratorArrowsAndEscape) {
+  TOptionsDlg dlg(nullptr);
+  HWND w = dlg.Handle();
   HWND seen[4] = {};
   bool returned = false;
   Steps({
@@ -82,13 +86,16 @@ TEST_F(OptionsDlgTest, FrameControlsAndKeys) {
   EXPECT_EQ(seen[0], dlg.TimeOutEdit.Handle());
   EXPECT_EQ(seen[1], dlg.OKBtn.Handle()) << "the up-down takes no focus of its own";
   EXPECT_EQ(seen[2], dlg.TimeOutEdit.Handle()) << "Alt+I focuses the edit";
+}
 
-  // The close box gives Cancel too.
+TEST_F(OptionsDlgTest, TheCloseBoxGivesCancel) {
+  TOptionsDlg dlg(nullptr);
+  HWND w = dlg.Handle();
   Steps({[&] { PostMessageA(w, WM_CLOSE, 0, 0); }});
   EXPECT_EQ(dlg.ShowModal(), IDCANCEL);
 }
 
-TEST_F(OptionsDlgTest, OkTakesOnlyNumbersFrom1To59AndKeepsTheText) {
+TEST_F(OptionsDlgTest, OkRefusesAllButNumbersFrom1To59AndKeepsTheText) {
   TOptionsDlg dlg(nullptr);
   CaptureErrors errors;
   for (const char* refused : {"0", "60", "-5", "", "   ", "five", "5 min", "99999999999"}) {
@@ -104,7 +111,12 @@ TEST_F(OptionsDlgTest, OkTakesOnlyNumbersFrom1To59AndKeepsTheText) {
     EXPECT_EQ(errors.texts[0], RangeError);
     errors.texts.clear();
   }
-  // The number is the edit's, in any form the conversion takes.
+}
+
+// The number is the edit's, in any form the conversion takes.
+TEST_F(OptionsDlgTest, OkTakesTheNumberInAnyFormTheConversionTakes) {
+  TOptionsDlg dlg(nullptr);
+  CaptureErrors errors;
   for (auto [accepted, number] : {std::pair{"1", 1}, {"59", 59}, {" +7", 7}, {"$1E", 30}}) {
     dlg.TimeOutEdit.SetText(accepted);
     Steps({[&] {
@@ -115,8 +127,10 @@ TEST_F(OptionsDlgTest, OkTakesOnlyNumbersFrom1To59AndKeepsTheText) {
     EXPECT_EQ(dlg.TimeOut(), number);
   }
   EXPECT_TRUE(errors.texts.empty());
+}
 
-  // A stored number outside the range is shown at its nearest end.
+TEST_F(OptionsDlgTest, AStoredNumberOutsideTheRangeIsShownAtItsNearestEnd) {
+  TOptionsDlg dlg(nullptr);
   dlg.SetTimeOut(70);
   EXPECT_EQ(Text(dlg.TimeOutEdit.Handle()), "59");
   dlg.SetTimeOut(-3);
