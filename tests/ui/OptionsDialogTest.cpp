@@ -144,13 +144,9 @@ class OptionsCommand : public ::testing::Test {
   void SetUp() override {
     ui::Application().Initialize();
     test::DrainQuit();
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    dir = std::string(temp) + "horalog-options-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    dir = scratch.Path();
     exe = dir + "Horalog.exe";
     ini = dir + "Horalog.ini";
-    DeleteFileA(ini.c_str());
     RegDeleteTreeA(HKEY_CURRENT_USER, ScratchKey);
     form = std::make_unique<TForm1>(exe);
     form->RunKey.parent = std::string("\\") + ScratchKey;
@@ -159,10 +155,6 @@ class OptionsCommand : public ::testing::Test {
     form.reset();
     test::DrainQuit();
     RegDeleteTreeA(HKEY_CURRENT_USER, ScratchKey);
-    DeleteFileA(ini.c_str());
-    RemoveDirectoryA(ini.c_str());
-    DeleteFileA((dir + "hl.dat").c_str());
-    RemoveDirectoryA(dir.c_str());
   }
   std::string Interval() {
     char text[64] = {};
@@ -196,6 +188,7 @@ class OptionsCommand : public ::testing::Test {
   }
 
   static constexpr const char* ScratchKey = "Software\\Horalog tests\\Options";
+  test::ScratchDir scratch;
   std::string dir, exe, ini, shown;
   bool ticked = false;
   std::unique_ptr<TForm1> form;
