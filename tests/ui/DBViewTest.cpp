@@ -262,13 +262,12 @@ TEST_F(DBView, DeleteAsksFirstAndCanEmptyTheFile) {
   EXPECT_EQ(view->DBListView.RowCount(), 0);
 }
 
-TEST_F(DBView, InsertAndEditGoThroughTheEditor) {
+// Insert: the editor comes with today and now, no action chosen. A Stop dated
+// a day before the last record lands in time order.
+TEST_F(DBView, InsertGoesThroughTheEditorInTimeOrder) {
   const std::vector<TActRec> records = SevenRecords();
   WriteRecords(data, records);
   Create();
-
-  // Insert: the editor comes with today and now, no action chosen. A Stop
-  // dated a day before the last record lands in time order.
   const TDateTime before = platform::Now();
   AnswerEditor([](TActionEditDialog& e) {
     e.ActionComboBox.SetItemIndex(1);
@@ -284,18 +283,28 @@ TEST_F(DBView, InsertAndEditGoThroughTheEditor) {
   expected.insert(expected.begin() + 6, MakeRecord(1, Day + 1.75));
   EXPECT_EQ(ReadBytes(data), RecordsBytes(expected));
   EXPECT_EQ(view->DBListView.RowCount(), 8);
+}
 
-  // Cancel leaves the file byte for byte and the list as it was.
+// Cancel leaves the file byte for byte and the list as it was.
+TEST_F(DBView, CancelInTheEditorChangesNothing) {
+  const std::vector<TActRec> records = SevenRecords();
+  WriteRecords(data, records);
+  Create();
   Select({2});
   AnswerEditor([](TActionEditDialog& e) { e.ActionComboBox.SetItemIndex(1); }, false);
   view->InsertActionExecute();
   AnswerEditor([](TActionEditDialog& e) { e.ActionComboBox.SetItemIndex(1); }, false);
   view->EditActionExecute();
-  EXPECT_EQ(ReadBytes(data), RecordsBytes(expected));
+  EXPECT_EQ(ReadBytes(data), RecordsBytes(records));
   EXPECT_EQ(view->DBListView.SelectedCount(), 1);
+}
 
-  // Edit takes the topmost selected row and changes only its action and
-  // moment; the editor comes with the record's split moment.
+// Edit takes the topmost selected row and changes only its action and moment;
+// the editor comes with the record's split moment.
+TEST_F(DBView, EditChangesOnlyTheTopmostSelectedRecordsActionAndMoment) {
+  std::vector<TActRec> expected = SevenRecords();
+  WriteRecords(data, expected);
+  Create();
   Select({5, 2, 4});
   AnswerEditor([](TActionEditDialog& e) {
     e.ActionComboBox.SetItemIndex(1);
@@ -311,7 +320,11 @@ TEST_F(DBView, InsertAndEditGoThroughTheEditor) {
   expected.erase(expected.begin() + 2);
   expected.insert(expected.begin(), edited);
   EXPECT_EQ(ReadBytes(data), RecordsBytes(expected));
+}
 
+TEST_F(DBView, EditOfAnOddActionAndWithoutASelection) {
+  WriteRecords(data, SevenRecords());
+  Create();
   // A record of Action 2 opens with no action chosen.
   Select({3});
   AnswerEditor(nullptr, false);
