@@ -482,10 +482,7 @@ TEST_F(DBView, AFailedFillShowsNoRows) {
   EXPECT_EQ(view->Rows().capacity(), 0u);
 }
 
-class ActionEditor : public ::testing::Test {
- protected:
-  void TearDown() override { test::DrainQuit(); }
-};
+using ActionEditor = test::MainFormTest;
 
 TEST_F(ActionEditor, RefusesOKWithoutAnActionAndGivesCancelOtherwise) {
   TActionEditDialog editor(nullptr);
