@@ -16,6 +16,7 @@
 
 namespace horalog::test {
 
+// The path that UTF-8 text names.
 inline std::filesystem::path PathFromUtf8(const std::string& text) {
   return std::u8string(text.begin(), text.end());
 }
