@@ -90,20 +90,6 @@ LRESULT Send(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
   return static_cast<LRESULT>(result);
 }
 
-// Presses the keys together, as the foreground window gets them.
-void Press(std::initializer_list<WORD> keys) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(GetForegroundWindow(), nullptr), &info);
-  auto flags = [](WORD key) -> DWORD {
-    return key == VK_INSERT || key == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0;
-  };
-  for (WORD key : keys) keybd_event(static_cast<BYTE>(key), static_cast<BYTE>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), flags(key), 0);
-  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
-    keybd_event(static_cast<BYTE>(*it), static_cast<BYTE>(MapVirtualKeyA(*it, MAPVK_VK_TO_VSC)), flags(*it) | KEYEVENTF_KEYUP, 0);
-  Sleep(100);
-}
-
 std::string DateText(double time) {
   SYSTEMTIME st{};
   VariantTimeToSystemTime(time, &st);
@@ -187,12 +173,12 @@ class DBView : public ProgramTest {
   }
   void PressOK(HWND editor) {
     Foreground(editor);
-    Press({VK_RETURN});
+    PressKeys({VK_RETURN});
   }
   // Runs a command of the view by its key and answers the Warning box.
   void DeleteAnswering(int answer, const char* expectedText) {
     Foreground(View());
-    Press({VK_DELETE});
+    PressKeys({VK_DELETE});
     HWND box = WaitDialog("Warning");
     ASSERT_NE(box, nullptr) << "no Warning box";
     EXPECT_THAT(DialogText(box), HasSubstr(expectedText));
@@ -241,7 +227,7 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
 
   // Insert a Stop dated yesterday: it lands in time order, all zero but Action and Time.
   Foreground(View());
-  Press({VK_INSERT});
+  PressKeys({VK_INSERT});
   HWND editor = WaitEditor();
   ASSERT_NE(editor, nullptr) << "Ins opened no editor";
   HWND combo = FindChild(editor, "ComboBox");
@@ -271,12 +257,12 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   // Edit the topmost selected row (Ctrl+Enter). Cancel (Esc) writes nothing.
   Select({2, 0});
   Foreground(View());
-  Press({VK_CONTROL, VK_RETURN});
+  PressKeys({VK_CONTROL, VK_RETURN});
   editor = WaitEditor();
   ASSERT_NE(editor, nullptr) << "Ctrl+Enter opened no editor";
   EXPECT_EQ(Send(FindChild(editor, "ComboBox"), CB_GETCURSEL, 0, 0), 0);
   Send(FindChild(editor, "ComboBox"), CB_SETCURSEL, 1, 0);
-  Press({VK_ESCAPE});
+  PressKeys({VK_ESCAPE});
   WaitGone(editor);
   Sleep(500);
   EXPECT_EQ(Journal(DataFile()), journal);
@@ -284,7 +270,7 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   // OK changes only the action, and keeps what the detector appended while
   // the editor was open.
   Foreground(View());
-  Press({VK_CONTROL, VK_RETURN});
+  PressKeys({VK_CONTROL, VK_RETURN});
   editor = WaitEditor();
   ASSERT_NE(editor, nullptr);
   // The keys typed so far count as activity, one a tick: wait until the
@@ -315,7 +301,7 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
 
   // Esc hides the view; the program goes on.
   Foreground(View());
-  Press({VK_ESCAPE});
+  PressKeys({VK_ESCAPE});
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(View()); })) << "Esc did not hide the view";
   EXPECT_TRUE(First().Running());
 }

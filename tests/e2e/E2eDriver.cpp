@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 namespace horalog::e2e {
 
@@ -271,6 +272,18 @@ bool ClickButton(HWND dialog, int id) {
   HWND button = GetDlgItem(dialog, id);
   if (button == nullptr) return false;
   return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+void PressKeys(std::initializer_list<WORD> keys) {
+  auto event = [](WORD key, DWORD up) {
+    const DWORD extended = key == VK_INSERT || key == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0;
+    keybd_event(static_cast<BYTE>(key), static_cast<BYTE>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)),
+                extended | up, 0);
+  };
+  for (WORD key : keys) event(key, 0);
+  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) event(*it, KEYEVENTF_KEYUP);
+  Sleep(100);
+  for (WORD key : keys) GetAsyncKeyState(key);
 }
 
 namespace {

@@ -80,6 +80,10 @@ std::string WindowTextUtf8(HWND w);
 std::string DialogText(HWND dialog);
 // Clicks a dialog's button by id (BM_CLICK, posted).
 bool ClickButton(HWND dialog, int id);
+// Presses the keys together and lets them go, as the foreground window gets
+// them. The key bits they leave behind are read off again, so that the
+// program's next ticks do not take them for activity.
+void PressKeys(std::initializer_list<WORD> keys);
 
 using test::ScratchDir;
 

@@ -44,17 +44,6 @@ std::string DayHeading(double dateTime) {
   return text;
 }
 
-// Keys as the user types them, to the foreground window. The key bits they
-// leave behind are read off again, so that the next program's first ticks
-// do not take them for activity.
-void TypeKeys(std::initializer_list<WORD> keys) {
-  for (WORD key : keys) keybd_event(static_cast<BYTE>(key), 0, 0, 0);
-  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
-    keybd_event(static_cast<BYTE>(*it), 0, KEYEVENTF_KEYUP, 0);
-  Sleep(100);
-  for (WORD key : keys) GetAsyncKeyState(key);
-}
-
 class Report : public ProgramTest {
  protected:
   void SetUp() override {
@@ -150,7 +139,7 @@ TEST_F(Report, TodaysReportIsShownSavedAndClosedFromTheKeyboard) {
   ASSERT_NE(dates, nullptr) << "no dates dialog";
 
   Foreground(dates);
-  TypeKeys({VK_RETURN});
+  PressKeys({VK_RETURN});
   HWND report = WaitReportWindow();
   ASSERT_NE(report, nullptr) << "Enter did not open the report window";
   EXPECT_FALSE(IsWindow(dates)) << "the dates dialog is still there";
@@ -165,7 +154,7 @@ TEST_F(Report, TodaysReportIsShownSavedAndClosedFromTheKeyboard) {
 
   // Save under a new name.
   Foreground(report);
-  TypeKeys({VK_CONTROL, 'S'});
+  PressKeys({VK_CONTROL, 'S'});
   HWND save = WaitDialog("Save Report");
   ASSERT_NE(save, nullptr) << "Ctrl+S did not open the save dialog";
   EXPECT_EQ(WindowText(GetDlgItem(save, FileTypeCombo)), "HTML files (*.htm; *.html)");
@@ -179,7 +168,7 @@ TEST_F(Report, TodaysReportIsShownSavedAndClosedFromTheKeyboard) {
   const std::string kept = dir_->Path("kept.html");
   WriteAll(kept, "the user's own file");
   Foreground(report);
-  TypeKeys({VK_CONTROL, 'S'});
+  PressKeys({VK_CONTROL, 'S'});
   save = WaitDialog("Save Report");
   ASSERT_NE(save, nullptr);
   SaveAs(save, kept);
@@ -192,7 +181,7 @@ TEST_F(Report, TodaysReportIsShownSavedAndClosedFromTheKeyboard) {
   EXPECT_TRUE(IsWindowVisible(report)) << "the report window went with the error";
 
   Foreground(report);
-  TypeKeys({VK_ESCAPE});
+  PressKeys({VK_ESCAPE});
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(report) || !IsWindowVisible(report); }))
       << "Esc did not close the report window";
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Main()) != FALSE; }));
