@@ -347,10 +347,10 @@ TEST_F(DBView, WithoutADataFileCommandsFailAndCreateNone) {
   DeleteFileA(data.c_str());
   Select({0});
   AnswerWarning(VK_RETURN);
-  EXPECT_EQ(test::ErrorText<EInOutError>([&] { view->DeleteActionExecute(); }), "File not found");
-  EXPECT_EQ(test::ErrorText<EInOutError>([&] { view->EditActionExecute(); }), "File not found");
+  EXPECT_EQ(test::IoErrorText([&] { view->DeleteActionExecute(); }), "File not found");
+  EXPECT_EQ(test::IoErrorText([&] { view->EditActionExecute(); }), "File not found");
   AnswerEditor([](TActionEditDialog& e) { e.ActionComboBox.SetItemIndex(0); });
-  EXPECT_EQ(test::ErrorText<EInOutError>([&] { view->InsertActionExecute(); }), "File not found");
+  EXPECT_EQ(test::IoErrorText([&] { view->InsertActionExecute(); }), "File not found");
   EXPECT_FALSE(platform::FileExists(data));
   EXPECT_EQ(view->DBListView.RowCount(), 7) << "a failed command does not refill";
 }

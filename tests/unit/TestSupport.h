@@ -9,10 +9,12 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../ScratchDir.h"
 #include "data/ActRec.h"
+#include "data/Errors.h"
 
 namespace horalog::test {
 
@@ -25,6 +27,10 @@ std::string ErrorText(F&& action) {
     return e.what();
   }
   return "(no error)";
+}
+template <typename F>
+std::string IoErrorText(F&& action) {
+  return ErrorText<EInOutError>(std::forward<F>(action));
 }
 
 using Bytes = std::vector<unsigned char>;
