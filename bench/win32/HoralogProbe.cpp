@@ -12,14 +12,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "E2eRounds.h"
-#include "ProcessCounters.h"
+#include "E2eDriver.h"
 #include "ScriptedDay.h"
 #include "UiTestSupport.h"
 #include "app/DataDir.h"
@@ -139,7 +137,7 @@ TEST_F(Probe, MemoryAfterStartAndAfterEachWindow) {
 TEST_F(Probe, AnHourOfTicksInThisProcess) {
   // The detector with its clock scripted: an hour of ticks in a moment. The
   // program's own figures above are its whole; this is what an hour adds.
-  const std::string data = dir_->File(DataFileBaseName);
+  const std::string data = dir_->Path(DataFileBaseName);
   const ProcessCounters before = CountersOfThisProcess();
   const ULONGLONG start = GetTickCount64();
   TActivityDetector detector;
@@ -163,15 +161,13 @@ void WriteLargeJournal(const std::string& path) {
   const int Records = JournalRecords();
   constexpr int PerDay = 10;
   const double today = static_cast<double>(static_cast<int64_t>(NowAsDateTime()));
-  std::vector<char> bytes(static_cast<size_t>(Records) * 141, '\0');
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(Records) * RecordSize);
   for (int i = 0; i < Records; ++i) {
     const double day = today - (Records - 1 - i) / PerDay;
-    const double time = day + (8 + i % PerDay) / 24.0;
-    char* r = &bytes[static_cast<size_t>(i) * 141];
-    r[4] = static_cast<char>(i % 2);
-    std::memcpy(r + 5, &time, 8);
+    bytes += RecordBytes(0, static_cast<uint8_t>(i % 2), day + (8 + i % PerDay) / 24.0);
   }
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+  WriteAll(path, bytes);
 }
 
 TEST_F(Probe, CommandTimesOnALargeJournal) {

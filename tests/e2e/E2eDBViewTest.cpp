@@ -6,11 +6,8 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
-#include <array>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 
 #include "E2eDriver.h"
 
@@ -18,39 +15,16 @@ namespace horalog::e2e {
 namespace {
 
 using ::testing::HasSubstr;
-using Raw = std::array<unsigned char, 141>;
+using Raw = std::string;  // one record as the file holds it
 
 const double Day = 37683.0;  // Mon, 03 Mar 2003
 
-Raw MakeRaw(int32_t status, uint8_t action, double time, unsigned seed) {
-  Raw r{};
-  std::memcpy(&r[0], &status, 4);
-  r[4] = action;
-  std::memcpy(&r[5], &time, 8);
-  for (size_t i = 13; i < r.size(); ++i) r[i] = static_cast<unsigned char>(seed * 31 + i * 7);
-  return r;
-}
-double TimeOf(const Raw& r) {
-  double t;
-  std::memcpy(&t, &r[5], 8);
-  return t;
-}
-
-std::vector<Raw> ReadRaw(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<Raw> records;
-  for (size_t at = 0; at + 141 <= bytes.size(); at += 141) {
-    Raw r;
-    std::memcpy(r.data(), &bytes[at], 141);
-    records.push_back(r);
-  }
-  return records;
-}
+double TimeOf(const Raw& r) { return ReadRecord(r).time; }
 
 void WriteRaw(const std::string& path, const std::vector<Raw>& records) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  for (const Raw& r : records) out.write(reinterpret_cast<const char*>(r.data()), 141);
+  std::string bytes;
+  for (const Raw& r : records) bytes += r;
+  WriteAll(path, bytes);
 }
 
 // The records the test put in or made; the detector's own ones, stamped
@@ -58,13 +32,13 @@ void WriteRaw(const std::string& path, const std::vector<Raw>& records) {
 std::vector<Raw> Journal(const std::string& path) {
   const double now = NowAsDateTime();
   std::vector<Raw> kept;
-  for (const Raw& r : ReadRaw(path)) {
+  for (const Raw& r : RawRecords(path)) {
     const bool detector = r[0] == 0 && std::abs(TimeOf(r) - now) < 1.0 / 24 && r[13] == 0;
     if (!detector) kept.push_back(r);
   }
   return kept;
 }
-size_t DetectorRecords(const std::string& path) { return ReadRaw(path).size() - Journal(path).size(); }
+size_t DetectorRecords(const std::string& path) { return RawRecords(path).size() - Journal(path).size(); }
 
 // Memory shared with another process, for messages that carry pointers: a
 // section mapped into both, written and read here, at its own address there.
@@ -114,20 +88,6 @@ LRESULT Send(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
   SendMessageTimeoutA(w, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
   return static_cast<LRESULT>(result);
-}
-
-// Presses the keys together, as the foreground window gets them.
-void Press(std::initializer_list<WORD> keys) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(GetForegroundWindow(), nullptr), &info);
-  auto flags = [](WORD key) -> DWORD {
-    return key == VK_INSERT || key == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0;
-  };
-  for (WORD key : keys) keybd_event(static_cast<BYTE>(key), static_cast<BYTE>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), flags(key), 0);
-  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
-    keybd_event(static_cast<BYTE>(*it), static_cast<BYTE>(MapVirtualKeyA(*it, MAPVK_VK_TO_VSC)), flags(*it) | KEYEVENTF_KEYUP, 0);
-  Sleep(100);
 }
 
 std::string DateText(double time) {
@@ -213,12 +173,12 @@ class DBView : public ProgramTest {
   }
   void PressOK(HWND editor) {
     Foreground(editor);
-    Press({VK_RETURN});
+    PressKeys({VK_RETURN});
   }
   // Runs a command of the view by its key and answers the Warning box.
   void DeleteAnswering(int answer, const char* expectedText) {
     Foreground(View());
-    Press({VK_DELETE});
+    PressKeys({VK_DELETE});
     HWND box = WaitDialog("Warning");
     ASSERT_NE(box, nullptr) << "no Warning box";
     EXPECT_THAT(DialogText(box), HasSubstr(expectedText));
@@ -229,14 +189,14 @@ class DBView : public ProgramTest {
 
 TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   WriteIni("[Options]\r\nInterval=0\r\n");
-  std::vector<Raw> journal = {MakeRaw(0, 0, Day + 0.30, 1), MakeRaw(0, 1, Day + 0.40, 2),
-                              MakeRaw(7, 0, Day + 0.45, 3), MakeRaw(0, 2, Day + 0.50, 4),
-                              MakeRaw(0, 0, Day + 1.30, 5), MakeRaw(-5, 1, Day + 1.40, 6),
-                              MakeRaw(0, 0, Day + 2.30, 7)};
+  std::vector<Raw> journal = {RecordBytes(0, 0, Day + 0.30, 1), RecordBytes(0, 1, Day + 0.40, 2),
+                              RecordBytes(7, 0, Day + 0.45, 3), RecordBytes(0, 2, Day + 0.50, 4),
+                              RecordBytes(0, 0, Day + 1.30, 5), RecordBytes(-5, 1, Day + 1.40, 6),
+                              RecordBytes(0, 0, Day + 2.30, 7)};
   // On the disk out of order, with a deleted record.
-  WriteRaw(DataFile(), {journal[3], journal[0], MakeRaw(-1, 0, Day, 8), journal[6], journal[1],
+  WriteRaw(DataFile(), {journal[3], journal[0], RecordBytes(-1, 0, Day, 8), journal[6], journal[1],
                         journal[2], journal[4], journal[5]});
-  const std::vector<Raw> asWritten = ReadRaw(DataFile());
+  const std::vector<Raw> asWritten = RawRecords(DataFile());
   StartReady();
   ShowMain();
   ChooseMenuItem("&Tools", "&View");
@@ -267,7 +227,7 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
 
   // Insert a Stop dated yesterday: it lands in time order, all zero but Action and Time.
   Foreground(View());
-  Press({VK_INSERT});
+  PressKeys({VK_INSERT});
   HWND editor = WaitEditor();
   ASSERT_NE(editor, nullptr) << "Ins opened no editor";
   HWND combo = FindChild(editor, "ComboBox");
@@ -297,12 +257,12 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   // Edit the topmost selected row (Ctrl+Enter). Cancel (Esc) writes nothing.
   Select({2, 0});
   Foreground(View());
-  Press({VK_CONTROL, VK_RETURN});
+  PressKeys({VK_CONTROL, VK_RETURN});
   editor = WaitEditor();
   ASSERT_NE(editor, nullptr) << "Ctrl+Enter opened no editor";
   EXPECT_EQ(Send(FindChild(editor, "ComboBox"), CB_GETCURSEL, 0, 0), 0);
   Send(FindChild(editor, "ComboBox"), CB_SETCURSEL, 1, 0);
-  Press({VK_ESCAPE});
+  PressKeys({VK_ESCAPE});
   WaitGone(editor);
   Sleep(500);
   EXPECT_EQ(Journal(DataFile()), journal);
@@ -310,7 +270,7 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
   // OK changes only the action, and keeps what the detector appended while
   // the editor was open.
   Foreground(View());
-  Press({VK_CONTROL, VK_RETURN});
+  PressKeys({VK_CONTROL, VK_RETURN});
   editor = WaitEditor();
   ASSERT_NE(editor, nullptr);
   // The keys typed so far count as activity, one a tick: wait until the
@@ -320,10 +280,10 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
     const size_t last = log.rfind("Activity ");
     return last != std::string::npos && log.compare(last, 15, "Activity ended ") == 0;
   }, 15000)) << Log();
-  const size_t before = ReadRaw(DataFile()).size();
+  const size_t before = RawRecords(DataFile()).size();
   MoveCursor(300, 200);
   MoveCursor(320, 210);
-  ASSERT_TRUE(WaitUntil([&] { return ReadRaw(DataFile()).size() > before; }))
+  ASSERT_TRUE(WaitUntil([&] { return RawRecords(DataFile()).size() > before; }))
       << "the detector appended nothing";
   const size_t detectorRecords = DetectorRecords(DataFile());
   Send(FindChild(editor, "ComboBox"), CB_SETCURSEL, 1, 0);
@@ -341,19 +301,18 @@ TEST_F(DBView, ListInsertEditAndDeleteByKeyboard) {
 
   // Esc hides the view; the program goes on.
   Foreground(View());
-  Press({VK_ESCAPE});
+  PressKeys({VK_ESCAPE});
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(View()); })) << "Esc did not hide the view";
   EXPECT_TRUE(First().Running());
 }
-
 
 // Compaction goes ahead while the view is open; the view's rows, filled
 // before it, no longer match the file by position: its next command finds its
 // records by content, refuses one that compaction dropped, and works on the
 // compacted file.
 TEST_F(DBView, NextCommandAfterACompactionWorksOnTheCompactedFile) {
-  const Raw dropped = MakeRaw(7, 0, Day + 0.1, 1), a = MakeRaw(0, 0, Day + 0.3, 2),
-            b = MakeRaw(0, 1, Day + 0.4, 3);
+  const Raw dropped = RecordBytes(7, 0, Day + 0.1, 1), a = RecordBytes(0, 0, Day + 0.3, 2),
+            b = RecordBytes(0, 1, Day + 0.4, 3);
   WriteRaw(DataFile(), {dropped, a, b});
   StartReady();
   ShowMain();

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 namespace horalog::e2e {
 
@@ -68,16 +69,34 @@ bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
   }
 }
 
-std::vector<Record> ReadRecords(const std::string& path) {
+std::string RecordBytes(int32_t status, uint8_t action, double time, unsigned seed) {
+  std::string r(RecordSize, '\0');
+  std::memcpy(&r[0], &status, 4);
+  r[4] = static_cast<char>(action);
+  std::memcpy(&r[5], &time, 8);
+  for (size_t i = 13; i < RecordSize; ++i) r[i] = static_cast<char>(seed * 31 + i * 7);
+  return r;
+}
+
+std::vector<std::string> RawRecords(const std::string& path) {
   const std::string bytes = ReadAll(path);
+  std::vector<std::string> records;
+  for (size_t at = 0; at + RecordSize <= bytes.size(); at += RecordSize)
+    records.push_back(bytes.substr(at, RecordSize));
+  return records;
+}
+
+Record ReadRecord(const std::string& raw) {
+  Record r;
+  std::memcpy(&r.status, &raw[0], 4);
+  r.action = static_cast<uint8_t>(raw[4]);
+  std::memcpy(&r.time, &raw[5], 8);
+  return r;
+}
+
+std::vector<Record> ReadRecords(const std::string& path) {
   std::vector<Record> records;
-  for (size_t at = 0; at + 141 <= bytes.size(); at += 141) {
-    Record r;
-    std::memcpy(&r.status, &bytes[at], 4);
-    r.action = static_cast<uint8_t>(bytes[at + 4]);
-    std::memcpy(&r.time, &bytes[at + 5], 8);
-    records.push_back(r);
-  }
+  for (const std::string& raw : RawRecords(path)) records.push_back(ReadRecord(raw));
   return records;
 }
 
@@ -255,10 +274,21 @@ bool ClickButton(HWND dialog, int id) {
   return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
 }
 
-// ---- ScratchDir ------------------------------------------------------------
+void PressKeys(std::initializer_list<WORD> keys) {
+  auto event = [](WORD key, DWORD up) {
+    const DWORD extended = key == VK_INSERT || key == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0;
+    keybd_event(static_cast<BYTE>(key), static_cast<BYTE>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)),
+                extended | up, 0);
+  };
+  for (WORD key : keys) event(key, 0);
+  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) event(*it, KEYEVENTF_KEYUP);
+  Sleep(100);
+  for (WORD key : keys) GetAsyncKeyState(key);
+}
 
 namespace {
 
+// The temporary folder: where a copy starts, away from its own folder.
 std::string TempPath() {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
@@ -266,34 +296,6 @@ std::string TempPath() {
 }
 
 }  // namespace
-
-ScratchDir::ScratchDir(const std::string& leaf) {
-  static int counter = 0;
-  std::string base = TempPath() + "horalog-e2e\\";
-  CreateDirectoryW(Wide(base).c_str(), nullptr);
-  path_ = base + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) +
-          (leaf.empty() ? "" : " " + leaf) + "\\";
-  CreateDirectoryW(Wide(path_).c_str(), nullptr);
-}
-
-ScratchDir::~ScratchDir() {
-  // The files of a process that has just ended may stay locked for a moment.
-  const std::wstring dir = Wide(path_);
-  WaitUntil(
-      [&] {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((dir + L"*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-          do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-              DeleteFileW((dir + data.cFileName).c_str());
-          } while (FindNextFileW(find, &data));
-          FindClose(find);
-        }
-        return RemoveDirectoryW(dir.c_str()) != FALSE;
-      },
-      3000);
-}
 
 // ---- Process ---------------------------------------------------------------
 
@@ -346,7 +348,7 @@ void ProgramTest::SetUp() {
   // activity at the first tick.
   MoveCursor(0, 0);
   dir_ = std::make_unique<ScratchDir>(folderLeaf_);
-  exe_ = dir_->File("Horalog.exe");
+  exe_ = dir_->Path("Horalog.exe");
   ASSERT_TRUE(CopyFileW(Wide(ProgramPath()).c_str(), Wide(exe_).c_str(), FALSE))
       << "copy of " << ProgramPath() << ": " << GetLastError();
 }
@@ -359,7 +361,7 @@ void ProgramTest::TearDown() {
 }
 
 void ProgramTest::WriteIni(const std::string& content) {
-  WriteAll(dir_->File("Horalog.ini"), content);
+  WriteAll(dir_->Path("Horalog.ini"), content);
 }
 
 Process& ProgramTest::Start() {

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include "../ScratchDir.h"
+#include "ProcessCounters.h"
+
 namespace horalog::e2e {
 
 // The program under test, as a Windows path. Set by main from its argument.
@@ -39,12 +42,19 @@ constexpr UINT WmTrayNotify = WM_USER + 200;
 constexpr WPARAM TrayIconId = 5;
 constexpr const char* InstanceBlockName = "zirovevid";
 
-// One record of hl.dat.
+// hl.dat holds 141-byte records: the status (4 bytes), the action (1), the
+// time at byte 5, unaligned (8), then Reserved bytes kept as they are.
+constexpr size_t RecordSize = 141;
 struct Record {
   int32_t status;
   uint8_t action;
   double time;
 };
+// One record as the file holds it, its Reserved bytes a pattern drawn from seed.
+std::string RecordBytes(int32_t status, uint8_t action, double time, unsigned seed = 0);
+// The file's whole records, as they are and read.
+std::vector<std::string> RawRecords(const std::string& path);
+Record ReadRecord(const std::string& raw);
 std::vector<Record> ReadRecords(const std::string& path);
 int64_t FileSize(const std::string& path);  // -1 when missing
 
@@ -70,21 +80,12 @@ std::string WindowTextUtf8(HWND w);
 std::string DialogText(HWND dialog);
 // Clicks a dialog's button by id (BM_CLICK, posted).
 bool ClickButton(HWND dialog, int id);
+// Presses the keys together and lets them go, as the foreground window gets
+// them. The key bits they leave behind are read off again, so that the
+// program's next ticks do not take them for activity.
+void PressKeys(std::initializer_list<WORD> keys);
 
-// A scratch folder, removed with its files at the end.
-class ScratchDir {
- public:
-  // A folder name of its own, with leaf added to it when given (UTF-8).
-  explicit ScratchDir(const std::string& leaf = {});
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& Path() const { return path_; }  // with a trailing backslash
-  std::string File(const std::string& name) const { return path_ + name; }
-
- private:
-  std::string path_;
-};
+using test::ScratchDir;
 
 // One started process. A process still running when its owner goes away is
 // terminated, so the next test starts clean.
@@ -124,7 +125,7 @@ class ProgramTest : public ::testing::Test {
   HWND Tray() const { return FindAny(first_->Pid(), "TmsTrayIcon"); }
   HWND Memo() const { return FindChild(Main(), "Edit"); }
   std::string Log() const { return WindowText(Memo()); }
-  std::string DataFile() const { return dir_->File("hl.dat"); }
+  std::string DataFile() const { return dir_->Path("hl.dat"); }
   Process& First() { return *first_; }
 
   // Shows the main window as a second start would, and waits until it is visible.
@@ -146,6 +147,33 @@ class ProgramTest : public ::testing::Test {
   std::string exe_;
   std::vector<std::unique_ptr<Process>> processes_;
   Process* first_ = nullptr;
+};
+
+// Every window and box of the program, opened and closed once by keyboard and
+// buttons as a user would: the rounds of the leak test and of the figures.
+class WindowRounds : public ProgramTest {
+ protected:
+  struct Round {
+    const char* name;
+    std::function<void()> run;
+  };
+  // The rounds start and end with the main window shown.
+  std::vector<Round> Rounds();
+
+  // Runs a command of the menu bar and waits for its window or box.
+  HWND Command(const char* menu, const char* item, const char* className, const char* caption,
+               DWORD timeoutMs = 10000);
+  // Closes a window by its button, or by Esc with id 0, and waits until it is gone or hidden.
+  void Close(HWND window, int button);
+  // Posts a key press to the window's focused control (no input for the detector).
+  void Key(HWND window, WPARAM key);
+  // Report with the dates dialog's own dates (today): the report window.
+  HWND ReportForToday();
+  // Opens the tray icon's popup menu.
+  HWND TrayMenu();
+  // The first process's counters once it is idle: the smallest handle count of
+  // a few samples, so that a file open for one tick's append does not count.
+  ProcessCounters Settled();
 };
 
 }  // namespace horalog::e2e

@@ -7,12 +7,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 
-#include "E2eRounds.h"
+#include "E2eDriver.h"
 #include "version.h"
 
 #include <commctrl.h>
@@ -24,8 +22,6 @@ using ::testing::HasSubstr;
 
 constexpr int TimeOutEditId = 102;
 constexpr DWORD PastAMinute = 90000;
-
-std::string Slurp(const std::string& path) { return ReadAll(path); }
 
 // A span as the report prints it: whole milliseconds first, then hh:mm:ss.
 std::string Clock(double days) {
@@ -129,7 +125,7 @@ TEST_F(FirstDay, StartWorkQuietWorkViewReportCompactExit) {
   HWND report = ReportForToday();
   ASSERT_NE(report, nullptr);
   Close(report, 0);
-  const std::string html = Slurp(dir_->File("report.html"));
+  const std::string html = ReadAll(dir_->Path("report.html"));
   const auto pairs = ReportRows(html);
   ASSERT_EQ(pairs.size(), 2u) << html;
   ASSERT_EQ(pairs[0].size(), 3u) << html;
@@ -142,7 +138,7 @@ TEST_F(FirstDay, StartWorkQuietWorkViewReportCompactExit) {
   EXPECT_THAT(Answer(confirm, IDYES), HasSubstr("Do you want to compact the database now?"));
   EXPECT_THAT(Answer(WaitDialog("Information"), IDOK), HasSubstr("Operation successful"));
 
-  const std::string beforeExit = Slurp(DataFile());
+  const std::string beforeExit = ReadAll(DataFile());
   confirm = Command("&File", "&Exit", "#32770", "Confirm");
   EXPECT_THAT(Answer(confirm, IDYES), HasSubstr("Are you sure you want to exit from Horalog?"));
   ASSERT_TRUE(program.WaitExit(10000));
@@ -154,15 +150,15 @@ TEST_F(FirstDay, StartWorkQuietWorkViewReportCompactExit) {
             (std::set<std::string>{"Horalog.exe", "Horalog.ini", "hl.bak", "hl.dat", "report.html"}));
   const auto journal = ReadRecords(DataFile());
   ASSERT_EQ(journal.size(), 4u);
-  EXPECT_EQ(Slurp(DataFile()).substr(0, beforeExit.size()), beforeExit);
+  EXPECT_EQ(ReadAll(DataFile()).substr(0, beforeExit.size()), beforeExit);
   EXPECT_EQ(journal[3].status, 0);
   EXPECT_EQ(journal[3].action, 1);
   EXPECT_GE(journal[3].time, journal[2].time);
   EXPECT_NEAR(journal[3].time, NowAsDateTime(), 1.0 / 1440);
-  EXPECT_EQ(Slurp(dir_->File("hl.bak")), beforeExit);
+  EXPECT_EQ(ReadAll(dir_->Path("hl.bak")), beforeExit);
   char interval[16] = {};
   GetPrivateProfileStringA("Options", "Interval", "", interval, sizeof interval,
-                           dir_->File("Horalog.ini").c_str());
+                           dir_->Path("Horalog.ini").c_str());
   EXPECT_STREQ(interval, "1");
   EXPECT_EQ(PublishedWindow(), nullptr);
 }
@@ -227,7 +223,7 @@ TEST_F(FarFolder, SettingsJournalViewReportCompactAboutAndLoadAtLogIn) {
   Close(view, 0);
 
   // The report is written in the folder and shown from there.
-  const std::string page = dir_->File("report.html");
+  const std::string page = dir_->Path("report.html");
   HWND report = ReportForToday();
   ASSERT_NE(report, nullptr);
   EXPECT_THAT(ReadAll(page), HasSubstr("<tr><td>"));
@@ -238,7 +234,7 @@ TEST_F(FarFolder, SettingsJournalViewReportCompactAboutAndLoadAtLogIn) {
   HWND confirm = Command("&Tools", "&Compact", "#32770", "Confirm");
   EXPECT_THAT(Answer(confirm, IDYES), HasSubstr("Do you want to compact the database now?"));
   EXPECT_THAT(Answer(WaitDialog("Information"), IDOK), HasSubstr("Operation successful"));
-  EXPECT_GE(FileSize(dir_->File("hl.bak")), 2 * 141) << "no backup in the folder";
+  EXPECT_GE(FileSize(dir_->Path("hl.bak")), 2 * 141) << "no backup in the folder";
 
   // The version resource comes from the executable in the folder.
   HWND about = Command("&Help", "&About", "TAboutDlg", "About");
@@ -255,7 +251,7 @@ TEST_F(FarFolder, SettingsJournalViewReportCompactAboutAndLoadAtLogIn) {
   EXPECT_EQ(Utf8(RunValue()), exe_);
   wchar_t interval[16] = {};
   GetPrivateProfileStringW(L"Options", L"Interval", L"", interval, 16,
-                           Wide(dir_->File("Horalog.ini")).c_str());
+                           Wide(dir_->Path("Horalog.ini")).c_str());
   EXPECT_EQ(Utf8(interval), "7");
   options = Command("&Tools", "&Options", "TOptionsDlg", "Options");
   ASSERT_NE(options, nullptr);

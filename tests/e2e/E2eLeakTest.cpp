@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "E2eRounds.h"
+#include "E2eDriver.h"
 
 namespace horalog::e2e {
 namespace {

@@ -16,14 +16,6 @@ constexpr int LoadAtLoginId = 101;
 constexpr int TimeOutEditId = 102;
 constexpr const char* RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-void Press(WORD key) {
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = in[1].ki.wVk = key;
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, in, sizeof(INPUT));
-}
-
 std::string RunValue() {
   char text[MAX_PATH] = {};
   DWORD size = sizeof text;
@@ -47,7 +39,7 @@ class Settings : public ProgramTest {
   std::string Interval() {
     char text[64] = {};
     GetPrivateProfileStringA("Options", "Interval", "(none)", text, sizeof text,
-                             dir_->File("Horalog.ini").c_str());
+                             dir_->Path("Horalog.ini").c_str());
     return text;
   }
   HWND OpenOptions() {
@@ -103,7 +95,7 @@ TEST_F(Settings, OptionsRefuseBadNumbersSaveOnOkOnlyAndApplyTheTimeout) {
   ClickButton(dlg, LoadAtLoginId);
   ASSERT_TRUE(WaitUntil([&] { return Checked(dlg); }));
   SetForegroundWindow(dlg);
-  Press(VK_RETURN);
+  PressKeys({VK_RETURN});
   ASSERT_TRUE(Closed(dlg)) << "Enter did not confirm";
   EXPECT_EQ(Interval(), "1");
   EXPECT_EQ(RunValue(), exe_);
@@ -134,7 +126,7 @@ TEST_F(Settings, OptionsRefuseBadNumbersSaveOnOkOnlyAndApplyTheTimeout) {
   ClickButton(dlg, LoadAtLoginId);
   ASSERT_TRUE(WaitUntil([&] { return Checked(dlg); }));
   SetForegroundWindow(dlg);
-  Press(VK_ESCAPE);
+  PressKeys({VK_ESCAPE});
   ASSERT_TRUE(Closed(dlg)) << "Esc did not cancel";
   EXPECT_EQ(Interval(), "1");
   EXPECT_EQ(RunValue(), "(none)");
@@ -185,10 +177,10 @@ TEST_F(About, ShowsTheVersionResourceAndTheWindowsItRunsOn) {
 
   // Esc does nothing; Enter on OK closes.
   SetForegroundWindow(dlg);
-  Press(VK_ESCAPE);
+  PressKeys({VK_ESCAPE});
   Sleep(500);
   EXPECT_TRUE(IsWindowVisible(dlg)) << "Esc closed the About box";
-  Press(VK_RETURN);
+  PressKeys({VK_RETURN});
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dlg); })) << "Enter did not close the About box";
 }
 

@@ -7,9 +7,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,25 +20,6 @@ constexpr const char* DatesCaption = "Select Start and End Dates";
 constexpr const char* ReportClass = "TReportDlg";
 constexpr int StartPickerId = 10, EndPickerId = 11;
 constexpr int FileNameEdit = 0x480, FileNameCombo = 0x47C, FileTypeCombo = 0x470;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-// One 141-byte record as the data file holds it.
-std::string RecordBytes(int32_t status, uint8_t action, double time) {
-  std::string bytes(141, '\0');
-  std::memcpy(&bytes[0], &status, 4);
-  bytes[4] = static_cast<char>(action);
-  std::memcpy(&bytes[5], &time, 8);
-  return bytes;
-}
 
 double Today() { return static_cast<double>(static_cast<int64_t>(NowAsDateTime())); }
 double Hours(double h) { return h / 24.0; }
@@ -66,17 +44,6 @@ std::string DayHeading(double dateTime) {
   return text;
 }
 
-// Keys as the user types them, to the foreground window. The key bits they
-// leave behind are read off again, so that the next program's first ticks
-// do not take them for activity.
-void TypeKeys(std::initializer_list<WORD> keys) {
-  for (WORD key : keys) keybd_event(static_cast<BYTE>(key), 0, 0, 0);
-  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
-    keybd_event(static_cast<BYTE>(*it), 0, KEYEVENTF_KEYUP, 0);
-  Sleep(100);
-  for (WORD key : keys) GetAsyncKeyState(key);
-}
-
 class Report : public ProgramTest {
  protected:
   void SetUp() override {
@@ -84,14 +51,14 @@ class Report : public ProgramTest {
     MoveCursor(0, 0);
   }
 
-  std::string ReportFile() const { return dir_->File("report.html"); }
+  std::string ReportFile() const { return dir_->Path("report.html"); }
 
   // Starts the program and gives it the journal once its first ticks have
   // passed (keys another program typed may count as activity in them).
   void StartWithJournal(const std::string& journal) {
     StartReady();
     Sleep(2500);
-    WriteFile(DataFile(), journal);
+    WriteAll(DataFile(), journal);
   }
 
   // Tools > Report, by the menu's letters; the dates dialog that opens.
@@ -172,11 +139,11 @@ TEST_F(Report, TodaysReportIsShownSavedAndClosedFromTheKeyboard) {
   ASSERT_NE(dates, nullptr) << "no dates dialog";
 
   Foreground(dates);
-  TypeKeys({VK_RETURN});
+  PressKeys({VK_RETURN});
   HWND report = WaitReportWindow();
   ASSERT_NE(report, nullptr) << "Enter did not open the report window";
   EXPECT_FALSE(IsWindow(dates)) << "the dates dialog is still there";
-  EXPECT_EQ(ReadFile(ReportFile()), TodaysPage());
+  EXPECT_EQ(ReadAll(ReportFile()), TodaysPage());
   EXPECT_FALSE(IsWindowEnabled(Main())) << "the report window is not modal";
 
   // Where no page engine draws it, the window says where the report is.
@@ -187,34 +154,34 @@ TEST_F(Report, TodaysReportIsShownSavedAndClosedFromTheKeyboard) {
 
   // Save under a new name.
   Foreground(report);
-  TypeKeys({VK_CONTROL, 'S'});
+  PressKeys({VK_CONTROL, 'S'});
   HWND save = WaitDialog("Save Report");
   ASSERT_NE(save, nullptr) << "Ctrl+S did not open the save dialog";
   EXPECT_EQ(WindowText(GetDlgItem(save, FileTypeCombo)), "HTML files (*.htm; *.html)");
-  SaveAs(save, dir_->File("copy.html"));
+  SaveAs(save, dir_->Path("copy.html"));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }));
-  ASSERT_TRUE(WaitUntil([&] { return FileSize(dir_->File("copy.html")) >= 0; }))
+  ASSERT_TRUE(WaitUntil([&] { return FileSize(dir_->Path("copy.html")) >= 0; }))
       << "no copy";
-  EXPECT_EQ(ReadFile(dir_->File("copy.html")), ReadFile(ReportFile()));
+  EXPECT_EQ(ReadAll(dir_->Path("copy.html")), ReadAll(ReportFile()));
 
   // An existing file is refused and stays as it was.
-  const std::string kept = dir_->File("kept.html");
-  WriteFile(kept, "the user's own file");
+  const std::string kept = dir_->Path("kept.html");
+  WriteAll(kept, "the user's own file");
   Foreground(report);
-  TypeKeys({VK_CONTROL, 'S'});
+  PressKeys({VK_CONTROL, 'S'});
   save = WaitDialog("Save Report");
   ASSERT_NE(save, nullptr);
   SaveAs(save, kept);
   HWND error = WaitErrorBox();
   ASSERT_NE(error, nullptr) << "no error for an existing file";
   EXPECT_THAT(DialogText(error), HasSubstr("System Error.  Code: 80."));
-  EXPECT_EQ(ReadFile(kept), "the user's own file");
+  EXPECT_EQ(ReadAll(kept), "the user's own file");
   ClickButton(error, IDOK);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(error); }));
   EXPECT_TRUE(IsWindowVisible(report)) << "the report window went with the error";
 
   Foreground(report);
-  TypeKeys({VK_ESCAPE});
+  PressKeys({VK_ESCAPE});
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(report) || !IsWindowVisible(report); }))
       << "Esc did not close the report window";
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Main()) != FALSE; }));
@@ -249,7 +216,7 @@ TEST_F(Report, DatesDialogRefusesAStartAfterTheEndAndCancelWritesNothing) {
   ASSERT_TRUE(ClickButton(dates, IDOK));
   HWND report = WaitReportWindow();
   ASSERT_NE(report, nullptr) << "no report from a year ago to today";
-  const std::string page = ReadFile(ReportFile());
+  const std::string page = ReadAll(ReportFile());
   EXPECT_THAT(page, HasSubstr(DayHeading(Today() - 1)));
   EXPECT_THAT(page, HasSubstr(DayHeading(Today())));
 
@@ -285,7 +252,7 @@ TEST_F(Report, WindowForAHundredThousandRecordsAppears) {
               records, days, static_cast<long long>(ms),
               static_cast<long long>(FileSize(ReportFile())));
   RecordProperty("report_window_ms", static_cast<int>(ms));
-  EXPECT_THAT(ReadFile(ReportFile()), HasSubstr(DayHeading(today)));
+  EXPECT_THAT(ReadAll(ReportFile()), HasSubstr(DayHeading(today)));
   PostMessageA(report, WM_CLOSE, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(report); }));
 }

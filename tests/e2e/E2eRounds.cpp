@@ -1,4 +1,4 @@
-#include "E2eRounds.h"
+#include "E2eDriver.h"
 
 #include <algorithm>
 

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "ModalSteps.h"
 #include "UiTestSupport.h"
 #include "data/Errors.h"
 #include "ms/msWinVersion.h"
@@ -17,7 +16,7 @@ namespace {
 using test::Steps;
 using test::PressKey;
 
-using AboutDlgTest = test::DialogTest;
+using AboutDlgTest = test::MainFormTest;
 
 TEST_F(AboutDlgTest, FrameFontIconAndTheRunningWindows) {
   TAboutDlg dlg(nullptr);

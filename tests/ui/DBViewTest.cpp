@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "../unit/TestSupport.h"
 #include "UiTestSupport.h"
 #include "app/DataDir.h"
 #include "data/ActRecList.h"
@@ -28,11 +27,11 @@ namespace {
 
 using test::After;
 using test::CaptureErrors;
-using testing::Bytes;
-using testing::PatternedRecord;
-using testing::ReadBytes;
-using testing::RecordsBytes;
-using testing::WriteRecords;
+using test::Bytes;
+using test::PatternedRecord;
+using test::ReadBytes;
+using test::RecordsBytes;
+using test::WriteRecords;
 
 const TDateTime Day = 37683.0;  // Mon, 03 Mar 2003
 
@@ -66,18 +65,12 @@ std::string StaticTexts(HWND dialog) {
 class DBView : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    DataDir = std::string(temp) + "horalog-dbview-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(DataDir.c_str(), nullptr);
+    DataDir = scratch.Path();
     data = DataDir + "hl.dat";
-    DeleteFileA(data.c_str());
   }
   void TearDown() override {
     view.reset();
     test::DrainQuit();
-    DeleteFileA(data.c_str());
-    RemoveDirectoryA(DataDir.c_str());
   }
   void Create() {
     view = std::make_unique<TDBViewDlg>();
@@ -123,6 +116,7 @@ class DBView : public ::testing::Test {
     });
   }
 
+  test::ScratchDir scratch;
   std::string data;
   std::unique_ptr<TDBViewDlg> view;
   std::string warningText;
@@ -130,7 +124,7 @@ class DBView : public ::testing::Test {
   TDateTime editorDate = -1, editorTime = -1;
 };
 
-TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
+TEST_F(DBView, IsAHiddenSizeableWindowWithoutAMenu) {
   CaptureErrors errors;
   Create();
   EXPECT_TRUE(errors.texts.empty()) << "a missing data file is no error";
@@ -144,8 +138,11 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
   GetWindowRect(window, &r);
   EXPECT_EQ(r.right - r.left, ui::TWindow::Scale(343));
   EXPECT_EQ(r.bottom - r.top, ui::TWindow::Scale(434));
+}
 
-  // Refresh; Insert, Edit; Delete; Close, pictures only.
+// Refresh; Insert, Edit; Delete; Close, pictures only.
+TEST_F(DBView, ToolbarHoldsTheCommandsAsPictures) {
+  Create();
   HWND toolbar = view->ActionToolBar1.Handle();
   const std::vector<ui::TAction*> order = {view->RefreshAction, nullptr, view->InsertAction,
                                            view->EditAction, nullptr, view->DeleteAction,
@@ -166,7 +163,10 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
   EXPECT_EQ(view->ImageList2.Count(), 2);
 
   EXPECT_EQ(ui::ShortCutText(view->EditAction->ShortCut), "Ctrl+Enter");
+}
 
+TEST_F(DBView, ListIsAReportOfThreeColumnsWithFullRowsAndManySelected) {
+  Create();
   const LONG style = GetWindowLongA(List(), GWL_STYLE);
   EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
   EXPECT_TRUE(style & LVS_OWNERDATA);
@@ -186,8 +186,11 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
     EXPECT_STREQ(text, captions[i]);
     EXPECT_EQ(column.cx, ui::TWindow::Scale(widths[i]));
   }
+}
 
-  // Close hides; the window stays.
+TEST_F(DBView, CloseHidesAndTheWindowStays) {
+  Create();
+  HWND window = view->Handle();
   view->Show();
   EXPECT_TRUE(view->Visible());
   view->CloseAction->Execute();
@@ -195,12 +198,15 @@ TEST_F(DBView, IsAHiddenSizeableWindowWithItsToolbarListAndCommands) {
   EXPECT_TRUE(IsWindow(window));
   view->Show();
   PostMessageA(window, WM_CLOSE, 0, 0);
-  test::Pump(100);
+  EXPECT_TRUE(test::PumpUntil([&] { return !view->Visible(); }));
   EXPECT_FALSE(view->Visible());
   EXPECT_TRUE(IsWindow(window));
+}
 
-  // The rows' pictures are the view's: the list leaves them when it goes,
-  // and the view frees them once.
+// The rows' pictures are the view's: the list leaves them when it goes, and
+// the view frees them once.
+TEST_F(DBView, TheRowsPicturesOutliveTheList) {
+  Create();
   DestroyWindow(List());
   EXPECT_EQ(ImageList_GetImageCount(view->ImageList2.Handle()), 2);
 }
@@ -236,7 +242,7 @@ TEST_F(DBView, DeleteAsksFirstAndCanEmptyTheFile) {
   const std::vector<TActRec> records = SevenRecords();
   WriteRecords(data, records);
   Create();
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->DeleteActionExecute(); }),
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->DeleteActionExecute(); }),
             "Please select item(s) to delete");
 
   // No changes nothing; the word stays "items" for one.
@@ -256,13 +262,12 @@ TEST_F(DBView, DeleteAsksFirstAndCanEmptyTheFile) {
   EXPECT_EQ(view->DBListView.RowCount(), 0);
 }
 
-TEST_F(DBView, InsertAndEditGoThroughTheEditor) {
+// Insert: the editor comes with today and now, no action chosen. A Stop dated
+// a day before the last record lands in time order.
+TEST_F(DBView, InsertGoesThroughTheEditorInTimeOrder) {
   const std::vector<TActRec> records = SevenRecords();
   WriteRecords(data, records);
   Create();
-
-  // Insert: the editor comes with today and now, no action chosen. A Stop
-  // dated a day before the last record lands in time order.
   const TDateTime before = platform::Now();
   AnswerEditor([](TActionEditDialog& e) {
     e.ActionComboBox.SetItemIndex(1);
@@ -278,18 +283,28 @@ TEST_F(DBView, InsertAndEditGoThroughTheEditor) {
   expected.insert(expected.begin() + 6, MakeRecord(1, Day + 1.75));
   EXPECT_EQ(ReadBytes(data), RecordsBytes(expected));
   EXPECT_EQ(view->DBListView.RowCount(), 8);
+}
 
-  // Cancel leaves the file byte for byte and the list as it was.
+// Cancel leaves the file byte for byte and the list as it was.
+TEST_F(DBView, CancelInTheEditorChangesNothing) {
+  const std::vector<TActRec> records = SevenRecords();
+  WriteRecords(data, records);
+  Create();
   Select({2});
   AnswerEditor([](TActionEditDialog& e) { e.ActionComboBox.SetItemIndex(1); }, false);
   view->InsertActionExecute();
   AnswerEditor([](TActionEditDialog& e) { e.ActionComboBox.SetItemIndex(1); }, false);
   view->EditActionExecute();
-  EXPECT_EQ(ReadBytes(data), RecordsBytes(expected));
+  EXPECT_EQ(ReadBytes(data), RecordsBytes(records));
   EXPECT_EQ(view->DBListView.SelectedCount(), 1);
+}
 
-  // Edit takes the topmost selected row and changes only its action and
-  // moment; the editor comes with the record's split moment.
+// Edit takes the topmost selected row and changes only its action and moment;
+// the editor comes with the record's split moment.
+TEST_F(DBView, EditChangesOnlyTheTopmostSelectedRecordsActionAndMoment) {
+  std::vector<TActRec> expected = SevenRecords();
+  WriteRecords(data, expected);
+  Create();
   Select({5, 2, 4});
   AnswerEditor([](TActionEditDialog& e) {
     e.ActionComboBox.SetItemIndex(1);
@@ -305,7 +320,11 @@ TEST_F(DBView, InsertAndEditGoThroughTheEditor) {
   expected.erase(expected.begin() + 2);
   expected.insert(expected.begin(), edited);
   EXPECT_EQ(ReadBytes(data), RecordsBytes(expected));
+}
 
+TEST_F(DBView, EditOfAnOddActionAndWithoutASelection) {
+  WriteRecords(data, SevenRecords());
+  Create();
   // A record of Action 2 opens with no action chosen.
   Select({3});
   AnswerEditor(nullptr, false);
@@ -313,7 +332,7 @@ TEST_F(DBView, InsertAndEditGoThroughTheEditor) {
   EXPECT_EQ(editorAction, -1);
 
   Select({});
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->EditActionExecute(); }),
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->EditActionExecute(); }),
             "Please select an item first");
   // A double click on the list runs Edit.
   CaptureErrors errors;
@@ -328,10 +347,10 @@ TEST_F(DBView, WithoutADataFileCommandsFailAndCreateNone) {
   DeleteFileA(data.c_str());
   Select({0});
   AnswerWarning(VK_RETURN);
-  EXPECT_EQ(testing::ErrorText<EInOutError>([&] { view->DeleteActionExecute(); }), "File not found");
-  EXPECT_EQ(testing::ErrorText<EInOutError>([&] { view->EditActionExecute(); }), "File not found");
+  EXPECT_EQ(test::IoErrorText([&] { view->DeleteActionExecute(); }), "File not found");
+  EXPECT_EQ(test::IoErrorText([&] { view->EditActionExecute(); }), "File not found");
   AnswerEditor([](TActionEditDialog& e) { e.ActionComboBox.SetItemIndex(0); });
-  EXPECT_EQ(testing::ErrorText<EInOutError>([&] { view->InsertActionExecute(); }), "File not found");
+  EXPECT_EQ(test::IoErrorText([&] { view->InsertActionExecute(); }), "File not found");
   EXPECT_FALSE(platform::FileExists(data));
   EXPECT_EQ(view->DBListView.RowCount(), 7) << "a failed command does not refill";
 }
@@ -390,14 +409,14 @@ TEST_F(DBView, CommandsFindTheSelectedRecordsWhereverTheyMoved) {
   const std::vector<TActRec> now = {records[0], records[5], records[6]};  // records[2] compacted away
   WriteRecords(data, now);
   AnswerWarning(VK_RETURN);
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->DeleteActionExecute(); }), JournalChangedText);
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->DeleteActionExecute(); }), JournalChangedText);
   EXPECT_EQ(ReadBytes(data), RecordsBytes(now));
   EXPECT_EQ(RecordsBytes(view->Rows()), RecordsBytes(now));
   EXPECT_EQ(view->DBListView.SelectedRows(), std::vector<int>{1});
 
   Select({0});
   WriteRecords(data, {records[5], records[6]});
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->EditActionExecute(); }), JournalChangedText);
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->EditActionExecute(); }), JournalChangedText);
   EXPECT_EQ(view->DBListView.RowCount(), 2);
   EXPECT_EQ(ReadBytes(data), RecordsBytes({records[5], records[6]}));
 
@@ -407,7 +426,7 @@ TEST_F(DBView, CommandsFindTheSelectedRecordsWhereverTheyMoved) {
     WriteRecords(data, {records[6]});
     e.ActionComboBox.SetItemIndex(0);
   });
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->EditActionExecute(); }), JournalChangedText);
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->EditActionExecute(); }), JournalChangedText);
   EXPECT_EQ(ReadBytes(data), RecordsBytes({records[6]}));
   EXPECT_EQ(view->DBListView.RowCount(), 1);
 }
@@ -458,15 +477,12 @@ TEST_F(DBView, AFailedFillShowsNoRows) {
   ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
   ASSERT_TRUE(SetEndOfFile(file));
   CloseHandle(file);
-  EXPECT_EQ(testing::ErrorText<Error>([&] { view->FillList(); }), OutOfMemoryText);
+  EXPECT_EQ(test::ErrorText<Error>([&] { view->FillList(); }), OutOfMemoryText);
   EXPECT_EQ(view->DBListView.RowCount(), 0);
   EXPECT_EQ(view->Rows().capacity(), 0u);
 }
 
-class ActionEditor : public ::testing::Test {
- protected:
-  void TearDown() override { test::DrainQuit(); }
-};
+using ActionEditor = test::MainFormTest;
 
 TEST_F(ActionEditor, RefusesOKWithoutAnActionAndGivesCancelOtherwise) {
   TActionEditDialog editor(nullptr);

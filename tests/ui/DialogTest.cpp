@@ -55,13 +55,7 @@ class KitDialog : public ui::TDialog {
 
 HWND Focus() { return GetFocus(); }
 
-// A dialog without an owner is the first form and so the main form: its end
-// leaves a quit message for the next test, which is dropped here.
-class UiDialog : public ::testing::Test {
- protected:
-  void SetUp() override { test::DrainQuit(); }
-  void TearDown() override { test::DrainQuit(); }
-};
+using UiDialog = test::MainFormTest;
 
 TEST_F(UiDialog, ClientSizeAndKeysOfAModalDialog) {
   KitDialog dialog;

@@ -26,10 +26,8 @@ constexpr int Ticks = 10000;
 constexpr int Period = 90, Moving = 20;
 
 TEST(LongRun, TenThousandTicksGiveBackTheirHandlesAndWindows) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string dir = std::string(temp) + "horalog-long-" + std::to_string(GetCurrentProcessId()) + "\\";
-  CreateDirectoryA(dir.c_str(), nullptr);
+  const test::ScratchDir scratch;
+  const std::string dir = scratch.Path();
   const std::string data = dir + DataFileBaseName;
   DeleteFileA(data.c_str());
   {
@@ -67,8 +65,6 @@ TEST(LongRun, TenThousandTicksGiveBackTheirHandlesAndWindows) {
     EXPECT_EQ(lines, 2 * spells - 1 + 1) << "lines and the empty last one";
   }
   test::DrainQuit();
-  DeleteFileA(data.c_str());
-  RemoveDirectoryA(dir.c_str());
 }
 
 }  // namespace

@@ -31,23 +31,14 @@ std::string MenuText(HMENU menu, UINT position) {
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    dir = std::string(temp) + "horalog-ui-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    dir = scratch.Path();
     exe = dir + "Horalog.exe";
     ini = dir + "Horalog.ini";
     data = dir + "hl.dat";
-    DeleteFileA(ini.c_str());
-    DeleteFileA(data.c_str());
   }
   void TearDown() override {
     form.reset();
     test::DrainQuit();
-    RemoveDirectoryA((dir + "hl.dat").c_str());
-    DeleteFileA(ini.c_str());
-    DeleteFileA(data.c_str());
-    RemoveDirectoryA(dir.c_str());
   }
   void WriteInterval(const char* text) {
     WritePrivateProfileStringA("Options", "Interval", text, ini.c_str());
@@ -77,11 +68,12 @@ class MainWindow : public ::testing::Test {
     return records;
   }
 
+  test::ScratchDir scratch;
   std::string dir, exe, ini, data;
   std::unique_ptr<TForm1> form;
 };
 
-TEST_F(MainWindow, IsBuiltHiddenWithItsMenusToolbarLogAndStatusLine) {
+TEST_F(MainWindow, IsBuiltHiddenAtItsSize) {
   CaptureErrors errors;
   Create();
   EXPECT_TRUE(errors.texts.empty());
@@ -93,8 +85,11 @@ TEST_F(MainWindow, IsBuiltHiddenWithItsMenusToolbarLogAndStatusLine) {
   GetWindowRect(window, &r);
   EXPECT_EQ(r.right - r.left, ui::TWindow::Scale(696));
   EXPECT_EQ(r.bottom - r.top, ui::TWindow::Scale(480));
+}
 
-  HMENU bar = GetMenu(window);
+TEST_F(MainWindow, MenuBarHoldsFileToolsAndHelp) {
+  Create();
+  HMENU bar = GetMenu(form->Handle());
   ASSERT_EQ(GetMenuItemCount(bar), 3);
   EXPECT_EQ(MenuText(bar, 0), "&File");
   EXPECT_EQ(MenuText(bar, 1), "&Tools");
@@ -110,7 +105,10 @@ TEST_F(MainWindow, IsBuiltHiddenWithItsMenusToolbarLogAndStatusLine) {
   EXPECT_EQ(MenuText(GetSubMenu(bar, 0), 0), "&Exit");
   EXPECT_FALSE(GetMenuState(GetSubMenu(bar, 0), 0, MF_BYPOSITION) & MF_GRAYED);
   EXPECT_EQ(MenuText(GetSubMenu(bar, 2), 0), "&About");
+}
 
+TEST_F(MainWindow, TrayIconHasItsMenuTipAndPicture) {
+  Create();
   HMENU popup = form->PopupMenu1->Handle();
   ASSERT_EQ(GetMenuItemCount(popup), 7);
   EXPECT_EQ(MenuText(popup, 0), "&Show");
@@ -120,7 +118,11 @@ TEST_F(MainWindow, IsBuiltHiddenWithItsMenusToolbarLogAndStatusLine) {
   EXPECT_EQ(form->TrayIcon->Tip(), "Horalog");
   EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
   EXPECT_EQ(test::ClassOf(form->TrayIcon->NotifyWindow()), "TmsTrayIcon");
+}
 
+TEST_F(MainWindow, ToolbarLogAndStatusLine) {
+  Create();
+  HWND window = form->Handle();
   EXPECT_EQ(test::ClassOf(form->ActionToolBar1.Handle()), "ToolbarWindow32");
   EXPECT_EQ(SendMessageA(form->ActionToolBar1.Handle(), TB_BUTTONCOUNT, 0, 0), 5);
   EXPECT_EQ(test::ClassOf(form->StatusBar1.Handle()), "msctls_statusbar32");
@@ -134,9 +136,13 @@ TEST_F(MainWindow, IsBuiltHiddenWithItsMenusToolbarLogAndStatusLine) {
   LOGFONTA font{};
   GetObjectA(reinterpret_cast<HFONT>(SendMessageA(memo, WM_GETFONT, 0, 0)), sizeof(font), &font);
   EXPECT_STREQ(font.lfFaceName, "Lucida Console");
+}
 
-  // The running instance is published, the data lives beside the executable
-  // and the timeout has its default.
+// The running instance is published, the data lives beside the executable
+// and the timeout has its default.
+TEST_F(MainWindow, PublishesItselfWithItsDataBesideTheProgram) {
+  Create();
+  HWND window = form->Handle();
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
   EXPECT_EQ(DataDir, dir);
   EXPECT_DOUBLE_EQ(form->IdleSpan(), 10 * OneMinute);

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "ModalSteps.h"
 #include "UiTestSupport.h"
 #include "app/HoralogMain.h"
 #include "app/SettingsRules.h"
@@ -26,9 +25,9 @@ constexpr const char* RangeError = "Inactivity timeout value can be a number bet
 
 std::string Text(HWND w) { return test::WindowText(w); }
 
-using OptionsDlgTest = test::DialogTest;
+using OptionsDlgTest = test::MainFormTest;
 
-TEST_F(OptionsDlgTest, FrameControlsAndKeys) {
+TEST_F(OptionsDlgTest, FixedFrameWithTheEditsUpDownAndOKAsDefault) {
   TOptionsDlg dlg(nullptr);
   HWND w = dlg.Handle();
   EXPECT_EQ(test::ClassOf(w), "TOptionsDlg");
@@ -42,8 +41,12 @@ TEST_F(OptionsDlgTest, FrameControlsAndKeys) {
   EXPECT_EQ(HWND(SendMessageA(dlg.TimeOutUpDown.Handle(), UDM_GETBUDDY, 0, 0)),
             dlg.TimeOutEdit.Handle());
   EXPECT_EQ(dlg.DefaultButton(), &dlg.OKBtn);
+}
 
-  // Tab order, the label's accelerator, the arrow keys without wrapping, Esc.
+// Tab order, the label's accelerator, the arrow keys without wrapping, Esc.
+TEST_F(OptionsDlgTest, TabAcceleratorArrowsAndEscape) {
+  TOptionsDlg dlg(nullptr);
+  HWND w = dlg.Handle();
   HWND seen[4] = {};
   bool returned = false;
   Steps({
@@ -83,13 +86,16 @@ TEST_F(OptionsDlgTest, FrameControlsAndKeys) {
   EXPECT_EQ(seen[0], dlg.TimeOutEdit.Handle());
   EXPECT_EQ(seen[1], dlg.OKBtn.Handle()) << "the up-down takes no focus of its own";
   EXPECT_EQ(seen[2], dlg.TimeOutEdit.Handle()) << "Alt+I focuses the edit";
+}
 
-  // The close box gives Cancel too.
+TEST_F(OptionsDlgTest, TheCloseBoxGivesCancel) {
+  TOptionsDlg dlg(nullptr);
+  HWND w = dlg.Handle();
   Steps({[&] { PostMessageA(w, WM_CLOSE, 0, 0); }});
   EXPECT_EQ(dlg.ShowModal(), IDCANCEL);
 }
 
-TEST_F(OptionsDlgTest, OkTakesOnlyNumbersFrom1To59AndKeepsTheText) {
+TEST_F(OptionsDlgTest, OkRefusesAllButNumbersFrom1To59AndKeepsTheText) {
   TOptionsDlg dlg(nullptr);
   CaptureErrors errors;
   for (const char* refused : {"0", "60", "-5", "", "   ", "five", "5 min", "99999999999"}) {
@@ -105,7 +111,12 @@ TEST_F(OptionsDlgTest, OkTakesOnlyNumbersFrom1To59AndKeepsTheText) {
     EXPECT_EQ(errors.texts[0], RangeError);
     errors.texts.clear();
   }
-  // The number is the edit's, in any form the conversion takes.
+}
+
+// The number is the edit's, in any form the conversion takes.
+TEST_F(OptionsDlgTest, OkTakesTheNumberInAnyFormTheConversionTakes) {
+  TOptionsDlg dlg(nullptr);
+  CaptureErrors errors;
   for (auto [accepted, number] : {std::pair{"1", 1}, {"59", 59}, {" +7", 7}, {"$1E", 30}}) {
     dlg.TimeOutEdit.SetText(accepted);
     Steps({[&] {
@@ -116,8 +127,10 @@ TEST_F(OptionsDlgTest, OkTakesOnlyNumbersFrom1To59AndKeepsTheText) {
     EXPECT_EQ(dlg.TimeOut(), number);
   }
   EXPECT_TRUE(errors.texts.empty());
+}
 
-  // A stored number outside the range is shown at its nearest end.
+TEST_F(OptionsDlgTest, AStoredNumberOutsideTheRangeIsShownAtItsNearestEnd) {
+  TOptionsDlg dlg(nullptr);
   dlg.SetTimeOut(70);
   EXPECT_EQ(Text(dlg.TimeOutEdit.Handle()), "59");
   dlg.SetTimeOut(-3);
@@ -131,13 +144,9 @@ class OptionsCommand : public ::testing::Test {
   void SetUp() override {
     ui::Application().Initialize();
     test::DrainQuit();
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    dir = std::string(temp) + "horalog-options-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    dir = scratch.Path();
     exe = dir + "Horalog.exe";
     ini = dir + "Horalog.ini";
-    DeleteFileA(ini.c_str());
     RegDeleteTreeA(HKEY_CURRENT_USER, ScratchKey);
     form = std::make_unique<TForm1>(exe);
     form->RunKey.parent = std::string("\\") + ScratchKey;
@@ -146,10 +155,6 @@ class OptionsCommand : public ::testing::Test {
     form.reset();
     test::DrainQuit();
     RegDeleteTreeA(HKEY_CURRENT_USER, ScratchKey);
-    DeleteFileA(ini.c_str());
-    RemoveDirectoryA(ini.c_str());
-    DeleteFileA((dir + "hl.dat").c_str());
-    RemoveDirectoryA(dir.c_str());
   }
   std::string Interval() {
     char text[64] = {};
@@ -183,6 +188,7 @@ class OptionsCommand : public ::testing::Test {
   }
 
   static constexpr const char* ScratchKey = "Software\\Horalog tests\\Options";
+  test::ScratchDir scratch;
   std::string dir, exe, ini, shown;
   bool ticked = false;
   std::unique_ptr<TForm1> form;

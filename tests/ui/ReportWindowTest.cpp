@@ -6,8 +6,6 @@
 #include <commctrl.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "UiTestSupport.h"
@@ -26,38 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-// A folder of its own under the temporary folder, with a trailing separator.
-class Scratch {
- public:
-  Scratch() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof temp, temp);
-    static int counter = 0;
-    dir_ = fs::path(temp) / ("horalog-report-" + std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(++counter));
-    fs::create_directories(dir_);
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  std::string Dir() const { return dir_.string() + "\\"; }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-
- private:
-  fs::path dir_;
-};
 
 // Whether this system can draw HTML pages (Wine without its engine cannot).
 bool HasPageEngine() {
@@ -83,27 +49,18 @@ class Holder : public ui::TWindow {
   }
 };
 
-// A window made without an owner becomes the main form, and its end leaves a
-// WM_QUIT: each test starts and ends without one.
-class WindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ui::Application().Initialize();
-    test::DrainQuit();
-  }
-  void TearDown() override { test::DrainQuit(); }
-};
+using WindowTest = test::MainFormTest;
 
 class BrowserView : public WindowTest {
  protected:
-  Scratch scratch_;
+  test::ScratchDir scratch_;
 };
 
 // The control is embedded and told where to go; where no page engine draws
 // the page, the note takes its place with the file's path and the button.
 TEST_F(BrowserView, EmbedsTheControlAndShowsANoteWhereThePageCannotBeDrawn) {
-  const std::string page = scratch_.File("page.html");
-  WriteAll(page, "<html><body><h3>Hello</h3></body></html>\r\n");
+  const std::string page = scratch_.Path("page.html");
+  test::WriteText(page, "<html><body><h3>Hello</h3></body></html>\r\n");
   Holder holder;
   holder.Show();
   ui::TWebBrowser view;
@@ -167,7 +124,7 @@ class ReportWindow : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    DataDir = scratch_.Dir();
+    DataDir = scratch_.Path();
   }
   void TearDown() override {
     DataDir.clear();
@@ -175,13 +132,11 @@ class ReportWindow : public WindowTest {
   }
 
   void WriteJournal(const std::vector<TActRec>& records) {
-    WriteAll(scratch_.File("hl.dat"),
-             std::string(reinterpret_cast<const char*>(records.data()),
-                         records.size() * sizeof(TActRec)));
+    test::WriteRecords(scratch_.Path("hl.dat"), records);
   }
-  std::string ReportFile() const { return scratch_.File("report.html"); }
+  std::string ReportFile() const { return scratch_.Path("report.html"); }
 
-  Scratch scratch_;
+  test::ScratchDir scratch_;
 };
 
 TEST_F(ReportWindow, ToolbarOverABrowserThatFollowsTheWindowsSize) {
@@ -225,50 +180,50 @@ TEST_F(ReportWindow, ToolbarOverABrowserThatFollowsTheWindowsSize) {
 // What the window shows and saves is the report just asked for, also when
 // there is no data file and an earlier run left its report behind.
 TEST_F(ReportWindow, WithoutADataFileTheEmptyJournalIsShownAndSavedNotAnOldReport) {
-  WriteAll(ReportFile(), "an old report");
+  test::WriteText(ReportFile(), "an old report");
   TReportDlg dialog(nullptr);
   const TDateTime today = WholePart(platform::Now());
   dialog.BuildReport(today, today);
   const std::string bare =
       "<html>\r\n<body>\r\n<font face=\"arial\">\r\n</font>\r\n</body>\r\n</html>\r\n";
-  EXPECT_EQ(ReadAll(ReportFile()), bare);
-  dialog.SaveReportAs(scratch_.File("saved.html"));
-  EXPECT_EQ(ReadAll(scratch_.File("saved.html")), bare);
+  EXPECT_EQ(test::ReadText(ReportFile()), bare);
+  dialog.SaveReportAs(scratch_.Path("saved.html"));
+  EXPECT_EQ(test::ReadText(scratch_.Path("saved.html")), bare);
 }
 
 TEST_F(ReportWindow, SaveCopiesTheReportAndNeverOverwritesAFile) {
   TReportDlg dialog(nullptr);
   dialog.ReportFileName = ReportFile();
   const std::string report = "<html>\r\n" + std::string(70000, 'x') + "\r\n</html>\r\n";
-  WriteAll(ReportFile(), report);
+  test::WriteText(ReportFile(), report);
 
-  dialog.SaveReportAs(scratch_.File("copy.html"));
-  EXPECT_EQ(ReadAll(scratch_.File("copy.html")), report);
+  dialog.SaveReportAs(scratch_.Path("copy.html"));
+  EXPECT_EQ(test::ReadText(scratch_.Path("copy.html")), report);
 
-  WriteAll(scratch_.File("mine.html"), "the user's file");
+  test::WriteText(scratch_.Path("mine.html"), "the user's file");
   try {
-    dialog.SaveReportAs(scratch_.File("mine.html"));
+    dialog.SaveReportAs(scratch_.Path("mine.html"));
     ADD_FAILURE() << "an existing file was overwritten";
   } catch (const EOSError& e) {
     EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_EXISTS));
     EXPECT_THAT(e.what(), ::testing::StartsWith("System Error.  Code: 80.\r\n"));
   }
-  EXPECT_EQ(ReadAll(scratch_.File("mine.html")), "the user's file");
+  EXPECT_EQ(test::ReadText(scratch_.Path("mine.html")), "the user's file");
 
   // No report to copy: the system's error for a missing file, and no copy.
   fs::remove(ReportFile());
   try {
-    dialog.SaveReportAs(scratch_.File("none.html"));
+    dialog.SaveReportAs(scratch_.Path("none.html"));
     ADD_FAILURE() << "a missing report was copied";
   } catch (const EOSError& e) {
     EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   }
-  EXPECT_FALSE(fs::exists(scratch_.File("none.html")));
+  EXPECT_FALSE(fs::exists(scratch_.Path("none.html")));
 }
 
 // A report that cannot be built shows no window: the error goes to the caller.
 TEST_F(ReportWindow, ShowReportOfAnUnreadableJournalRaisesWithoutAWindow) {
-  HANDLE held = CreateFileA(scratch_.File("hl.dat").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+  HANDLE held = CreateFileA(scratch_.Path("hl.dat").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   bool shown = false;

@@ -1,8 +1,9 @@
-// Helpers of the window-framework tests: timers that act while a modal loop
-// runs, finding the system's dialogs, and draining the quit message that a
-// destroyed main window leaves behind.
+// The support of the window tests: timers and steps that act while a modal
+// loop runs, finding the system's dialogs, and draining the quit message that
+// a destroyed main window leaves behind; the core's support beneath.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/TestSupport.h"
 #include "ui/Application.h"
 
 namespace horalog::test {
@@ -30,6 +32,18 @@ inline void After(UINT ms, std::function<void()> action) {
   };
   UINT_PTR id = SetTimer(nullptr, 0, ms, &Proc::Fire);
   pending[id] = std::move(action);
+}
+
+// Runs the steps in order, `ms` apart, from the loop that runs then (a modal
+// loop dispatches them too). A step may post input that the next one checks.
+inline void Steps(std::vector<std::function<void()>> steps, UINT ms = 150) {
+  if (steps.empty()) return;
+  std::function<void()> first = std::move(steps.front());
+  steps.erase(steps.begin());
+  After(ms, [first, rest = std::move(steps), ms] {
+    first();
+    Steps(rest, ms);
+  });
 }
 
 // Pumps messages for about `ms` milliseconds.
@@ -99,6 +113,17 @@ class CaptureErrors {
   }
   ~CaptureErrors() { ui::Application().OnShowException = nullptr; }
   std::vector<std::string> texts;
+};
+
+// A test of windows made without an owner. Such a window is the main form:
+// its end leaves a quit message, dropped here.
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::Application().Initialize();
+    DrainQuit();
+  }
+  void TearDown() override { DrainQuit(); }
 };
 
 }  // namespace horalog::test

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 
+#include "UiTestSupport.h"
 #include "app/HoralogMain.h"
 #include "ms/msvinfo.h"
 #include "version.h"
@@ -66,17 +66,15 @@ TEST(VersionInfo, TheSameNameInOtherCaseReadsNothingAnotherClearsAll) {
   EXPECT_EQ(v.FileName, path);
 
   // A file without a version resource, and one that does not exist.
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string plain = std::string(temp) + "horalog-no-version.txt";
-  std::ofstream(plain) << "no version resource here";
+  const test::ScratchDir scratch;
+  const std::string plain = scratch.Path("no-version.txt");
+  test::WriteText(plain, "no version resource here");
   v.SetFileName(plain);
   EXPECT_EQ(v.FileName, plain);
   ExpectAllEmpty(v);
-  DeleteFileA(plain.c_str());
 
   v.SetFileName(path);
-  v.SetFileName(std::string(temp) + "horalog-missing.exe");
+  v.SetFileName(scratch.Path("missing.exe"));
   ExpectAllEmpty(v);
 }
 

@@ -18,7 +18,7 @@
 namespace horalog {
 namespace {
 
-using namespace horalog::testing;
+using namespace horalog::test;
 
 const TDateTime Nine = 37683.375;
 const TDateTime Ten = 37683.0 + 10.0 / 24.0;

@@ -11,7 +11,7 @@
 namespace horalog {
 namespace {
 
-using namespace horalog::testing;
+using namespace horalog::test;
 
 const TDateTime Nine = 37683.375;  // 3 March 2003, 09:00
 const TDateTime Ten = 37683.0 + 10.0 / 24.0;
@@ -29,7 +29,7 @@ std::vector<TActRec> ReadAll(const std::string& path) {
 
 template <typename F>
 std::string ErrorText(F&& action) {
-  return testing::ErrorText<EInOutError>(std::forward<F>(action));
+  return test::ErrorText<EInOutError>(std::forward<F>(action));
 }
 
 TEST(ActRecFile, AppendsWriteWholeRecordsAtTheRightOffsets) {

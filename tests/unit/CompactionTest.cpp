@@ -14,7 +14,7 @@ namespace horalog {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace horalog::testing;
+using namespace horalog::test;
 
 const TDateTime Day = 37683.0;
 

@@ -20,7 +20,7 @@ namespace horalog {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace horalog::testing;
+using namespace horalog::test;
 
 const TDateTime Day = 37683.0;
 const TActRec Appended = MakeRecord(ActionStop, Day + 40);

@@ -13,7 +13,7 @@
 namespace horalog {
 namespace {
 
-using namespace horalog::testing;
+using namespace horalog::test;
 
 // Files of random length made of records that are partly plausible and partly
 // noise: statuses 0, -1 or anything, any action byte, times that are ordinary,

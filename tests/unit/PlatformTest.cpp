@@ -20,20 +20,12 @@ using platform::OpenMode;
 class FileTest : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) const { return scratch_.Path(name); }
-  std::string Slurp(const std::string& name) const {
-    const testing::Bytes bytes = testing::ReadBytes(Path(name));
-    return std::string(bytes.begin(), bytes.end());
-  }
+  std::string Slurp(const std::string& name) const { return test::ReadText(Path(name)); }
   const fs::path& Dir() const { return scratch_.Dir(); }
 
  private:
-  testing::ScratchDir scratch_;
+  test::ScratchDir scratch_;
 };
-
-template <typename F>
-std::string IoErrorOf(F&& action) {
-  return testing::ErrorText<EInOutError>(std::forward<F>(action));
-}
 
 TEST_F(FileTest, WritesSeeksReadsAndReportsSize) {
   File f = File::Open(Path("a.dat"), OpenMode::Create);
@@ -59,15 +51,15 @@ TEST_F(FileTest, WritesSeeksReadsAndReportsSize) {
 }
 
 TEST_F(FileTest, OpenFailuresCarryTheIoTexts) {
-  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("missing.dat"), OpenMode::Read); }),
+  EXPECT_EQ(test::IoErrorText([&] { File::Open(Path("missing.dat"), OpenMode::Read); }),
             "File not found");
-  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("missing.dat"), OpenMode::ReadWrite); }),
+  EXPECT_EQ(test::IoErrorText([&] { File::Open(Path("missing.dat"), OpenMode::ReadWrite); }),
             "File not found");
-  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("no-such-dir/x.dat"), OpenMode::Create); }),
+  EXPECT_EQ(test::IoErrorText([&] { File::Open(Path("no-such-dir/x.dat"), OpenMode::Create); }),
             "Invalid filename");
   fs::create_directory(Dir() / "folder");
-  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("folder"), OpenMode::Read); }), "File access denied");
-  EXPECT_EQ(IoErrorOf([&] { File::Open(Path("folder"), OpenMode::Create); }), "File access denied");
+  EXPECT_EQ(test::IoErrorText([&] { File::Open(Path("folder"), OpenMode::Read); }), "File access denied");
+  EXPECT_EQ(test::IoErrorText([&] { File::Open(Path("folder"), OpenMode::Create); }), "File access denied");
 }
 
 TEST_F(FileTest, ExistsIsForFilesOnly) {

@@ -11,7 +11,7 @@
 namespace horalog {
 namespace {
 
-using namespace horalog::testing;
+using namespace horalog::test;
 using Rows = std::vector<TActRec>;
 using Indices = std::vector<int>;
 

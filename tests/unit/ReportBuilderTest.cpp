@@ -51,19 +51,11 @@ TActRec Rec(uint8_t action, TDateTime time, int32_t status = StatusLive) {
 TActRec Start(TDateTime time) { return Rec(ActionStart, time); }
 TActRec Stop(TDateTime time) { return Rec(ActionStop, time); }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out.good());
-}
-
+std::string ReadAll(const fs::path& path) { return test::ReadText(path.string()); }
+void WriteAll(const fs::path& path, const std::string& text) { test::WriteText(path.string(), text); }
 std::string Bytes(const std::vector<TActRec>& records) {
-  return {reinterpret_cast<const char*>(records.data()), records.size() * sizeof(TActRec)};
+  const test::Bytes bytes = test::RecordsBytes(records);
+  return {bytes.begin(), bytes.end()};
 }
 
 // The page around the given body lines.
@@ -127,7 +119,7 @@ class ReportBuilderTest : public ::testing::Test {
     return lines;
   }
 
-  testing::ScratchDir scratch_;
+  test::ScratchDir scratch_;
   fs::path dir_;
   std::string dataDir_;
 };

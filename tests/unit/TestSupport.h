@@ -1,53 +1,22 @@
-// Scratch folders, error texts and byte-level helpers for the tests of the core.
+// The support of the tests of the core: scratch folders, error texts, files
+// as bytes and the one builder of record bytes.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "../ScratchDir.h"
 #include "data/ActRec.h"
+#include "data/Errors.h"
 
-namespace horalog::testing {
-
-// A folder of its own for one test under the system's temporary folder,
-// removed with everything in it at the end.
-class ScratchDir {
- public:
-  ScratchDir() {
-    static std::atomic<unsigned> counter{0};
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "horalog-";
-    if (info) name += std::string(info->test_suite_name()) + "-" + info->name() + "-";
-    for (char& c : name)
-      if (c == '/') c = '_';
-    name += std::to_string(std::random_device{}()) + "-" + std::to_string(counter++);
-    dir_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(dir_);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    // Read-only files cannot be removed on Windows.
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_, ignored))
-      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
-                                   std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  const std::filesystem::path& Dir() const { return dir_; }
-
- private:
-  std::filesystem::path dir_;
-};
+namespace horalog::test {
 
 // The message of the E that action raises, or "(no error)".
 template <typename E, typename F>
@@ -59,17 +28,31 @@ std::string ErrorText(F&& action) {
   }
   return "(no error)";
 }
+template <typename F>
+std::string IoErrorText(F&& action) {
+  return ErrorText<EInOutError>(std::forward<F>(action));
+}
 
 using Bytes = std::vector<unsigned char>;
 
+// A file whole (empty when missing), as text and as bytes.
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 inline Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::string text = ReadText(path);
+  return Bytes(text.begin(), text.end());
 }
 
+// Writes a file whole, replacing what it held.
+inline void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  EXPECT_TRUE(out.good()) << "cannot write " << path;
+}
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  WriteText(path, std::string(bytes.begin(), bytes.end()));
 }
 
 inline Bytes RecordBytes(const TActRec& record) {
@@ -100,4 +83,4 @@ inline TActRec PatternedRecord(int32_t status, uint8_t action, TDateTime time, u
   return r;
 }
 
-}  // namespace horalog::testing
+}  // namespace horalog::test
