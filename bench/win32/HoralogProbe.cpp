@@ -20,7 +20,7 @@
 #include "E2eDriver.h"
 #include "ScriptedDay.h"
 #include "UiTestSupport.h"
-#include "app/DataDir.h"
+#include "data/DataDir.h"
 #include "data/ActRec.h"
 #include "dialogs/ActionEditDlg.h"
 #include "dialogs/DBViewDialog.h"
@@ -218,9 +218,9 @@ TEST(ProbeInThisProcess, DatabaseViewCommands) {
   const int count = JournalRecords();
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
-  DataDir = std::string(temp) + "horalog-probe-view-" + std::to_string(GetCurrentProcessId()) + "\\";
-  CreateDirectoryA(DataDir.c_str(), nullptr);
-  const std::string data = DataDir + DataFileBaseName;
+  SetDataDir(std::string(temp) + "horalog-probe-view-" + std::to_string(GetCurrentProcessId()) + "\\");
+  CreateDirectoryA(DataDir().c_str(), nullptr);
+  const std::string data = DataDir() + DataFileBaseName;
   WriteLargeJournal(data);
 
   using Clock = std::chrono::steady_clock;
@@ -279,7 +279,7 @@ TEST(ProbeInThisProcess, DatabaseViewCommands) {
   Figure("Delete of 100 rows, from Yes to the list drawn", Ms(del), "a cancelled Insert " + Ms(cancel));
   view.reset();
   DeleteFileA(data.c_str());
-  RemoveDirectoryA(DataDir.c_str());
+  RemoveDirectoryA(DataDir().c_str());
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/DataDir.h"
-#include "app/SettingsRules.h"
+#include "data/DataDir.h"
+#include "data/SettingsRules.h"
 #include "app/Startup.h"
 #include "data/ActRec.h"
 #include "data/Compaction.h"
@@ -180,7 +180,7 @@ void TForm1::FormCreate() {
         MinutesToTime(IniFile->ReadNumber(OptionsSection, IntervalKey, DefaultIntervalMinutes));
   });
 
-  DataDir = DirectoryOf(exePath_);
+  SetDataDir(DirectoryOf(exePath_));
   Detector.Reset();
 
   // The status line follows the hint of the element under the pointer.
@@ -211,7 +211,7 @@ void TForm1::UpdateStatusLine() {
 
 void TForm1::AddLogLine(const std::string& text) { Memo1.AppendLine(text); }
 
-std::string TForm1::DataFilePath() const { return DataDir + DataFileBaseName; }
+std::string TForm1::DataFilePath() const { return DataDir() + DataFileBaseName; }
 
 void TForm1::AppendRecord(uint8_t action, TDateTime time) {
   Journal.Add(MakeRecord(action, time));
@@ -326,7 +326,7 @@ void TForm1::AboutActionExecute() {
 void TForm1::CompactActionExecute() {
   if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
   WriteWaitingRecords();
-  CompactDataFile(DataDir);
+  CompactDataFile(DataDir());
   ui::Information("Operation successful", Handle());
 }
 

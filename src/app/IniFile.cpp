@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/SettingsRules.h"
+#include "data/SettingsRules.h"
 #include "data/Errors.h"
 #include "platform/win32/WideText.h"
 

@@ -1,7 +1,5 @@
 #include "data/Errors.h"
 
-#include "platform/Platform.h"
-
 namespace horalog {
 
 EInOutError::EInOutError(int code) : Error(Text(code)), code_(code) {}
@@ -18,21 +16,7 @@ std::string EInOutError::Text(int code) {
   }
 }
 
-EOSError::EOSError(uint32_t code, const std::string& systemText)
-    : Error(Text(code, systemText)), code_(code) {}
-
-std::string EOSError::Text(uint32_t code, const std::string& systemText) {
-  if (code == 0) return "A call to an OS function failed";
-  return "System Error.  Code: " + std::to_string(code) + ".\r\n" + systemText;
-}
-
 EListError::EListError(long long index)
     : Error("List index out of bounds (" + std::to_string(index) + ")") {}
-
-void RaiseOSError(uint32_t code) {
-  throw EOSError(code, code != 0 ? platform::SystemErrorText(code) : std::string());
-}
-
-void RaiseLastOSError() { RaiseOSError(platform::LastErrorCode()); }
 
 }  // namespace horalog

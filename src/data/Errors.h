@@ -1,18 +1,14 @@
 // Errors of the program. Every failure is an exception whose what() is the
-// message the user sees in the error box.
+// message the user sees in the error box. The base Error and EOSError come
+// from the platform layer, which the window framework shares.
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
-namespace horalog {
+#include "platform/SystemError.h"
 
-// Base of every error the program raises.
-class Error : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace horalog {
 
 // Codes of the file errors: Windows' own codes where a failure has a text of
 // its own (2 to 5), and 100 and 101 for reading past the end and a full disk,
@@ -43,18 +39,6 @@ class EInOutError : public Error {
   int code_;
 };
 
-// A failed system call: "System Error.  Code: %d.\r\n%s" with the system's
-// code and text, or "A call to an OS function failed" when there is no code.
-class EOSError : public Error {
- public:
-  EOSError(uint32_t code, const std::string& systemText);
-  uint32_t Code() const { return code_; }
-  static std::string Text(uint32_t code, const std::string& systemText);
-
- private:
-  uint32_t code_;
-};
-
 // A value that cannot be converted, such as "Invalid argument to time encode".
 class EConvertError : public Error {
  public:
@@ -66,13 +50,5 @@ class EListError : public Error {
  public:
   explicit EListError(long long index);
 };
-
-// The message of an allocation that failed.
-inline constexpr const char* OutOfMemoryText = "Out of memory";
-
-// Raises EOSError for the calling thread's last system error code.
-[[noreturn]] void RaiseLastOSError();
-// Raises EOSError for the given system error code.
-[[noreturn]] void RaiseOSError(uint32_t code);
 
 }  // namespace horalog

@@ -3,6 +3,7 @@
 // Edit, presets its fields, shows it modally and reads them back on OK.
 #pragma once
 
+#include "dialogs/DateTimeField.h"
 #include "ui/Dialog.h"
 
 namespace horalog {
@@ -20,9 +21,9 @@ class TActionEditDialog : public ui::TDialog {
   ui::TLabel Label1;
   ui::TComboBox ActionComboBox;  // item index = action code: 0 Start, 1 Stop
   ui::TLabel Label2;
-  ui::TDateTimePicker DatePicker;
+  TDateTimeField DatePicker;
   ui::TLabel Label3;
-  ui::TDateTimePicker TimePicker;
+  TDateTimeField TimePicker;
   ui::TButton OKBtn;
   ui::TButton CancelBtn;
 

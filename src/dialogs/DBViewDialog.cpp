@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/DataDir.h"
+#include "data/DataDir.h"
 #include "data/DateTime.h"
 #include "data/Errors.h"
 #include "data/RecordMatch.h"
@@ -85,7 +85,7 @@ void TDBViewDlg::LayOut() {
 }
 
 void TDBViewDlg::FormCreate() {
-  DataDir = horalog::DataDir;
+  DataDir = horalog::DataDir();
   DataFileName = DataDir + DataFileBaseName;
   FillList();
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/SettingsRules.h"
+#include "data/SettingsRules.h"
 #include "data/Errors.h"
 
 namespace horalog {

@@ -1,6 +1,6 @@
 #include "report/ReportDialog.h"
 
-#include "app/DataDir.h"
+#include "data/DataDir.h"
 #include "data/Errors.h"
 #include "platform/win32/WideText.h"
 #include "report/ReportBuilder.h"
@@ -42,8 +42,8 @@ TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
 }
 
 void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate) {
-  ReportFileName = DataDir + ReportFileBaseName;
-  BuildReportFile(DataDir, startDate, endDate);
+  ReportFileName = DataDir() + ReportFileBaseName;
+  BuildReportFile(DataDir(), startDate, endDate);
   WebBrowser1.Navigate(ReportFileName);
 }
 

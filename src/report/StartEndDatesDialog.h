@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/DateTime.h"
+#include "dialogs/DateTimeField.h"
 #include "ui/Dialog.h"
 
 namespace horalog {
@@ -18,9 +19,9 @@ class TStartEndDatesDlg : public ui::TDialog {
   ~TStartEndDatesDlg() override { DestroyHandle(); }
 
   ui::TLabel StartDateLabel;
-  ui::TDateTimePicker StartDatePicker;
+  TDateTimeField StartDatePicker;
   ui::TLabel EndDateLabel;
-  ui::TDateTimePicker EndDatePicker;
+  TDateTimeField EndDatePicker;
   ui::TButton OKBtn;
   ui::TButton CancelBtn;
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <new>
 
-#include "data/Errors.h"
+#include "platform/SystemError.h"
 
 #include "ui/Window.h"
 

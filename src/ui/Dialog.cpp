@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "data/Errors.h"
+#include "platform/SystemError.h"
 #include "ui/Application.h"
 
 namespace horalog::ui {
@@ -207,45 +207,16 @@ void TDateTimePicker::Create(TDialog& parent, int id, TKind kind, int x, int y, 
   CreateChild(parent, DATETIMEPICK_CLASSA, id, "",
               WS_TABSTOP | (kind == TKind::Date ? DTS_SHORTDATEFORMAT : DTS_TIMEFORMAT), 0, x, y,
               width, height);
-  Push();
 }
 
-void TDateTimePicker::SetDateTime(TDateTime value) {
-  value_ = value;
-  Push();
+void TDateTimePicker::SetValue(const SYSTEMTIME& value) {
+  SYSTEMTIME copy = value;
+  if (handle_) SendMessageA(handle_, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&copy));
 }
 
-void TDateTimePicker::SetDate(TDateTime day) { SetDateTime(WholePart(day) + FractionPart(value_)); }
-
-void TDateTimePicker::SetTime(TDateTime timeOfDay) {
-  SetDateTime(WholePart(value_) + FractionPart(timeOfDay));
-}
-
-void TDateTimePicker::Push() {
-  DateTimeFields f;
-  if (!DecodeDateTime(value_, f)) f = DateTimeFields{2000, 1, 1, 6};
-  shown_ = SYSTEMTIME{static_cast<WORD>(f.year),      static_cast<WORD>(f.month),
-                      static_cast<WORD>(f.dayOfWeek), static_cast<WORD>(f.day),
-                      static_cast<WORD>(f.hour),      static_cast<WORD>(f.minute),
-                      static_cast<WORD>(f.second),    static_cast<WORD>(f.millisecond)};
-  if (handle_) SendMessageA(handle_, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&shown_));
-}
-
-TDateTime TDateTimePicker::DateTime() const {
-  SYSTEMTIME now{};
-  if (!handle_ || SendMessageA(handle_, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&now)) !=
-                      GDT_VALID)
-    return value_;
-  // A part the user left alone keeps the exact value it was given.
-  if (kind_ == TKind::Date) {
-    if (now.wYear == shown_.wYear && now.wMonth == shown_.wMonth && now.wDay == shown_.wDay)
-      return value_;
-    return ComposeDate(now.wYear, now.wMonth, now.wDay) + FractionPart(value_);
-  }
-  if (now.wHour == shown_.wHour && now.wMinute == shown_.wMinute &&
-      now.wSecond == shown_.wSecond && now.wMilliseconds == shown_.wMilliseconds)
-    return value_;
-  return WholePart(value_) + ComposeTime(now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+bool TDateTimePicker::GetValue(SYSTEMTIME& value) const {
+  return handle_ &&
+         SendMessageA(handle_, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&value)) == GDT_VALID;
 }
 
 // ---- The dialog ---------------------------------------------------------------

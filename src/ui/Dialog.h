@@ -20,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "data/DateTime.h"
 #include "ui/Controls.h"
 #include "ui/Window.h"
 #include "win32/Handles.h"
@@ -158,9 +157,7 @@ class TComboBox : public TDialogControl {
   int Count() const;
 };
 
-// A date or time field that holds a whole TDateTime and edits only its own
-// part of it: a date field keeps the time of day it was given, a time field
-// keeps the day. A date field has a drop-down calendar and shows the
+// A date or time field. A date field has a drop-down calendar and shows the
 // locale's short date; a time field has up and down arrows and shows the
 // locale's time.
 class TDateTimePicker : public TDialogControl {
@@ -169,20 +166,13 @@ class TDateTimePicker : public TDialogControl {
   void Create(TDialog& parent, int id, TKind kind, int x, int y, int width, int height);
   TKind Kind() const { return kind_; }
 
-  // The whole value: the shown part as the control holds it now, the other
-  // part as it was given.
-  TDateTime DateTime() const;
-  void SetDateTime(TDateTime value);
-  // Sets the day of the value (the time of day stays).
-  void SetDate(TDateTime day);
-  // Sets the time of day of the value (the day stays).
-  void SetTime(TDateTime timeOfDay);
+  // Shows the value: a date field its day, a time field its time of day.
+  void SetValue(const SYSTEMTIME& value);
+  // The value the control holds now; false when it holds none.
+  bool GetValue(SYSTEMTIME& value) const;
 
  private:
-  void Push();
   TKind kind_ = TKind::Date;
-  TDateTime value_ = 0;
-  SYSTEMTIME shown_{};  // what Push gave the control
 };
 
 // The base of the program's dialogs and tool windows.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/Errors.h"
+#include "platform/SystemError.h"
 #include "platform/win32/WideText.h"
 #include "ui/Application.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "data/Errors.h"
+#include "platform/SystemError.h"
 #include "platform/win32/WideText.h"
 #include "ui/Dialog.h"
 

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "data/Errors.h"
+#include "platform/SystemError.h"
 #include "ui/Action.h"
 #include "ui/Application.h"
 #include "win32/Handles.h"

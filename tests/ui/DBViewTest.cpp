@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "UiTestSupport.h"
-#include "app/DataDir.h"
+#include "data/DataDir.h"
 #include "data/ActRecList.h"
 #include "data/Errors.h"
 #include "data/DateTime.h"
@@ -65,8 +65,8 @@ std::string StaticTexts(HWND dialog) {
 class DBView : public ::testing::Test {
  protected:
   void SetUp() override {
-    DataDir = scratch.Path();
-    data = DataDir + "hl.dat";
+    SetDataDir(scratch.Path());
+    data = DataDir() + "hl.dat";
   }
   void TearDown() override {
     view.reset();

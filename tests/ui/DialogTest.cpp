@@ -10,6 +10,7 @@
 
 #include "UiTestSupport.h"
 #include "data/DateTime.h"
+#include "dialogs/DateTimeField.h"
 #include "ui/Application.h"
 #include "ui/Dialog.h"
 
@@ -47,7 +48,7 @@ class KitDialog : public ui::TDialog {
   ui::TLabel NameLabel;
   ui::TEdit NameEdit, SpinEdit;
   ui::TUpDown Spin;
-  ui::TDateTimePicker Date, Time;
+  TDateTimeField Date, Time;
   ui::TButton OKBtn, CancelBtn;
   int okClicks = 0;
   bool refuse = false;

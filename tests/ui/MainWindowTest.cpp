@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "UiTestSupport.h"
-#include "app/DataDir.h"
+#include "data/DataDir.h"
 #include "app/HoralogMain.h"
 #include "data/ActRec.h"
 #include "platform/Platform.h"
@@ -144,7 +144,7 @@ TEST_F(MainWindow, PublishesItselfWithItsDataBesideTheProgram) {
   Create();
   HWND window = form->Handle();
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
-  EXPECT_EQ(DataDir, dir);
+  EXPECT_EQ(DataDir(), dir);
   EXPECT_DOUBLE_EQ(form->IdleSpan(), 10 * OneMinute);
   EXPECT_TRUE(form->Detector.Idle);
 }
@@ -161,14 +161,14 @@ TEST_F(MainWindow, ReadsTheTimeoutAndSurvivesOneThatDoesNotConvert) {
   test::DrainQuit();
 
   WriteInterval("60");
-  DataDir.clear();
+  SetDataDir({});
   CaptureErrors errors;
   Create();
   ASSERT_EQ(errors.texts.size(), 1u);
   EXPECT_EQ(errors.texts[0], "Invalid argument to time encode.");
   // The rest of the start-up ran: the program works with the default.
   EXPECT_NEAR(form->IdleSpan(), 10 * OneMinute, 1e-12);
-  EXPECT_EQ(DataDir, dir);
+  EXPECT_EQ(DataDir(), dir);
   EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
   ASSERT_TRUE(form->IniFile);
   EXPECT_EQ(form->IniFile->FileName(), ini);
@@ -179,7 +179,7 @@ TEST_F(MainWindow, AFailedPublicationStillLeavesAWorkingProgram) {
   HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, InstanceMemoryName);
   ASSERT_NE(squatter, nullptr);
   WriteInterval("60");
-  DataDir.clear();
+  SetDataDir({});
   {
     CaptureErrors errors;
     Create();
@@ -190,7 +190,7 @@ TEST_F(MainWindow, AFailedPublicationStillLeavesAWorkingProgram) {
   CloseHandle(squatter);
   EXPECT_FALSE(form->InstanceMemory);
   EXPECT_NEAR(form->IdleSpan(), 10 * OneMinute, 1e-12);
-  EXPECT_EQ(DataDir, dir);
+  EXPECT_EQ(DataDir(), dir);
   EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
   form->AppendAction(ActionStart, true);
   EXPECT_EQ(Records().size(), 1u) << "the journal is not beside the executable";

@@ -9,7 +9,7 @@
 
 #include "UiTestSupport.h"
 #include "app/HoralogMain.h"
-#include "app/SettingsRules.h"
+#include "data/SettingsRules.h"
 #include "dialogs/DBViewDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "ui/MessageBoxes.h"

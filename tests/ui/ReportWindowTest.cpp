@@ -9,7 +9,7 @@
 #include <string>
 
 #include "UiTestSupport.h"
-#include "app/DataDir.h"
+#include "data/DataDir.h"
 #include "data/ActRec.h"
 #include "data/Errors.h"
 #include "platform/Platform.h"
@@ -124,10 +124,10 @@ class ReportWindow : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    DataDir = scratch_.Path();
+    SetDataDir(scratch_.Path());
   }
   void TearDown() override {
-    DataDir.clear();
+    SetDataDir({});
     WindowTest::TearDown();
   }
 

@@ -1,4 +1,4 @@
-#include "app/SettingsRules.h"
+#include "data/SettingsRules.h"
 
 namespace horalog {
 
