@@ -5,12 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "data/DataDir.h"
-#include "data/SettingsRules.h"
 #include "app/Startup.h"
 #include "data/ActRec.h"
 #include "data/Compaction.h"
+#include "data/DataDir.h"
 #include "data/Errors.h"
+#include "data/SettingsRules.h"
 #include "dialogs/DBViewDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "ms/msabout.h"

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "data/SettingsRules.h"
 #include "data/Errors.h"
+#include "data/SettingsRules.h"
 #include "platform/win32/WideText.h"
 
 namespace horalog {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "data/SettingsRules.h"
 #include "data/Errors.h"
+#include "data/SettingsRules.h"
 
 namespace horalog {
 

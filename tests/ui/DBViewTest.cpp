@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "UiTestSupport.h"
-#include "data/DataDir.h"
 #include "data/ActRecList.h"
+#include "data/DataDir.h"
 #include "data/Errors.h"
 #include "data/DateTime.h"
 #include "dialogs/ActionEditDlg.h"

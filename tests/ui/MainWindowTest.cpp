@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "UiTestSupport.h"
-#include "data/DataDir.h"
 #include "app/HoralogMain.h"
 #include "data/ActRec.h"
+#include "data/DataDir.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "UiTestSupport.h"
-#include "data/DataDir.h"
 #include "data/ActRec.h"
+#include "data/DataDir.h"
 #include "data/Errors.h"
 #include "platform/Platform.h"
 #include "report/ReportDialog.h"
