@@ -362,6 +362,7 @@ TEST_F(ActionWiring, MenuItemsAndToolbarButtonsSetTheApplicationHint) {
   // The tooltip is the short part.
   char tip[64] = {};
   NMTBGETINFOTIPA info{};
+  info.hdr.hwndFrom = toolbar.Handle();
   info.hdr.code = TBN_GETINFOTIPA;
   info.pszText = tip;
   info.cchTextMax = sizeof(tip);
