@@ -137,13 +137,8 @@ void TForm1::BuildMenus() {
 
 void TForm1::LayOut() {
   if (!Handle() || !ActionToolBar1.Handle() || !StatusBar1.Handle() || !Memo1.Handle()) return;
-  ActionToolBar1.AutoSize();
-  StatusBar1.AutoSize();
-  RECT client{};
-  GetClientRect(Handle(), &client);
-  int top = ActionToolBar1.Height();
-  int bottom = client.bottom - StatusBar1.Height();
-  Memo1.SetBounds(0, top, client.right, bottom > top ? bottom - top : 0);
+  const RECT area = ui::AreaBetweenBars(Handle(), ActionToolBar1, &StatusBar1);
+  Memo1.SetBounds(area.left, area.top, area.right - area.left, area.bottom - area.top);
 }
 
 void TForm1::FormCreate() {
@@ -151,17 +146,10 @@ void TForm1::FormCreate() {
   // journal would go to whatever folder the program was started from, and
   // without its picture the tray icon would leave no way in. The errors are
   // shown once the window is complete, in the order they happened.
-  std::vector<std::exception_ptr> errors;
-  auto step = [&errors](auto&& run) {
-    try {
-      run();
-    } catch (...) {
-      errors.push_back(std::current_exception());
-    }
-  };
+  ui::TSteps steps;
 
   // From here a second start shows this window instead of running.
-  step([this] {
+  steps.Run([this] {
     InstanceMemory = std::make_unique<TSharedMemory>(InstanceMemoryName, InstanceMemorySize);
     uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(Handle()));
     std::memcpy(InstanceMemory->View(), &handle, sizeof(handle));
@@ -173,7 +161,7 @@ void TForm1::FormCreate() {
 
   // A timeout that does not convert, or a settings file that cannot be read,
   // leaves the default.
-  step([this] {
+  steps.Run([this] {
     IdleSpan() = MinutesToTime(DefaultIntervalMinutes);
     IniFile = std::make_unique<TIniFile>(SettingsFilePath(exePath_));
     IdleSpan() =
@@ -188,7 +176,7 @@ void TForm1::FormCreate() {
 
   // The tray icon's picture, which it owns from here; loaded at the small
   // icon size so that the notification area need not shrink it.
-  step([this] {
+  steps.Run([this] {
     HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), 0));
@@ -196,13 +184,7 @@ void TForm1::FormCreate() {
     TrayIcon->AssignIconHandle(icon);
   });
 
-  for (const std::exception_ptr& error : errors) {
-    try {
-      std::rethrow_exception(error);
-    } catch (...) {
-      ui::Application().HandleException();
-    }
-  }
+  steps.ShowErrors();
 }
 
 void TForm1::UpdateStatusLine() {

@@ -5,13 +5,7 @@
 namespace horalog {
 
 TActionEditDialog::TActionEditDialog(ui::TComponent* owner) : TDialog(owner) {
-  TDialogParams params;
-  params.className = ClassName;
-  params.caption = "Action Editor";
-  params.width = 250;
-  params.height = 180;
-  params.border = ui::TBorderStyle::Dialog;
-  CreateForm(params);
+  CreateForm({.className = ClassName, .caption = "Action Editor", .width = 250, .height = 180});
 
   // In tab order; each label's accelerator leads to the field made after it.
   Bevel1.Create(*this, 8, 8, 233, 129);

@@ -15,14 +15,12 @@
 namespace horalog {
 
 TDBViewDlg::TDBViewDlg(ui::TComponent* owner) : TDialog(owner) {
-  TDialogParams params;
-  params.className = ClassName;
-  params.caption = "View Horalog Database";
-  params.width = 343;
-  params.height = 434;
-  params.clientSize = false;
-  params.border = ui::TBorderStyle::Sizeable;
-  CreateForm(params);
+  CreateForm({.className = ClassName,
+              .caption = "View Horalog Database",
+              .width = 343,
+              .height = 434,
+              .clientSize = false,
+              .border = ui::TBorderStyle::Sizeable});
 
   Actions = &ActionManager1;
   BuildActions();
@@ -48,11 +46,9 @@ TDBViewDlg::TDBViewDlg(ui::TComponent* owner) : TDialog(owner) {
   DBListView.OnDoubleClick = [this] { EditActionExecute(); };
   LayOut();
 
-  try {
-    FormCreate();
-  } catch (...) {
-    ui::Application().HandleException();
-  }
+  ui::TSteps steps;
+  steps.Run([this] { FormCreate(); });
+  steps.ShowErrors();
 }
 
 void TDBViewDlg::BuildActions() {
@@ -77,11 +73,8 @@ void TDBViewDlg::BuildActions() {
 
 void TDBViewDlg::LayOut() {
   if (!Handle() || !ActionToolBar1.Handle() || !DBListView.Handle()) return;
-  ActionToolBar1.AutoSize();
-  RECT client{};
-  GetClientRect(Handle(), &client);
-  const int top = ActionToolBar1.Height();
-  DBListView.SetBounds(0, top, client.right, client.bottom > top ? client.bottom - top : 0);
+  const RECT area = ui::AreaBetweenBars(Handle(), ActionToolBar1);
+  DBListView.SetBounds(area.left, area.top, area.right - area.left, area.bottom - area.top);
 }
 
 void TDBViewDlg::FormCreate() {
@@ -217,11 +210,6 @@ LRESULT TDBViewDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       LayOut();
       break;
-    case WM_NOTIFY: {
-      LRESULT result = 0;
-      if (DBListView.Notify(*reinterpret_cast<NMHDR*>(lParam), result)) return result;
-      break;
-    }
     default:
       break;
   }

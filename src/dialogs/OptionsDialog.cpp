@@ -8,12 +8,7 @@
 namespace horalog {
 
 TOptionsDlg::TOptionsDlg(ui::TComponent* owner) : TDialog(owner) {
-  TDialogParams params;
-  params.className = ClassName;
-  params.caption = "Options";
-  params.width = 313;
-  params.height = 180;
-  CreateForm(params);
+  CreateForm({.className = ClassName, .caption = "Options", .width = 313, .height = 180});
 
   // The frame first, then the controls in tab order; the label comes right
   // before the edit its accelerator focuses.

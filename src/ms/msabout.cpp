@@ -9,12 +9,7 @@ namespace horalog {
 TAboutDlg::TAboutDlg(ui::TComponent* owner, std::function<std::string()> windowsVersion)
     : TDialog(owner), windowsVersion_(std::move(windowsVersion)) {
   if (!windowsVersion_) windowsVersion_ = [] { return WindowsVersionText(); };
-  TDialogParams params;
-  params.className = ClassName;
-  params.caption = "About";
-  params.width = 323;
-  params.height = 204;
-  CreateForm(params);
+  CreateForm({.className = ClassName, .caption = "About", .width = 323, .height = 204});
 
   Bevel1.Create(*this, 5, 8, 313, 161);
   Image1.Create(*this, 16, 16, 32, 32);
@@ -29,11 +24,9 @@ TAboutDlg::TAboutDlg(ui::TComponent* owner, std::function<std::string()> windows
   SetDefaultButton(&OKButton);
 
   // An error of the creation handler is shown and the dialog is built on.
-  try {
-    FormCreate();
-  } catch (...) {
-    ui::Application().HandleException();
-  }
+  ui::TSteps steps;
+  steps.Run([this] { FormCreate(); });
+  steps.ShowErrors();
 }
 
 void TAboutDlg::FormCreate() {

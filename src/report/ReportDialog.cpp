@@ -8,14 +8,12 @@
 namespace horalog {
 
 TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
-  TDialogParams params;
-  params.className = ClassName;
-  params.caption = "Report";
-  params.width = 613;
-  params.height = 412;
-  params.clientSize = false;
-  params.border = ui::TBorderStyle::SizeToolWindow;
-  CreateForm(params);
+  CreateForm({.className = ClassName,
+              .caption = "Report",
+              .width = 613,
+              .height = 412,
+              .clientSize = false,
+              .border = ui::TBorderStyle::SizeToolWindow});
 
   SaveAction = &ActionList1.Add("&Save", "Save", SaveImage,
                                 [this] { SaveActionExecute(); });
@@ -61,11 +59,8 @@ void TReportDlg::CloseActionExecute() { Close(); }
 
 void TReportDlg::LayOut() {
   if (!ActionToolBar1.Handle() || !WebBrowser1.Handle()) return;
-  ActionToolBar1.AutoSize();
-  RECT client{};
-  GetClientRect(Handle(), &client);
-  const int top = ActionToolBar1.Height();
-  WebBrowser1.SetBounds(0, top, client.right, client.bottom > top ? client.bottom - top : 0);
+  const RECT area = ui::AreaBetweenBars(Handle(), ActionToolBar1);
+  WebBrowser1.SetBounds(area.left, area.top, area.right - area.left, area.bottom - area.top);
 }
 
 LRESULT TReportDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,13 +6,8 @@
 namespace horalog {
 
 TStartEndDatesDlg::TStartEndDatesDlg(ui::TComponent* owner) : ui::TDialog(owner) {
-  TDialogParams params;
-  params.className = ClassName;
-  params.caption = "Select Start and End Dates";
-  params.width = 240;
-  params.height = 112;
-  params.border = ui::TBorderStyle::Dialog;
-  CreateForm(params);
+  CreateForm(
+      {.className = ClassName, .caption = "Select Start and End Dates", .width = 240, .height = 112});
 
   using Kind = ui::TDateTimePicker::TKind;
   StartDateLabel.Create(*this, "&Start Date:", 12, 16, 70, 13);

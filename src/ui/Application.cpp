@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "platform/SystemError.h"
 
@@ -188,6 +189,24 @@ std::string TApplication::MessageOf(std::exception_ptr error) {
 
 void TApplication::HandleException() {
   ShowException(MessageOf(std::current_exception()));
+}
+
+void TSteps::Run(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (...) {
+    errors_.push_back(std::current_exception());
+  }
+}
+
+void TSteps::ShowErrors() {
+  for (const std::exception_ptr& error : std::exchange(errors_, {})) {
+    try {
+      std::rethrow_exception(error);
+    } catch (...) {
+      Application().HandleException();
+    }
+  }
 }
 
 void TApplication::ShowException(const std::string& message) {

@@ -126,6 +126,19 @@ class TModalScope {
   bool ended_ = false;
 };
 
+// Steps that must all run even when one of them fails, such as those that
+// build a window: each error is kept, and ShowErrors shows them once the
+// window is complete, in the order they happened, through the application's
+// error box.
+class TSteps {
+ public:
+  void Run(const std::function<void()>& step);
+  void ShowErrors();
+
+ private:
+  std::vector<std::exception_ptr> errors_;
+};
+
 // The one application object of the process.
 TApplication& Application();
 

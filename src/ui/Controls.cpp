@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "ui/Application.h"
 #include "ui/Window.h"
 
 namespace horalog::ui {
@@ -99,6 +100,39 @@ void TPopupMenu::Click(size_t index) {
   if (index < items_.size() && items_[index].action) items_[index].action->Execute();
 }
 
+namespace {
+
+// The window property that leads from a child window to its wrapper.
+constexpr const char* WrapperProperty = "ui.TControl";
+
+void Unlink(HWND window, const TControl* wrapper) {
+  if (window && IsWindow(window) && GetPropA(window, WrapperProperty) == wrapper)
+    RemovePropA(window, WrapperProperty);
+}
+
+}  // namespace
+
+TControl::~TControl() {
+  // The window may outlive the wrapper (it goes with its parent): it must not
+  // lead to the wrapper any more.
+  Unlink(handle_, this);
+  Unlink(also_, this);
+}
+
+TControl* TControl::FromHandle(HWND window) {
+  return window ? static_cast<TControl*>(GetPropA(window, WrapperProperty)) : nullptr;
+}
+
+void TControl::Attach(HWND window) {
+  handle_ = window;
+  if (window) SetPropA(window, WrapperProperty, this);
+}
+
+void TControl::AttachAlso(HWND window) {
+  also_ = window;
+  if (window) SetPropA(window, WrapperProperty, this);
+}
+
 std::string TControl::Text() const {
   int length = GetWindowTextLengthA(handle_);
   std::string text(static_cast<size_t>(length) + 1, '\0');
@@ -115,11 +149,13 @@ void TControl::SetBounds(int x, int y, int width, int height) {
 
 void TToolBar::Create(HWND parent, TImageList* images, bool captions) {
   captions_ = captions;
-  handle_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
-                            WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST |
-                                TBSTYLE_TOOLTIPS | CCS_TOP,
-                            0, 0, 0, 0, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+  Attach(CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+                         WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS |
+                             CCS_TOP,
+                         0, 0, 0, 0, parent, nullptr, GetModuleHandleA(nullptr), nullptr));
   if (!handle_) throw std::runtime_error("Cannot create the toolbar");
+  // The tooltip asks the toolbar's parent for its text in its own name.
+  AttachAlso(reinterpret_cast<HWND>(SendMessageA(handle_, TB_GETTOOLTIPS, 0, 0)));
   SendMessageA(handle_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SendMessageA(handle_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
   if (images) SendMessageA(handle_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images->Handle()));
@@ -139,6 +175,62 @@ void TToolBar::AddButton(TAction& action) {
   button.iString = reinterpret_cast<INT_PTR>(texts_.back().c_str());
   SendMessageA(handle_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
   action.LinkToolBar(handle_);
+  actions_.push_back(&action);
+}
+
+TAction* TToolBar::Find(UINT id) const {
+  for (TAction* action : actions_) {
+    if (action->Id == id) return action;
+  }
+  return nullptr;
+}
+
+bool TToolBar::Command(WORD id, WORD code) {
+  if (code != BN_CLICKED) return false;
+  TAction* action = Find(id);
+  if (!action) return false;
+  action->Execute();
+  return true;
+}
+
+bool TToolBar::Notify(const NMHDR& header, LRESULT& result) {
+  result = 0;
+  switch (header.code) {
+    case TBN_HOTITEMCHANGE: {
+      const auto& hot = reinterpret_cast<const NMTBHOTITEM&>(header);
+      std::string hint;
+      if (!(hot.dwFlags & HICF_LEAVING)) {
+        if (TAction* action = Find(static_cast<UINT>(hot.idNew))) hint = action->Hint;
+      }
+      Application().SetHint(hint);
+      return true;
+    }
+    case TBN_GETINFOTIPA: {
+      auto& tip = reinterpret_cast<NMTBGETINFOTIPA&>(const_cast<NMHDR&>(header));
+      if (TAction* action = Find(static_cast<UINT>(tip.iItem)))
+        lstrcpynA(tip.pszText, ShortHint(action->Hint).c_str(), tip.cchTextMax);
+      return true;
+    }
+    case TBN_GETINFOTIPW: {
+      auto& tip = reinterpret_cast<NMTBGETINFOTIPW&>(const_cast<NMHDR&>(header));
+      if (TAction* action = Find(static_cast<UINT>(tip.iItem))) {
+        std::string text = ShortHint(action->Hint);
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, tip.pszText, tip.cchTextMax);
+      }
+      return true;
+    }
+    case TTN_GETDISPINFOA: {
+      auto& info = reinterpret_cast<NMTTDISPINFOA&>(const_cast<NMHDR&>(header));
+      TAction* action = Find(static_cast<UINT>(header.idFrom));
+      if (!action) return false;
+      tipBuffer_ = ShortHint(action->Hint);
+      info.lpszText = const_cast<char*>(tipBuffer_.c_str());
+      info.hinst = nullptr;
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 void TToolBar::AddSeparator() {
@@ -157,8 +249,8 @@ int TToolBar::Height() const {
 }
 
 void TStatusBar::Create(HWND parent) {
-  handle_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0,
-                            0, 0, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+  Attach(CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
+                         0, parent, nullptr, GetModuleHandleA(nullptr), nullptr));
   if (!handle_) throw std::runtime_error("Cannot create the status line");
   int parts[1] = {-1};
   SendMessageA(handle_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
@@ -185,11 +277,11 @@ int TStatusBar::Height() const {
 }
 
 void TMemo::Create(HWND parent, int id, const char* fontName, int pointSize) {
-  handle_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
-                            WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
-                                ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL,
-                            0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            GetModuleHandleA(nullptr), nullptr);
+  Attach(CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                         WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
+                             ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL,
+                         0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         GetModuleHandleA(nullptr), nullptr));
   if (!handle_) throw std::runtime_error("Cannot create the log pane");
   SendMessageA(handle_, EM_SETLIMITTEXT, 0, 0);
   LOGFONTA lf{};
@@ -220,6 +312,16 @@ void TMemo::AppendLine(const std::string& text) {
   SendMessageA(handle_, EM_SETSEL, length, length);
   SendMessageA(handle_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
   SendMessageA(handle_, EM_SETSEL, selStart, selEnd);
+}
+
+RECT AreaBetweenBars(HWND window, TToolBar& toolBar, TStatusBar* statusBar) {
+  toolBar.AutoSize();
+  if (statusBar) statusBar->AutoSize();
+  RECT client{};
+  GetClientRect(window, &client);
+  const int top = toolBar.Height();
+  const int bottom = client.bottom - (statusBar ? statusBar->Height() : 0);
+  return RECT{0, top, client.right, bottom > top ? bottom : top};
 }
 
 }  // namespace horalog::ui

@@ -79,17 +79,44 @@ class TPopupMenu : public TComponent {
 };
 
 // A child control: a window handle that lives as long as its parent.
+//
+// The parent window hands each WM_COMMAND and WM_NOTIFY a child sends to the
+// child's wrapper (TWindow looks it up from the child's handle), so a control
+// handles its own notifications; what no wrapper takes goes on to the
+// parent's default handling.
 class TControl {
  public:
+  TControl() = default;
+  TControl(const TControl&) = delete;
+  TControl& operator=(const TControl&) = delete;
+  virtual ~TControl();
+
   HWND Handle() const { return handle_; }
   std::string Text() const;
   void SetText(const std::string& text);
   void SetBounds(int x, int y, int width, int height);
 
+  // The wrapper of a child window, or null for a window no wrapper attached.
+  static TControl* FromHandle(HWND window);
+
+  // A WM_COMMAND notification of this control; true when handled.
+  virtual bool Command(WORD /*id*/, WORD /*code*/) { return false; }
+  // A WM_NOTIFY of this control; true when handled, with the result to return.
+  virtual bool Notify(const NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
+
  protected:
+  // Takes the new window as this wrapper's, so that its notifications come here.
+  void Attach(HWND window);
+  // Lets the notifications of another window (a control's own tooltip) come here too.
+  void AttachAlso(HWND window);
+
   HWND handle_ = nullptr;
+
+ private:
+  HWND also_ = nullptr;
 };
 
+// A toolbar's buttons run their actions, and their hints and tooltips are the actions' too.
 class TToolBar : public TControl {
  public:
   // A flat toolbar at the top of the parent with tooltips; with captions,
@@ -100,8 +127,14 @@ class TToolBar : public TControl {
   void AutoSize();
   int Height() const;
 
+  bool Command(WORD id, WORD code) override;
+  bool Notify(const NMHDR& header, LRESULT& result) override;
+
  private:
+  TAction* Find(UINT id) const;
   std::vector<std::string> texts_;
+  std::vector<TAction*> actions_;  // not owned
+  std::string tipBuffer_;
   bool captions_ = true;
 };
 
@@ -125,5 +158,10 @@ class TMemo : public TControl {
  private:
   win32::UniqueFont font_;
 };
+
+// "Toolbar on top, the rest below": sizes the bars to their contents and
+// gives the part of the window's client area between them (never of
+// negative height), for the control that fills the window.
+RECT AreaBetweenBars(HWND window, TToolBar& toolBar, TStatusBar* statusBar = nullptr);
 
 }  // namespace horalog::ui

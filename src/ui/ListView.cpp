@@ -8,11 +8,11 @@ namespace horalog::ui {
 
 void TListView::Create(HWND parent, int id, const std::vector<TColumn>& columns,
                        TImageList* statePictures) {
-  handle_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA |
-                                LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
-                            0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            GetModuleHandleA(nullptr), nullptr);
+  Attach(CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+                         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA |
+                             LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
+                         0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         GetModuleHandleA(nullptr), nullptr));
   if (!handle_) throw std::runtime_error("Cannot create the list");
   ListView_SetExtendedListViewStyle(handle_, LVS_EX_FULLROWSELECT);
   for (size_t i = 0; i < columns.size(); ++i) {

@@ -44,8 +44,8 @@ class TListView : public TControl {
   int FirstSelected() const;
   void SetSelected(int row, bool selected);
 
-  // The parent passes on its WM_NOTIFY; true when it was this list's.
-  bool Notify(const NMHDR& header, LRESULT& result);
+  // The list's requests for texts and pictures, and its double clicks.
+  bool Notify(const NMHDR& header, LRESULT& result) override;
 
  private:
   std::string text_;

@@ -5,6 +5,7 @@
 #include "platform/SystemError.h"
 #include "ui/Action.h"
 #include "ui/Application.h"
+#include "ui/Controls.h"
 #include "win32/Handles.h"
 
 namespace horalog::ui {
@@ -134,7 +135,11 @@ LRESULT TWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (Application().MainForm() == this) Application().Terminate();
       break;
     case WM_COMMAND:
-      if (HandleCommand(wParam, lParam)) return 0;
+      if (auto* control = TControl::FromHandle(reinterpret_cast<HWND>(lParam))) {
+        if (control->Command(LOWORD(wParam), HIWORD(wParam))) return 0;
+      } else if (lParam == 0 && HIWORD(wParam) <= 1 && HandleCommand(LOWORD(wParam))) {
+        return 0;
+      }
       break;
     case WM_MENUSELECT: {
       UINT flags = HIWORD(wParam);
@@ -147,8 +152,11 @@ LRESULT TWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     }
     case WM_NOTIFY: {
+      const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
       LRESULT result = 0;
-      if (HandleNotify(lParam, result)) return result;
+      if (auto* control = TControl::FromHandle(header.hwndFrom)) {
+        if (control->Notify(header, result)) return result;
+      }
       break;
     }
     case WM_SETCURSOR: {
@@ -166,66 +174,13 @@ LRESULT TWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefaultHandler(message, wParam, lParam);
 }
 
-bool TWindow::HandleCommand(WPARAM wParam, LPARAM lParam) {
+bool TWindow::HandleCommand(WORD id) {
+  // Menus and accelerators; a child's commands went to its wrapper.
   if (!Actions) return false;
-  UINT code = HIWORD(wParam);
-  // Menus (0), accelerators (1) and toolbar buttons (BN_CLICKED from the toolbar).
-  if (code != 0 && code != 1) return false;
-  if (lParam != 0) {
-    char className[32] = {};
-    GetClassNameA(reinterpret_cast<HWND>(lParam), className, sizeof(className));
-    if (lstrcmpiA(className, TOOLBARCLASSNAMEA) != 0) return false;
-  }
-  TAction* action = Actions->Find(LOWORD(wParam));
+  TAction* action = Actions->Find(id);
   if (!action) return false;
   action->Execute();
   return true;
-}
-
-bool TWindow::HandleNotify(LPARAM lParam, LRESULT& result) {
-  if (!Actions) return false;
-  auto* header = reinterpret_cast<NMHDR*>(lParam);
-  switch (header->code) {
-    case TBN_HOTITEMCHANGE: {
-      auto* hot = reinterpret_cast<NMTBHOTITEM*>(lParam);
-      std::string hint;
-      if (!(hot->dwFlags & HICF_LEAVING)) {
-        if (TAction* action = Actions->Find(static_cast<UINT>(hot->idNew))) hint = action->Hint;
-      }
-      Application().SetHint(hint);
-      result = 0;
-      return true;
-    }
-    case TBN_GETINFOTIPA: {
-      auto* tip = reinterpret_cast<NMTBGETINFOTIPA*>(lParam);
-      if (TAction* action = Actions->Find(static_cast<UINT>(tip->iItem))) {
-        lstrcpynA(tip->pszText, ShortHint(action->Hint).c_str(), tip->cchTextMax);
-      }
-      result = 0;
-      return true;
-    }
-    case TBN_GETINFOTIPW: {
-      auto* tip = reinterpret_cast<NMTBGETINFOTIPW*>(lParam);
-      if (TAction* action = Actions->Find(static_cast<UINT>(tip->iItem))) {
-        std::string text = ShortHint(action->Hint);
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, tip->pszText, tip->cchTextMax);
-      }
-      result = 0;
-      return true;
-    }
-    case TTN_GETDISPINFOA: {
-      auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
-      if (TAction* action = Actions->Find(static_cast<UINT>(header->idFrom))) {
-        tipBuffer_ = ShortHint(action->Hint);
-        info->lpszText = const_cast<char*>(tipBuffer_.c_str());
-        info->hinst = nullptr;
-        return true;
-      }
-      return false;
-    }
-    default:
-      return false;
-  }
 }
 
 void TWindow::CloseAllowed() {

@@ -60,8 +60,8 @@ class TWindow : public TComponent {
   // A pixel size given for a 96 dpi screen, at the screen's resolution.
   static int Scale(int pixels);
 
-  // Where commands (WM_COMMAND with an action's id) and hints of menu items
-  // and toolbar buttons are looked up; not owned.
+  // Where the commands and hints of menu items and accelerators are looked
+  // up (a toolbar's buttons know their own actions); not owned.
   TActionList* Actions = nullptr;
 
  protected:
@@ -93,14 +93,12 @@ class TWindow : public TComponent {
 
  private:
   static LRESULT CALLBACK Trampoline(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  bool HandleCommand(WPARAM wParam, LPARAM lParam);
-  bool HandleNotify(LPARAM lParam, LRESULT& result);
+  bool HandleCommand(WORD id);
 
   HWND handle_ = nullptr;
   bool dialogKeys_ = false;
   int modalResult_ = 0;
   bool inModal_ = false;
-  std::string tipBuffer_;
   std::exception_ptr creationError_;
 };
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <typeinfo>
+#include <vector>
 
 #include "UiTestSupport.h"
 #include "dialogs/ActionEditDlg.h"
@@ -223,6 +224,117 @@ TEST(UiWindow, AnErrorWhileCreatingGoesToTheCreator) {
   EXPECT_EQ(FindWindowA("HoralogTestForm", "Test form"), before);
 }
 
+// A button whose wrapper counts what reaches it and takes only clicks.
+class ProbeControl : public ui::TControl {
+ public:
+  void Create(HWND parent, int id) {
+    Attach(CreateWindowExA(0, "Button", "Probe", WS_CHILD | BS_PUSHBUTTON, 0, 0, 10, 10, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleA(nullptr), nullptr));
+  }
+  bool Command(WORD id, WORD code) override {
+    lastId = id;
+    ++commands;
+    return code == BN_CLICKED;
+  }
+  bool Notify(const NMHDR& header, LRESULT& result) override {
+    ++notifications;
+    result = static_cast<LRESULT>(header.code == NM_CLICK ? 42 : 0);
+    return header.code == NM_CLICK;
+  }
+  int commands = 0, notifications = 0;
+  WORD lastId = 0;
+};
+
+TEST(UiWindow, AChildsCommandsAndNotificationsGoToItsOwnWrapper) {
+  ui::TActionList actions;
+  int ran = 0;
+  const UINT id = actions.Add("&Exit", "Exit|", -1, [&] { ++ran; }).Id;
+  TestForm form;
+  form.Actions = &actions;
+  auto probe = std::make_unique<ProbeControl>();
+  probe->Create(form.Handle(), static_cast<int>(id));
+  const HWND child = probe->Handle();
+  EXPECT_EQ(ui::TControl::FromHandle(child), probe.get());
+
+  SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(child));
+  // A code the wrapper does not take is not run as the action of the same id.
+  SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_SETFOCUS),
+               reinterpret_cast<LPARAM>(child));
+  EXPECT_EQ(probe->commands, 2);
+  EXPECT_EQ(probe->lastId, id);
+  EXPECT_EQ(ran, 0);
+  // The same id from the menu is the action's.
+  SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+  EXPECT_EQ(ran, 1);
+
+  NMHDR header{child, static_cast<UINT_PTR>(id), static_cast<UINT>(NM_CLICK)};
+  EXPECT_EQ(SendMessageA(form.Handle(), WM_NOTIFY, id, reinterpret_cast<LPARAM>(&header)), 42);
+  EXPECT_EQ(probe->notifications, 1);
+
+  // A wrapper gone before its window leaves nothing behind that leads to it.
+  probe.reset();
+  ASSERT_TRUE(IsWindow(child));
+  EXPECT_EQ(ui::TControl::FromHandle(child), nullptr);
+  SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(child));
+  EXPECT_EQ(SendMessageA(form.Handle(), WM_NOTIFY, id, reinterpret_cast<LPARAM>(&header)), 0);
+  EXPECT_EQ(ran, 1);
+  form.DestroyHandle();
+  test::DrainQuit();
+}
+
+TEST(UiWindow, BarsTakeTheirHeightAndTheRestFillsTheWindowBetween) {
+  TestForm form;
+  ui::TToolBar toolBar;
+  toolBar.Create(form.Handle(), nullptr);
+  ui::TStatusBar statusBar;
+  statusBar.Create(form.Handle());
+  RECT client{};
+  GetClientRect(form.Handle(), &client);
+
+  RECT area = ui::AreaBetweenBars(form.Handle(), toolBar, &statusBar);
+  EXPECT_GT(toolBar.Height(), 0);
+  EXPECT_GT(statusBar.Height(), 0);
+  EXPECT_EQ(area.left, 0);
+  EXPECT_EQ(area.right, client.right);
+  EXPECT_EQ(area.top, toolBar.Height());
+  EXPECT_EQ(area.bottom, client.bottom - statusBar.Height());
+  area = ui::AreaBetweenBars(form.Handle(), toolBar);
+  EXPECT_EQ(area.bottom, client.bottom);
+
+  // A window too low for both bars leaves an empty area, not a negative one.
+  SetWindowPos(form.Handle(), nullptr, 0, 0, 200, GetSystemMetrics(SM_CYCAPTION) + 8,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  area = ui::AreaBetweenBars(form.Handle(), toolBar, &statusBar);
+  EXPECT_EQ(area.bottom, area.top);
+  form.DestroyHandle();
+  test::DrainQuit();
+}
+
+TEST(UiSteps, EveryStepRunsAndTheErrorsShowAfterInTheirOrder) {
+  CaptureErrors errors;
+  std::vector<int> ran;
+  ui::TSteps steps;
+  steps.Run([&] {
+    ran.push_back(1);
+    throw std::runtime_error("First");
+  });
+  steps.Run([&] { ran.push_back(2); });
+  steps.Run([&] {
+    ran.push_back(3);
+    throw std::runtime_error("Third");
+  });
+  EXPECT_TRUE(errors.texts.empty());  // nothing shows before the steps are done
+  steps.ShowErrors();
+  EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(errors.texts, (std::vector<std::string>{"First.", "Third."}));
+  // Shown once only.
+  steps.ShowErrors();
+  EXPECT_EQ(errors.texts.size(), 2u);
+}
+
 TEST(UiWindow, CloseRunsTheCloseHandlerWhichMayKeepTheWindow) {
   TestForm form;
   form.keepOpen = true;
@@ -362,12 +474,23 @@ TEST_F(ActionWiring, MenuItemsAndToolbarButtonsSetTheApplicationHint) {
   // The tooltip is the short part.
   char tip[64] = {};
   NMTBGETINFOTIPA info{};
+  info.hdr.hwndFrom = toolbar.Handle();
   info.hdr.code = TBN_GETINFOTIPA;
   info.pszText = tip;
   info.cchTextMax = sizeof(tip);
   info.iItem = static_cast<int>(view->Id);
   SendMessageA(form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
   EXPECT_STREQ(tip, "View");
+  // The toolbar's own tooltip asks in its own name.
+  NMTTDISPINFOA display{};
+  display.hdr.hwndFrom =
+      reinterpret_cast<HWND>(SendMessageA(toolbar.Handle(), TB_GETTOOLTIPS, 0, 0));
+  display.hdr.idFrom = exit->Id;
+  display.hdr.code = TTN_GETDISPINFOA;
+  ASSERT_NE(display.hdr.hwndFrom, nullptr);
+  SendMessageA(form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&display));
+  ASSERT_NE(display.lpszText, nullptr);
+  EXPECT_STREQ(display.lpszText, "Exit");
   ui::Application().OnHint = nullptr;
 }
 
