@@ -163,6 +163,11 @@ void TModalScope::End() {
   disabled_.clear();
 }
 
+void TModalScope::EndAfterBox(HWND owner) {
+  End();
+  if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
+}
+
 void TApplication::SetHint(const std::string& hint) {
   if (hint == hint_) return;
   hint_ = hint;
@@ -218,9 +223,7 @@ void TApplication::ShowException(const std::string& message) {
   HWND owner = GetActiveWindow();
   TModalScope modal;
   MessageBoxA(owner, text.c_str(), Title.c_str(), MB_OK | MB_ICONERROR);
-  modal.End();
-  // The box closed while its owner was disabled: the activation goes back.
-  if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
+  modal.EndAfterBox(owner);
 }
 
 std::string ShortHint(const std::string& hint) {

@@ -119,6 +119,9 @@ class TModalScope {
   // Enables what the scope disabled; the modal window must still be open, so
   // that the system hands the activation back to the program.
   void End();
+  // For a box of the system's, which closes while the program is disabled:
+  // ends the scope, then gives the activation back to owner when it is shown.
+  void EndAfterBox(HWND owner);
 
  private:
   HWND modal_ = nullptr;

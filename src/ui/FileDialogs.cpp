@@ -40,12 +40,10 @@ bool TSaveDialog::Execute(HWND owner) {
   dialog.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
                  OFN_ENABLESIZING;
-  // Modal to the whole program; it closes with its owner disabled, so the
-  // activation is handed back by hand.
+  // Modal to the whole program.
   TModalScope modal;
   BOOL chosen = GetSaveFileNameW(&dialog);
-  modal.End();
-  if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
+  modal.EndAfterBox(owner);
   if (!chosen) {
     DWORD error = CommDlgExtendedError();
     // The dialog's own error codes are not the system's: no system text fits them.
