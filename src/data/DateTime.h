@@ -61,6 +61,13 @@ struct TLocale {
   std::string longTimeFormat = "h:mm:ss AMPM";
   std::string timeAMString = "AM";
   std::string timePMString = "PM";
+  // Numbers: the decimal separator and the separator of list items, as the
+  // user set them (either may be empty or longer than one character).
+  std::string decimalSeparator = ".";
+  std::string listSeparator = ",";
+  // The first day of the week, numbered as DateTimeFields::dayOfWeek
+  // (0 = Sunday ... 6 = Saturday).
+  int firstDayOfWeek = 0;
 };
 
 // The text of value in pattern. Tokens (letters in either case): d dd ddd

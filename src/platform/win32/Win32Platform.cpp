@@ -245,6 +245,12 @@ TLocale ReadUserLocale() {
   locale.timeSeparator = LocaleText(LOCALE_STIME, ":");
   locale.timeAMString = LocaleText(LOCALE_S1159, "AM");
   locale.timePMString = LocaleText(LOCALE_S2359, "PM");
+  locale.decimalSeparator = LocaleText(LOCALE_SDECIMAL, ".");
+  locale.listSeparator = LocaleText(LOCALE_SLIST, ",");
+  // The system numbers it from Monday (0) to Sunday (6).
+  const std::string firstDay = LocaleText(LOCALE_IFIRSTDAYOFWEEK, "6");
+  if (firstDay.size() == 1 && firstDay[0] >= '0' && firstDay[0] <= '6')
+    locale.firstDayOfWeek = (firstDay[0] - '0' + 1) % 7;
   const std::string shortDate = LocaleText(LOCALE_SSHORTDATE, "");
   if (!shortDate.empty()) locale.shortDateFormat = PatternFromWindowsPicture(shortDate);
   const std::string longTime = LocaleText(LOCALE_STIMEFORMAT, "");
