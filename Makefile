@@ -1,10 +1,11 @@
 # The README's commands. `make test` and `make run` install what is missing first.
 NATIVE := build/native
+SANITIZE := build/sanitize
 WIN32  := build/win32
 JOBS   ?= $(shell nproc)
 CTEST  := ctest --output-on-failure --no-tests=error
 
-.PHONY: all bootstrap native win32 build test test-native test-wine run bench dist clean
+.PHONY: all bootstrap native win32 build test test-native test-sanitize test-wine run bench dist clean
 
 all: build
 
@@ -24,10 +25,19 @@ build: native win32
 test: bootstrap
 	$(MAKE) --no-print-directory build
 	$(MAKE) --no-print-directory test-native
+	$(MAKE) --no-print-directory test-sanitize
 	$(MAKE) --no-print-directory test-wine
 
 test-native:
 	cd $(NATIVE) && $(CTEST)
+
+# The core's unit tests again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer in a folder of their own: a memory or overflow
+# fault in the core fails the run.
+test-sanitize:
+	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DHORALOG_SANITIZE=ON
+	cmake --build $(SANITIZE) -j $(JOBS) --target horalog_unit_tests
+	cd $(SANITIZE) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L unit
 
 # Every Windows test program under Wine, in a scratch prefix on an Xvfb display.
 test-wine:
