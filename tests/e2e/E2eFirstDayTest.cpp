@@ -227,8 +227,9 @@ TEST_F(FarFolder, SettingsJournalViewReportCompactAboutAndLoadAtLogIn) {
   HWND report = ReportForToday();
   ASSERT_NE(report, nullptr);
   EXPECT_THAT(ReadAll(page), HasSubstr("<tr><td>"));
-  if (HWND note = FindChild(report, "Static"))
+  if (HWND note = FindChild(report, "Static")) {
     EXPECT_THAT(WindowTextUtf8(note), HasSubstr(page)) << "the window names another file";
+  }
   Close(report, 0);
 
   HWND confirm = Command("&Tools", "&Compact", "#32770", "Confirm");

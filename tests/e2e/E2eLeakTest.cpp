@@ -56,8 +56,12 @@ TEST_F(Leak, EveryWindowOpenedAndClosedManyTimesGivesBackItsHandlesAndWindows) {
 
   EXPECT_LE(after.kernelHandles, before.kernelHandles + HandleMargin);
   EXPECT_EQ(after.windows, before.windows);
-  if (before.gdiObjects != 0) EXPECT_LE(after.gdiObjects, before.gdiObjects + GuiMargin);
-  if (before.userObjects != 0) EXPECT_LE(after.userObjects, before.userObjects + GuiMargin);
+  if (before.gdiObjects != 0) {
+    EXPECT_LE(after.gdiObjects, before.gdiObjects + GuiMargin);
+  }
+  if (before.userObjects != 0) {
+    EXPECT_LE(after.userObjects, before.userObjects + GuiMargin);
+  }
   EXPECT_TRUE(First().Running());
 }
 

@@ -53,8 +53,12 @@ TEST(LongRun, TenThousandTicksGiveBackTheirHandlesAndWindows) {
     ASSERT_GE(before.kernelHandles, 0);
     EXPECT_LE(after.kernelHandles, before.kernelHandles + 2);
     EXPECT_EQ(after.windows, before.windows);
-    if (before.gdiObjects != 0) EXPECT_LE(after.gdiObjects, before.gdiObjects + 2);
-    if (before.userObjects != 0) EXPECT_LE(after.userObjects, before.userObjects + 2);
+    if (before.gdiObjects != 0) {
+      EXPECT_LE(after.gdiObjects, before.gdiObjects + 2);
+    }
+    if (before.userObjects != 0) {
+      EXPECT_LE(after.userObjects, before.userObjects + 2);
+    }
 
     // Every spell reached the file and the pane: a Start and a Stop each.
     const int spells = (Ticks + Period - 1) / Period;

@@ -202,7 +202,9 @@ TEST_F(FaultInjection, CompactionLeavesTheOldFileOrTheCompactedOneWithItsBackup)
         else
           EXPECT_EQ(now, old);
         // The copy comes first and the replace last: both raise the system's error.
-        if (k == 1) EXPECT_EQ(error.rfind(SystemError, 0), 0u) << error;
+        if (k == 1) {
+          EXPECT_EQ(error.rfind(SystemError, 0), 0u) << error;
+        }
         lastError = error;
       });
   EXPECT_GE(points, 10);

@@ -430,7 +430,9 @@ TEST_F(ReportBuilderTest, RandomJournalsMatchAPlainReadingOfTheRules) {
     const Lines expected = SimpleReport(records, startDate, endDate);
     ASSERT_EQ(BuildReportLines(DataPath().string(), startDate, endDate, English), expected)
         << "round " << round;
-    if (round % 25 == 0) ASSERT_EQ(Report(records, startDate, endDate), expected) << round;
+    if (round % 25 == 0) {
+      ASSERT_EQ(Report(records, startDate, endDate), expected) << round;
+    }
   }
 }
 
