@@ -200,14 +200,18 @@ std::string TForm1::DataFilePath() const { return DataDir() + DataFileBaseName; 
 
 void TForm1::Keep(const TActRec& record) {
   Journal.Add(record);
-  Totals.Take(record);
+  // Hours that could not be read are tried again with the next record.
+  if (totalsKnown_) {
+    Totals.Take(record);
+  } else {
+    ReloadTotals();
+  }
 }
 
 void TForm1::AppendRecord(uint8_t action, TDateTime time) {
   Keep(MakeRecord(action, time));
   // Behind records that wait, it waits for their retry.
   WriteJournal(false);
-  if (!totalsKnown_) ReloadTotals();
   UpdateTip();
 }
 
@@ -216,7 +220,6 @@ void TForm1::AppendAction(uint8_t action, bool useNow) {
   if (!useNow && action != ActionStart) time = Detector.TimedOutStopTime(time);
   Keep(MakeRecord(action, time));
   const TJournalOutcome outcome = WriteJournal(true);
-  if (!totalsKnown_) ReloadTotals();
   UpdateTip();
   if (!outcome.failed) return;
   // The caller tells of the failure; no box of its own follows at the next tick.

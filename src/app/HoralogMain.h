@@ -138,7 +138,8 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   // and tells the log pane what came of it.
   TJournalOutcome WriteJournal(bool forced);
   std::string DataFilePath() const;
-  // A record for the data file: it waits in Journal and counts in Totals.
+  // A record for the data file: it waits in Journal and counts in Totals
+  // (which are read afresh when the last read failed).
   void Keep(const TActRec& record);
   // Totals from the data file's tail and the records still waiting; a
   // failure goes to the log pane, and the tip shows no hours until a later
