@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -32,10 +33,9 @@ void TWorkTotals::Reset(TDateTime from) {
 }
 
 void TWorkTotals::Take(const TActRec& record) {
-  // Every record from `from` on, as the report for a range from there to the
-  // end of time takes them.
-  if (record.Status != StatusLive || !(record.Time >= from_)) return;
-  pairing_.Take(record, *this);
+  // As the report for a range from `from` on, without end, takes them.
+  if (TakenForRange(record, from_, std::numeric_limits<TDateTime>::infinity()))
+    pairing_.Take(record, *this);
 }
 
 void TWorkTotals::Pair(TDateTime start, TDateTime stop) { days_[DayNumber(start)] += stop - start; }
