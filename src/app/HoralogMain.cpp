@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -170,6 +171,7 @@ void TForm1::FormCreate() {
 
   SetDataDir(DirectoryOf(exePath_));
   Detector.Reset();
+  ReloadTotals();
 
   // The status line follows the hint of the element under the pointer.
   ui::Application().OnHint = [this] { UpdateStatusLine(); };
@@ -183,6 +185,7 @@ void TForm1::FormCreate() {
     if (!icon) RaiseLastOSError();
     TrayIcon->AssignIconHandle(icon);
   });
+  steps.Run([this] { UpdateTip(); });
 
   steps.ShowErrors();
 }
@@ -195,17 +198,29 @@ void TForm1::AddLogLine(const std::string& text) { Memo1.AppendLine(text); }
 
 std::string TForm1::DataFilePath() const { return DataDir() + DataFileBaseName; }
 
+void TForm1::Keep(const TActRec& record) {
+  Journal.Add(record);
+  // Hours that could not be read are tried again with the next record.
+  if (totalsKnown_) {
+    Totals.Take(record);
+  } else {
+    ReloadTotals();
+  }
+}
+
 void TForm1::AppendRecord(uint8_t action, TDateTime time) {
-  Journal.Add(MakeRecord(action, time));
+  Keep(MakeRecord(action, time));
   // Behind records that wait, it waits for their retry.
   WriteJournal(false);
+  UpdateTip();
 }
 
 void TForm1::AppendAction(uint8_t action, bool useNow) {
   TDateTime time = platform::Now();
   if (!useNow && action != ActionStart) time = Detector.TimedOutStopTime(time);
-  Journal.Add(MakeRecord(action, time));
+  Keep(MakeRecord(action, time));
   const TJournalOutcome outcome = WriteJournal(true);
+  UpdateTip();
   if (!outcome.failed) return;
   // The caller tells of the failure; no box of its own follows at the next tick.
   outageText_.clear();
@@ -213,6 +228,42 @@ void TForm1::AppendAction(uint8_t action, bool useNow) {
 }
 
 void TForm1::WriteWaitingRecords() { WriteJournal(true); }
+
+void TForm1::ReloadTotals() {
+  const std::string path = DataFilePath();
+  try {
+    LoadWorkTotals(path, WeekStart(platform::Now(), platform::UserLocale().firstDayOfWeek),
+                   Totals);
+    // The records that wait come after the file's.
+    for (const TActRec& record : Journal.Waiting()) Totals.Take(record);
+    totalsKnown_ = true;
+  } catch (const std::exception& error) {
+    if (totalsKnown_) {
+      AddLogLine("Cannot read " + platform::AnsiPathText(path) + ": " +
+                 JournalFailureReason(error) + ". The tray icon shows no hours until it can.");
+    }
+    totalsKnown_ = false;
+  }
+}
+
+void TForm1::JournalRewritten() {
+  ReloadTotals();
+  UpdateTip();
+}
+
+std::string TForm1::TipText() const {
+  if (!totalsKnown_) return HORALOG_PRODUCT_NAME;
+  std::optional<TDateTime> activeUntil;
+  if (!Detector.Idle) activeUntil = Detector.LastActivity;
+  return WorkHoursTip(HORALOG_PRODUCT_NAME,
+                      Totals.At(platform::Now(), platform::UserLocale().firstDayOfWeek,
+                                activeUntil));
+}
+
+void TForm1::UpdateTip() {
+  std::string text = TipText();
+  if (text != TrayIcon->Tip()) TrayIcon->SetTip(text);
+}
 
 TJournalOutcome TForm1::WriteJournal(bool forced) {
   const uint64_t now = GetTickCount64();
@@ -242,6 +293,8 @@ void TForm1::Timer1Timer() {
   std::string error;
   try {
     Detector.Tick(source_, *this);
+    // The hours follow the clock: a running spell, midnight, a new week.
+    UpdateTip();
   } catch (...) {
     error = ui::TApplication::MessageOf(std::current_exception());
   }
@@ -309,6 +362,7 @@ void TForm1::CompactActionExecute() {
   if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
   WriteWaitingRecords();
   CompactDataFile(DataDir());
+  JournalRewritten();
   ui::Information("Operation successful", Handle());
 }
 
@@ -329,6 +383,7 @@ void TForm1::ReportActionExecute() {
 void TForm1::FormClose(bool& allow) {
   allow = true;
   if (!finalStopWritten_) {
+    TWorkTotals totalsBefore = Totals;
     try {
       AppendAction(ActionStop, true);
     } catch (const Error&) {
@@ -344,6 +399,8 @@ void TForm1::FormClose(bool& allow) {
         // The program goes on: the Stop of an exit that did not happen goes,
         // the other records wait for the next retry.
         Journal.WithdrawNewest();
+        Totals = std::move(totalsBefore);
+        UpdateTip();
         SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr);
         allow = false;
         return;
@@ -388,6 +445,10 @@ LRESULT TForm1::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       if (Memo1.Handle()) SetFocus(Memo1.Handle());
       return 0;
+    case WM_POWERBROADCAST:
+      // Awake again: the hours as of now, before the first tick.
+      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) UpdateTip();
+      break;
     case WM_ENDSESSION:
       if (wParam) EndSession();
       return 0;

@@ -15,6 +15,7 @@
 #include "data/JournalWriter.h"
 #include "ms/SharedMemory.h"
 #include "ms/msTi.h"
+#include "report/WorkTotals.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"
 #include "ui/Window.h"
@@ -91,6 +92,18 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   // data file; a failure goes to the log pane and the records go on waiting.
   void WriteWaitingRecords();
 
+  // Today's and this week's hours, from the journal's tail and every record
+  // kept since; the tray icon's tip shows them.
+  TWorkTotals Totals;
+  // Reads the hours afresh after the data file was written anew (the
+  // database view's commands, compaction) and shows them.
+  void JournalRewritten();
+  // The tip's text now: the name and, when the journal could be read, the
+  // hours, with a running spell up to its last activity.
+  std::string TipText() const;
+  // Gives the tray icon the tip's text when it has changed. Reads no file.
+  void UpdateTip();
+
   void FormCreate();
   void Timer1Timer();
   void UpdateStatusLine();
@@ -125,6 +138,13 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   // and tells the log pane what came of it.
   TJournalOutcome WriteJournal(bool forced);
   std::string DataFilePath() const;
+  // A record for the data file: it waits in Journal and counts in Totals
+  // (which are read afresh when the last read failed).
+  void Keep(const TActRec& record);
+  // Totals from the data file's tail and the records still waiting; a
+  // failure goes to the log pane, and the tip shows no hours until a later
+  // load succeeds.
+  void ReloadTotals();
   // An error of a tick: in a box, unless a box of an earlier tick is still
   // open; then in the log pane.
   void ShowTickError(const std::string& text);
@@ -134,6 +154,7 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   bool finalStopWritten_ = false;
   std::string outageText_;    // the box that tells of a new outage, shown at the end of the tick
   bool tickBoxOpen_ = false;  // a box raised by a tick is open
+  bool totalsKnown_ = true;   // the last load of Totals succeeded
 };
 
 }  // namespace horalog

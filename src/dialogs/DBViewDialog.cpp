@@ -139,6 +139,7 @@ std::vector<int> TDBViewDlg::RecordsOfRows(std::span<const TActRec> filledFrom,
 
 void TDBViewDlg::SaveAndShow(TActRecList& list) {
   list.SaveToFile(DataFileName);
+  if (AfterRewrite) AfterRewrite();
   // The list is what the file holds now, in time order: the rows are filled
   // from it without reading the file again.
   ShowRows(list);

@@ -71,6 +71,8 @@ class TDBViewDlg : public ui::TDialog {
   // main window appends the journal's waiting records there first, so that
   // the rewrite and the rows show them.
   std::function<void()> BeforeRewrite;
+  // Runs when Insert, Edit or Delete has written the data file anew.
+  std::function<void()> AfterRewrite;
 
   void FormCreate();
   // Clears the list and fills it from the data file; a missing file leaves it

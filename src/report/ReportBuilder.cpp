@@ -1,16 +1,16 @@
 // The daily report. The data file is read once from the front, in file order,
-// and its records are paired on the fly: a Start waits for the next Stop of
-// the same day; a Start left waiting and a Stop without a Start still show as
-// half-filled rows, so nothing in the journal silently disappears.
+// and its records are paired on the fly (DayPairing): a Start left waiting and
+// a Stop without a Start still show as half-filled rows, so nothing in the
+// journal silently disappears.
 #include "report/ReportBuilder.h"
 
 #include <cmath>
 #include <cstdint>
-#include <optional>
 
 #include "data/ActRec.h"
 #include "data/AtomicFile.h"
 #include "platform/Platform.h"
+#include "report/DayPairing.h"
 
 namespace horalog {
 
@@ -33,61 +33,46 @@ std::string SpanText(TDateTime span, const TLocale& locale) {
   return FormatDateTime(SpanPattern, span, locale);
 }
 
-// The pairing of records into rows, one table per day.
-class DayTables {
+// The rows of the pairing, one table per day.
+class DayTables : private TPairingSink {
  public:
   DayTables(TDateTime startDate, TDateTime endDate, const TLocale& locale,
             std::vector<std::string>& lines)
       : startDate_(startDate), endDate_(endDate), locale_(locale), lines_(lines) {}
 
   void Take(const TActRec& record) {
-    const TDateTime time = record.Time;
-    // Written so that a Time that is not a number fails the test and is skipped.
-    const bool inRange = time >= startDate_ && time <= endDate_ + 1.0;
-    if (record.Status != StatusLive || !inRange) return;
-
-    const int64_t day = DayNumber(time);
-    if (!dayKey_ || day != *dayKey_) {
-      if (tableOpen_) CloseDay();
-      lines_.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, time, locale_) +
-                       "</font></h3>");
-      lines_.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
-      lines_.push_back("<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
-      tableOpen_ = true;
-      startPending_ = false;
-      dayKey_ = day;
-    }
-
-    if (record.Action == ActionStart) {
-      if (startPending_) InOnlyRow();
-      startPending_ = true;
-      pendingStart_ = time;
-    } else {
-      if (startPending_) {
-        const TDateTime diff = time - pendingStart_;
-        lines_.push_back("<tr><td>" + Clock(pendingStart_) + "</td><td>" + Clock(time) +
-                         "</td><td>" + SpanText(diff, locale_) + "</td></tr>");
-        total_ += diff;
-      } else {
-        lines_.push_back("<tr><td></td><td>" + Clock(time) + "</td><td></td></tr>");
-      }
-      startPending_ = false;
-    }
+    // A skipped record changes no state.
+    if (TakenForRange(record, startDate_, endDate_)) pairing_.Take(record, *this);
   }
 
-  void Finish() {
-    if (tableOpen_) CloseDay();
-  }
+  void Finish() { pairing_.Finish(*this); }
 
  private:
   std::string Clock(TDateTime time) const { return FormatDateTime(ClockPattern, time, locale_); }
 
-  void InOnlyRow() {
-    lines_.push_back("<tr><td>" + Clock(pendingStart_) + "</td><td></td><td></td></tr>");
+  void DayBegins(TDateTime time) override {
+    lines_.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, time, locale_) +
+                     "</font></h3>");
+    lines_.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
+    lines_.push_back("<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
   }
 
-  void CloseDay() {
-    if (startPending_) InOnlyRow();
+  void InOnly(TDateTime start) override {
+    lines_.push_back("<tr><td>" + Clock(start) + "</td><td></td><td></td></tr>");
+  }
+
+  void OutOnly(TDateTime stop) override {
+    lines_.push_back("<tr><td></td><td>" + Clock(stop) + "</td><td></td></tr>");
+  }
+
+  void Pair(TDateTime start, TDateTime stop) override {
+    const TDateTime diff = stop - start;
+    lines_.push_back("<tr><td>" + Clock(start) + "</td><td>" + Clock(stop) + "</td><td>" +
+                     SpanText(diff, locale_) + "</td></tr>");
+    total_ += diff;
+  }
+
+  void DayEnds() override {
     lines_.push_back("</table>");
     if (total_ > 0) lines_.push_back("<p><b>Total time: " + SpanText(total_, locale_) + "</b></p>");
     total_ = 0;
@@ -96,11 +81,7 @@ class DayTables {
   const TDateTime startDate_, endDate_;
   const TLocale& locale_;
   std::vector<std::string>& lines_;
-
-  std::optional<int64_t> dayKey_;
-  bool tableOpen_ = false;
-  bool startPending_ = false;
-  TDateTime pendingStart_ = 0;
+  TDayPairing pairing_;
   TDateTime total_ = 0;
 };
 

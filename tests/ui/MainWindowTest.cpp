@@ -13,6 +13,8 @@
 #include "app/HoralogMain.h"
 #include "data/ActRec.h"
 #include "data/DataDir.h"
+#include "dialogs/ActionEditDlg.h"
+#include "dialogs/DBViewDialog.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 
@@ -115,7 +117,8 @@ TEST_F(MainWindow, TrayIconHasItsMenuTipAndPicture) {
   EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), form->ShowAction->Id);
   EXPECT_EQ(MenuText(popup, 6), "&Exit");
   EXPECT_EQ(form->TrayIcon->PopUpMenu(), form->PopupMenu1.get());
-  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog");
+  // The name, then the hours of an empty journal.
+  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 0:00\nThis week 0:00");
   EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
   EXPECT_EQ(test::ClassOf(form->TrayIcon->NotifyWindow()), "TmsTrayIcon");
 }
@@ -391,6 +394,48 @@ TEST_F(MainWindow, AStopNotStampedNowGoesBackByTheTimeout) {
   EXPECT_NEAR(stop.Time, before - 10 * OneMinute, 2 * OneSecond);
   EXPECT_EQ(start.Action, ActionStart);
   EXPECT_NEAR(start.Time, before, 2 * OneSecond);
+}
+
+// The tip's hours after start-up, a Start, a Stop and an Insert in the
+// database view: today's pairs by the page's rules, a running spell up to its
+// last activity, a spell of last week in neither line.
+TEST_F(MainWindow, TipShowsTodaysAndThisWeeksHours) {
+  const TDateTime today = WholePart(platform::Now());
+  auto at = [today](int minutes) { return today + minutes * OneMinute; };
+  test::WriteRecords(data, {MakeRecord(ActionStart, today - 8 + 0.4),
+                            MakeRecord(ActionStop, today - 8 + 0.6), MakeRecord(ActionStart, at(1)),
+                            MakeRecord(ActionStop, at(31))});
+  Create();
+  KillTimer(form->Handle(), TForm1::Timer1Id);  // no tick samples the real pointer
+  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 0:30\nThis week 0:30");
+
+  form->Detector.Idle = false;
+  form->Detector.LastActivity = at(106);
+  form->AppendRecord(ActionStart, at(60));
+  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 1:16\nThis week 1:16");
+
+  form->Detector.Idle = true;
+  form->AppendRecord(ActionStop, at(120));
+  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 1:30\nThis week 1:30");
+
+  // A Stop at 01:30 ends the spell begun at 01:00; the Stop at 02:00 is
+  // left without a Start.
+  TDBViewDlg view;
+  view.BeforeRewrite = [this] { form->WriteWaitingRecords(); };
+  view.AfterRewrite = [this] { form->JournalRewritten(); };
+  After(150, [&] {
+    HWND window = FindWindowA(TActionEditDialog::ClassName, "Action Editor");
+    auto* editor = dynamic_cast<TActionEditDialog*>(
+        reinterpret_cast<ui::TWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA)));
+    ASSERT_NE(editor, nullptr);
+    editor->ActionComboBox.SetItemIndex(ActionStop);
+    editor->DatePicker.SetDate(today);
+    editor->TimePicker.SetTime(90 * OneMinute);
+    editor->OKBtn.Click();
+  });
+  view.InsertActionExecute();
+  EXPECT_EQ(Records().size(), 7u);
+  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 1:00\nThis week 1:00");
 }
 
 }  // namespace

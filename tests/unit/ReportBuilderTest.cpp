@@ -19,6 +19,7 @@
 #include "data/ActRec.h"
 #include "data/DateTime.h"
 #include "data/Errors.h"
+#include "report/WorkTotals.h"
 #include "TestSupport.h"
 
 #ifdef _WIN32
@@ -433,6 +434,77 @@ TEST_F(ReportBuilderTest, RandomJournalsMatchAPlainReadingOfTheRules) {
     if (round % 25 == 0) {
       ASSERT_EQ(Report(records, startDate, endDate), expected) << round;
     }
+  }
+}
+
+// ---- Today's and this week's hours ------------------------------------------
+
+// The hours read from the file's tail are the day totals of the week's page,
+// on random journals around the week's first day: spells across midnight,
+// negative pairs, dead records anywhere, tails longer than a block.
+TEST_F(ReportBuilderTest, WorkHoursFromTheTailAreTheDayTotalsOfTheWeeksPage) {
+  EXPECT_EQ(WeekStart(Monday + 2.5, 1), Monday);
+  EXPECT_EQ(WeekStart(Monday + 2.5, 0), Monday - 1);
+  EXPECT_EQ(WeekStart(Monday - 0.7, 1), Monday - 7);  // a Sunday
+  EXPECT_EQ(HoursText(At(1, 15, 57) - At(1, 9, 15)), "6:42");
+  EXPECT_EQ(HoursText(27.25 / 24 + 59 * OneSecond), "27:15");
+  EXPECT_EQ(HoursText(-OneMinute), "0:00");
+  EXPECT_EQ(WorkHoursTip("Horalog", {6.7 / 24, 27.25 / 24}),
+            "Horalog\nToday 6:42\nThis week 27:15");
+
+  std::mt19937 random(20261207);
+  auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  for (int round = 0; round < 200; ++round) {
+    const int firstDay = static_cast<int>(below(7));
+    const TDateTime week = WeekStart(Monday + 3, firstDay);
+    // Live records in time order over ten days from three before the week,
+    // in whole minutes or at exact midnights; neighbours of one day inside
+    // the week swapped, for negative pairs.
+    std::vector<TDateTime> times(round % 40 == 0 ? 3000 : below(120));
+    for (TDateTime& t : times)
+      t = below(10) == 0 ? week - 3 + below(11) : week - 3 + below(10 * 1440) / 1440.0;
+    std::sort(times.begin(), times.end());
+    for (uint32_t swaps = below(5); swaps > 0 && times.size() > 1; --swaps) {
+      const size_t i = below(static_cast<uint32_t>(times.size() - 1));
+      if (times[i] >= week && DayNumber(times[i]) == DayNumber(times[i + 1]))
+        std::swap(times[i], times[i + 1]);
+    }
+    std::vector<TActRec> records;
+    static const uint8_t actions[] = {0, 0, 1, 1, 2};
+    for (TDateTime t : times) records.push_back(Rec(actions[below(5)], t));
+    for (uint32_t dead = below(6); dead > 0; --dead) {
+      const TDateTime t = week - 3 + below(10 * 1440) / 1440.0;
+      const auto at = records.begin() + below(static_cast<uint32_t>(records.size() + 1));
+      records.insert(at, Rec(0, t, below(2) == 0 ? StatusDeleted : 7));
+    }
+    WriteAll(DataPath(), Bytes(records));
+
+    // The page of the week, its day totals in seconds.
+    std::vector<int64_t> page(7, 0);
+    int day = -1;
+    for (const std::string& line : BuildReportLines(DataPath().string(), week, week + 6, English)) {
+      if (line.rfind("<h3>", 0) == 0) {
+        day = -1;
+        for (int d = 0; d < 7; ++d)
+          if (line == Heading(FormatDateTime("dddd, mmmm dd yyyy", week + d, English))[0]) day = d;
+      }
+      int h = 0, m = 0, sec = 0;
+      if (day >= 0 && std::sscanf(line.c_str(), "<p><b>Total time: %d:%d:%d", &h, &m, &sec) == 3)
+        page[day] = h * 3600 + m * 60 + sec;
+    }
+
+    // The page shows the hours of a day modulo 24; the hours here are whole.
+    TWorkTotals totals;
+    LoadWorkTotals(DataPath().string(), week, totals);
+    auto seconds = [](TDateTime span) { return std::llround(span * 86400); };
+    int64_t days = 0;
+    for (int d = 0; d < 7; ++d) {
+      const int64_t today = seconds(totals.At(week + d + 0.5, firstDay).today);
+      ASSERT_EQ(today % 86400, page[d]) << "round " << round << ", day " << d;
+      days += today;
+    }
+    for (int d = 0; d < 7; ++d)
+      ASSERT_EQ(seconds(totals.At(week + d + 0.5, firstDay).week), days) << "round " << round;
   }
 }
 

@@ -1,0 +1,50 @@
+// The report's pairing of journal records into rows, one day at a time. The
+// records are taken in file order; a Start waits for the next Stop of the
+// same day. A Start left waiting and a Stop without a Start become half rows,
+// and a spell begun before midnight belongs to neither day. The report page
+// and the tray icon's hours both count by it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "data/ActRec.h"
+#include "data/DateTime.h"
+
+namespace horalog {
+
+// Whether the report for startDate to endDate takes the record: a live record
+// stamped from startDate up to and including the midnight after endDate. A
+// Time that is no number is never taken.
+bool TakenForRange(const TActRec& record, TDateTime startDate, TDateTime endDate);
+
+// What the pairing makes of the records, in their order.
+class TPairingSink {
+ public:
+  virtual ~TPairingSink() = default;
+  // The first record of another day than the record before; time is its Time.
+  virtual void DayBegins(TDateTime time) = 0;
+  virtual void InOnly(TDateTime start) = 0;
+  virtual void OutOnly(TDateTime stop) = 0;
+  // A full pair; stop - start is its difference, negative when the Stop is
+  // earlier than its Start.
+  virtual void Pair(TDateTime start, TDateTime stop) = 0;
+  // The day's last row (a Start left waiting included) has been given.
+  virtual void DayEnds() = 0;
+};
+
+class TDayPairing {
+ public:
+  // Takes the next record the reader accepted (see TakenForRange).
+  void Take(const TActRec& record, TPairingSink& sink);
+  // Ends the open day, if any.
+  void Finish(TPairingSink& sink);
+  // The Start that waits for its Stop.
+  std::optional<TDateTime> PendingStart() const { return pendingStart_; }
+
+ private:
+  std::optional<int64_t> dayKey_;
+  std::optional<TDateTime> pendingStart_;
+};
+
+}  // namespace horalog
