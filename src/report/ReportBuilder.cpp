@@ -1,14 +1,9 @@
 // The daily report. The data file is read once from the front, in file order,
-// and its records are paired on the fly: a Start waits for the next Stop of
-// the same day; a Start left waiting and a Stop without a Start still show as
-// half-filled rows, so nothing in the journal silently disappears.
+// into days of rows; the page is written from those days.
 #include "report/ReportBuilder.h"
 
 #include <cmath>
-#include <cstdint>
-#include <optional>
 
-#include "data/ActRec.h"
 #include "data/AtomicFile.h"
 #include "platform/Platform.h"
 
@@ -33,92 +28,88 @@ std::string SpanText(TDateTime span, const TLocale& locale) {
   return FormatDateTime(SpanPattern, span, locale);
 }
 
-// The pairing of records into rows, one table per day.
-class DayTables {
- public:
-  DayTables(TDateTime startDate, TDateTime endDate, const TLocale& locale,
-            std::vector<std::string>& lines)
-      : startDate_(startDate), endDate_(endDate), locale_(locale), lines_(lines) {}
-
-  void Take(const TActRec& record) {
-    const TDateTime time = record.Time;
-    // Written so that a Time that is not a number fails the test and is skipped.
-    const bool inRange = time >= startDate_ && time <= endDate_ + 1.0;
-    if (record.Status != StatusLive || !inRange) return;
-
-    const int64_t day = DayNumber(time);
-    if (!dayKey_ || day != *dayKey_) {
-      if (tableOpen_) CloseDay();
-      lines_.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, time, locale_) +
-                       "</font></h3>");
-      lines_.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
-      lines_.push_back("<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
-      tableOpen_ = true;
-      startPending_ = false;
-      dayKey_ = day;
-    }
-
-    if (record.Action == ActionStart) {
-      if (startPending_) InOnlyRow();
-      startPending_ = true;
-      pendingStart_ = time;
-    } else {
-      if (startPending_) {
-        const TDateTime diff = time - pendingStart_;
-        lines_.push_back("<tr><td>" + Clock(pendingStart_) + "</td><td>" + Clock(time) +
-                         "</td><td>" + SpanText(diff, locale_) + "</td></tr>");
-        total_ += diff;
-      } else {
-        lines_.push_back("<tr><td></td><td>" + Clock(time) + "</td><td></td></tr>");
-      }
-      startPending_ = false;
-    }
-  }
-
-  void Finish() {
-    if (tableOpen_) CloseDay();
-  }
-
- private:
-  std::string Clock(TDateTime time) const { return FormatDateTime(ClockPattern, time, locale_); }
-
-  void InOnlyRow() {
-    lines_.push_back("<tr><td>" + Clock(pendingStart_) + "</td><td></td><td></td></tr>");
-  }
-
-  void CloseDay() {
-    if (startPending_) InOnlyRow();
-    lines_.push_back("</table>");
-    if (total_ > 0) lines_.push_back("<p><b>Total time: " + SpanText(total_, locale_) + "</b></p>");
-    total_ = 0;
-  }
-
-  const TDateTime startDate_, endDate_;
-  const TLocale& locale_;
-  std::vector<std::string>& lines_;
-
-  std::optional<int64_t> dayKey_;
-  bool tableOpen_ = false;
-  bool startPending_ = false;
-  TDateTime pendingStart_ = 0;
-  TDateTime total_ = 0;
-};
-
 }  // namespace
 
-std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
-                                          TDateTime endDate, const TLocale& locale) {
+void TReportPairing::Take(const TActRec& record) {
+  const TDateTime time = record.Time;
+  // Written so that a Time that is not a number fails the test and is skipped.
+  const bool inRange = time >= startDate_ && time <= endDate_ + 1.0;
+  if (record.Status != StatusLive || !inRange) return;
+
+  const int64_t day = DayNumber(time);
+  if (days_.empty() || day != days_.back().key) {
+    EndDay();
+    days_.push_back({.key = day, .first = time, .rows = {}, .total = 0});
+  }
+  TReportDay& today = days_.back();
+
+  if (record.Action == ActionStart) {
+    if (pending_) today.rows.push_back({.in = pending_, .out = {}});
+    pending_ = time;
+  } else {
+    today.rows.push_back({.in = pending_, .out = time});
+    if (pending_) today.total += today.rows.back().Diff();
+    pending_.reset();
+  }
+}
+
+void TReportPairing::Finish() { EndDay(); }
+
+// A Start left waiting at the end of a day stays an In-only row of that day:
+// it is not paired with a Stop of the next.
+void TReportPairing::EndDay() {
+  if (pending_) days_.back().rows.push_back({.in = pending_, .out = {}});
+  pending_.reset();
+}
+
+std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime startDate,
+                                       TDateTime endDate) {
+  TActRecReader reader(dataPath);  // closed on every way out
+  TReportPairing pairing(startDate, endDate);
+  TActRec record;
+  while (reader.Next(record)) pairing.Take(record);
+  reader.Close();
+  pairing.Finish();
+  return pairing.TakeDays();
+}
+
+std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
+                                         const TLocale& locale) {
+  auto clock = [&locale](TDateTime time) { return FormatDateTime(ClockPattern, time, locale); };
   std::vector<std::string> lines = PageHead;
-  {
-    TActRecReader reader(dataPath);  // closed on every way out
-    DayTables tables(startDate, endDate, locale, lines);
-    TActRec record;
-    while (reader.Next(record)) tables.Take(record);
-    reader.Close();
-    tables.Finish();
+  for (const TReportDay& day : days) {
+    lines.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, day.first, locale) +
+                    "</font></h3>");
+    lines.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
+    lines.push_back("<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
+    for (const TReportRow& row : day.rows) {
+      lines.push_back("<tr><td>" + (row.in ? clock(*row.in) : "") + "</td><td>" +
+                      (row.out ? clock(*row.out) : "") + "</td><td>" +
+                      (row.IsPair() ? SpanText(row.Diff(), locale) : "") + "</td></tr>");
+    }
+    lines.push_back("</table>");
+    if (day.ShowsTotal())
+      lines.push_back("<p><b>Total time: " + SpanText(day.total, locale) + "</b></p>");
   }
   lines.insert(lines.end(), PageFoot.begin(), PageFoot.end());
   return lines;
+}
+
+std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
+                                          TDateTime endDate, const TLocale& locale) {
+  return ReportPageLines(ReadReportDays(dataPath, startDate, endDate), locale);
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
 }
 
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
@@ -129,22 +120,8 @@ ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
 
   // Everything is read before the report file is touched: a read error leaves
   // the earlier report as it was. Without a data file the journal is empty.
-  std::vector<std::string> lines;
-  if (platform::FileExists(dataPath)) {
-    lines = BuildReportLines(dataPath, startDate, endDate, locale);
-  } else {
-    lines = PageHead;
-    lines.insert(lines.end(), PageFoot.begin(), PageFoot.end());
-  }
-
-  std::string text;
-  size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 2;
-  text.reserve(size);
-  for (const std::string& line : lines) {
-    text += line;
-    text += "\r\n";
-  }
+  if (platform::FileExists(dataPath)) outcome.days = ReadReportDays(dataPath, startDate, endDate);
+  const std::string text = JoinLines(ReportPageLines(outcome.days, locale));
 
   // Written beside the report and put in its place in one step, so a failure
   // part-way never leaves a half-written report where the earlier one was.
