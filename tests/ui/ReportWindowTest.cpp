@@ -13,6 +13,7 @@
 #include "data/DataDir.h"
 #include "data/Errors.h"
 #include "platform/Platform.h"
+#include "report/ReportCsv.h"
 #include "report/ReportDialog.h"
 #include "report/StartEndDatesDialog.h"
 #include "ui/Application.h"
@@ -219,6 +220,52 @@ TEST_F(ReportWindow, SaveCopiesTheReportAndNeverOverwritesAFile) {
     EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   }
   EXPECT_FALSE(fs::exists(scratch_.Path("none.html")));
+}
+
+// The save dialog's CSV type, or a name ending in ".csv", writes the rows the
+// page showed as CSV, to a new file only.
+TEST_F(ReportWindow, SaveAsCsvWritesThePagesRowsToANewFileOnly) {
+  EXPECT_EQ(ReportSaveTarget("C:\\r\\week", 2).path, "C:\\r\\week.csv");
+  EXPECT_EQ(ReportSaveTarget("C:\\r.d\\week", 2).path, "C:\\r.d\\week.csv");
+  EXPECT_EQ(ReportSaveTarget("C:\\r\\week.html", 2).path, "C:\\r\\week.html");
+  EXPECT_TRUE(ReportSaveTarget("C:\\r\\week.html", 2).csv);
+  EXPECT_TRUE(ReportSaveTarget("C:\\r\\week.Csv", 1).csv);
+  EXPECT_EQ(ReportSaveTarget("C:\\r\\week.Csv", 3).path, "C:\\r\\week.Csv");
+  EXPECT_FALSE(ReportSaveTarget("C:\\r\\week.csv.html", 1).csv);
+  EXPECT_FALSE(ReportSaveTarget("C:\\r\\week", 3).csv);
+
+  const TDateTime monday = ComposeDate(2003, 3, 3);
+  WriteJournal({MakeRecord(ActionStart, monday + 0.375), MakeRecord(ActionStop, monday + 0.5)});
+  TReportDlg dialog(nullptr);
+  dialog.BuildReport(monday, monday);
+  // The journal changes after the page was built: the CSV holds the page's rows.
+  WriteJournal({});
+  const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
+  std::string expected = "Date,In,Out,Duration,Hours\r\n"
+                         "2003-03-03,09:00:00,12:00:00,3:00:00,3.00\r\n"
+                         "2003-03-03,Total,,3:00:00,3.00\r\n"
+                         "Total,,,3:00:00,3.00\r\n";
+  std::string localised;
+  for (char c : expected)
+    localised += c == ',' ? std::string(1, separators.field) : c == '.' ? separators.decimal
+                                                                         : std::string(1, c);
+  dialog.SaveCsvAs(scratch_.Path("week.csv"));
+  EXPECT_EQ(test::ReadText(scratch_.Path("week.csv")), localised);
+
+  test::WriteText(scratch_.Path("mine.csv"), "the user's file");
+  try {
+    dialog.SaveCsvAs(scratch_.Path("mine.csv"));
+    ADD_FAILURE() << "an existing file was overwritten";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_EXISTS));
+  }
+  EXPECT_EQ(test::ReadText(scratch_.Path("mine.csv")), "the user's file");
+
+  // A write that fails part-way leaves no file under the name.
+  platform::FailFileOperation(2);
+  EXPECT_THROW(dialog.SaveCsvAs(scratch_.Path("half.csv")), EInOutError);
+  platform::FailFileOperation(0);
+  EXPECT_FALSE(fs::exists(scratch_.Path("half.csv")));
 }
 
 // A report that cannot be built shows no window: the error goes to the caller.
