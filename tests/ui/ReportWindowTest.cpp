@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include "data/DataDir.h"
 #include "data/Errors.h"
 #include "platform/Platform.h"
+#include "platform/win32/WideText.h"
 #include "report/ReportCsv.h"
 #include "report/ReportDialog.h"
 #include "report/StartEndDatesDialog.h"
@@ -266,6 +268,45 @@ TEST_F(ReportWindow, SaveAsCsvWritesThePagesRowsToANewFileOnly) {
   EXPECT_THROW(dialog.SaveCsvAs(scratch_.Path("half.csv")), EInOutError);
   platform::FailFileOperation(0);
   EXPECT_FALSE(fs::exists(scratch_.Path("half.csv")));
+}
+
+// In the system's Save dialog: the CSV type and a name without extension
+// give name.csv (not name.csv.html, not name.html), and a CSV under any name;
+// with the HTML type a name ending in ".CSV" gives a CSV too.
+TEST_F(ReportWindow, SaveDialogsCsvTypeWritesNameDotCsv) {
+  const TDateTime monday = ComposeDate(2003, 3, 3);
+  WriteJournal({MakeRecord(ActionStart, monday + 0.375), MakeRecord(ActionStop, monday + 0.5)});
+  TReportDlg dialog(nullptr);
+  dialog.BuildReport(monday, monday);
+  auto save = [&](const std::string& name, int type) {
+    bool filled = false;
+    test::Steps({[&] {
+      HWND box = test::FindDialog("Save Report");
+      if (!box) return;
+      HWND types = GetDlgItem(box, cmb1);
+      SendMessageA(types, CB_SETCURSEL, type - 1, 0);
+      // As a choice by the user: the selection, then its end.
+      for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK})
+        SendMessageA(box, WM_COMMAND, MAKEWPARAM(cmb1, code), reinterpret_cast<LPARAM>(types));
+      HWND edit = GetDlgItem(box, cmb13) ? GetDlgItem(box, cmb13) : GetDlgItem(box, edt1);
+      SetWindowTextW(edit, platform::WidePath(scratch_.Path(name)).c_str());
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      filled = true;
+    }}, 500);
+    dialog.SaveActionExecute();
+    EXPECT_TRUE(filled) << "no save dialog";
+  };
+  save("week", TReportDlg::CsvFilterIndex);
+  EXPECT_THAT(test::ReadText(scratch_.Path("week.csv")), ::testing::StartsWith("Date"));
+  for (const char* wrong : {"week", "week.html", "week.csv.html", "week.htm"})
+    EXPECT_FALSE(fs::exists(scratch_.Path(wrong))) << wrong;
+  save("sheet.txt", TReportDlg::CsvFilterIndex);
+  EXPECT_THAT(test::ReadText(scratch_.Path("sheet.txt")), ::testing::StartsWith("Date"));
+
+  save("plain.CSV", 1);
+  EXPECT_THAT(test::ReadText(scratch_.Path("plain.CSV")), ::testing::StartsWith("Date"));
+  save("page", 1);
+  EXPECT_THAT(test::ReadText(scratch_.Path("page.htm")), ::testing::StartsWith("<html>"));
 }
 
 // A report that cannot be built shows no window: the error goes to the caller.
