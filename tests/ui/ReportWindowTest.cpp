@@ -7,6 +7,7 @@
 #include <dlgs.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "UiTestSupport.h"
@@ -139,6 +140,22 @@ class ReportWindow : public WindowTest {
   }
   std::string ReportFile() const { return scratch_.Path("report.html"); }
 
+  // A save onto the user's existing file is refused with the system's error
+  // for an existing file, and the file stays as it was.
+  void ExpectRefusedAndKept(const std::function<void(const std::string&)>& save,
+                            const std::string& name) {
+    const std::string path = scratch_.Path(name);
+    test::WriteText(path, "the user's file");
+    try {
+      save(path);
+      ADD_FAILURE() << "an existing file was overwritten";
+    } catch (const EOSError& e) {
+      EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_EXISTS));
+      EXPECT_THAT(e.what(), ::testing::StartsWith("System Error.  Code: 80.\r\n"));
+    }
+    EXPECT_EQ(test::ReadText(path), "the user's file");
+  }
+
   test::ScratchDir scratch_;
 };
 
@@ -203,15 +220,7 @@ TEST_F(ReportWindow, SaveCopiesTheReportAndNeverOverwritesAFile) {
   dialog.SaveReportAs(scratch_.Path("copy.html"));
   EXPECT_EQ(test::ReadText(scratch_.Path("copy.html")), report);
 
-  test::WriteText(scratch_.Path("mine.html"), "the user's file");
-  try {
-    dialog.SaveReportAs(scratch_.Path("mine.html"));
-    ADD_FAILURE() << "an existing file was overwritten";
-  } catch (const EOSError& e) {
-    EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_EXISTS));
-    EXPECT_THAT(e.what(), ::testing::StartsWith("System Error.  Code: 80.\r\n"));
-  }
-  EXPECT_EQ(test::ReadText(scratch_.Path("mine.html")), "the user's file");
+  ExpectRefusedAndKept([&](const std::string& path) { dialog.SaveReportAs(path); }, "mine.html");
 
   // No report to copy: the system's error for a missing file, and no copy.
   fs::remove(ReportFile());
@@ -254,14 +263,7 @@ TEST_F(ReportWindow, SaveAsCsvWritesThePagesRowsToANewFileOnly) {
   dialog.SaveCsvAs(scratch_.Path("week.csv"));
   EXPECT_EQ(test::ReadText(scratch_.Path("week.csv")), localised);
 
-  test::WriteText(scratch_.Path("mine.csv"), "the user's file");
-  try {
-    dialog.SaveCsvAs(scratch_.Path("mine.csv"));
-    ADD_FAILURE() << "an existing file was overwritten";
-  } catch (const EOSError& e) {
-    EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_EXISTS));
-  }
-  EXPECT_EQ(test::ReadText(scratch_.Path("mine.csv")), "the user's file");
+  ExpectRefusedAndKept([&](const std::string& path) { dialog.SaveCsvAs(path); }, "mine.csv");
 
   // A write that fails part-way leaves no file under the name.
   platform::FailFileOperation(2);
