@@ -1,3 +1,6 @@
+// The report as CSV. Every field is digits with ":", "-" or the decimal
+// separator, or a word of its own ("Date", "Total"): none holds the field
+// separator, so none needs quotes.
 #include "report/ReportCsv.h"
 
 #include <algorithm>
@@ -23,7 +26,8 @@ bool IsPlainDecimal(const std::string& text) {
 
 // Dates hold "-", times ":" and a quote would open a quoted field.
 bool IsPlainFieldSeparator(char c) {
-  return (IsAsciiMark(c) || c == '\t') && std::string_view("-:\"").find(c) == std::string_view::npos;
+  return (IsAsciiMark(c) || c == '\t') &&
+         std::string_view("-:\"").find(c) == std::string_view::npos;
 }
 
 // Three numbers joined by a mark, each at least two digits wide; the first

@@ -6,7 +6,6 @@
 #include "platform/Platform.h"
 #include "platform/win32/WideText.h"
 #include "report/ReportCsv.h"
-#include "win32/Handles.h"
 
 namespace horalog {
 
@@ -69,14 +68,10 @@ void TReportDlg::SaveCsvAs(const std::string& target) {
       JoinLines(ReportCsvLines(ReportDays, CsvSeparators(platform::UserLocale())));
   // The name is taken new, as the copy takes it: an existing file is refused
   // with the system's error and stays as it was.
-  win32::UniqueKernelHandle created(CreateFileW(platform::WidePath(target).c_str(), GENERIC_WRITE,
-                                                0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                                nullptr));
-  if (created.get() == INVALID_HANDLE_VALUE) {
-    created.release();
-    RaiseLastOSError();
-  }
-  created.reset();
+  const HANDLE created = CreateFileW(platform::WidePath(target).c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) RaiseLastOSError();
+  CloseHandle(created);
   // The file is ours now: what fails part-way takes it away again.
   try {
     platform::File file = platform::File::Open(target, platform::OpenMode::ReadWrite);
