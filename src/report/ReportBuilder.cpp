@@ -1,16 +1,11 @@
 // The daily report. The data file is read once from the front, in file order,
-// and its records are paired on the fly (DayPairing): a Start left waiting and
-// a Stop without a Start still show as half-filled rows, so nothing in the
-// journal silently disappears.
+// into days of rows; the page is written from those days.
 #include "report/ReportBuilder.h"
 
 #include <cmath>
-#include <cstdint>
 
-#include "data/ActRec.h"
 #include "data/AtomicFile.h"
 #include "platform/Platform.h"
-#include "report/DayPairing.h"
 
 namespace horalog {
 
@@ -33,73 +28,76 @@ std::string SpanText(TDateTime span, const TLocale& locale) {
   return FormatDateTime(SpanPattern, span, locale);
 }
 
-// The rows of the pairing, one table per day.
-class DayTables : private TPairingSink {
- public:
-  DayTables(TDateTime startDate, TDateTime endDate, const TLocale& locale,
-            std::vector<std::string>& lines)
-      : startDate_(startDate), endDate_(endDate), locale_(locale), lines_(lines) {}
-
-  void Take(const TActRec& record) {
-    // A skipped record changes no state.
-    if (TakenForRange(record, startDate_, endDate_)) pairing_.Take(record, *this);
-  }
-
-  void Finish() { pairing_.Finish(*this); }
-
- private:
-  std::string Clock(TDateTime time) const { return FormatDateTime(ClockPattern, time, locale_); }
-
-  void DayBegins(TDateTime time) override {
-    lines_.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, time, locale_) +
-                     "</font></h3>");
-    lines_.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
-    lines_.push_back("<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
-  }
-
-  void InOnly(TDateTime start) override {
-    lines_.push_back("<tr><td>" + Clock(start) + "</td><td></td><td></td></tr>");
-  }
-
-  void OutOnly(TDateTime stop) override {
-    lines_.push_back("<tr><td></td><td>" + Clock(stop) + "</td><td></td></tr>");
-  }
-
-  void Pair(TDateTime start, TDateTime stop) override {
-    const TDateTime diff = stop - start;
-    lines_.push_back("<tr><td>" + Clock(start) + "</td><td>" + Clock(stop) + "</td><td>" +
-                     SpanText(diff, locale_) + "</td></tr>");
-    total_ += diff;
-  }
-
-  void DayEnds() override {
-    lines_.push_back("</table>");
-    if (total_ > 0) lines_.push_back("<p><b>Total time: " + SpanText(total_, locale_) + "</b></p>");
-    total_ = 0;
-  }
-
-  const TDateTime startDate_, endDate_;
-  const TLocale& locale_;
-  std::vector<std::string>& lines_;
-  TDayPairing pairing_;
-  TDateTime total_ = 0;
-};
-
 }  // namespace
 
-std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
-                                          TDateTime endDate, const TLocale& locale) {
+void TReportPairing::Take(const TActRec& record) {
+  if (TakenForRange(record, startDate_, endDate_)) pairing_.Take(record, *this);
+}
+
+void TReportPairing::Finish() { pairing_.Finish(*this); }
+
+void TReportPairing::DayBegins(TDateTime time) {
+  days_.push_back({.key = DayNumber(time), .first = time, .rows = {}, .total = 0});
+}
+
+void TReportPairing::InOnly(TDateTime start) { days_.back().rows.push_back({.in = start, .out = {}}); }
+
+void TReportPairing::OutOnly(TDateTime stop) { days_.back().rows.push_back({.in = {}, .out = stop}); }
+
+void TReportPairing::Pair(TDateTime start, TDateTime stop) {
+  TReportDay& day = days_.back();
+  day.rows.push_back({.in = start, .out = stop});
+  day.total += day.rows.back().Diff();
+}
+
+std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime startDate,
+                                       TDateTime endDate) {
+  TActRecReader reader(dataPath);  // closed on every way out
+  TReportPairing pairing(startDate, endDate);
+  TActRec record;
+  while (reader.Next(record)) pairing.Take(record);
+  reader.Close();
+  pairing.Finish();
+  return pairing.TakeDays();
+}
+
+std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
+                                         const TLocale& locale) {
+  auto clock = [&locale](TDateTime time) { return FormatDateTime(ClockPattern, time, locale); };
   std::vector<std::string> lines = PageHead;
-  {
-    TActRecReader reader(dataPath);  // closed on every way out
-    DayTables tables(startDate, endDate, locale, lines);
-    TActRec record;
-    while (reader.Next(record)) tables.Take(record);
-    reader.Close();
-    tables.Finish();
+  for (const TReportDay& day : days) {
+    lines.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, day.first, locale) +
+                    "</font></h3>");
+    lines.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
+    lines.push_back("<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
+    for (const TReportRow& row : day.rows) {
+      lines.push_back("<tr><td>" + (row.in ? clock(*row.in) : "") + "</td><td>" +
+                      (row.out ? clock(*row.out) : "") + "</td><td>" +
+                      (row.IsPair() ? SpanText(row.Diff(), locale) : "") + "</td></tr>");
+    }
+    lines.push_back("</table>");
+    if (day.ShowsTotal())
+      lines.push_back("<p><b>Total time: " + SpanText(day.total, locale) + "</b></p>");
   }
   lines.insert(lines.end(), PageFoot.begin(), PageFoot.end());
   return lines;
+}
+
+std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
+                                          TDateTime endDate, const TLocale& locale) {
+  return ReportPageLines(ReadReportDays(dataPath, startDate, endDate), locale);
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
 }
 
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
@@ -110,22 +108,8 @@ ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
 
   // Everything is read before the report file is touched: a read error leaves
   // the earlier report as it was. Without a data file the journal is empty.
-  std::vector<std::string> lines;
-  if (platform::FileExists(dataPath)) {
-    lines = BuildReportLines(dataPath, startDate, endDate, locale);
-  } else {
-    lines = PageHead;
-    lines.insert(lines.end(), PageFoot.begin(), PageFoot.end());
-  }
-
-  std::string text;
-  size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 2;
-  text.reserve(size);
-  for (const std::string& line : lines) {
-    text += line;
-    text += "\r\n";
-  }
+  if (platform::FileExists(dataPath)) outcome.days = ReadReportDays(dataPath, startDate, endDate);
+  const std::string text = JoinLines(ReportPageLines(outcome.days, locale));
 
   // Written beside the report and put in its place in one step, so a failure
   // part-way never leaves a half-written report where the earlier one was.

@@ -1,25 +1,94 @@
-// The daily report: from the data file and a range of dates, an HTML page
-// with one table per day of In/Out pairs and the day's total.
+// The daily report: from the data file and a range of dates, the days of
+// In/Out pairs with their totals, and the HTML page that shows them.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "data/ActRec.h"
 #include "data/DateTime.h"
+#include "report/DayPairing.h"
 
 namespace horalog {
 
 // The report file's name in DataDir; DataDir + this is its path.
 inline constexpr const char* ReportFileBaseName = "report.html";
 
-struct ReportOutcome {
-  std::string path;  // dataDir + "report.html"
+// One row of a day's table: an In/Out pair, or an In or an Out alone.
+struct TReportRow {
+  std::optional<TDateTime> in, out;
+
+  bool IsPair() const { return in && out; }
+  // Out minus In, as is: negative when the Out is the earlier. Pairs only.
+  TDateTime Diff() const { return *out - *in; }
 };
 
-// The lines of the report (without line ends) over the data file at dataPath.
-// Raises the file's I/O error when reading fails.
+// One day's table, its rows in the journal's order.
+struct TReportDay {
+  int64_t key = 0;      // DayNumber of the day's records
+  TDateTime first = 0;  // Time of its first record; its heading shows this date
+  std::vector<TReportRow> rows;
+  TDateTime total = 0;  // the sum of its pairs' differences, in row order
+
+  // A total that is 0 or negative is not shown.
+  bool ShowsTotal() const { return total > 0; }
+};
+
+// The report's days of rows. Records are taken in file order and paired on
+// the fly (DayPairing): a Start waits for the next Stop of the same day; a
+// Start left waiting and a Stop without a Start still become half-filled
+// rows, so nothing in the journal silently disappears. Only live records of
+// the range (startDate to the midnight after endDate, both included) count.
+class TReportPairing : private TPairingSink {
+ public:
+  TReportPairing(TDateTime startDate, TDateTime endDate)
+      : startDate_(startDate), endDate_(endDate) {}
+
+  void Take(const TActRec& record);
+  // The end of the journal: a waiting Start becomes an In-only row.
+  void Finish();
+
+  // The days so far; the last one is still open until Finish.
+  const std::vector<TReportDay>& Days() const { return days_; }
+  std::vector<TReportDay> TakeDays() { return std::move(days_); }
+  // The Start of the last day that waits for its Stop.
+  std::optional<TDateTime> PendingStart() const { return pairing_.PendingStart(); }
+
+ private:
+  void DayBegins(TDateTime time) override;
+  void InOnly(TDateTime start) override;
+  void OutOnly(TDateTime stop) override;
+  void Pair(TDateTime start, TDateTime stop) override;
+  void DayEnds() override {}
+
+  const TDateTime startDate_, endDate_;
+  TDayPairing pairing_;
+  std::vector<TReportDay> days_;
+};
+
+// The days of the report over the data file at dataPath, read once from the
+// front. Raises the file's I/O error when reading fails.
+std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime startDate,
+                                       TDateTime endDate);
+
+// The page's lines (without line ends) for the days.
+std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
+                                         const TLocale& locale);
+
+// The lines of the report over the data file at dataPath.
 std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
                                           TDateTime endDate, const TLocale& locale);
+
+// The lines as one text, each ended by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+struct ReportOutcome {
+  std::string path;              // dataDir + "report.html"
+  std::vector<TReportDay> days;  // what the page shows
+};
 
 // Writes dataDir + "report.html" (CR LF line ends) from dataDir + "hl.dat".
 // No data file is an empty journal: the page without day tables, so that the

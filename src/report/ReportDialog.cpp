@@ -2,8 +2,10 @@
 
 #include "data/DataDir.h"
 #include "data/Errors.h"
+#include "ms/msText.h"
+#include "platform/Platform.h"
 #include "platform/win32/WideText.h"
-#include "report/ReportBuilder.h"
+#include "report/ReportCsv.h"
 
 namespace horalog {
 
@@ -36,17 +38,23 @@ TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
 
   SaveDialog.Title = "Save Report";
   SaveDialog.DefaultExt = "html";
-  SaveDialog.Filter = "HTML files (*.htm; *.html)|*.htm;*.html|All files (*.*)|*.*";
+  SaveDialog.Filter =
+      "HTML files (*.htm; *.html)|*.htm;*.html|CSV files (*.csv)|*.csv|All files (*.*)|*.*";
 }
 
 void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate) {
   ReportFileName = DataDir() + ReportFileBaseName;
-  BuildReportFile(DataDir(), startDate, endDate);
+  ReportDays = BuildReportFile(DataDir(), startDate, endDate).days;
   WebBrowser1.Navigate(ReportFileName);
 }
 
 void TReportDlg::SaveActionExecute() {
-  if (SaveDialog.Execute(Handle())) SaveReportAs(SaveDialog.FileName);
+  if (!SaveDialog.Execute(Handle())) return;
+  const TReportSaveTarget target = ReportSaveTarget(SaveDialog.FileName, SaveDialog.FilterIndex);
+  if (target.csv)
+    SaveCsvAs(target.path);
+  else
+    SaveReportAs(target.path);
 }
 
 void TReportDlg::SaveReportAs(const std::string& target) {
@@ -55,7 +63,39 @@ void TReportDlg::SaveReportAs(const std::string& target) {
     RaiseLastOSError();
 }
 
+void TReportDlg::SaveCsvAs(const std::string& target) {
+  const std::string text =
+      JoinLines(ReportCsvLines(ReportDays, CsvSeparators(platform::UserLocale())));
+  // The name is taken new, as the copy takes it: an existing file is refused
+  // with the system's error and stays as it was.
+  const HANDLE created = CreateFileW(platform::WidePath(target).c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) RaiseLastOSError();
+  CloseHandle(created);
+  // The file is ours now: what fails part-way takes it away again.
+  try {
+    platform::File file = platform::File::Open(target, platform::OpenMode::ReadWrite);
+    file.Write(text.data(), text.size());
+    file.Flush();
+    file.Close();
+  } catch (...) {
+    platform::RemoveFile(target);
+    throw;
+  }
+}
+
 void TReportDlg::CloseActionExecute() { Close(); }
+
+TReportSaveTarget ReportSaveTarget(const std::string& chosen, int filterIndex) {
+  constexpr std::string_view Csv = ".csv";
+  TReportSaveTarget target{chosen, filterIndex == TReportDlg::CsvFilterIndex};
+  const std::string name = chosen.substr(chosen.find_last_of("\\/") + 1);
+  if (target.csv && name.find('.') == std::string::npos) target.path += Csv;
+  if (target.path.size() >= Csv.size() &&
+      SameTextAZ(std::string_view(target.path).substr(target.path.size() - Csv.size()), Csv))
+    target.csv = true;
+  return target;
+}
 
 void TReportDlg::LayOut() {
   if (!ActionToolBar1.Handle() || !WebBrowser1.Handle()) return;

@@ -33,7 +33,7 @@ bool TSaveDialog::Execute(HWND owner) {
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
   dialog.lpstrFilter = wideFilter.c_str();
-  dialog.nFilterIndex = 1;
+  dialog.nFilterIndex = static_cast<DWORD>(FilterIndex);
   dialog.lpstrFile = name.data();
   dialog.nMaxFile = static_cast<DWORD>(name.size());
   dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
@@ -51,6 +51,7 @@ bool TSaveDialog::Execute(HWND owner) {
     return false;
   }
   FileName = platform::Utf8FromWide(name.data(), std::wcslen(name.data()));
+  FilterIndex = static_cast<int>(dialog.nFilterIndex);
   return true;
 }
 

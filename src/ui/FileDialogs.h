@@ -15,6 +15,9 @@ class TSaveDialog {
   // Pairs of description and patterns, all separated by "|":
   // "HTML files (*.htm; *.html)|*.htm;*.html|All files (*.*)|*.*".
   std::string Filter;
+  // The type offered before Execute and the one chosen after: the number of
+  // a pair of the filter, from 1.
+  int FilterIndex = 1;
   // The chosen file's full path after Execute; the name offered before.
   std::string FileName;
 

@@ -4,8 +4,10 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "UiTestSupport.h"
@@ -13,6 +15,8 @@
 #include "data/DataDir.h"
 #include "data/Errors.h"
 #include "platform/Platform.h"
+#include "platform/win32/WideText.h"
+#include "report/ReportCsv.h"
 #include "report/ReportDialog.h"
 #include "report/StartEndDatesDialog.h"
 #include "ui/Application.h"
@@ -136,6 +140,22 @@ class ReportWindow : public WindowTest {
   }
   std::string ReportFile() const { return scratch_.Path("report.html"); }
 
+  // A save onto the user's existing file is refused with the system's error
+  // for an existing file, and the file stays as it was.
+  void ExpectRefusedAndKept(const std::function<void(const std::string&)>& save,
+                            const std::string& name) {
+    const std::string path = scratch_.Path(name);
+    test::WriteText(path, "the user's file");
+    try {
+      save(path);
+      ADD_FAILURE() << "an existing file was overwritten";
+    } catch (const EOSError& e) {
+      EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_EXISTS));
+      EXPECT_THAT(e.what(), ::testing::StartsWith("System Error.  Code: 80.\r\n"));
+    }
+    EXPECT_EQ(test::ReadText(path), "the user's file");
+  }
+
   test::ScratchDir scratch_;
 };
 
@@ -200,15 +220,7 @@ TEST_F(ReportWindow, SaveCopiesTheReportAndNeverOverwritesAFile) {
   dialog.SaveReportAs(scratch_.Path("copy.html"));
   EXPECT_EQ(test::ReadText(scratch_.Path("copy.html")), report);
 
-  test::WriteText(scratch_.Path("mine.html"), "the user's file");
-  try {
-    dialog.SaveReportAs(scratch_.Path("mine.html"));
-    ADD_FAILURE() << "an existing file was overwritten";
-  } catch (const EOSError& e) {
-    EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_EXISTS));
-    EXPECT_THAT(e.what(), ::testing::StartsWith("System Error.  Code: 80.\r\n"));
-  }
-  EXPECT_EQ(test::ReadText(scratch_.Path("mine.html")), "the user's file");
+  ExpectRefusedAndKept([&](const std::string& path) { dialog.SaveReportAs(path); }, "mine.html");
 
   // No report to copy: the system's error for a missing file, and no copy.
   fs::remove(ReportFile());
@@ -219,6 +231,84 @@ TEST_F(ReportWindow, SaveCopiesTheReportAndNeverOverwritesAFile) {
     EXPECT_EQ(e.Code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   }
   EXPECT_FALSE(fs::exists(scratch_.Path("none.html")));
+}
+
+// The save dialog's CSV type, or a name ending in ".csv", writes the rows the
+// page showed as CSV, to a new file only.
+TEST_F(ReportWindow, SaveAsCsvWritesThePagesRowsToANewFileOnly) {
+  EXPECT_EQ(ReportSaveTarget("C:\\r\\week", 2).path, "C:\\r\\week.csv");
+  EXPECT_EQ(ReportSaveTarget("C:\\r.d\\week", 2).path, "C:\\r.d\\week.csv");
+  EXPECT_EQ(ReportSaveTarget("C:\\r\\week.html", 2).path, "C:\\r\\week.html");
+  EXPECT_TRUE(ReportSaveTarget("C:\\r\\week.html", 2).csv);
+  EXPECT_TRUE(ReportSaveTarget("C:\\r\\week.Csv", 1).csv);
+  EXPECT_EQ(ReportSaveTarget("C:\\r\\week.Csv", 3).path, "C:\\r\\week.Csv");
+  EXPECT_FALSE(ReportSaveTarget("C:\\r\\week.csv.html", 1).csv);
+  EXPECT_FALSE(ReportSaveTarget("C:\\r\\week", 3).csv);
+
+  const TDateTime monday = ComposeDate(2003, 3, 3);
+  WriteJournal({MakeRecord(ActionStart, monday + 0.375), MakeRecord(ActionStop, monday + 0.5)});
+  TReportDlg dialog(nullptr);
+  dialog.BuildReport(monday, monday);
+  // The journal changes after the page was built: the CSV holds the page's rows.
+  WriteJournal({});
+  const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
+  std::string expected = "Date,In,Out,Duration,Hours\r\n"
+                         "2003-03-03,09:00:00,12:00:00,3:00:00,3.00\r\n"
+                         "2003-03-03,Total,,3:00:00,3.00\r\n"
+                         "Total,,,3:00:00,3.00\r\n";
+  std::string localised;
+  for (char c : expected)
+    localised += c == ',' ? std::string(1, separators.field) : c == '.' ? separators.decimal
+                                                                         : std::string(1, c);
+  dialog.SaveCsvAs(scratch_.Path("week.csv"));
+  EXPECT_EQ(test::ReadText(scratch_.Path("week.csv")), localised);
+
+  ExpectRefusedAndKept([&](const std::string& path) { dialog.SaveCsvAs(path); }, "mine.csv");
+
+  // A write that fails part-way leaves no file under the name.
+  platform::FailFileOperation(2);
+  EXPECT_THROW(dialog.SaveCsvAs(scratch_.Path("half.csv")), EInOutError);
+  platform::FailFileOperation(0);
+  EXPECT_FALSE(fs::exists(scratch_.Path("half.csv")));
+}
+
+// In the system's Save dialog: the CSV type and a name without extension
+// give name.csv (not name.csv.html, not name.html), and a CSV under any name;
+// with the HTML type a name ending in ".CSV" gives a CSV too.
+TEST_F(ReportWindow, SaveDialogsCsvTypeWritesNameDotCsv) {
+  const TDateTime monday = ComposeDate(2003, 3, 3);
+  WriteJournal({MakeRecord(ActionStart, monday + 0.375), MakeRecord(ActionStop, monday + 0.5)});
+  TReportDlg dialog(nullptr);
+  dialog.BuildReport(monday, monday);
+  auto save = [&](const std::string& name, int type) {
+    bool filled = false;
+    test::Steps({[&] {
+      HWND box = test::FindDialog("Save Report");
+      if (!box) return;
+      HWND types = GetDlgItem(box, cmb1);
+      SendMessageA(types, CB_SETCURSEL, type - 1, 0);
+      // As a choice by the user: the selection, then its end.
+      for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK})
+        SendMessageA(box, WM_COMMAND, MAKEWPARAM(cmb1, code), reinterpret_cast<LPARAM>(types));
+      HWND edit = GetDlgItem(box, cmb13) ? GetDlgItem(box, cmb13) : GetDlgItem(box, edt1);
+      SetWindowTextW(edit, platform::WidePath(scratch_.Path(name)).c_str());
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      filled = true;
+    }}, 500);
+    dialog.SaveActionExecute();
+    EXPECT_TRUE(filled) << "no save dialog";
+  };
+  save("week", TReportDlg::CsvFilterIndex);
+  EXPECT_THAT(test::ReadText(scratch_.Path("week.csv")), ::testing::StartsWith("Date"));
+  for (const char* wrong : {"week", "week.html", "week.csv.html", "week.htm"})
+    EXPECT_FALSE(fs::exists(scratch_.Path(wrong))) << wrong;
+  save("sheet.txt", TReportDlg::CsvFilterIndex);
+  EXPECT_THAT(test::ReadText(scratch_.Path("sheet.txt")), ::testing::StartsWith("Date"));
+
+  save("plain.CSV", 1);
+  EXPECT_THAT(test::ReadText(scratch_.Path("plain.CSV")), ::testing::StartsWith("Date"));
+  save("page", 1);
+  EXPECT_THAT(test::ReadText(scratch_.Path("page.htm")), ::testing::StartsWith("<html>"));
 }
 
 // A report that cannot be built shows no window: the error goes to the caller.

@@ -13,12 +13,15 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "data/ActRec.h"
 #include "data/DateTime.h"
 #include "data/Errors.h"
+#include "report/ReportCsv.h"
 #include "report/WorkTotals.h"
 #include "TestSupport.h"
 
@@ -505,6 +508,226 @@ TEST_F(ReportBuilderTest, WorkHoursFromTheTailAreTheDayTotalsOfTheWeeksPage) {
     }
     for (int d = 0; d < 7; ++d)
       ASSERT_EQ(seconds(totals.At(week + d + 0.5, firstDay).week), days) << "round " << round;
+  }
+}
+
+// ---- The CSV ------------------------------------------------------------------
+
+TEST_F(ReportBuilderTest, CsvOfACommaDecimalLocaleIsSeparatedBySemicolons) {
+  TLocale german = English;
+  german.decimalSeparator = ",";
+  german.listSeparator = ";";
+  const TCsvSeparators separators = CsvSeparators(german);
+  EXPECT_EQ(separators.field, ';');
+  EXPECT_EQ(separators.decimal, ",");
+  // A pair, a negative pair, a day of more than 24 hours, an Out alone and an
+  // In left open; the period's sum is that of the day totals shown.
+  WriteAll(DataPath(), Bytes({Start(At(0, 9)), Stop(At(0, 12, 30)), Start(At(0, 14)),
+                              Stop(At(0, 13, 59)), Stop(At(1, 0, 30)), Start(At(1, 1)),
+                              Stop(At(1, 23, 59)), Start(At(1, 2)), Stop(At(1, 4, 1)),
+                              Start(At(2, 10)), Stop(At(2, 9)), Start(At(3, 8) + 0.3 * OneMs)}));
+  EXPECT_EQ(ReportCsvLines(ReadReportDays(DataPath().string(), Monday, Monday + 3), separators),
+            (Lines{"Date;In;Out;Duration;Hours",
+                   "2003-03-03;09:00:00;12:30:00;3:30:00;3,50",
+                   "2003-03-03;14:00:00;13:59:00;-0:01:00;-0,02",
+                   "2003-03-03;Total;;3:29:00;3,48",
+                   "2003-03-04;;00:30:00;;",
+                   "2003-03-04;01:00:00;23:59:00;22:59:00;22,98",
+                   "2003-03-04;02:00:00;04:01:00;2:01:00;2,02",
+                   "2003-03-04;Total;;25:00:00;25,00",
+                   "2003-03-05;10:00:00;09:00:00;-1:00:00;-1,00",
+                   "2003-03-06;08:00:00;;;",
+                   "Total;;;28:29:00;28,48"}));
+
+  // The list separator is taken only when it is one plain character other
+  // than the decimal separator; an odd decimal separator falls back to ".".
+  auto separatorsOf = [&](const std::string& decimal, const std::string& list) {
+    TLocale locale = german;
+    locale.decimalSeparator = decimal;
+    locale.listSeparator = list;
+    const TCsvSeparators s = CsvSeparators(locale);
+    return std::string(1, s.field) + " " + s.decimal;
+  };
+  EXPECT_EQ(separatorsOf(",", ","), "; ,");
+  EXPECT_EQ(separatorsOf(",", ";;"), "; ,");
+  EXPECT_EQ(separatorsOf(",", ""), "; ,");
+  EXPECT_EQ(separatorsOf(",", "\xA7"), "; ,");  // not ASCII
+  EXPECT_EQ(separatorsOf(",", "\t"), "\t ,");
+  EXPECT_EQ(separatorsOf(",", "."), ". ,");
+  EXPECT_EQ(separatorsOf(",", ":"), "; ,");  // times hold ":"
+  EXPECT_EQ(separatorsOf(",", "a"), "; ,");  // "Total" holds letters
+  EXPECT_EQ(separatorsOf("", ";"), "; .");
+  EXPECT_EQ(separatorsOf("\xC2\xB7", ";"), "; .");  // a middle dot
+  EXPECT_EQ(separatorsOf(",,", ","), ", .");         // the field separator inside
+  EXPECT_EQ(separatorsOf(".", "."), ", .");
+  EXPECT_EQ(separatorsOf("'", ";"), "; '");
+}
+
+// The page and the CSV of the same journals agree: every row, every day total
+// and the period's total.
+
+struct PageRow {
+  std::string in, out, diff;  // as the page shows them
+};
+struct PageDay {
+  std::string date;  // yyyy-mm-dd from the heading
+  std::vector<PageRow> rows;
+  std::optional<std::string> total;
+};
+
+std::vector<PageDay> ParsePage(const Lines& lines) {
+  static const std::regex heading(R"(<h3><font color="red">\w+, (\w+) (\d\d) (\d{4})</font></h3>)");
+  static const std::regex row(R"(<tr><td>(.*)</td><td>(.*)</td><td>(.*)</td></tr>)");
+  static const std::regex total(R"(<p><b>Total time: (.*)</b></p>)");
+  std::vector<PageDay> days;
+  std::smatch m;
+  for (const std::string& line : lines) {
+    if (std::regex_match(line, m, heading)) {
+      const auto& months = English.longMonthNames;
+      const int month = static_cast<int>(std::find(months.begin(), months.end(), m[1].str()) -
+                                         months.begin()) + 1;
+      char date[16];
+      std::snprintf(date, sizeof date, "%s-%02d-%s", m[3].str().c_str(), month, m[2].str().c_str());
+      days.push_back({date, {}, {}});
+    } else if (std::regex_match(line, m, row) && line.find("<th>") == std::string::npos) {
+      days.back().rows.push_back({m[1], m[2], m[3]});
+    } else if (std::regex_match(line, m, total)) {
+      days.back().total = m[1];
+    }
+  }
+  return days;
+}
+
+// "hh:mm:ss am/pm" as seconds of the day; "hh:mm:ss" as seconds.
+int64_t ClockSeconds(const std::string& text) {
+  int h = 0, m = 0, s = 0;
+  char half[3] = {};
+  EXPECT_GE(std::sscanf(text.c_str(), "%d:%d:%d %2s", &h, &m, &s, half), 3) << text;
+  if (half[0] != 0) h = h % 12 + (std::string(half) == "pm" ? 12 : 0);
+  return h * 3600 + m * 60 + s;
+}
+
+// "-h:mm:ss" as seconds, sign kept.
+int64_t DurationSeconds(const std::string& text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  long long h = 0;
+  int m = 0, s = 0;
+  EXPECT_EQ(std::sscanf(text.c_str() + (negative ? 1 : 0), "%lld:%2d:%2d", &h, &m, &s), 3) << text;
+  EXPECT_LT(m, 60);
+  EXPECT_LT(s, 60);
+  const int64_t seconds = h * 3600 + m * 60 + s;
+  return negative ? -seconds : seconds;
+}
+
+std::string Hours(int64_t seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", std::round(seconds / 36.0) / 100);
+  return std::string(text) == "-0.00" ? "0.00" : text;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::stringstream stream(line + ",");
+  for (std::string field; std::getline(stream, field, ',');) fields.push_back(field);
+  return fields;
+}
+
+// The CSV's Duration and Hours agree with each other and with a span the page
+// shows (only its clock, without days or sign).
+void ExpectSpan(const std::vector<std::string>& csv, const std::string& page, int64_t& seconds) {
+  ASSERT_EQ(csv.size(), 5u);
+  seconds = DurationSeconds(csv[3]);
+  EXPECT_EQ(csv[4], Hours(seconds));
+  EXPECT_EQ(std::llabs(seconds) % 86400, ClockSeconds(page)) << csv[3] << " against " << page;
+}
+
+TEST_F(ReportBuilderTest, RandomJournalsGiveAPageAndACsvThatAgree) {
+  std::mt19937 random(20261207);
+  auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  const TCsvSeparators separators = CsvSeparators(English);
+
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Five days around the range. Times in whole milliseconds, some at exact
+    // midnights; the day's records in time order or, in some rounds, in any
+    // order (negative pairs, totals of more than a day).
+    const bool shuffled = below(3) == 0;
+    std::vector<TActRec> records;
+    for (int day = -1; day < 4; ++day) {
+      std::vector<TDateTime> times(below(shuffled ? 40 : 12));
+      for (TDateTime& t : times)
+        t = Monday + day + (below(10) == 0 ? 0 : below(86400000) / MSecsPerDay);
+      if (!shuffled) std::sort(times.begin(), times.end());
+      for (TDateTime t : times) {
+        static const int32_t statuses[] = {0, 0, 0, 0, 0, 0, -1, 7};
+        records.push_back(Rec(below(2) == 0 ? ActionStart : ActionStop, t, statuses[below(8)]));
+      }
+    }
+    const TDateTime startDate = Monday + below(2);
+    const TDateTime endDate = startDate + below(3);
+    WriteAll(DataPath(), Bytes(records));
+    const std::vector<TReportDay> read = ReadReportDays(DataPath().string(), startDate, endDate);
+    const std::vector<PageDay> page = ParsePage(ReportPageLines(read, English));
+    ASSERT_EQ(page.size(), read.size());
+    const Lines csv = ReportCsvLines(read, separators);
+
+    ASSERT_FALSE(csv.empty());
+    EXPECT_EQ(csv[0], "Date,In,Out,Duration,Hours");
+    size_t at = 1;
+    int64_t sum = 0;
+    bool anyTotal = false;
+    for (const PageDay& day : page) {
+      int64_t pairs = 0, pairCount = 0;
+      for (const PageRow& row : day.rows) {
+        ASSERT_LT(at, csv.size());
+        const std::vector<std::string> fields = Fields(csv[at++]);
+        ASSERT_EQ(fields.size(), 5u) << csv[at - 1];
+        EXPECT_EQ(fields[0], day.date);
+        EXPECT_EQ(fields[1].empty(), row.in.empty());
+        EXPECT_EQ(fields[2].empty(), row.out.empty());
+        if (!row.in.empty()) {
+          EXPECT_EQ(DurationSeconds(fields[1]), ClockSeconds(row.in));
+        }
+        if (!row.out.empty()) {
+          EXPECT_EQ(DurationSeconds(fields[2]), ClockSeconds(row.out));
+        }
+        if (row.diff.empty()) {
+          EXPECT_EQ(fields[3] + fields[4], "");
+          continue;
+        }
+        int64_t seconds = 0;
+        ExpectSpan(fields, row.diff, seconds);
+        // Both ends lie on one day: the clocks differ by the duration, but for
+        // the milliseconds the clocks cut.
+        EXPECT_LE(std::llabs(seconds - (ClockSeconds(row.out) - ClockSeconds(row.in))), 1);
+        pairs += seconds;
+        ++pairCount;
+      }
+      if (day.total) {
+        ASSERT_LT(at, csv.size());
+        const std::vector<std::string> fields = Fields(csv[at++]);
+        ASSERT_EQ(fields.size(), 5u);
+        EXPECT_EQ(fields[0], day.date);
+        EXPECT_EQ(fields[1] + "|" + fields[2], "Total|");
+        int64_t seconds = 0;
+        ExpectSpan(fields, *day.total, seconds);
+        EXPECT_GE(seconds, 0);
+        EXPECT_LE(std::llabs(seconds - pairs), pairCount);  // the sum before the seconds are cut
+        sum += seconds;
+        anyTotal = true;
+      }
+    }
+    if (anyTotal) {
+      ASSERT_LT(at, csv.size());
+      const std::vector<std::string> fields = Fields(csv[at++]);
+      ASSERT_EQ(fields.size(), 5u);
+      EXPECT_EQ(fields[0] + "|" + fields[1] + "|" + fields[2], "Total||");
+      EXPECT_EQ(DurationSeconds(fields[3]), sum);
+      EXPECT_EQ(fields[4], Hours(sum));
+    }
+    EXPECT_EQ(at, csv.size()) << "lines the page does not show";
+    for (const std::string& line : csv)
+      for (char c : line) ASSERT_TRUE(c >= 0x20 && c < 0x7F) << line;
   }
 }
 

@@ -1,0 +1,143 @@
+// The report as CSV. Every field is digits with ":", "-" or the decimal
+// separator, or a word of its own ("Date", "Total"): none holds the field
+// separator, so none needs quotes.
+#include "report/ReportCsv.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+namespace horalog {
+
+namespace {
+
+// Printable ASCII that is neither a digit nor a letter (the space included).
+bool IsAsciiMark(char c) {
+  return (c >= 0x20 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
+         (c >= 0x7B && c <= 0x7E);
+}
+
+bool IsPlainDecimal(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return IsAsciiMark(c) && std::string_view("-+\"").find(c) == std::string_view::npos;
+  });
+}
+
+// Dates hold "-", times ":" and a quote would open a quoted field.
+bool IsPlainFieldSeparator(char c) {
+  return (IsAsciiMark(c) || c == '\t') &&
+         std::string_view("-:\"").find(c) == std::string_view::npos;
+}
+
+// Three numbers joined by a mark, each at least two digits wide; the first
+// at least width.
+std::string Numbers(int a, int width, char mark, int b, int c) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%0*d%c%02d%c%02d", width, a, mark, b, mark, c);
+  return text;
+}
+
+// yyyy-mm-dd of the day a moment falls on, as the page's heading shows it;
+// empty for a moment outside the calendar.
+std::string DateField(TDateTime time) {
+  DateTimeFields f;
+  return DecodeDateTime(time, f) ? Numbers(f.year, 4, '-', f.month, f.day) : "";
+}
+
+// hh:mm:ss, 24-hour, of a moment's time of day, as the page shows its clock.
+std::string ClockField(const std::optional<TDateTime>& time) {
+  DateTimeFields f;
+  if (!time || !DecodeDateTime(*time, f)) return "";
+  return Numbers(f.hour, 2, ':', f.minute, f.second);
+}
+
+// h:mm:ss, the hours not wrapped at 24, and a minus sign when negative.
+std::string DurationField(int64_t seconds) {
+  const int64_t size = seconds < 0 ? -seconds : seconds;
+  char text[40];
+  std::snprintf(text, sizeof text, "%s%lld:%02d:%02d", seconds < 0 ? "-" : "",
+                static_cast<long long>(size / 3600), static_cast<int>(size / 60 % 60),
+                static_cast<int>(size % 60));
+  return text;
+}
+
+// Hours with two decimals, rounded half away from zero; one hundredth of an
+// hour is 36 seconds.
+std::string HoursField(int64_t seconds, const std::string& decimal) {
+  const int64_t hundredths = ((seconds < 0 ? -seconds : seconds) + 18) / 36;
+  char whole[32], fraction[4];
+  std::snprintf(whole, sizeof whole, "%s%lld", seconds < 0 && hundredths != 0 ? "-" : "",
+                static_cast<long long>(hundredths / 100));
+  std::snprintf(fraction, sizeof fraction, "%02d", static_cast<int>(hundredths % 100));
+  return whole + decimal + fraction;
+}
+
+}  // namespace
+
+TCsvSeparators CsvSeparators(const TLocale& locale) {
+  TCsvSeparators separators;
+  separators.decimal = IsPlainDecimal(locale.decimalSeparator) ? locale.decimalSeparator : ".";
+  auto field = [&locale](const std::string& decimal) {
+    const std::string& list = locale.listSeparator;
+    if (list.size() == 1 && list != decimal && IsPlainFieldSeparator(list[0])) return list[0];
+    return decimal == "," ? ';' : ',';
+  };
+  separators.field = field(separators.decimal);
+  // A decimal separator of several characters may hold the field separator.
+  if (separators.decimal.find(separators.field) != std::string::npos) {
+    separators.decimal = ".";
+    separators.field = field(separators.decimal);
+  }
+  return separators;
+}
+
+std::optional<int64_t> SpanSeconds(TDateTime span) {
+  if (!std::isfinite(span)) return std::nullopt;
+  // As the page: a span too long for the calendar is shown by its fraction.
+  DateTimeFields fields;
+  if (!DecodeDateTime(span, fields)) span = FractionPart(span);
+  return std::llround(span * MSecsPerDay) / 1000;
+}
+
+std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
+                                        const TCsvSeparators& separators) {
+  auto line = [&separators](std::initializer_list<std::string> fields) {
+    std::string text;
+    for (const std::string& field : fields) {
+      if (&field != fields.begin()) text += separators.field;
+      text += field;
+    }
+    return text;
+  };
+  // Duration and Hours of a span; both empty for a span that is no number.
+  auto duration = [](const std::optional<int64_t>& seconds) {
+    return seconds ? DurationField(*seconds) : std::string();
+  };
+  auto hours = [&separators](const std::optional<int64_t>& seconds) {
+    return seconds ? HoursField(*seconds, separators.decimal) : std::string();
+  };
+
+  std::vector<std::string> lines{line({"Date", "In", "Out", "Duration", "Hours"})};
+  int64_t sum = 0;
+  bool anyTotal = false;
+  for (const TReportDay& day : days) {
+    const std::string date = DateField(day.first);
+    for (const TReportRow& row : day.rows) {
+      const std::optional<int64_t> seconds =
+          row.IsPair() ? SpanSeconds(row.Diff()) : std::nullopt;
+      lines.push_back(line({date, ClockField(row.in), ClockField(row.out), duration(seconds),
+                            hours(seconds)}));
+    }
+    if (day.ShowsTotal()) {
+      const std::optional<int64_t> seconds = SpanSeconds(day.total);
+      lines.push_back(line({date, "Total", "", duration(seconds), hours(seconds)}));
+      sum += seconds.value_or(0);
+      anyTotal = true;
+    }
+  }
+  if (anyTotal) lines.push_back(line({"Total", "", "", duration(sum), hours(sum)}));
+  return lines;
+}
+
+}  // namespace horalog
