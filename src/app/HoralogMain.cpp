@@ -81,7 +81,12 @@ TForm1::TForm1(std::string exePath) : exePath_(std::move(exePath)) {
   TrayIcon->Loaded();
 
   FormCreate();
-  SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr);
+  // The heartbeat: without it nothing is recorded, so the start fails.
+  StartTimer1();
+}
+
+void TForm1::StartTimer1() {
+  if (!SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr)) RaiseLastOSError();
 }
 
 TForm1::~TForm1() {
@@ -344,8 +349,8 @@ void TForm1::FormClose(bool& allow) {
         // The program goes on: the Stop of an exit that did not happen goes,
         // the other records wait for the next retry.
         Journal.WithdrawNewest();
-        SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr);
         allow = false;
+        StartTimer1();
         return;
       }
     }

@@ -73,7 +73,7 @@ void TWindow::CreateHandle(const TCreateParams& params) {
     handle_ = nullptr;
     std::rethrow_exception(error);
   }
-  if (!window) throw std::runtime_error(std::string("Cannot create the window ") + params.className);
+  if (!window) RaiseLastOSError();
   dialogKeys_ = params.dialogKeys;
   if (dialogKeys_) Application().AddDialogWindow(window);
   if (!(params.style & WS_CHILD)) Application().AddForm(window);

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <typeinfo>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "ui/Controls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Window.h"
+#include "win32/Handles.h"
 
 namespace horalog {
 namespace {
@@ -272,6 +274,28 @@ TEST(UiWindow, AChildsCommandsAndNotificationsGoToItsOwnWrapper) {
   NMHDR header{child, static_cast<UINT_PTR>(id), static_cast<UINT>(NM_CLICK)};
   EXPECT_EQ(SendMessageA(form.Handle(), WM_NOTIFY, id, reinterpret_cast<LPARAM>(&header)), 42);
   EXPECT_EQ(probe->notifications, 1);
+
+  // A window of another thread that carries the same property leads to no
+  // wrapper: the property's value means nothing here.
+  {
+    HWND foreign = nullptr;
+    win32::UniqueKernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    win32::UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::thread other([&] {
+      foreign = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+      SetPropA(foreign, "ui.TControl", probe.get());
+      SetEvent(ready.get());
+      WaitForSingleObject(done.get(), INFINITE);
+      DestroyWindow(foreign);
+    });
+    WaitForSingleObject(ready.get(), INFINITE);
+    EXPECT_EQ(ui::TControl::FromHandle(foreign), nullptr);
+    SendMessageA(form.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(foreign));
+    EXPECT_EQ(probe->commands, 2);
+    SetEvent(done.get());
+    other.join();
+  }
 
   // A wrapper gone before its window leaves nothing behind that leads to it.
   probe.reset();
