@@ -197,6 +197,10 @@ void TWindow::Show() {
   ShowWindow(handle_, SW_SHOW);
   SetForegroundWindow(handle_);
   BringWindowToTop(handle_);
+  // A modal window or box stays in front of the program's other windows,
+  // also one without an owner (raised while the main window was hidden):
+  // otherwise the disabled window would cover it and the program look frozen.
+  if (Application().ModalWindow() != handle_) Application().BringModalToFront();
 }
 
 void TWindow::Hide() {

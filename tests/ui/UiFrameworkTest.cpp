@@ -117,6 +117,44 @@ TEST(UiHandleException, ShowsTheErrorBoxTitledWithTheApplicationTitle) {
   (void)style;
 }
 
+// Whether `upper` lies above `lower` among the top-level windows.
+bool Above(HWND upper, HWND lower) {
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w == upper) return true;
+    if (w == lower) return false;
+  }
+  return false;
+}
+
+// A box raised while the program's windows are hidden has no owner (the tick's
+// error box, an information box). Showing the disabled main window then, as a
+// second start does, keeps the box in front of it and in the foreground.
+TEST(UiModalScope, ShowingAWindowKeepsTheOpenBoxInFront) {
+  TestForm form;
+  ui::Application().Title = "Horalog Test";
+  auto showFormUnder = [&](const char* title) {
+    After(200, [&form, title] {
+      HWND box = FindDialog(title);
+      ASSERT_NE(box, nullptr) << title;
+      EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << title << ": the box has an owner";
+      form.Show();
+      EXPECT_TRUE(IsWindowVisible(form.Handle()));
+      EXPECT_FALSE(IsWindowEnabled(form.Handle()));
+      EXPECT_EQ(GetForegroundWindow(), box) << title;
+      EXPECT_TRUE(Above(box, form.Handle())) << title << ": the box is hidden by the window";
+      SendMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+  };
+  showFormUnder("Horalog Test");
+  ui::Application().ShowException("Disk full");
+  form.Hide();
+  showFormUnder("Information");
+  ui::Information("Done");
+  EXPECT_TRUE(IsWindowEnabled(form.Handle()));
+  form.DestroyHandle();
+  test::DrainQuit();
+}
+
 TEST(UiWindow, KeepsItsThisPointerFromCreationToDestruction) {
   auto form = std::make_unique<TestForm>();
   HWND window = form->Handle();
