@@ -118,7 +118,8 @@ bool TmsTrayIcon::Add() {
   }
   // The picture and the tip belong to the add: when the shell refuses either,
   // the whole is tried again.
-  if ((icon_ && !TrySend(NIM_MODIFY, NIF_ICON)) || (!tip_.empty() && !TrySend(NIM_MODIFY, NIF_TIP))) {
+  const bool pictureTaken = !icon_ || TrySend(NIM_MODIFY, NIF_ICON);
+  if (!pictureTaken || (!tip_.empty() && !TrySend(NIM_MODIFY, NIF_TIP))) {
     addError_ = GetLastError();
     return false;
   }

@@ -233,8 +233,8 @@ TEST_F(TrayIcon, ARefusedPictureOrTipIsRetriedAsTheAddIs) {
   ASSERT_TRUE(tray->Added());
   TmsTrayIcon::FailUpdates(2);
   EXPECT_NO_THROW(tray->SetTip("Horalog"));
-  EXPECT_NO_THROW(
-      tray->AssignIconHandle(CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)))));
+  HICON picture = CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+  EXPECT_NO_THROW(tray->AssignIconHandle(picture));
   ASSERT_TRUE(test::PumpUntil([&] { return tray->Added(); })) << "the change was not tried again";
 
   // The shell loses the icon, as when its notification area is made anew.
