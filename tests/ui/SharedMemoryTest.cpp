@@ -143,34 +143,6 @@ TEST(SingleInstance, OnlyAWindowOfTheMainWindowsClassIsShown) {
   DestroyWindow(instance);
 }
 
-// A start that finds the lock taken for its whole wait (another start hung
-// before publishing its window) tells that apart from a lock it got, so that
-// the main routine ends instead of running beside the other one.
-TEST(StartupLock, TakenForTheWholeWaitIsToldApart) {
-  const std::string name = FreshName("lock");
-  win32::UniqueKernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  win32::UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  bool firstHeld = false;
-  std::thread first([&] {
-    TStartupLock lock(name.c_str(), 1000);
-    firstHeld = lock.Held();
-    SetEvent(ready.get());
-    WaitForSingleObject(done.get(), INFINITE);
-  });
-  WaitForSingleObject(ready.get(), INFINITE);
-  {
-    TStartupLock waiting(name.c_str(), 50);
-    EXPECT_FALSE(waiting.Held());
-    EXPECT_TRUE(waiting.TakenByAnother());
-  }
-  SetEvent(done.get());
-  first.join();
-  EXPECT_TRUE(firstHeld);
-  TStartupLock next(name.c_str(), 1000);
-  EXPECT_TRUE(next.Held());
-  EXPECT_FALSE(next.TakenByAnother());
-}
-
 TEST(StartupError, TheBoxStaysUntilClosedThoughTheQuitMessageWaits) {
   // The unwinding destroyed the main window, which posted the quit message.
   PostQuitMessage(0);

