@@ -38,6 +38,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // published, so that exactly one of them finds the block empty.
     TStartupLock startupLock;
     if (!CheckPreviousInstance()) return 0;
+    // Another start still holds the lock: whether or not it has published a
+    // window by now, this one must not record beside it.
+    if (startupLock.TakenByAnother()) return 0;
 
     ui::TApplication& application = ui::Application();
     application.Initialize();

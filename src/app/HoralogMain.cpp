@@ -82,7 +82,12 @@ TForm1::TForm1(std::string exePath) : exePath_(std::move(exePath)) {
   TrayIcon->Loaded();
 
   FormCreate();
-  SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr);
+  // The heartbeat: without it nothing is recorded, so the start fails.
+  StartTimer1();
+}
+
+void TForm1::StartTimer1() {
+  if (!SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr)) RaiseLastOSError();
 }
 
 TForm1::~TForm1() {
@@ -401,8 +406,8 @@ void TForm1::FormClose(bool& allow) {
         Journal.WithdrawNewest();
         Totals = std::move(totalsBefore);
         UpdateTip();
-        SetTimer(Handle(), Timer1Id, Timer1Interval, nullptr);
         allow = false;
+        StartTimer1();
         return;
       }
     }

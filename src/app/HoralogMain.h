@@ -134,6 +134,8 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   void BuildMenus();
   void LayOut();
   void EndSession();
+  // Starts Timer1; a failure raises the OS error.
+  void StartTimer1();
   // Tries the waiting records (only when their retry is due, unless forced)
   // and tells the log pane what came of it.
   TJournalOutcome WriteJournal(bool forced);

@@ -25,6 +25,7 @@ TStartupLock::TStartupLock(const char* name, DWORD timeoutMs) {
     const DWORD waited = WaitForSingleObject(mutex_.get(), timeoutMs);
     // An abandoned lock was held by a start that died: it is ours now.
     held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    taken_ = waited == WAIT_TIMEOUT;
   }
   if (currentLock == nullptr) currentLock = this;
 }

@@ -19,8 +19,9 @@ constexpr DWORD StartupLockTimeoutMs = 30000;
 // Held by one starting process at a time, from before its look at the
 // instance block until its main window has been published there, so that two
 // starts at once cannot both find the block empty. A start that finds the lock
-// taken waits for it (at most timeoutMs, then goes on without it). One lock is
-// the process's current one; ReleaseStartupLock releases it early.
+// taken waits for it, at most timeoutMs; one that still finds it taken then
+// (another start hung before publishing its window) does not run beside it.
+// One lock is the process's current one; ReleaseStartupLock releases it early.
 class TStartupLock {
  public:
   explicit TStartupLock(const char* name = StartupLockName,
@@ -30,11 +31,14 @@ class TStartupLock {
   TStartupLock& operator=(const TStartupLock&) = delete;
 
   bool Held() const { return held_; }
+  // Another start held the lock for the whole wait.
+  bool TakenByAnother() const { return taken_; }
   void Release();
 
  private:
   win32::UniqueKernelHandle mutex_;
   bool held_ = false;
+  bool taken_ = false;
 };
 
 // Releases the current start-up lock of this process, if one is held: the

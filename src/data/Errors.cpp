@@ -1,5 +1,7 @@
 #include "data/Errors.h"
 
+#include "platform/Platform.h"
+
 namespace horalog {
 
 EInOutError::EInOutError(int code) : Error(Text(code)), code_(code) {}
@@ -12,8 +14,21 @@ std::string EInOutError::Text(int code) {
     case IoAccessDenied: return "File access denied";
     case IoReadBeyondEnd: return "Read beyond end of file";
     case IoDiskFull: return "Disk full";
-    default: return "I/O error " + std::to_string(code);
+    default: break;
   }
+  // A code without a text of its own (a network share gone, a device that
+  // stopped answering) says what happened in words too.
+  std::string text = "I/O error " + std::to_string(code);
+  std::string explanation;
+  if (code == IoSharingViolation) {
+    explanation = "the file is in use by another program";
+  } else if (code == IoLockViolation) {
+    explanation = "the file is locked by another program";
+  } else if (code > 0) {
+    explanation = platform::SystemErrorText(static_cast<uint32_t>(code));
+  }
+  if (!explanation.empty()) text += " (" + explanation + ")";
+  return text;
 }
 
 EListError::EListError(long long index)

@@ -28,7 +28,9 @@ enum IoErrorCode : int {
 
 // A failed open, read, write, seek or close of a file: "File not found",
 // "Invalid filename", "Too many open files", "File access denied",
-// "Read beyond end of file", "Disk full", else "I/O error %d".
+// "Read beyond end of file", "Disk full", else "I/O error %d" followed by
+// what the code means in parentheses: the program's own words for another
+// program holding the file, else the system's text for the code.
 class EInOutError : public Error {
  public:
   explicit EInOutError(int code);

@@ -24,12 +24,7 @@ bool HeldByAnother(const std::exception& error) {
 
 std::string JournalFailureReason(const std::exception& error) {
   if (dynamic_cast<const std::bad_alloc*>(&error)) return OutOfMemoryText;
-  std::string text = error.what();
-  if (const auto* io = dynamic_cast<const EInOutError*>(&error)) {
-    if (io->Code() == IoSharingViolation) text += " (the file is in use by another program)";
-    if (io->Code() == IoLockViolation) text += " (the file is locked by another program)";
-  }
-  return text;
+  return error.what();
 }
 
 void TJournalWriter::Add(const TActRec& record) { waiting_.push_back(record); }

@@ -80,9 +80,14 @@ bool ShowRunningInstance(HWND window, const char* className, UINT timeoutMs) {
   // Nothing here may wait for ever on an instance that does not answer (hung,
   // or stopped in a debugger or a crash dialog).
   if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
+  // The running instance takes the foreground itself, for its main window or
+  // for the box or dialog open in front of it: this start, which the user
+  // has just made, lets it.
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  AllowSetForegroundWindow(process);
   DWORD_PTR result = 0;
   SendMessageTimeoutA(window, WM_SHOWMAIN, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result);
-  SetForegroundWindow(window);
   return true;
 }
 

@@ -43,10 +43,11 @@ inline constexpr const char* InstanceWindowClass = "TForm1";
 constexpr UINT ShowMainTimeoutMs = 5000;
 
 // When window is the main window of a running instance (a window of
-// className): restores it when minimised, sends it WM_SHOWMAIN (waiting at
-// most timeoutMs, and not at all for a hung instance), brings it to the
-// foreground and returns true. False when window is null or names no such
-// window (a stale or reused handle).
+// className): restores it when minimised, lets its process take the
+// foreground, sends it WM_SHOWMAIN (waiting at most timeoutMs, and not at all
+// for a hung instance), on which it comes to the front, and returns true.
+// False when window is null or names no such window (a stale or reused
+// handle).
 bool ShowRunningInstance(HWND window, const char* className = InstanceWindowClass,
                          UINT timeoutMs = ShowMainTimeoutMs);
 

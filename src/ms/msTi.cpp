@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "data/Errors.h"
+#include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/Window.h"
+#include "version.h"
 
 namespace horalog {
 
@@ -33,25 +35,33 @@ TmsTrayIcon::TmsTrayIcon(ui::TComponent* owner) : ui::TComponent(owner) {
 }
 
 TmsTrayIcon::~TmsTrayIcon() {
-  try {
-    if (added_) Send(NIM_DELETE, 0);
-  } catch (...) {
-    // The shell is gone or never had the icon: nothing is left to remove.
-  }
+  // Also while an add or a change is being retried: the shell may have the
+  // icon all the same. When it has none, nothing is left to remove.
+  TrySend(NIM_DELETE, 0);
   if (notifyWindow_) SetWindowLongPtrA(notifyWindow_.get(), GWLP_USERDATA, 0);
   notifyWindow_.reset();
   icon_.reset();
   Unhook();
 }
 
-void TmsTrayIcon::Send(DWORD message, UINT flags) {
+void TmsTrayIcon::Update(UINT flags) {
   // Before the add has succeeded the shell has no icon to change: the picture
   // and the tip are kept and go with the add.
-  if (message == NIM_MODIFY && !added_) return;
-  if (!TrySend(message, flags)) RaiseLastOSError();
+  if (!added_) return;
+  if (TrySend(NIM_MODIFY, flags)) return;
+  // The shell refused the change (busy, or it lost the icon): the icon is
+  // added again with its picture and tip, on the same retry as a failed add.
+  addError_ = GetLastError();
+  added_ = false;
+  StartRetrying();
 }
 
 bool TmsTrayIcon::TrySend(DWORD message, UINT flags) {
+  if (message == NIM_MODIFY && (flags & (NIF_ICON | NIF_TIP)) && failUpdates_ > 0) {
+    --failUpdates_;
+    SetLastError(ERROR_TIMEOUT);
+    return false;
+  }
   NOTIFYICONDATAA data;
   std::memset(&data, 0, sizeof(data));
   data.cbSize = RecordSize;
@@ -69,7 +79,7 @@ void TmsTrayIcon::Loaded() {
   ui::TComponent::Loaded();
   if (HideMainForm) ui::Application().ShowMainAtStart = false;
   if (noClose_) SetNoClose(true);
-  if (icon_) SendIcon();
+  if (icon_) Update(NIF_ICON);
 }
 
 void TmsTrayIcon::Notification(ui::TComponent* component, ui::TOperation operation) {
@@ -80,37 +90,40 @@ void TmsTrayIcon::Notification(ui::TComponent* component, ui::TOperation operati
 
 void TmsTrayIcon::SetIcon(HICON icon) {
   icon_.reset(icon ? CopyIcon(icon) : nullptr);
-  SendIcon();
+  Update(NIF_ICON);
 }
 
 void TmsTrayIcon::AssignIconHandle(HICON icon) {
   icon_.reset(icon);
-  SendIcon();
+  Update(NIF_ICON);
 }
 
 void TmsTrayIcon::SetTip(const std::string& tip) {
   tip_ = tip;
-  SendTip();
+  Update(NIF_TIP);
 }
 
 bool TmsTrayIcon::Add() {
   added_ = false;
-  bool ok = false;
   if (failAdds_ > 0) {
     --failAdds_;
     addError_ = 0;  // as the shell often fails it at start-up: without a code
-  } else if (TrySend(NIM_ADD, NIF_MESSAGE)) {
-    ok = true;
-  } else {
+    return false;
+  }
+  if (!TrySend(NIM_ADD, NIF_MESSAGE)) {
     addError_ = GetLastError();
     // An add that timed out may have reached the shell all the same: an icon
     // that takes a change is there.
-    ok = TrySend(NIM_MODIFY, NIF_MESSAGE);
+    if (!TrySend(NIM_MODIFY, NIF_MESSAGE)) return false;
   }
-  if (!ok) return false;
+  // The picture and the tip belong to the add: when the shell refuses either,
+  // the whole is tried again.
+  const bool pictureTaken = !icon_ || TrySend(NIM_MODIFY, NIF_ICON);
+  if (!pictureTaken || (!tip_.empty() && !TrySend(NIM_MODIFY, NIF_TIP))) {
+    addError_ = GetLastError();
+    return false;
+  }
   added_ = true;
-  if (icon_) SendIcon();
-  if (!tip_.empty()) SendTip();
   return true;
 }
 
@@ -131,7 +144,14 @@ void TmsTrayIcon::RetryTimer() {
   // announcement still brings the icon.
   KillTimer(notifyWindow_.get(), RetryTimerId);
   retrying_ = false;
-  RaiseOSError(addError_);
+  throw Error(GiveUpText(addError_));
+}
+
+std::string TmsTrayIcon::GiveUpText(DWORD error) {
+  const std::string product = HORALOG_PRODUCT_NAME;
+  return "The " + product + " icon could not be added to the notification area. Starting " +
+         product + " again shows its window.\r\n" +
+         EOSError::Text(error, error != 0 ? platform::SystemErrorText(error) : std::string());
 }
 
 HWND TmsTrayIcon::OwnerWindow() const {

@@ -31,8 +31,8 @@ class TmsTrayIcon : public ui::TComponent {
   // Creates the hidden notify window and adds the icon (no picture, no tip).
   // Early in a log-in the notification area may not exist yet: a failed add
   // raises nothing, and the add is tried again on a timer and when the shell
-  // announces its taskbar, until it succeeds. Other failed shell calls raise
-  // the OS error.
+  // announces its taskbar, until it succeeds. A picture or tip that the shell
+  // refuses later goes the same way: the icon is added again with both.
   explicit TmsTrayIcon(ui::TComponent* owner);
   // Deletes the icon, destroys the notify window and unhooks the owner.
   ~TmsTrayIcon() override;
@@ -66,9 +66,15 @@ class TmsTrayIcon : public ui::TComponent {
   // Whether the shell has the icon.
   bool Added() const { return added_; }
 
+  // The error shown when the add is given up: what it means for the user,
+  // then the shell's error.
+  static std::string GiveUpText(DWORD error);
+
   // Failures on purpose, for tests: the next n adds fail as the shell fails
   // them at log-in (0 disarms).
   static void FailAdds(int n) { failAdds_ = n; }
+  // The next n picture or tip changes fail as a busy shell fails them.
+  static void FailUpdates(int n) { failUpdates_ = n; }
 
   LRESULT CallbackWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OwnerWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -80,12 +86,12 @@ class TmsTrayIcon : public ui::TComponent {
                                            LPARAM lParam);
   static LRESULT CALLBACK OwnerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  void Send(DWORD message, UINT flags);
   bool TrySend(DWORD message, UINT flags);
-  void SendIcon() { Send(NIM_MODIFY, NIF_ICON); }
-  void SendTip() { Send(NIM_MODIFY, NIF_TIP); }
+  // Sends the picture (NIF_ICON) or the tip (NIF_TIP) to an added icon; a
+  // refusal starts the retry of the add.
+  void Update(UINT flags);
   // Adds the icon with its picture and tip; false, with the shell's error
-  // kept, when the shell refused it.
+  // kept, when the shell refused any of them.
   bool Add();
   // Tries the add again on the timer until it succeeds or the time is up.
   void StartRetrying();
@@ -106,6 +112,7 @@ class TmsTrayIcon : public ui::TComponent {
   ULONGLONG firstFailure_ = 0;
   DWORD addError_ = 0;
   static inline int failAdds_ = 0;
+  static inline int failUpdates_ = 0;
 };
 
 }  // namespace horalog

@@ -1,7 +1,6 @@
 #include "ui/Controls.h"
 
-#include <stdexcept>
-
+#include "platform/SystemError.h"
 #include "ui/Application.h"
 #include "ui/Window.h"
 
@@ -13,7 +12,7 @@ void TImageList::LoadStrip(const char* resourceName, int size) {
   HIMAGELIST list =
       ImageList_LoadImageA(GetModuleHandleA(nullptr), resourceName, size, 0, CLR_DEFAULT,
                            IMAGE_BITMAP, LR_CREATEDIBSECTION);
-  if (!list) throw std::runtime_error(std::string("Cannot load the pictures ") + resourceName);
+  if (!list) RaiseLastOSError();
   list_.reset(list);
 }
 
@@ -120,7 +119,10 @@ TControl::~TControl() {
 }
 
 TControl* TControl::FromHandle(HWND window) {
-  return window ? static_cast<TControl*>(GetPropA(window, WrapperProperty)) : nullptr;
+  // A window of another thread or process may carry a property of the same
+  // name: its value means nothing here.
+  if (!window || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) return nullptr;
+  return static_cast<TControl*>(GetPropA(window, WrapperProperty));
 }
 
 void TControl::Attach(HWND window) {
@@ -153,7 +155,7 @@ void TToolBar::Create(HWND parent, TImageList* images, bool captions) {
                          WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS |
                              CCS_TOP,
                          0, 0, 0, 0, parent, nullptr, GetModuleHandleA(nullptr), nullptr));
-  if (!handle_) throw std::runtime_error("Cannot create the toolbar");
+  if (!handle_) RaiseLastOSError();
   // The tooltip asks the toolbar's parent for its text in its own name.
   AttachAlso(reinterpret_cast<HWND>(SendMessageA(handle_, TB_GETTOOLTIPS, 0, 0)));
   SendMessageA(handle_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
@@ -251,7 +253,7 @@ int TToolBar::Height() const {
 void TStatusBar::Create(HWND parent) {
   Attach(CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
                          0, parent, nullptr, GetModuleHandleA(nullptr), nullptr));
-  if (!handle_) throw std::runtime_error("Cannot create the status line");
+  if (!handle_) RaiseLastOSError();
   int parts[1] = {-1};
   SendMessageA(handle_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 }
@@ -282,7 +284,7 @@ void TMemo::Create(HWND parent, int id, const char* fontName, int pointSize) {
                              ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL,
                          0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                          GetModuleHandleA(nullptr), nullptr));
-  if (!handle_) throw std::runtime_error("Cannot create the log pane");
+  if (!handle_) RaiseLastOSError();
   SendMessageA(handle_, EM_SETLIMITTEXT, 0, 0);
   LOGFONTA lf{};
   {

@@ -96,7 +96,8 @@ class TControl {
   void SetText(const std::string& text);
   void SetBounds(int x, int y, int width, int height);
 
-  // The wrapper of a child window, or null for a window no wrapper attached.
+  // The wrapper of a child window, or null for a window no wrapper attached
+  // and for a window of another thread.
   static TControl* FromHandle(HWND window);
 
   // A WM_COMMAND notification of this control; true when handled.

@@ -1,7 +1,6 @@
 #include "ui/ListView.h"
 
-#include <stdexcept>
-
+#include "platform/SystemError.h"
 #include "ui/Window.h"
 
 namespace horalog::ui {
@@ -13,7 +12,7 @@ void TListView::Create(HWND parent, int id, const std::vector<TColumn>& columns,
                              LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
                          0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                          GetModuleHandleA(nullptr), nullptr));
-  if (!handle_) throw std::runtime_error("Cannot create the list");
+  if (!handle_) RaiseLastOSError();
   ListView_SetExtendedListViewStyle(handle_, LVS_EX_FULLROWSELECT);
   for (size_t i = 0; i < columns.size(); ++i) {
     LVCOLUMNA column{};

@@ -73,7 +73,7 @@ void TWindow::CreateHandle(const TCreateParams& params) {
     handle_ = nullptr;
     std::rethrow_exception(error);
   }
-  if (!window) throw std::runtime_error(std::string("Cannot create the window ") + params.className);
+  if (!window) RaiseLastOSError();
   dialogKeys_ = params.dialogKeys;
   if (dialogKeys_) Application().AddDialogWindow(window);
   if (!(params.style & WS_CHILD)) Application().AddForm(window);
@@ -197,6 +197,10 @@ void TWindow::Show() {
   ShowWindow(handle_, SW_SHOW);
   SetForegroundWindow(handle_);
   BringWindowToTop(handle_);
+  // A modal window or box stays in front of the program's other windows,
+  // also one without an owner (raised while the main window was hidden):
+  // otherwise the disabled window would cover it and the program look frozen.
+  if (Application().ModalWindow() != handle_) Application().BringModalToFront();
 }
 
 void TWindow::Hide() {

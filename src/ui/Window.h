@@ -37,7 +37,8 @@ class TWindow : public TComponent {
 
   HWND Handle() const { return handle_; }
 
-  // Makes the window visible (restored when minimised) and brings it to the front.
+  // Makes the window visible (restored when minimised) and brings it to the
+  // front; while a modal window or box is open, that one comes in front of it.
   void Show();
   // Makes the window invisible; it keeps all its state.
   void Hide();

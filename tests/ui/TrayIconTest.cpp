@@ -208,23 +208,6 @@ TEST_F(TrayIcon, TipKeepsItsWholeTextAndPicturesAreOwned) {
   EXPECT_EQ(tray->IconHandle(), nullptr);
 }
 
-TEST_F(TrayIcon, AFailedShellCallRaisesAndARecreatedAreaGetsTheIconBack) {
-  tray->AssignIconHandle(CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION))));
-  tray->SetTip("Horalog");
-  // The shell loses the icon, as when its notification area is made anew.
-  NOTIFYICONDATAA data;
-  std::memset(&data, 0, sizeof(data));
-  data.cbSize = 88;
-  data.hWnd = tray->NotifyWindow();
-  data.uID = TmsTrayIcon::IconId;
-  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));
-  EXPECT_THROW(tray->SetTip("Horalog"), Error);
-
-  SendMessageA(tray->NotifyWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-  EXPECT_TRUE(ShellHasIcon());
-  EXPECT_NO_THROW(tray->SetTip("Horalog"));
-}
-
 // The retry settings of one test, put back afterwards.
 struct RetrySettings {
   RetrySettings(UINT intervalMs, ULONGLONG giveUpAfterMs) {
@@ -235,10 +218,30 @@ struct RetrySettings {
     TmsTrayIcon::RetryIntervalMs = interval;
     TmsTrayIcon::GiveUpAfterMs = giveUp;
     TmsTrayIcon::FailAdds(0);
+    TmsTrayIcon::FailUpdates(0);
   }
   UINT interval = TmsTrayIcon::RetryIntervalMs;
   ULONGLONG giveUp = TmsTrayIcon::GiveUpAfterMs;
 };
+
+// After the add has worked, a picture or tip that the shell refuses raises
+// nothing: the icon is added again with both on the add's retry, also when the
+// shell announces a new taskbar.
+TEST_F(TrayIcon, ARefusedPictureOrTipIsRetriedAsTheAddIs) {
+  test::CaptureErrors errors;
+  RetrySettings settings(20, 60000);
+  TmsTrayIcon::FailUpdates(2);
+  EXPECT_NO_THROW(tray->SetTip("Horalog"));
+  EXPECT_NO_THROW(tray->SetIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION))));
+  EXPECT_FALSE(tray->Added());
+  ASSERT_TRUE(test::PumpUntil([&] { return tray->Added(); })) << "the change was not tried again";
+
+  TmsTrayIcon::FailUpdates(1);
+  SendMessageA(tray->NotifyWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_FALSE(tray->Added()) << "the picture was refused";
+  ASSERT_TRUE(test::PumpUntil([&] { return tray->Added(); })) << "the picture was not tried again";
+  EXPECT_TRUE(errors.texts.empty());
+}
 
 // Early in a log-in the notification area may not exist yet: the adds that
 // fail are tried again, silently, and the picture and tip set meanwhile go
@@ -271,7 +274,10 @@ TEST_F(TrayIcon, AnAddStillFailingAfterTheGraceTimeShowsOneErrorOnly) {
   TmsTrayIcon::FailAdds(1000000);
   tray = std::make_unique<TmsTrayIcon>(owner.get());
   ASSERT_TRUE(test::PumpUntil([&] { return !errors.texts.empty(); })) << "no error shown";
-  EXPECT_EQ(errors.texts, std::vector<std::string>{"A call to an OS function failed."});
+  EXPECT_EQ(errors.texts, std::vector<std::string>{
+                              "The Horalog icon could not be added to the notification area. "
+                              "Starting Horalog again shows its window.\r\n"
+                              "A call to an OS function failed."});
   EXPECT_FALSE(KillTimer(tray->NotifyWindow(), TmsTrayIcon::RetryTimerId)) << "still retrying";
   EXPECT_FALSE(tray->Added());
 

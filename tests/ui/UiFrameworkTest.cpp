@@ -5,8 +5,10 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <typeinfo>
 #include <vector>
 
@@ -22,6 +24,7 @@
 #include "ui/Controls.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Window.h"
+#include "win32/Handles.h"
 
 namespace horalog {
 namespace {
@@ -113,6 +116,28 @@ TEST(UiHandleException, ShowsTheErrorBoxTitledWithTheApplicationTitle) {
   EXPECT_EQ(text, "Disk full.");
   EXPECT_TRUE(hadOk);
   (void)style;
+}
+
+// A box raised while the program's windows are hidden has no owner (a tick's
+// error box). Showing the disabled main window then, as a second start does,
+// keeps the box above it and in the foreground.
+TEST(UiModalScope, ShowingAWindowKeepsTheOpenBoxInFront) {
+  TestForm form;
+  ui::Application().Title = "Horalog Test";
+  After(200, [&form] {
+    HWND box = FindDialog("Horalog Test");
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(GetWindow(box, GW_OWNER), nullptr);
+    form.Show();
+    EXPECT_EQ(GetForegroundWindow(), box);
+    HWND below = box;
+    while (below && below != form.Handle()) below = GetWindow(below, GW_HWNDNEXT);
+    EXPECT_EQ(below, form.Handle()) << "the window covers the box";
+    SendMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  ui::Application().ShowException("Disk full");
+  form.DestroyHandle();
+  test::DrainQuit();
 }
 
 TEST(UiWindow, KeepsItsThisPointerFromCreationToDestruction) {
@@ -272,6 +297,19 @@ TEST(UiWindow, AChildsCommandsAndNotificationsGoToItsOwnWrapper) {
   NMHDR header{child, static_cast<UINT_PTR>(id), static_cast<UINT>(NM_CLICK)};
   EXPECT_EQ(SendMessageA(form.Handle(), WM_NOTIFY, id, reinterpret_cast<LPARAM>(&header)), 42);
   EXPECT_EQ(probe->notifications, 1);
+
+  // A window of another thread carrying the same property leads to no wrapper.
+  std::atomic<HWND> foreign = nullptr;
+  win32::UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  std::thread other([&] {
+    foreign = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    SetPropA(foreign, "ui.TControl", probe.get());
+    WaitForSingleObject(done.get(), INFINITE);
+  });
+  while (!GetPropA(foreign, "ui.TControl")) Sleep(1);
+  EXPECT_EQ(ui::TControl::FromHandle(foreign), nullptr);
+  SetEvent(done.get());
+  other.join();
 
   // A wrapper gone before its window leaves nothing behind that leads to it.
   probe.reset();

@@ -123,8 +123,12 @@ TEST(ErrorTexts, IoCodesHaveTheirTexts) {
   EXPECT_STREQ(EInOutError(5).what(), "File access denied");
   EXPECT_STREQ(EInOutError(100).what(), "Read beyond end of file");
   EXPECT_STREQ(EInOutError(101).what(), "Disk full");
-  EXPECT_STREQ(EInOutError(32).what(), "I/O error 32");
+  EXPECT_STREQ(EInOutError(32).what(), "I/O error 32 (the file is in use by another program)");
+  EXPECT_STREQ(EInOutError(33).what(), "I/O error 33 (the file is locked by another program)");
   EXPECT_EQ(EInOutError(32).Code(), 32);
+  // A code without a text of its own, as a network share gives it, carries
+  // the system's words.
+  EXPECT_EQ(EInOutError(64).what(), "I/O error 64 (" + platform::SystemErrorText(64) + ")");
 }
 
 TEST(ErrorTexts, SystemErrorsNameCodeAndText) {
