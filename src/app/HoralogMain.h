@@ -39,6 +39,7 @@ enum TImageIndex : int {
 
 class TForm1 : public ui::TWindow, public ActivitySink {
  public:
+  // The main window's class name, which other programs find it by; it stays.
   static constexpr const char* ClassName = "TForm1";
   static constexpr UINT Timer1Id = 1;
   static constexpr UINT Timer1Interval = 1000;

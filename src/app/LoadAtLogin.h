@@ -10,6 +10,7 @@ namespace horalog {
 
 inline constexpr const char* RunParentKey = "\\Software\\Microsoft\\Windows\\CurrentVersion";
 inline constexpr const char* RunSubKey = "Run";
+// Earlier releases wrote this value: its name stays.
 inline constexpr const char* RunValueName = "Horalog";
 
 // The location of the setting; tests point it at a scratch key.

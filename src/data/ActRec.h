@@ -31,6 +31,7 @@ constexpr uint8_t ActionStart = 0;
 constexpr uint8_t ActionStop = 1;
 
 // The data file's name in DataDir; DataDir + this is its path.
+// Users' folders hold the journal by this name: it stays.
 inline constexpr const char* DataFileBaseName = "hl.dat";
 
 // A record of zero bytes with the given action and time.

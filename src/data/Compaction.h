@@ -6,6 +6,7 @@
 
 namespace horalog {
 
+// Names in the user's folder, as earlier releases wrote them.
 inline constexpr const char* BackupFileName = "hl.bak";
 inline constexpr const char* CompactionTempFileName = "hl.~dat";
 

@@ -24,6 +24,7 @@ int32_t SettingsNumber(std::string text, int32_t defaultValue);
 // they must be below 60 ("Invalid argument to time encode").
 TDateTime MinutesToTime(int32_t minutes);
 
+// Where earlier releases kept the timeout: section and key stay.
 inline constexpr const char* OptionsSection = "Options";
 inline constexpr const char* IntervalKey = "Interval";
 inline constexpr int32_t DefaultIntervalMinutes = 10;

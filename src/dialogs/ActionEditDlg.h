@@ -10,6 +10,7 @@ namespace horalog {
 
 class TActionEditDialog : public ui::TDialog {
  public:
+  // The window class name other programs find this window by; it stays.
   static constexpr const char* ClassName = "TActionEditDialog";
   enum TControlId : int { ActionComboBoxId = 10, DatePickerId = 11, TimePickerId = 12 };
 

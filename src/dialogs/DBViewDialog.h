@@ -39,6 +39,7 @@ class TDBViewDlg : public ui::TDialog {
   };
   enum TDBStateImage : int { StopStateImage = 0, StartStateImage = 1 };
 
+  // The window class name other programs find this window by; it stays.
   static constexpr const char* ClassName = "TDBViewDlg";
   static constexpr int DBListViewId = 10;
   enum TColumn : int { ActivityColumn = 0, DateColumn = 1, TimeColumn = 2 };

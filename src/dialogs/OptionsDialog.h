@@ -9,6 +9,7 @@ namespace horalog {
 
 class TOptionsDlg : public ui::TDialog {
  public:
+  // The window class name other programs find this window by; it stays.
   static constexpr const char* ClassName = "TOptionsDlg";
   static constexpr int LoadAtLoginId = 101;
   static constexpr int TimeOutEditId = 102;

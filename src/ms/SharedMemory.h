@@ -9,8 +9,10 @@
 namespace horalog {
 
 // Asks the running instance to show its main window: wParam 0, lParam 0, result 0.
+// Every copy of the program, of any release, sends it: the number stays.
 constexpr UINT WM_SHOWMAIN = WM_USER + 18;
 // The block: 4 bytes, the running instance's main-window handle; 0 for none.
+// Every copy of the program, of any release, looks here: the name stays.
 inline constexpr const char* InstanceMemoryName = "zirovevid";
 constexpr DWORD InstanceMemorySize = 4;
 

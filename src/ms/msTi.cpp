@@ -14,7 +14,7 @@ namespace horalog {
 
 namespace {
 
-// The first form of the shell's record, 88 bytes.
+// The first form of the shell's record, 88 bytes: every Windows takes it.
 constexpr DWORD RecordSize = 88;
 static_assert(offsetof(NOTIFYICONDATAA, szTip) + 64 == RecordSize);
 

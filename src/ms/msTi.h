@@ -17,9 +17,12 @@ namespace horalog {
 
 class TmsTrayIcon : public ui::TComponent {
  public:
+  // The shell knows the icon by its window and this id, as the design fixes it.
   static constexpr UINT IconId = 5;
+  // The icon's callback message, as the design fixes it.
   static constexpr UINT WM_TRAYNOTIFY = WM_USER + 200;
   static constexpr size_t TipLimit = 63;  // characters the shell's tip field holds
+  // The hidden notify window's class name, as the design fixes it.
   static constexpr const char* NotifyWindowClass = "TmsTrayIcon";
 
   // The add is tried again this often while it fails, and given up (one

@@ -11,6 +11,7 @@ namespace horalog {
 
 class TAboutDlg : public ui::TDialog {
  public:
+  // The window class name other programs find this window by; it stays.
   static constexpr const char* ClassName = "TAboutDlg";
 
   // windowsVersion gives the text of WindowsVersionLabel; by default the

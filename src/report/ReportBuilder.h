@@ -15,6 +15,7 @@
 namespace horalog {
 
 // The report file's name in DataDir; DataDir + this is its path.
+// The name users and earlier releases know the report by.
 inline constexpr const char* ReportFileBaseName = "report.html";
 
 // One row of a day's table: an In/Out pair, or an In or an Out alone.

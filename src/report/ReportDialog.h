@@ -24,6 +24,7 @@ class TReportDlg : public ui::TDialog {
     SaveImage = 1,
   };
 
+  // The window class name other programs find this window by; it stays.
   static constexpr const char* ClassName = "TReportDlg";
   // The save dialog's type for CSV files.
   static constexpr int CsvFilterIndex = 2;

@@ -9,6 +9,7 @@ namespace horalog {
 
 class TStartEndDatesDlg : public ui::TDialog {
  public:
+  // The window class name other programs find this window by; it stays.
   static constexpr const char* ClassName = "TStartEndDatesDlg";
   static constexpr int StartDatePickerId = 10;
   static constexpr int EndDatePickerId = 11;
