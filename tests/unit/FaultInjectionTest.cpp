@@ -294,18 +294,61 @@ TEST_F(FaultInjection, ARetryAfterAFailedWriteWritesEachRecordOnce) {
   }
   EXPECT_GE(points, 6) << "open, size, seek, write, flush and close";
 
-  // The newest record withdrawn after a failed flush: what landed is not
-  // written again, withdrawn or not.
+  // The newest record after a failed flush may be in the file: it cannot be
+  // withdrawn, and it is written once. One that cannot have landed goes.
   WriteBytes(Data(), old);
   TJournalWriter withdrawn;
   withdrawn.Add(batch[0]);
   withdrawn.Add(batch[1]);
   platform::FailFileOperation(5);  // open, size, seek, write, then the flush
   ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
-  withdrawn.WithdrawNewest();
+  EXPECT_FALSE(withdrawn.WithdrawNewest());
   withdrawn.Add(batch[2]);
+  platform::FailFileOperation(1);
+  ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
+  EXPECT_TRUE(withdrawn.WithdrawNewest());
   EXPECT_FALSE(withdrawn.Write(Data(), 0).failed);
-  EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes(batch)));
+  EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes({batch[0], batch[1]})));
+}
+
+// At the end of the session the waiting records are written at once, due or
+// not; while another program holds the file they are tried a few times more,
+// after any other failure not.
+TEST_F(FaultInjection, TheEndOfTheSessionWritesAtOnceAndWaitsOnlyForAHeldFile) {
+  const Bytes old = Journal(10);
+  WriteBytes(Data(), old);
+  const TActRec start = MakeRecord(ActionStart, Day + 70);
+  TJournalWriter journal;
+  journal.Add(start);
+  platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  ASSERT_TRUE(journal.Write(Data(), 0).failed);
+  journal.Add(Appended);
+  ASSERT_FALSE(journal.Due(0));
+
+  int pauses = 0, heldFor = 2;
+  auto pause = [&] {
+    ++pauses;
+    if (pauses < heldFor) platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  };
+  platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  TJournalOutcome outcome = journal.WriteAtSessionEnd(Data(), pause);
+  EXPECT_FALSE(outcome.failed);
+  EXPECT_EQ(pauses, 2);
+  EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes({start, Appended})));
+
+  // Held throughout: given up after the last retry.
+  journal.Add(start);
+  pauses = 0;
+  heldFor = 100;
+  platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  EXPECT_TRUE(journal.WriteAtSessionEnd(Data(), pause).failed);
+  EXPECT_EQ(pauses, SessionEndRetries);
+  // A device error is not waited for.
+  pauses = 0;
+  platform::FailFileOperation(1);
+  EXPECT_TRUE(journal.WriteAtSessionEnd(Data(), pause).failed);
+  EXPECT_EQ(pauses, 0);
+  EXPECT_EQ(journal.Count(), 1u);
 }
 
 }  // namespace
