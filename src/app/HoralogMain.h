@@ -89,6 +89,8 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   TJournalWriter Journal;
   // Appends the waiting records now, before a command reads or rewrites the
   // data file; a failure goes to the log pane and the records go on waiting.
+  // Records that a failed write may have put in the file are settled; when
+  // the file cannot be read for that, the error raises.
   void WriteWaitingRecords();
 
   void FormCreate();
@@ -124,6 +126,8 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   // Tries the waiting records (only when their retry is due, unless forced)
   // and tells the log pane what came of it.
   TJournalOutcome WriteJournal(bool forced);
+  // The log line of an outage that ended.
+  void TellWrittenLate(const TJournalOutcome& outcome);
   std::string DataFilePath() const;
   // An error of a tick: in a box, unless a box of an earlier tick is still
   // open; then in the log pane.

@@ -316,12 +316,29 @@ TEST_F(MainWindow, AFailedFinalStopAsksWhetherToExitAnyway) {
   ASSERT_EQ(form->Journal.Count(), 1u);
   EXPECT_EQ(form->Journal.Waiting()[0].Time, start);
 
+  // A Stop that may have landed (its flush failed) stays, and the spell goes
+  // on from a Start at the same moment.
+  ASSERT_TRUE(RemoveDirectoryA(data.c_str()));
+  form->WriteWaitingRecords();
+  platform::FailFileOperation(5);  // open, size, seek, write, then the flush
+  answer(IDNO);
+  form->Close();
+  platform::FailFileOperation(0);
+  EXPECT_EQ(question.rfind("1 record could not be written to " + data + " (", 0), 0u) << question;
+  EXPECT_FALSE(form->Detector.Idle);
+
   answer(IDYES);
   form->Close();
   EXPECT_FALSE(IsWindow(window));
   EXPECT_TRUE(test::DrainQuit());
   EXPECT_FALSE(form->InstanceMemory);
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), nullptr);
+  const std::vector<TActRec> records = Records();
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[1].Action, ActionStop);
+  EXPECT_EQ(records[2].Action, ActionStart);
+  EXPECT_EQ(records[2].Time, records[1].Time);
+  EXPECT_EQ(records[3].Action, ActionStop);
 }
 
 // While a box raised by a tick is open, its loop runs the next ticks: their
@@ -376,6 +393,40 @@ TEST_F(MainWindow, TheEndOfTheSessionEndsARunningSpellAtItsLastActivity) {
   size_t count = records.size();
   form->Close();
   EXPECT_EQ(Records().size(), count);
+}
+
+// At the end of the session every record that waits is tried at once, also
+// when Idle; what cannot be written by then is lost, and nothing is shown.
+TEST_F(MainWindow, TheEndOfTheSessionWritesTheRecordsThatWaitWithoutABox) {
+  std::vector<std::string> boxes;
+  ui::Application().OnShowException = [&boxes](const std::string& text) { boxes.push_back(text); };
+  // A spell that began and ended while another program held the file.
+  Create();
+  HANDLE held = HoldDataFile();
+  const TDateTime start = platform::Now() - 2 * OneMinute;
+  form->AppendRecord(ActionStart, start);
+  form->AppendRecord(ActionStop, start + OneMinute);
+  CloseHandle(held);
+  ASSERT_EQ(form->Journal.Count(), 2u);
+  SendMessageA(form->Handle(), WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(test::DrainQuit());
+  std::vector<TActRec> records = Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].Time, start);
+  EXPECT_EQ(records[1].Time, start + OneMinute);
+
+  // Held to the end, while a spell runs.
+  form.reset();
+  Create();
+  QuietDetector();
+  held = HoldDataFile();
+  form->AppendRecord(ActionStart, platform::Now());
+  SendMessageA(form->Handle(), WM_ENDSESSION, TRUE, 0);
+  CloseHandle(held);
+  EXPECT_TRUE(test::DrainQuit());
+  EXPECT_EQ(Records().size(), 2u);
+  ui::Application().OnShowException = nullptr;
+  EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 
 TEST_F(MainWindow, AStopNotStampedNowGoesBackByTheTimeout) {
