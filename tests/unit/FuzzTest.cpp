@@ -146,7 +146,9 @@ TEST(FuzzJournalWriter, EveryRecordLandsOnceAcrossFailuresAndRewrites) {
         case 1: {
           arm();
           const TJournalOutcome outcome = journal.Write(path, 0);
-          ASSERT_EQ(outcome.failed, !journal.Empty()) << "failed with nothing waiting, or the reverse";
+          platform::FailFileOperation(0);
+          ASSERT_EQ(outcome.failed, !journal.Empty())
+              << "failed with nothing waiting, or the reverse";
           break;
         }
         case 2: {
@@ -170,7 +172,8 @@ TEST(FuzzJournalWriter, EveryRecordLandsOnceAcrossFailuresAndRewrites) {
         default: {
           if (journal.Empty()) break;
           const Bytes newest = RecordBytes(journal.Waiting().back());
-          if (journal.WithdrawNewest()) expected.erase(std::find(expected.begin(), expected.end(), newest));
+          if (journal.WithdrawNewest())
+            expected.erase(std::find(expected.begin(), expected.end(), newest));
           break;
         }
       }
