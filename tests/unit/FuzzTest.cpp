@@ -9,8 +9,6 @@
 
 #include "TestSupport.h"
 #include "data/ActRecList.h"
-#include "data/JournalWriter.h"
-#include "platform/Platform.h"
 
 namespace horalog {
 namespace {
@@ -114,78 +112,6 @@ TEST(FuzzDataFile, RandomFilesLoadSortAndSaveExactly) {
     reloaded.LoadFromFile(path);
     ASSERT_EQ(static_cast<size_t>(reloaded.Count()) * RecordSize, expected.size());
     ExpectSorted(reloaded);
-  }
-}
-
-// The journal's writer meets failures of every file operation, of both kinds,
-// with rewrites of the file between its attempts (records added by hand after
-// its own, the file sorted) and withdrawn records: no attempt fails with
-// nothing left waiting, and once the file can be written it holds every
-// record that was not withdrawn, each exactly once.
-TEST(FuzzJournalWriter, EveryRecordLandsOnceAcrossFailuresAndRewrites) {
-  ScratchDir dir;
-  const std::string path = dir.Path(DataFileBaseName);
-  std::mt19937 gen(20230405);
-  auto arm = [&gen] {
-    platform::FailFileOperation(static_cast<int>(gen() % 8) + 1,
-                                gen() % 2 ? platform::FileFault::SharingViolation
-                                          : platform::FileFault::DeviceError);
-  };
-  for (int round = 0; round < 60; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    WriteBytes(path, {});
-    TJournalWriter journal;
-    std::vector<Bytes> expected;
-    for (int step = 0; step < 30; ++step) {
-      const TDateTime time = 40000.0 + round + step / 1440.0;
-      switch (gen() % 4) {
-        case 0:
-          journal.Add(MakeRecord(static_cast<uint8_t>(step & 1), time));
-          expected.push_back(RecordBytes(journal.Waiting().back()));
-          break;
-        case 1: {
-          arm();
-          const TJournalOutcome outcome = journal.Write(path, 0);
-          platform::FailFileOperation(0);
-          ASSERT_EQ(outcome.failed, !journal.Empty())
-              << "failed with nothing waiting, or the reverse";
-          break;
-        }
-        case 2: {
-          // A rewrite by hand, which goes ahead only once the writer has
-          // settled what it may have left in the file.
-          arm();
-          try {
-            journal.Settle(path);
-          } catch (const EInOutError&) {
-            break;
-          }
-          platform::FailFileOperation(0);
-          TActRecList list;
-          list.LoadFromFile(path);
-          list.Add(MakeRecord(ActionStop, time + 100));
-          expected.push_back(RecordBytes(MakeRecord(ActionStop, time + 100)));
-          list.SortByTime();
-          list.SaveToFile(path);
-          break;
-        }
-        default: {
-          if (journal.Empty()) break;
-          const Bytes newest = RecordBytes(journal.Waiting().back());
-          if (journal.WithdrawNewest())
-            expected.erase(std::find(expected.begin(), expected.end(), newest));
-          break;
-        }
-      }
-      platform::FailFileOperation(0);
-    }
-    ASSERT_FALSE(journal.Write(path, 0).failed);
-    TActRecList list;
-    list.LoadFromFile(path);
-    std::vector<Bytes> found;
-    for (int i = 0; i < list.Count(); ++i) found.push_back(RecordBytes(list.Items(i)));
-    ASSERT_EQ(found.size(), expected.size()) << "records written twice or lost";
-    ASSERT_TRUE(Multiset(found) == Multiset(expected));
   }
 }
 
