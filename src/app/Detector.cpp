@@ -73,17 +73,17 @@ void TActivityDetector::EndSpellAtClockJump(TDateTime now, ActivitySink& sink,
   // No tick ran for longer than the timeout: the machine was asleep or
   // hibernating. The user left no later than the last activity seen, so the
   // spell ends there, not a timeout before the waking moment.
-  // A clock set back by as much (the end of summer time, a correction, a
-  // zone further west) would leave the last activity in the future: the
-  // quiet span could not grow past the timeout for that long, and a spell
-  // spanning the step would be booked with the wrong length. It ends at the
-  // last activity as well, and the next input starts a spell on the new clock.
+  // A clock set back (the end of summer time, a correction by hand or by the
+  // time service, a zone further west) by more than the tick's own jitter
+  // would leave the Start on the old clock and the next activities on the
+  // new one: the spell would be booked short by the step, or end before its
+  // Start. It ends at the last activity as well, and the next input starts a
+  // spell on the new clock.
   const std::optional<TDateTime> previous = lastTick_;
   lastTick_ = now;
   if (!previous || Idle) return;
   const TDateTime gap = now - *previous;
-  const TDateTime limit = std::max(IdleSpan, MinSleepGap);
-  if (!Longer(gap, limit) && !Longer(-gap, limit)) return;
+  if (!Longer(gap, std::max(IdleSpan, MinSleepGap)) && !Longer(-gap, MinSleepGap)) return;
   EndSpell(LastActivity, sink, locale);
 }
 

@@ -71,7 +71,8 @@ class TActivityDetector {
   void NoteActivity(TPoint pos, TDateTime now);
 
   // The shortest pause between two ticks that counts as a sleep of the
-  // machine, whatever the timeout: shorter ones are a busy message loop.
+  // machine, whatever the timeout: shorter ones are a busy message loop. A
+  // step back of the clock by no more than it is the tick's own jitter.
   static constexpr TDateTime MinSleepGap = 2 * OneSecond;
 
   // Back to the state of a new main window: Idle at (0, 0).
@@ -85,7 +86,8 @@ class TActivityDetector {
 
  private:
   // Ends the spell at the last activity when the clock jumped between two
-  // ticks: forward by a sleep of the machine, or back by a step of the clock.
+  // ticks: forward by a sleep of the machine (longer than the timeout), or
+  // back by a step of the clock (longer than MinSleepGap).
   void EndSpellAtClockJump(TDateTime now, ActivitySink& sink, const TLocale& locale);
   void EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale);
 

@@ -1,5 +1,6 @@
 #include "app/HoralogMain.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -30,6 +31,11 @@ namespace {
 
 std::string CannotWriteText(const std::string& path, const std::string& reason) {
   return "Cannot write to " + platform::AnsiPathText(path) + ": " + reason;
+}
+
+// "1 record", "2 records".
+std::string RecordsText(size_t count) {
+  return std::to_string(count) + (count == 1 ? " record" : " records");
 }
 
 }  // namespace
@@ -232,7 +238,20 @@ void TForm1::AppendAction(uint8_t action, bool useNow) {
   throw Error(CannotWriteText(DataFilePath(), outcome.reason));
 }
 
-void TForm1::WriteWaitingRecords() { WriteJournal(true); }
+void TForm1::WriteWaitingRecords() {
+  WriteJournal(true);
+  // A rewrite sorts the file: records of a failed write that reached it all
+  // the same could leave its end, where a retry looks for them. Which of them
+  // are there is settled first; a file that cannot even be read for that
+  // raises, and the command does not go on.
+  TellWrittenLate(Journal.Settle(DataFilePath()));
+}
+
+void TForm1::TellWrittenLate(const TJournalOutcome& outcome) {
+  if (!outcome.outageEnded) return;
+  AddLogLine(RecordsText(outcome.written) + " written late to " +
+             platform::AnsiPathText(DataFilePath()) + ".");
+}
 
 void TForm1::ReloadTotals() {
   const std::string path = DataFilePath();
@@ -275,10 +294,7 @@ TJournalOutcome TForm1::WriteJournal(bool forced) {
   if (Journal.Empty() || (!forced && !Journal.Due(now))) return {};
   const std::string path = DataFilePath();
   const TJournalOutcome outcome = Journal.Write(path, now);
-  if (outcome.outageEnded) {
-    AddLogLine(std::to_string(outcome.written) + (outcome.written == 1 ? " record" : " records") +
-               " written late to " + platform::AnsiPathText(path) + ".");
-  }
+  TellWrittenLate(outcome);
   if (outcome.failed) {
     // Retries that fail as the one before did are not told again.
     if (forced || outcome.newFailure) {
@@ -396,16 +412,27 @@ void TForm1::FormClose(bool& allow) {
       // without the records. Nothing is recorded after the final Stop while
       // the box is open.
       KillTimer(Handle(), Timer1Id);
-      const std::string question = std::to_string(Journal.Count()) +
-                                   " records could not be written to " +
+      const std::string question = RecordsText(Journal.Count()) +
+                                   " could not be written to " +
                                    platform::AnsiPathText(DataFilePath()) + " (" +
                                    Journal.Reason() + "). Exit anyway?";
       if (!ui::Confirm(question, Handle())) {
-        // The program goes on: the Stop of an exit that did not happen goes,
-        // the other records wait for the next retry.
-        Journal.WithdrawNewest();
-        Totals = std::move(totalsBefore);
-        UpdateTip();
+        // The program goes on, and the other records wait for the next
+        // retry. The Stop of the exit that did not happen goes, unless the
+        // failed write may have put it in the file: then it stays, and a
+        // running spell goes on from a Start at the same moment, so that the
+        // journal reads the same whether the Stop landed or not. While Idle
+        // it stays alone, an Out without an In as after any exit while Idle.
+        const TDateTime stopTime = Journal.Waiting().back().Time;
+        if (Journal.WithdrawNewest()) {
+          // The hours as they were before the Stop.
+          Totals = std::move(totalsBefore);
+          UpdateTip();
+        } else if (!Detector.Idle) {
+          AppendRecord(ActionStart, stopTime);
+          // The answer was the user's: the quiet counts from there.
+          Detector.LastActivity = std::max(Detector.LastActivity, stopTime);
+        }
         allow = false;
         StartTimer1();
         return;
@@ -419,8 +446,11 @@ void TForm1::FormClose(bool& allow) {
 
 void TForm1::EndSession() {
   // The session ends and the process with it: a running spell gets its
-  // Stop at the last activity (an idle user has none to close), and the
-  // settings are flushed.
+  // Stop at the last activity (an idle user has none to close), every record
+  // that waits is tried at once, and the settings are flushed. Nobody is
+  // there to read a box now: no tick runs again, and what cannot be written
+  // in time is lost without one.
+  KillTimer(Handle(), Timer1Id);
   if (!finalStopWritten_) {
     try {
       Detector.EndSession(*this);
@@ -429,6 +459,8 @@ void TForm1::EndSession() {
       // Nobody is there to read an error box now.
     }
   }
+  Journal.WriteAtSessionEnd(DataFilePath(), [] { Sleep(SessionEndPauseMs); });
+  outageText_.clear();
   IniFile.reset();
   ui::Application().Terminate();
 }

@@ -91,6 +91,8 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   TJournalWriter Journal;
   // Appends the waiting records now, before a command reads or rewrites the
   // data file; a failure goes to the log pane and the records go on waiting.
+  // Records that a failed write may have put in the file are settled; when
+  // the file cannot be read for that, the error raises.
   void WriteWaitingRecords();
 
   // Today's and this week's hours, from the journal's tail and every record
@@ -140,6 +142,8 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   // Tries the waiting records (only when their retry is due, unless forced)
   // and tells the log pane what came of it.
   TJournalOutcome WriteJournal(bool forced);
+  // The log line of an outage that ended.
+  void TellWrittenLate(const TJournalOutcome& outcome);
   std::string DataFilePath() const;
   // A record for the data file: it waits in Journal and counts in Totals
   // (which are read afresh when the last read failed).

@@ -31,10 +31,11 @@ void TJournalWriter::Add(const TActRec& record) { waiting_.push_back(record); }
 
 bool TJournalWriter::Due(uint64_t nowMs) const { return !waiting_.empty() && nowMs >= nextTryMs_; }
 
-void TJournalWriter::WithdrawNewest() {
-  if (waiting_.empty()) return;
+bool TJournalWriter::WithdrawNewest() {
+  if (waiting_.size() <= mayHaveLanded_.size()) return false;
   waiting_.pop_back();
   reportedCount_ = std::min(reportedCount_, waiting_.size());
+  return true;
 }
 
 size_t TJournalWriter::AlreadyAppended(platform::File& file, int64_t wholeRecords) const {
@@ -54,6 +55,20 @@ size_t TJournalWriter::AlreadyAppended(platform::File& file, int64_t wholeRecord
   return 0;
 }
 
+void TJournalWriter::TakeLanded(size_t found, TJournalOutcome& outcome) {
+  found = std::min(found, waiting_.size());
+  waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<ptrdiff_t>(found));
+  outcome.written += found;
+  mayHaveLanded_.clear();
+}
+
+void TJournalWriter::AllWritten(TJournalOutcome& outcome) {
+  outcome.outageEnded = outage_;
+  outage_ = false;
+  reportedCount_ = 0;
+  nextTryMs_ = 0;
+}
+
 TJournalOutcome TJournalWriter::Write(const std::string& path, uint64_t nowMs) {
   TJournalOutcome outcome;
   if (waiting_.empty()) return outcome;
@@ -62,18 +77,7 @@ TJournalOutcome TJournalWriter::Write(const std::string& path, uint64_t nowMs) {
     // is written over.
     AppendToDataFile(path, [&](platform::File& file) {
       const int64_t whole = file.Size() / static_cast<int64_t>(RecordSize);
-      if (!mayHaveLanded_.empty()) {
-        // The waiting records begin with those of the failed write, but for
-        // one withdrawn since (which may have landed all the same).
-        size_t stillWaiting = 0;
-        while (stillWaiting < std::min(waiting_.size(), mayHaveLanded_.size()) &&
-               SameRecord(waiting_[stillWaiting], mayHaveLanded_[stillWaiting]))
-          ++stillWaiting;
-        const size_t found = std::min(AlreadyAppended(file, whole), stillWaiting);
-        waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<ptrdiff_t>(found));
-        outcome.written += found;
-        mayHaveLanded_.clear();
-      }
+      if (!mayHaveLanded_.empty()) TakeLanded(AlreadyAppended(file, whole), outcome);
       if (!waiting_.empty()) {
         std::vector<TActRec> batch(waiting_.begin(), waiting_.end());
         file.Seek(whole * static_cast<int64_t>(RecordSize));
@@ -83,24 +87,54 @@ TJournalOutcome TJournalWriter::Write(const std::string& path, uint64_t nowMs) {
       }
     });
   } catch (const std::exception& error) {
-    outcome.failed = true;
-    outcome.reason = JournalFailureReason(error);
-    outcome.outageBegan = !outage_;
-    outcome.newFailure =
-        !outage_ || outcome.reason != reason_ || waiting_.size() > reportedCount_;
-    if (outcome.newFailure) reportedCount_ = waiting_.size();
-    outage_ = true;
-    reason_ = outcome.reason;
-    nextTryMs_ = nowMs + (HeldByAnother(error) ? RetryAfterSharingMs : RetryAfterFailureMs);
-    return outcome;
+    // A failure after every record was found in the file leaves nothing
+    // waiting: that is no outage.
+    if (!waiting_.empty()) {
+      outcome.failed = true;
+      outcome.reason = JournalFailureReason(error);
+      outcome.heldByAnother = HeldByAnother(error);
+      outcome.outageBegan = !outage_;
+      outcome.newFailure =
+          !outage_ || outcome.reason != reason_ || waiting_.size() > reportedCount_;
+      if (outcome.newFailure) reportedCount_ = waiting_.size();
+      outage_ = true;
+      reason_ = outcome.reason;
+      nextTryMs_ = nowMs + (outcome.heldByAnother ? RetryAfterSharingMs : RetryAfterFailureMs);
+      return outcome;
+    }
   }
   outcome.written += waiting_.size();
   waiting_.clear();
   mayHaveLanded_.clear();
-  outcome.outageEnded = outage_;
-  outage_ = false;
-  reportedCount_ = 0;
-  nextTryMs_ = 0;
+  AllWritten(outcome);
+  return outcome;
+}
+
+TJournalOutcome TJournalWriter::WriteAtSessionEnd(const std::string& path,
+                                                  const std::function<void()>& pause) {
+  TJournalOutcome outcome = Write(path, 0);
+  for (int retry = 0; retry < SessionEndRetries && outcome.heldByAnother; ++retry) {
+    pause();
+    outcome = Write(path, 0);
+  }
+  return outcome;
+}
+
+TJournalOutcome TJournalWriter::Settle(const std::string& path) {
+  TJournalOutcome outcome;
+  if (mayHaveLanded_.empty()) return outcome;
+  size_t found = 0;
+  try {
+    platform::File file = platform::File::Open(path, platform::OpenMode::Read);
+    found = AlreadyAppended(file, file.Size() / static_cast<int64_t>(RecordSize));
+    file.Close();
+  } catch (const EInOutError& error) {
+    // No file: the write that failed did not even create it. A file that
+    // only seems to be missing (a share that is away) is no answer.
+    if (error.Code() != IoFileNotFound) throw;
+  }
+  TakeLanded(found, outcome);
+  if (waiting_.empty()) AllWritten(outcome);
   return outcome;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ namespace horalog {
 // network share never slows the timer.
 inline constexpr uint64_t RetryAfterSharingMs = 3 * 1000;
 inline constexpr uint64_t RetryAfterFailureMs = 60 * 1000;
+// At the end of the session a file held by another program is tried this
+// many times more, this long apart: about two of the five seconds Windows
+// gives a program before it asks the user.
+inline constexpr int SessionEndRetries = 4;
+inline constexpr uint32_t SessionEndPauseMs = 500;
 
 // What one attempt to write the waiting records came to.
 struct TJournalOutcome {
@@ -32,6 +38,7 @@ struct TJournalOutcome {
   bool outageBegan = false;  // the first failure since every record was written
   bool outageEnded = false;  // every record that had waited is written
   bool newFailure = false;   // worth telling: a new outage, another reason, or more records
+  bool heldByAnother = false;  // the failure: another program holds the file for a moment
   std::string reason;        // the failure's text
 };
 
@@ -45,6 +52,17 @@ class TJournalWriter {
   // Appends every waiting record to the data file at path, in order, in one
   // write, flushed to the disk. On failure the records stay; nothing raises.
   TJournalOutcome Write(const std::string& path, uint64_t nowMs);
+  // The session ends: the waiting records are written at once, and while
+  // another program holds the file, tried again SessionEndRetries times with
+  // pause() between. What still waits after that is given up by the caller.
+  TJournalOutcome WriteAtSessionEnd(const std::string& path, const std::function<void()>& pause);
+  // Before the data file at path is rewritten (and so sorted or shortened):
+  // the records of a failed write that may have reached it all the same are
+  // looked for at its end, where that write put them, and those found count
+  // as written; the others are known not to be in it. A retry looks for them
+  // only at the end, which the rewrite may move. A failure to read raises,
+  // and the rewrite must not go ahead.
+  TJournalOutcome Settle(const std::string& path);
 
   size_t Count() const { return waiting_.size(); }
   bool Empty() const { return waiting_.empty(); }
@@ -52,18 +70,25 @@ class TJournalWriter {
   // The text of the last failure.
   const std::string& Reason() const { return reason_; }
   // Gives up the newest waiting record, one that no longer stands for what
-  // happened (the Stop of an exit that did not happen).
-  void WithdrawNewest();
+  // happened (the Stop of an exit that did not happen). A record that a failed
+  // write may have put in the file stays, and false is returned: the file may
+  // hold it whatever is done here.
+  bool WithdrawNewest();
 
  private:
   // How many of the records of a failed write, from the first, end the open
   // file, which holds wholeRecords whole records.
   size_t AlreadyAppended(platform::File& file, int64_t wholeRecords) const;
+  // The first found waiting records are in the file: they go, and no record
+  // is in doubt any more.
+  void TakeLanded(size_t found, TJournalOutcome& outcome);
+  // Every record is written: an outage ends.
+  void AllWritten(TJournalOutcome& outcome);
 
   std::deque<TActRec> waiting_;
   // The records of a failed write, which may have reached the file all the
   // same (a failed flush or close): the next attempt looks for them at its
-  // end first.
+  // end first. The waiting records always begin with them.
   std::vector<TActRec> mayHaveLanded_;
   uint64_t nextTryMs_ = 0;
   bool outage_ = false;

@@ -381,6 +381,22 @@ TEST_F(MainWindow, TheEndOfTheSessionEndsARunningSpellAtItsLastActivity) {
   EXPECT_EQ(Records().size(), count);
 }
 
+// Records that wait (a spell that began and ended while another program held
+// the file) are written at the end of the session, not due and Idle as it is.
+TEST_F(MainWindow, TheEndOfTheSessionWritesTheRecordsThatWait) {
+  Create();
+  HANDLE held = HoldDataFile();
+  const TDateTime start = platform::Now() - 2 * OneMinute;
+  form->AppendRecord(ActionStart, start);
+  form->AppendRecord(ActionStop, start + OneMinute);
+  CloseHandle(held);
+  SendMessageA(form->Handle(), WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(test::DrainQuit());
+  const std::vector<TActRec> records = Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].Time, start + OneMinute);
+}
+
 TEST_F(MainWindow, AStopNotStampedNowGoesBackByTheTimeout) {
   Create();
   TDateTime before = platform::Now();

@@ -296,18 +296,63 @@ TEST_F(FaultInjection, ARetryAfterAFailedWriteWritesEachRecordOnce) {
   }
   EXPECT_GE(points, 6) << "open, size, seek, write, flush and close";
 
-  // The newest record withdrawn after a failed flush: what landed is not
-  // written again, withdrawn or not.
+  // The newest record after a failed flush may be in the file: it cannot be
+  // withdrawn, and it is written once. One that cannot have landed goes.
   WriteBytes(Data(), old);
   TJournalWriter withdrawn;
   withdrawn.Add(batch[0]);
   withdrawn.Add(batch[1]);
   platform::FailFileOperation(5);  // open, size, seek, write, then the flush
   ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
-  withdrawn.WithdrawNewest();
+  EXPECT_FALSE(withdrawn.WithdrawNewest());
   withdrawn.Add(batch[2]);
+  platform::FailFileOperation(1);
+  ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
+  EXPECT_TRUE(withdrawn.WithdrawNewest());
   EXPECT_FALSE(withdrawn.Write(Data(), 0).failed);
-  EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes(batch)));
+  EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes({batch[0], batch[1]})));
+
+  // A rewrite sorts them away from the end: they are settled before it (not
+  // from a file that cannot be read). A failure after all were found is no outage.
+  withdrawn.Add(batch[2]);
+  platform::FailFileOperation(5);
+  ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
+  platform::FailFileOperation(1);
+  EXPECT_THROW(withdrawn.Settle(Data()), EInOutError);
+  EXPECT_TRUE(withdrawn.Settle(Data()).outageEnded);
+  TActRecList list;
+  list.LoadFromFile(Data());
+  list.Add(MakeRecord(ActionStop, Day + 99));
+  list.SortByTime();
+  list.SaveToFile(Data());
+  const Bytes rewritten = ReadBytes(Data());
+  withdrawn.Add(Appended);
+  platform::FailFileOperation(5);
+  ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
+  platform::FailFileOperation(5);  // open, size, seek, read: all found; then the flush
+  const TJournalOutcome found = withdrawn.Write(Data(), 0);
+  EXPECT_FALSE(found.failed);
+  EXPECT_TRUE(found.outageEnded);
+  EXPECT_EQ(ReadBytes(Data()), Concat(rewritten, RecordBytes(Appended)));
+}
+
+// At the end of the session the waiting records are written at once, and
+// tried again a few times while another program holds the file.
+TEST_F(FaultInjection, TheEndOfTheSessionRetriesOnlyWhileTheFileIsHeld) {
+  TJournalWriter journal;
+  int pauses = 0, heldFor = 2;
+  auto hold = [] { platform::FailFileOperation(1, platform::FileFault::SharingViolation); };
+  auto pause = [&] { if (++pauses < heldFor) hold(); };
+  journal.Add(Appended);
+  hold();
+  EXPECT_FALSE(journal.WriteAtSessionEnd(Data(), pause).failed);
+  EXPECT_EQ(pauses, 2);
+  EXPECT_EQ(ReadBytes(Data()), RecordBytes(Appended));
+  journal.Add(Appended);
+  pauses = 0, heldFor = 100;
+  hold();
+  EXPECT_TRUE(journal.WriteAtSessionEnd(Data(), pause).failed);
+  EXPECT_EQ(pauses, SessionEndRetries);
 }
 
 }  // namespace
