@@ -13,7 +13,7 @@
 
 #include "data/ActRec.h"
 #include "data/AtomicFile.h"
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 #include "platform/Platform.h"
 #include "report/ReportBuilder.h"
 

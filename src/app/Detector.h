@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 #include "platform/Platform.h"
 
 namespace horalog {

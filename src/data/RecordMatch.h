@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "data/ActRec.h"
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 
 namespace horalog {
 

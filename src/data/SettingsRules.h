@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 
 namespace horalog {
 

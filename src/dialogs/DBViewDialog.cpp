@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "data/DataDir.h"
-#include "data/DateTime.h"
 #include "data/Errors.h"
 #include "data/RecordMatch.h"
 #include "dialogs/ActionEditDlg.h"
+#include "platform/DateTime.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"

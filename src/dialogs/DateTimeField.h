@@ -2,7 +2,7 @@
 // values.
 #pragma once
 
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 #include "ui/Dialog.h"
 
 namespace horalog {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 
 namespace horalog::platform {
 

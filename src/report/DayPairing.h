@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "data/ActRec.h"
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 
 namespace horalog {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "data/ActRec.h"
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 #include "report/DayPairing.h"
 
 namespace horalog {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 #include "report/ReportBuilder.h"
 
 namespace horalog {

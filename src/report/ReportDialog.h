@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 #include "report/ReportBuilder.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"

@@ -1,8 +1,8 @@
 // TStartEndDatesDlg: asks for the first and the last day of a report.
 #pragma once
 
-#include "data/DateTime.h"
 #include "dialogs/DateTimeField.h"
+#include "platform/DateTime.h"
 #include "ui/Dialog.h"
 
 namespace horalog {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "data/ActRec.h"
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 #include "report/DayPairing.h"
 
 namespace horalog {

@@ -16,9 +16,9 @@
 #include "data/ActRecList.h"
 #include "data/DataDir.h"
 #include "data/Errors.h"
-#include "data/DateTime.h"
 #include "dialogs/ActionEditDlg.h"
 #include "dialogs/DBViewDialog.h"
+#include "platform/DateTime.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 

@@ -9,8 +9,8 @@
 #include <stdexcept>
 
 #include "UiTestSupport.h"
-#include "data/DateTime.h"
 #include "dialogs/DateTimeField.h"
+#include "platform/DateTime.h"
 #include "ui/Application.h"
 #include "ui/Dialog.h"
 

@@ -1,4 +1,4 @@
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 
 #include <gtest/gtest.h>
 

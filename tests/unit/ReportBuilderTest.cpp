@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "data/ActRec.h"
-#include "data/DateTime.h"
 #include "data/Errors.h"
+#include "platform/DateTime.h"
 #include "report/ReportCsv.h"
 #include "report/WorkTotals.h"
-#include "TestSupport.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -8,9 +8,9 @@
 
 #include <cstring>
 
-#include "data/Errors.h"
 #include "platform/FileFaults.h"
 #include "platform/Platform.h"
+#include "platform/SystemError.h"
 
 namespace horalog::platform {
 

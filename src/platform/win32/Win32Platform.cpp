@@ -3,10 +3,10 @@
 // The seam has a ReplaceFile of its own; the system header makes the name a macro.
 #undef ReplaceFile
 
-#include "data/Errors.h"
 #include "platform/FileFaults.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Platform.h"
+#include "platform/SystemError.h"
 #include "platform/win32/WideText.h"
 #include "win32/Handles.h"
 

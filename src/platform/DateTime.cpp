@@ -1,10 +1,10 @@
-#include "data/DateTime.h"
+#include "platform/DateTime.h"
 
 #include <cmath>
 #include <limits>
 
-#include "data/Errors.h"
 #include "platform/Platform.h"
+#include "platform/SystemError.h"
 
 namespace horalog {
 
