@@ -13,7 +13,6 @@
 #include <limits>
 #include <optional>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -575,24 +574,37 @@ struct PageDay {
   std::optional<std::string> total;
 };
 
+// The text between prefix and suffix when line is prefix + text + suffix.
+std::optional<std::string> Between(const std::string& line, const std::string& prefix,
+                                   const std::string& suffix) {
+  if (line.size() < prefix.size() + suffix.size() || line.rfind(prefix, 0) != 0 ||
+      line.compare(line.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return std::nullopt;
+  return line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
+}
+
 std::vector<PageDay> ParsePage(const Lines& lines) {
-  static const std::regex heading(R"(<h3><font color="red">\w+, (\w+) (\d\d) (\d{4})</font></h3>)");
-  static const std::regex row(R"(<tr><td>(.*)</td><td>(.*)</td><td>(.*)</td></tr>)");
-  static const std::regex total(R"(<p><b>Total time: (.*)</b></p>)");
   std::vector<PageDay> days;
-  std::smatch m;
   for (const std::string& line : lines) {
-    if (std::regex_match(line, m, heading)) {
+    if (auto heading = Between(line, "<h3><font color=\"red\">", "</font></h3>")) {
+      // "Monday, March 03 2003"
+      char month[16] = {};
+      int day = 0, year = 0;
+      const size_t comma = heading->find(", ");
+      EXPECT_EQ(std::sscanf(heading->c_str() + comma + 2, "%15s %d %d", month, &day, &year), 3);
       const auto& months = English.longMonthNames;
-      const int month = static_cast<int>(std::find(months.begin(), months.end(), m[1].str()) -
-                                         months.begin()) + 1;
-      char date[16];
-      std::snprintf(date, sizeof date, "%s-%02d-%s", m[3].str().c_str(), month, m[2].str().c_str());
+      const int number = static_cast<int>(std::find(months.begin(), months.end(), month) -
+                                          months.begin()) + 1;
+      char date[32];
+      std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, number, day);
       days.push_back({date, {}, {}});
-    } else if (std::regex_match(line, m, row) && line.find("<th>") == std::string::npos) {
-      days.back().rows.push_back({m[1], m[2], m[3]});
-    } else if (std::regex_match(line, m, total)) {
-      days.back().total = m[1];
+    } else if (auto cells = Between(line, "<tr><td>", "</td></tr>")) {
+      const size_t first = cells->find("</td><td>");
+      const size_t second = cells->find("</td><td>", first + 9);
+      days.back().rows.push_back({cells->substr(0, first), cells->substr(first + 9, second - first - 9),
+                                  cells->substr(second + 9)});
+    } else if (auto total = Between(line, "<p><b>Total time: ", "</b></p>")) {
+      days.back().total = *total;
     }
   }
   return days;
