@@ -482,10 +482,6 @@ LRESULT TForm1::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       if (Memo1.Handle()) SetFocus(Memo1.Handle());
       return 0;
-    case WM_POWERBROADCAST:
-      // Awake again: the hours as of now, before the first tick.
-      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) UpdateTip();
-      break;
     case WM_ENDSESSION:
       if (wParam) EndSession();
       return 0;

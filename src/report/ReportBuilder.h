@@ -52,11 +52,8 @@ class TReportPairing : private TPairingSink {
   // The end of the journal: a waiting Start becomes an In-only row.
   void Finish();
 
-  // The days so far; the last one is still open until Finish.
-  const std::vector<TReportDay>& Days() const { return days_; }
+  // The days, once Finish has ended the last one.
   std::vector<TReportDay> TakeDays() { return std::move(days_); }
-  // The Start of the last day that waits for its Stop.
-  std::optional<TDateTime> PendingStart() const { return pairing_.PendingStart(); }
 
  private:
   void DayBegins(TDateTime time) override;

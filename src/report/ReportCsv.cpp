@@ -30,26 +30,24 @@ bool IsPlainFieldSeparator(char c) {
          std::string_view("-:\"").find(c) == std::string_view::npos;
 }
 
-// Three numbers joined by a mark, each at least two digits wide; the first
-// at least width.
-std::string Numbers(int a, int width, char mark, int b, int c) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%0*d%c%02d%c%02d", width, a, mark, b, mark, c);
-  return text;
+// The text forms of the default locale, whose time separator is ":": the
+// CSV's dates and times do not follow the user's separators.
+const TLocale FixedSeparators;
+
+// A moment in pattern as the page's text forms show it; empty for a moment
+// outside the calendar.
+std::string MomentField(const char* pattern, const std::optional<TDateTime>& time) {
+  DateTimeFields f;
+  if (!time || !DecodeDateTime(*time, f)) return "";
+  return FormatDateTime(pattern, *time, FixedSeparators);
 }
 
-// yyyy-mm-dd of the day a moment falls on, as the page's heading shows it;
-// empty for a moment outside the calendar.
-std::string DateField(TDateTime time) {
-  DateTimeFields f;
-  return DecodeDateTime(time, f) ? Numbers(f.year, 4, '-', f.month, f.day) : "";
-}
+// yyyy-mm-dd of the day a moment falls on, as the page's heading shows it.
+std::string DateField(TDateTime time) { return MomentField("yyyy-mm-dd", time); }
 
 // hh:mm:ss, 24-hour, of a moment's time of day, as the page shows its clock.
 std::string ClockField(const std::optional<TDateTime>& time) {
-  DateTimeFields f;
-  if (!time || !DecodeDateTime(*time, f)) return "";
-  return Numbers(f.hour, 2, ':', f.minute, f.second);
+  return MomentField("hh:nn:ss", time);
 }
 
 // h:mm:ss, the hours not wrapped at 24, and a minus sign when negative.

@@ -28,7 +28,6 @@ class TWorkTotals : private TPairingSink {
  public:
   // Forgets every record; records stamped from `from` on count from here.
   void Reset(TDateTime from);
-  TDateTime From() const { return from_; }
   // Takes the next record of the journal, in file order.
   void Take(const TActRec& record);
 
