@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/Detector.h"
+#include "recorder/Detector.h"
 
 namespace horalog {
 namespace {

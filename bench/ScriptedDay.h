@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Detector.h"
+#include "recorder/Detector.h"
 #include "data/ActRec.h"
 
 namespace horalog {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Detector.h"
+#include "recorder/Detector.h"
 #include "app/IniFile.h"
 #include "app/LoadAtLogin.h"
 #include "data/JournalWriter.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "data/Errors.h"
-#include "ms/msText.h"
+#include "ms/text/msText.h"
 #include "platform/win32/WideText.h"
 #include "win32/Handles.h"
 

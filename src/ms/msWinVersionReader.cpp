@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "data/Errors.h"
-#include "ms/msWinVersion.h"
+#include "ms/text/msWinVersion.h"
 
 namespace horalog {
 

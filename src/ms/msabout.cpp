@@ -1,7 +1,7 @@
 #include "ms/msabout.h"
 
 #include "data/Errors.h"
-#include "ms/msWinVersion.h"
+#include "ms/text/msWinVersion.h"
 #include "ui/Application.h"
 
 namespace horalog {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "ms/msText.h"
+#include "ms/text/msText.h"
 #include "platform/win32/WideText.h"
 
 namespace horalog {

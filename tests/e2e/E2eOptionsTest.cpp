@@ -4,7 +4,7 @@
 #include <string>
 
 #include "E2eDriver.h"
-#include "ms/msWinVersion.h"
+#include "ms/text/msWinVersion.h"
 #include "version.h"
 
 namespace horalog::e2e {

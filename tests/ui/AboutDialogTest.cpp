@@ -7,7 +7,7 @@
 
 #include "UiTestSupport.h"
 #include "data/Errors.h"
-#include "ms/msWinVersion.h"
+#include "ms/text/msWinVersion.h"
 #include "ms/msabout.h"
 
 namespace horalog {

@@ -1,5 +1,5 @@
 // The detector driven by a scripted pointer, keyboard and clock.
-#include "app/Detector.h"
+#include "recorder/Detector.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ms/msText.h"
+#include "ms/text/msText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ms/msWinVersion.h"
+#include "ms/text/msWinVersion.h"
 
 #include <string_view>
 

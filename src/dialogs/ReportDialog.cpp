@@ -1,8 +1,8 @@
-#include "report/ReportDialog.h"
+#include "dialogs/ReportDialog.h"
 
 #include "data/DataDir.h"
 #include "data/Errors.h"
-#include "ms/msText.h"
+#include "ms/text/msText.h"
 #include "platform/Platform.h"
 #include "platform/win32/WideText.h"
 #include "report/ReportCsv.h"

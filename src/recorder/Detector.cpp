@@ -1,4 +1,4 @@
-#include "app/Detector.h"
+#include "recorder/Detector.h"
 
 #include <algorithm>
 #include <cmath>

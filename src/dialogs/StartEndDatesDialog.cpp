@@ -1,4 +1,4 @@
-#include "report/StartEndDatesDialog.h"
+#include "dialogs/StartEndDatesDialog.h"
 
 #include "data/Errors.h"
 #include "platform/Platform.h"
