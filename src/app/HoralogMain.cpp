@@ -220,6 +220,7 @@ void TForm1::Keep(const TActRec& record) {
 }
 
 void TForm1::AppendRecord(uint8_t action, TDateTime time) {
+  if (action == ActionStart) runningStart_ = time;
   Keep(MakeRecord(action, time));
   // Behind records that wait, it waits for their retry.
   WriteJournal(false);
@@ -256,8 +257,7 @@ void TForm1::TellWrittenLate(const TJournalOutcome& outcome) {
 void TForm1::ReloadTotals() {
   const std::string path = DataFilePath();
   try {
-    LoadWorkTotals(path, WeekStart(platform::Now(), platform::UserLocale().firstDayOfWeek),
-                   Totals);
+    LoadWorkTotals(path, Totals);
     // The records that wait come after the file's.
     for (const TActRec& record : Journal.Waiting()) Totals.Take(record);
     totalsKnown_ = true;
@@ -277,11 +277,11 @@ void TForm1::JournalRewritten() {
 
 std::string TForm1::TipText() const {
   if (!totalsKnown_) return HORALOG_PRODUCT_NAME;
-  std::optional<TDateTime> activeUntil;
-  if (!Detector.Idle) activeUntil = Detector.LastActivity;
+  std::optional<TRunningSpell> running;
+  if (!Detector.Idle) running = TRunningSpell{runningStart_, Detector.LastActivity};
   return WorkHoursTip(HORALOG_PRODUCT_NAME,
-                      Totals.At(platform::Now(), platform::UserLocale().firstDayOfWeek,
-                                activeUntil));
+                      HoursAt(Totals, THoursSettings{}, platform::Now(),
+                              platform::UserLocale().firstDayOfWeek, running));
 }
 
 void TForm1::UpdateTip() {

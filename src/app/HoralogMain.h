@@ -162,6 +162,7 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   std::string outageText_;    // the box that tells of a new outage, shown at the end of the tick
   bool tickBoxOpen_ = false;  // a box raised by a tick is open
   bool totalsKnown_ = true;   // the last load of Totals succeeded
+  TDateTime runningStart_ = 0;  // the Start of the spell that runs
 };
 
 }  // namespace horalog

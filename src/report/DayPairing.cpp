@@ -2,15 +2,20 @@
 
 namespace horalog {
 
-bool TakenForRange(const TActRec& record, TDateTime startDate, TDateTime endDate) {
+int64_t WorkDayOf(TDateTime time, TDateTime dayStart) { return DayNumber(time - dayStart); }
+
+bool TakenForRange(const TActRec& record, TDateTime startDate, TDateTime endDate,
+                   TDateTime dayStart) {
   const TDateTime time = record.Time;
   // Written so that a Time that is not a number fails the test.
-  return record.Status == StatusLive && time >= startDate && time <= endDate + 1.0;
+  return record.Status == StatusLive && time >= startDate + dayStart &&
+         time <= endDate + 1.0 + dayStart;
 }
+
 
 void TDayPairing::Take(const TActRec& record, TPairingSink& sink) {
   const TDateTime time = record.Time;
-  const int64_t day = DayNumber(time);
+  const int64_t day = WorkDayOf(time, dayStart_);
   if (!dayKey_ || day != *dayKey_) {
     // A Start left open at the end of a day is shown with that day and never
     // paired with a Stop of the next.

@@ -5,6 +5,7 @@
 // and the tray icon's hours both count by it.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -13,16 +14,34 @@
 
 namespace horalog {
 
+// The working day a moment belongs to: days split dayStart (0 to half a day)
+// after midnight. With dayStart 0 it is the calendar day.
+int64_t WorkDayOf(TDateTime time, TDateTime dayStart);
+
 // Whether the report for startDate to endDate takes the record: a live record
-// stamped from startDate up to and including the midnight after endDate. A
-// Time that is no number is never taken.
-bool TakenForRange(const TActRec& record, TDateTime startDate, TDateTime endDate);
+// stamped from startDate + dayStart up to and including endDate + 1 +
+// dayStart (with dayStart 0, up to the midnight after endDate). A Time that is
+// no number is never taken.
+bool TakenForRange(const TActRec& record, TDateTime startDate, TDateTime endDate,
+                   TDateTime dayStart = 0);
+
+// A span's whole seconds as the page shows them (rounded to whole
+// milliseconds, then the seconds cut), the sign kept and the days not dropped.
+// Nothing for a span that is not a number.
+inline std::optional<int64_t> SpanSeconds(TDateTime span) {
+  if (!std::isfinite(span)) return std::nullopt;
+  // As the page: a span too long for the calendar is shown by its fraction.
+  DateTimeFields fields;
+  if (!DecodeDateTime(span, fields)) span = FractionPart(span);
+  return std::llround(span * MSecsPerDay) / 1000;
+}
 
 // What the pairing makes of the records, in their order.
 class TPairingSink {
  public:
   virtual ~TPairingSink() = default;
-  // The first record of another day than the record before; time is its Time.
+  // The first record of another (working) day than the record before; time
+  // is its Time.
   virtual void DayBegins(TDateTime time) = 0;
   virtual void InOnly(TDateTime start) = 0;
   virtual void OutOnly(TDateTime stop) = 0;
@@ -35,6 +54,8 @@ class TPairingSink {
 
 class TDayPairing {
  public:
+  // Days split dayStart after midnight.
+  explicit TDayPairing(TDateTime dayStart = 0) : dayStart_(dayStart) {}
   // Takes the next record the reader accepted (see TakenForRange).
   void Take(const TActRec& record, TPairingSink& sink);
   // Ends the open day, if any.
@@ -43,6 +64,7 @@ class TDayPairing {
   std::optional<TDateTime> PendingStart() const { return pendingStart_; }
 
  private:
+  TDateTime dayStart_;
   std::optional<int64_t> dayKey_;
   std::optional<TDateTime> pendingStart_;
 };

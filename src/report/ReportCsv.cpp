@@ -90,14 +90,6 @@ TCsvSeparators CsvSeparators(const TLocale& locale) {
   return separators;
 }
 
-std::optional<int64_t> SpanSeconds(TDateTime span) {
-  if (!std::isfinite(span)) return std::nullopt;
-  // As the page: a span too long for the calendar is shown by its fraction.
-  DateTimeFields fields;
-  if (!DecodeDateTime(span, fields)) span = FractionPart(span);
-  return std::llround(span * MSecsPerDay) / 1000;
-}
-
 std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
                                         const TCsvSeparators& separators) {
   auto line = [&separators](std::initializer_list<std::string> fields) {
@@ -134,7 +126,9 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
       anyTotal = true;
     }
   }
-  if (anyTotal) lines.push_back(line({"Total", "", "", duration(sum), hours(sum)}));
+  if (anyTotal)
+    lines.push_back(
+        line({"Total", "", "", DurationField(sum), HoursField(sum, separators.decimal)}));
   return lines;
 }
 

@@ -27,11 +27,6 @@ struct TCsvSeparators {
 // separator to the rule's default.
 TCsvSeparators CsvSeparators(const TLocale& locale);
 
-// A span's whole seconds as the page shows them (rounded to whole
-// milliseconds, then the seconds cut), the sign kept and the days not dropped.
-// Nothing for a span that is not a number.
-std::optional<int64_t> SpanSeconds(TDateTime span);
-
 // The CSV's lines (without line ends), ASCII: a header, one line per row of
 // the page, each day's total where the page shows one, and the sum of those
 // totals last when there was any.

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
-#include <utility>
-#include <vector>
 
 #include "data/Errors.h"
 #include "platform/Platform.h"
@@ -13,9 +10,9 @@ namespace horalog {
 
 namespace {
 
-// Records read back from the end at a time: a week of an ordinary journal
-// lies in the first block.
-constexpr int64_t TailBlockRecords = 1024;
+// Moments no day of the calendar (years 1 to 9999) can take: such records
+// belong to no day the hours are asked for.
+bool NearTheCalendar(TDateTime time) { return time > -700000.0 && time < 3000000.0; }
 
 }  // namespace
 
@@ -26,80 +23,153 @@ TDateTime WeekStart(TDateTime moment, int firstDayOfWeek) {
   return day - ((fields.dayOfWeek - firstDayOfWeek) % 7 + 7) % 7;
 }
 
-void TWorkTotals::Reset(TDateTime from) {
-  from_ = from;
-  pairing_ = TDayPairing();
+// ---- The report of one day alone ---------------------------------------------
+
+void TWorkTotals::TDayReport::DayBegins(TDateTime time) {
+  // The report of this day also takes the first moment of the next day,
+  // which opens a table of its own.
+  ownTable = WorkDayOf(time, dayStart_) == day_;
+  tableTotal = 0;
+}
+
+void TWorkTotals::TDayReport::InOnly(TDateTime start) {
+  if (ownTable && !firstIn) firstIn = start;
+}
+
+void TWorkTotals::TDayReport::OutOnly(TDateTime stop) {
+  if (ownTable) lastOut = stop;
+}
+
+void TWorkTotals::TDayReport::Pair(TDateTime start, TDateTime stop) {
+  if (!ownTable) return;
+  if (!firstIn) firstIn = start;
+  lastOut = stop;
+  tableTotal += stop - start;
+}
+
+void TWorkTotals::TDayReport::DayEnds() {
+  // A total that is not above zero is not shown.
+  if (ownTable && tableTotal > 0) shownSeconds += SpanSeconds(tableTotal).value_or(0);
+  ownTable = false;
+  tableTotal = 0;
+}
+
+// ---- All days ------------------------------------------------------------------
+
+void TWorkTotals::Reset(TDateTime dayStart) {
+  dayStart_ = dayStart;
   days_.clear();
+  firstDay_.reset();
+  generation_ = 0;
+  keptSum_.reset();
 }
 
 void TWorkTotals::Take(const TActRec& record) {
-  // As the report for a range from `from` on, without end, takes them.
-  if (TakenForRange(record, from_, std::numeric_limits<TDateTime>::infinity()))
-    pairing_.Take(record, *this);
+  const TDateTime time = record.Time;
+  if (record.Status != StatusLive || !NearTheCalendar(time)) return;
+  const int64_t day = WorkDayOf(time, dayStart_);
+  ++generation_;
+  if (!firstDay_ || day < *firstDay_) firstDay_ = day;
+  // The record's own day takes it, and the day before when it is the very
+  // first moment of its day; the day after only where rounding puts it there.
+  for (int64_t other = day - 1; other <= day + 1; ++other) {
+    const TDateTime date = static_cast<TDateTime>(other);
+    if (!TakenForRange(record, date, date, dayStart_)) continue;
+    TDayReport& report = days_.try_emplace(other, other, dayStart_).first->second;
+    report.pairing.Take(record, report);
+  }
 }
 
-void TWorkTotals::Pair(TDateTime start, TDateTime stop) { days_[DayNumber(start)] += stop - start; }
+TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
+  const auto found = days_.find(day);
+  if (found == days_.end()) return {};
+  const TDayReport& report = found->second;
+  TDayFigures figures{report.shownSeconds, report.firstIn, report.lastOut};
+  if (!report.ownTable) return figures;
+  // The open table, as the page shows it at the end of the journal: its
+  // waiting Start an In of its own.
+  const std::optional<TDateTime> pending = report.pairing.PendingStart();
+  if (!figures.firstIn) figures.firstIn = pending;
+  TDateTime total = report.tableTotal;
+  // The running spell's Stop, written in this day, will pair with its Start.
+  if (running && pending && *pending == running->start &&
+      WorkDayOf(running->until, dayStart_) == day)
+    total += running->until - running->start;
+  if (total > 0) figures.seconds += SpanSeconds(total).value_or(0);
+  return figures;
+}
 
-TWorkHours TWorkTotals::At(TDateTime now, int firstDayOfWeek,
-                           std::optional<TDateTime> activeUntil) const {
-  const int64_t today = DayNumber(now);
-  const int64_t first = DayNumber(WeekStart(now, firstDayOfWeek));
-  auto dayTotal = [&](int64_t day) {
-    const auto found = days_.find(day);
-    TDateTime total = found == days_.end() ? 0 : found->second;
-    // The running spell, as its pair will count once it has ended.
-    const std::optional<TDateTime> start = pairing_.PendingStart();
-    if (day == today && activeUntil && start && DayNumber(*start) == today)
-      total += *activeUntil - *start;
-    return total > 0 ? total : 0;
-  };
+int64_t TWorkTotals::WorkedOverTarget(int64_t from, int64_t through,
+                                      const THoursSettings& settings) const {
+  if (through < from) return 0;
+  if (keptSum_ && keptSum_->from == from && keptSum_->through == through &&
+      keptSum_->generation == generation_ && keptSum_->settings == settings)
+    return keptSum_->value;
+  int64_t sum = 0;
+  for (const auto& [day, report] : days_)
+    if (day >= from && day <= through) sum += Worked(day);
+  for (int64_t day = from; day <= through; ++day) sum -= settings.Target(day);
+  keptSum_ = TKeptSum{from, through, generation_, settings, sum};
+  return sum;
+}
+
+void LoadWorkTotals(const std::string& dataPath, TWorkTotals& totals) {
+  totals.Reset(totals.DayStart());
+  if (!platform::FileExists(dataPath)) return;
+  TActRecReader reader(dataPath);  // closed on every way out
+  TActRec record;
+  while (reader.Next(record)) totals.Take(record);
+  reader.Close();
+}
+
+// ---- The figures of the tip ------------------------------------------------------
+
+int64_t BalanceFirstDay(const TWorkTotals& totals, const THoursSettings& settings,
+                        int64_t otherwise) {
+  if (settings.balanceFrom) return *settings.balanceFrom;
+  return totals.FirstDay().value_or(otherwise);
+}
+
+TWorkHours HoursAt(const TWorkTotals& totals, const THoursSettings& settings, TDateTime now,
+                   int firstDayOfWeek, const std::optional<TRunningSpell>& running) {
   TWorkHours hours;
-  hours.today = dayTotal(today);
-  for (int64_t day = first; day < first + 7; ++day) hours.week += dayTotal(day);
+  const int64_t today = WorkDayOf(now, totals.DayStart());
+  const int64_t first =
+      DayNumber(WeekStart(static_cast<TDateTime>(today), firstDayOfWeek));
+  hours.today = totals.Worked(today, running);
+  for (int64_t day = first; day < first + 7; ++day)
+    hours.week += day == today ? hours.today : totals.Worked(day, running);
+  if (settings.HasTarget()) {
+    const int64_t from = BalanceFirstDay(totals, settings, today);
+    int64_t balance = settings.opening;
+    if (today >= from) {
+      balance += totals.WorkedOverTarget(from, today - 1, settings);
+      balance += std::max<int64_t>(0, hours.today - settings.Target(today));
+    }
+    hours.balance = balance;
+  }
   return hours;
 }
 
-void LoadWorkTotals(const std::string& dataPath, TDateTime from, TWorkTotals& totals) {
-  totals.Reset(from);
-  if (!platform::FileExists(dataPath)) return;
-  platform::File file = platform::File::Open(dataPath, platform::OpenMode::Read);
-  const int64_t count = file.Size() / static_cast<int64_t>(RecordSize);
-  // Blocks from the end backwards, each cut where an earlier record ends the
-  // tail.
-  std::vector<std::vector<TActRec>> blocks;
-  bool reached = false;
-  for (int64_t end = count; end > 0 && !reached;) {
-    const int64_t n = std::min(TailBlockRecords, end);
-    end -= n;
-    std::vector<TActRec> block(static_cast<size_t>(n));
-    file.Seek(end * static_cast<int64_t>(RecordSize));
-    const size_t bytes = block.size() * RecordSize;
-    if (file.Read(block.data(), bytes) != bytes) throw EInOutError(IoReadBeyondEnd);
-    for (size_t i = block.size(); i-- > 0;) {
-      if (block[i].Status == StatusLive && block[i].Time < from) {
-        block.erase(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-        reached = true;
-        break;
-      }
-    }
-    blocks.push_back(std::move(block));
-  }
-  file.Close();
-  for (auto block = blocks.rbegin(); block != blocks.rend(); ++block)
-    for (const TActRec& record : *block) totals.Take(record);
-}
-
-std::string HoursText(TDateTime span) {
-  // Whole milliseconds first, as the clock counts them, so that a difference
-  // of exactly 6:42 does not read 6:41.
-  const double ms = std::isfinite(span) ? std::min(std::round(span * MSecsPerDay), 1e15) : 0;
-  const int64_t minutes = ms > 0 ? static_cast<int64_t>(ms / 60000) : 0;
+std::string HoursText(int64_t seconds) {
+  const int64_t minutes = seconds > 0 ? seconds / 60 : 0;
   const int64_t mm = minutes % 60;
   return std::to_string(minutes / 60) + (mm < 10 ? ":0" : ":") + std::to_string(mm);
 }
 
+std::string SignedHoursText(int64_t seconds) {
+  const int64_t minutes = seconds / 60;  // toward zero
+  if (minutes == 0) return "0:00";
+  std::string text(1, minutes < 0 ? '-' : '+');
+  text += HoursText(minutes < 0 ? -minutes * 60 : minutes * 60);
+  return text;
+}
+
 std::string WorkHoursTip(const std::string& name, const TWorkHours& hours) {
-  return name + "\nToday " + HoursText(hours.today) + "\nThis week " + HoursText(hours.week);
+  std::string tip =
+      name + "\nToday " + HoursText(hours.today) + "\nThis week " + HoursText(hours.week);
+  if (hours.balance) tip += "\nBalance " + SignedHoursText(*hours.balance);
+  return tip;
 }
 
 }  // namespace horalog

@@ -1,17 +1,24 @@
-// Today's and this week's hours, as the report would show them: the day
-// totals of complete pairs by the report's own pairing (DayPairing), kept up
-// to date from the records the program appends, so that showing them never
-// reads the data file.
+// The hours worked per day, as the report of each day alone shows them, kept
+// up to date from the records the program appends so that showing them never
+// reads the data file: the tray icon's Today, This week and balance, and the
+// day summary, count by it.
+//
+// The report of one day takes the live records of that day (and the one at
+// the very start of the next), in file order, and pairs them by the report's
+// own rules (DayPairing). So a record of another day between a Start and its
+// Stop does not split their pair here, as it does not in that report, even
+// where the journal is out of time order.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "data/ActRec.h"
 #include "platform/DateTime.h"
 #include "report/DayPairing.h"
+#include "report/HoursSettings.h"
 
 namespace horalog {
 
@@ -19,46 +26,111 @@ namespace horalog {
 // numbered as DateTimeFields::dayOfWeek (0 = Sunday).
 TDateTime WeekStart(TDateTime moment, int firstDayOfWeek);
 
-struct TWorkHours {
-  TDateTime today = 0;
-  TDateTime week = 0;
+// What the report of one day alone shows of that day.
+struct TDayFigures {
+  int64_t seconds = 0;  // its totals, in their whole seconds; 0 when it shows none
+  std::optional<TDateTime> firstIn, lastOut;  // its first In and last Out cells
 };
 
-class TWorkTotals : private TPairingSink {
+// A spell still running: its Start and its last activity. It counts as its
+// pair will once its Stop is written there.
+struct TRunningSpell {
+  TDateTime start = 0;
+  TDateTime until = 0;
+};
+
+class TWorkTotals {
  public:
-  // Forgets every record; records stamped from `from` on count from here.
-  void Reset(TDateTime from);
+  explicit TWorkTotals(TDateTime dayStart = 0) : dayStart_(dayStart) {}
+
+  // Forgets every record; days split dayStart after midnight from here.
+  void Reset(TDateTime dayStart);
   // Takes the next record of the journal, in file order.
   void Take(const TActRec& record);
 
-  // The hours at now. A day counts with the total its page shows, nothing
-  // when that is not above zero. activeUntil, while a spell runs, is its last
-  // activity: a spell begun today counts for today up to there.
-  TWorkHours At(TDateTime now, int firstDayOfWeek,
-                std::optional<TDateTime> activeUntil = std::nullopt) const;
+  TDateTime DayStart() const { return dayStart_; }
+  // The day (a working day's number) and its figures, with the running spell
+  // where it runs in that day.
+  TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const;
+  int64_t Worked(int64_t day, const std::optional<TRunningSpell>& running = {}) const {
+    return Day(day, running).seconds;
+  }
+  // The day of the earliest live record taken; nothing before the first.
+  std::optional<int64_t> FirstDay() const { return firstDay_; }
+
+  // The sum over the days from..through of Worked minus the target, running
+  // spells left out. The last sum is kept: asking again for the same days
+  // with no record taken since costs nothing.
+  int64_t WorkedOverTarget(int64_t from, int64_t through, const THoursSettings& settings) const;
 
  private:
-  void DayBegins(TDateTime) override {}
-  void InOnly(TDateTime) override {}
-  void OutOnly(TDateTime) override {}
-  void Pair(TDateTime start, TDateTime stop) override;
-  void DayEnds() override {}
+  // The report of one day alone, as far as the records taken so far go.
+  class TDayReport : public TPairingSink {
+   public:
+    TDayReport(int64_t day, TDateTime dayStart) : day_(day), dayStart_(dayStart), pairing(dayStart) {}
+    void DayBegins(TDateTime time) override;
+    void InOnly(TDateTime start) override;
+    void OutOnly(TDateTime stop) override;
+    void Pair(TDateTime start, TDateTime stop) override;
+    void DayEnds() override;
 
-  TDateTime from_ = 0;
-  TDayPairing pairing_;
-  std::map<int64_t, TDateTime> days_;  // day number -> sum of its pairs' differences
+    int64_t day_;
+    TDateTime dayStart_;
+    TDayPairing pairing;
+    bool ownTable = false;       // the open table is this day's (not the next day's first record)
+    TDateTime tableTotal = 0;    // the open table's sum of differences
+    int64_t shownSeconds = 0;    // the totals of its closed tables
+    std::optional<TDateTime> firstIn, lastOut;
+  };
+
+  TDateTime dayStart_;
+  std::unordered_map<int64_t, TDayReport> days_;
+  std::optional<int64_t> firstDay_;
+  uint64_t generation_ = 0;  // records taken since the last Reset, for the kept sum
+
+  struct TKeptSum {
+    int64_t from = 0, through = 0;
+    uint64_t generation = 0;
+    THoursSettings settings;
+    int64_t value = 0;
+  };
+  mutable std::optional<TKeptSum> keptSum_;
 };
 
-// Fills totals with the records of the data file at dataPath stamped from
-// `from` on. The file is in time order, so only its tail is read: back from
-// its end, a block at a time, to the last live record before `from`. A
-// missing file is an empty journal; a failed read raises its I/O error.
-void LoadWorkTotals(const std::string& dataPath, TDateTime from, TWorkTotals& totals);
+// Fills totals (days split at their day start) with the whole data file at
+// dataPath, read once from the front. A missing file is an empty journal; a
+// failed read raises its I/O error.
+void LoadWorkTotals(const std::string& dataPath, TWorkTotals& totals);
 
-// A span as h:mm: minutes cut, hours not wrapped at 24; nothing below zero.
-std::string HoursText(TDateTime span);
+// The figures of the tray icon's tip, in whole seconds.
+struct TWorkHours {
+  int64_t today = 0;
+  int64_t week = 0;
+  std::optional<int64_t> balance;  // while a target is set
+};
 
-// The tray icon's tip: the name, then "Today h:mm" and "This week h:mm".
+// The hours at now: today's working day, the week that holds it, and while
+// a target is set the balance: the opening balance, plus Worked minus the
+// target over the days from the balance's first day to yesterday, plus the
+// part of today's Worked above today's target (so that it never drops during
+// a morning).
+TWorkHours HoursAt(const TWorkTotals& totals, const THoursSettings& settings, TDateTime now,
+                   int firstDayOfWeek, const std::optional<TRunningSpell>& running = {});
+
+// The first day of the balance: the one set, else the journal's first day,
+// else the day given.
+int64_t BalanceFirstDay(const TWorkTotals& totals, const THoursSettings& settings,
+                        int64_t otherwise);
+
+// Seconds as h:mm: seconds cut to minutes, hours not wrapped at 24; nothing
+// below zero.
+std::string HoursText(int64_t seconds);
+// Seconds as signed h:mm: cut toward zero to whole minutes, "-" before a
+// negative value, "+" before a positive one, none before 0:00.
+std::string SignedHoursText(int64_t seconds);
+
+// The tray icon's tip: the name, then "Today h:mm" and "This week h:mm", and
+// "Balance +h:mm" while there is a balance.
 std::string WorkHoursTip(const std::string& name, const TWorkHours& hours);
 
 }  // namespace horalog

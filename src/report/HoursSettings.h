@@ -1,0 +1,41 @@
+// The settings of a timesheet: a target of hours per weekday with days off,
+// the day the flexitime balance counts from with a balance brought forward,
+// and the hour at which a working day begins. All are optional: without them
+// there is no target and no balance, and days split at midnight.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "platform/DateTime.h"
+
+namespace horalog {
+
+struct THoursSettings {
+  // The target of each weekday in seconds, numbered as
+  // DateTimeFields::dayOfWeek (0 = Sunday ... 6 = Saturday); a weekday
+  // without one has the target 0 while any other has one.
+  std::array<std::optional<int64_t>, 7> weekdayTargets;
+  // Days whose target is 0: first and last day number of each range, both
+  // included.
+  std::vector<std::pair<int64_t, int64_t>> daysOff;
+  // The first day the balance counts; without it, the day of the journal's
+  // first live record.
+  std::optional<int64_t> balanceFrom;
+  // A balance brought forward, in seconds.
+  int64_t opening = 0;
+  // How long after midnight a working day begins (0 to half a day).
+  TDateTime dayStart = 0;
+
+  // Whether any target is set: only then is there a balance.
+  bool HasTarget() const;
+  // The target of a day (a day number), in seconds: 0 on a day off.
+  int64_t Target(int64_t day) const;
+
+  bool operator==(const THoursSettings&) const = default;
+};
+
+}  // namespace horalog
