@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -37,5 +39,25 @@ struct THoursSettings {
 
   bool operator==(const THoursSettings&) const = default;
 };
+
+// The settings file's section of these keys, edited by hand.
+inline constexpr const char* HoursSection = "Hours";
+
+// A key whose value cannot be read: it is ignored, the other keys still work.
+struct THoursSettingsProblem {
+  std::string key;
+  std::string value;
+};
+
+// The settings from the keys' texts: value(key) gives a key's text, empty
+// when the key is missing. Keys whose text cannot be read are left out and
+// named in problems.
+THoursSettings ParseHoursSettings(const std::function<std::string(const std::string&)>& value,
+                                  std::vector<THoursSettingsProblem>& problems);
+
+// The log pane's line for a key that cannot be read in the settings file at
+// path (a path as the log pane shows it).
+std::string HoursSettingsProblemText(const THoursSettingsProblem& problem,
+                                     const std::string& path);
 
 }  // namespace horalog
