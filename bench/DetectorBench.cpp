@@ -17,7 +17,10 @@ class QuietSource : public ActivitySource {
     return false;
   }
   TDateTime Now() override { return clock += OneSecond; }
+  uint64_t SteadyMilliseconds() override { return steady += 1000; }
+  void Pause(uint32_t) override {}
   TDateTime clock = 45000;
+  uint64_t steady = 0;
 };
 
 class NullSink : public ActivitySink {

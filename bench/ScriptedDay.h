@@ -21,9 +21,16 @@ class ScriptedDay : public ActivitySource {
   }
   bool KeyPressedSinceLastQuery(int) override { return false; }
   TDateTime Now() override { return 45000.0 + tick_ * OneSecond; }
+  uint64_t SteadyMilliseconds() override { return static_cast<uint64_t>(tick_) * 1000; }
+  void Pause(uint32_t) override {}
 
   void Run(TActivityDetector& detector, ActivitySink& sink, const TLocale& locale, int ticks) {
     for (int i = 0; i < ticks; ++i, ++tick_) detector.Tick(*this, sink, locale);
+  }
+  // The same with any tick: tick() runs one, sampling this source.
+  template <typename Tick>
+  void Run(Tick&& tick, int ticks) {
+    for (int i = 0; i < ticks; ++i, ++tick_) tick();
   }
 
  private:

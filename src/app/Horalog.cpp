@@ -51,8 +51,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     startupLock.Release();
     auto dbViewDlg = std::make_unique<TDBViewDlg>();
     form1->DBViewDlg = dbViewDlg.get();
-    dbViewDlg->BeforeRewrite = [form = form1.get()] { form->WriteWaitingRecords(); };
-    dbViewDlg->AfterRewrite = [form = form1.get()] { form->JournalRewritten(); };
+    dbViewDlg->BeforeRewrite = [form = form1.get()] { form->Recorder().WriteWaitingRecords(); };
+    dbViewDlg->AfterRewrite = [form = form1.get()] { form->Recorder().JournalRewritten(); };
 
     int exitCode = application.Run();
     form1->DBViewDlg = nullptr;

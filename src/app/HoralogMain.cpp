@@ -27,19 +27,6 @@
 
 namespace horalog {
 
-namespace {
-
-std::string CannotWriteText(const std::string& path, const std::string& reason) {
-  return "Cannot write to " + platform::AnsiPathText(path) + ": " + reason;
-}
-
-// "1 record", "2 records".
-std::string RecordsText(size_t count) {
-  return std::to_string(count) + (count == 1 ? " record" : " records");
-}
-
-}  // namespace
-
 std::string ModulePath() {
   // Wide, so that a folder name outside the ANSI code page survives.
   std::wstring path(MAX_PATH, L'\0');
@@ -51,7 +38,8 @@ std::string ModulePath() {
   }
 }
 
-TForm1::TForm1(std::string exePath) : exePath_(std::move(exePath)) {
+TForm1::TForm1(std::string exePath, ActivitySource* source)
+    : exePath_(std::move(exePath)), source_(source ? *source : systemSource_) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   TCreateParams params;
   params.className = ClassName;
@@ -173,16 +161,19 @@ void TForm1::FormCreate() {
 
   // A timeout that does not convert, or a settings file that cannot be read,
   // leaves the default.
-  steps.Run([this] {
-    IdleSpan() = MinutesToTime(DefaultIntervalMinutes);
+  TDateTime idleSpan = MinutesToTime(DefaultIntervalMinutes);
+  steps.Run([this, &idleSpan] {
     IniFile = std::make_unique<TIniFile>(SettingsFilePath(exePath_));
-    IdleSpan() =
+    idleSpan =
         MinutesToTime(IniFile->ReadNumber(OptionsSection, IntervalKey, DefaultIntervalMinutes));
   });
 
   SetDataDir(DirectoryOf(exePath_));
-  Detector.Reset();
-  ReloadTotals();
+  // The detector starts Idle at (0, 0); the hours are read from the journal.
+  recorder_ = std::make_unique<TRecorder>(source_, static_cast<TRecorderView&>(*this), DataDir(),
+                                          platform::UserLocale());
+  recorder_->SetIdleSpan(idleSpan);
+  recorder_->Start();
 
   // The status line follows the hint of the element under the pointer.
   ui::Application().OnHint = [this] { UpdateStatusLine(); };
@@ -196,8 +187,6 @@ void TForm1::FormCreate() {
     if (!icon) RaiseLastOSError();
     TrayIcon->AssignIconHandle(icon);
   });
-  steps.Run([this] { UpdateTip(); });
-
   steps.ShowErrors();
 }
 
@@ -207,139 +196,13 @@ void TForm1::UpdateStatusLine() {
 
 void TForm1::AddLogLine(const std::string& text) { Memo1.AppendLine(text); }
 
-std::string TForm1::DataFilePath() const { return DataDir() + DataFileBaseName; }
+void TForm1::ShowBox(const std::string& text) { ui::Application().ShowException(text); }
 
-void TForm1::Keep(const TActRec& record) {
-  Journal.Add(record);
-  // Hours that could not be read are tried again with the next record.
-  if (totalsKnown_) {
-    Totals.Take(record);
-  } else {
-    ReloadTotals();
-  }
-}
+bool TForm1::Confirm(const std::string& question) { return ui::Confirm(question, Handle()); }
 
-void TForm1::AppendRecord(uint8_t action, TDateTime time) {
-  if (action == ActionStart) runningStart_ = time;
-  Keep(MakeRecord(action, time));
-  // Behind records that wait, it waits for their retry.
-  WriteJournal(false);
-  UpdateTip();
-}
+void TForm1::SetTip(const std::string& text) { TrayIcon->SetTip(text); }
 
-void TForm1::AppendAction(uint8_t action, bool useNow) {
-  TDateTime time = platform::Now();
-  if (!useNow && action != ActionStart) time = Detector.TimedOutStopTime(time);
-  Keep(MakeRecord(action, time));
-  const TJournalOutcome outcome = WriteJournal(true);
-  UpdateTip();
-  if (!outcome.failed) return;
-  // The caller tells of the failure; no box of its own follows at the next tick.
-  outageText_.clear();
-  throw Error(CannotWriteText(DataFilePath(), outcome.reason));
-}
-
-void TForm1::WriteWaitingRecords() {
-  WriteJournal(true);
-  // A rewrite sorts the file: records of a failed write that reached it all
-  // the same could leave its end, where a retry looks for them. Which of them
-  // are there is settled first; a file that cannot even be read for that
-  // raises, and the command does not go on.
-  TellWrittenLate(Journal.Settle(DataFilePath()));
-}
-
-void TForm1::TellWrittenLate(const TJournalOutcome& outcome) {
-  if (!outcome.outageEnded) return;
-  AddLogLine(RecordsText(outcome.written) + " written late to " +
-             platform::AnsiPathText(DataFilePath()) + ".");
-}
-
-void TForm1::ReloadTotals() {
-  const std::string path = DataFilePath();
-  try {
-    LoadWorkTotals(path, Totals);
-    // The records that wait come after the file's.
-    for (const TActRec& record : Journal.Waiting()) Totals.Take(record);
-    totalsKnown_ = true;
-  } catch (const std::exception& error) {
-    if (totalsKnown_) {
-      AddLogLine("Cannot read " + platform::AnsiPathText(path) + ": " +
-                 JournalFailureReason(error) + ". The tray icon shows no hours until it can.");
-    }
-    totalsKnown_ = false;
-  }
-}
-
-void TForm1::JournalRewritten() {
-  ReloadTotals();
-  UpdateTip();
-}
-
-std::string TForm1::TipText() const {
-  if (!totalsKnown_) return HORALOG_PRODUCT_NAME;
-  std::optional<TRunningSpell> running;
-  if (!Detector.Idle) running = TRunningSpell{runningStart_, Detector.LastActivity};
-  return WorkHoursTip(HORALOG_PRODUCT_NAME,
-                      HoursAt(Totals, THoursSettings{}, platform::Now(),
-                              platform::UserLocale().firstDayOfWeek, running));
-}
-
-void TForm1::UpdateTip() {
-  std::string text = TipText();
-  if (text != TrayIcon->Tip()) TrayIcon->SetTip(text);
-}
-
-TJournalOutcome TForm1::WriteJournal(bool forced) {
-  const uint64_t now = GetTickCount64();
-  if (Journal.Empty() || (!forced && !Journal.Due(now))) return {};
-  const std::string path = DataFilePath();
-  const TJournalOutcome outcome = Journal.Write(path, now);
-  TellWrittenLate(outcome);
-  if (outcome.failed) {
-    // Retries that fail as the one before did are not told again.
-    if (forced || outcome.newFailure) {
-      AddLogLine(CannotWriteText(path, outcome.reason) +
-                 ". Records waiting: " + std::to_string(Journal.Count()));
-    }
-    // One box per outage: it is shown when the tick has done its work.
-    if (outcome.outageBegan) {
-      outageText_ = CannotWriteText(path, outcome.reason) +
-                    ". Horalog keeps the records and tries again.";
-    }
-  }
-  return outcome;
-}
-
-void TForm1::Timer1Timer() {
-  std::string error;
-  try {
-    Detector.Tick(source_, *this);
-    // The hours follow the clock: a running spell, midnight, a new week.
-    UpdateTip();
-  } catch (...) {
-    error = ui::TApplication::MessageOf(std::current_exception());
-  }
-  // The waiting records, once a tick at most: a tick whose own append has
-  // just tried them finds them not due.
-  WriteJournal(false);
-  if (!outageText_.empty()) ShowTickError(std::exchange(outageText_, {}));
-  if (!error.empty()) ShowTickError(error);
-}
-
-void TForm1::ShowTickError(const std::string& text) {
-  // The box runs a message loop of its own, in which the next ticks run: their
-  // errors go to the log pane until it is closed, so boxes never pile up.
-  if (tickBoxOpen_) {
-    AddLogLine(text);
-    return;
-  }
-  tickBoxOpen_ = true;
-  struct Reopen {
-    bool& open;
-    ~Reopen() { open = false; }
-  } reopen{tickBoxOpen_};
-  ui::Application().ShowException(text);
-}
+void TForm1::Timer1Timer() { recorder_->Tick(); }
 
 void TForm1::ExitActionExecute() {
   if (ui::Confirm("Are you sure you want to exit from Horalog?", Handle())) Close();
@@ -365,7 +228,7 @@ void TForm1::OptionsActionExecute() {
   // What is saved and applied is the number in the edit box.
   SetLoadAtLogin(dialog->LoadAtLoginCheckBox.Checked());
   IniFile->WriteNumber(OptionsSection, IntervalKey, dialog->TimeOut());
-  IdleSpan() = MinutesToTime(dialog->TimeOut());
+  recorder_->SetIdleSpan(MinutesToTime(dialog->TimeOut()));
 }
 
 void TForm1::AboutActionExecute() {
@@ -381,9 +244,9 @@ void TForm1::AboutActionExecute() {
 
 void TForm1::CompactActionExecute() {
   if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
-  WriteWaitingRecords();
+  recorder_->WriteWaitingRecords();
   CompactDataFile(DataDir());
-  JournalRewritten();
+  recorder_->JournalRewritten();
   ui::Information("Operation successful", Handle());
 }
 
@@ -397,70 +260,21 @@ void TForm1::ReportActionExecute() {
     endDate = dialog.EndDate();
   }
   if (result != IDOK) return;
-  WriteWaitingRecords();
+  recorder_->WriteWaitingRecords();
   ShowReport(this, startDate, endDate);
 }
 
 void TForm1::FormClose(bool& allow) {
-  allow = true;
-  if (!finalStopWritten_) {
-    TWorkTotals totalsBefore = Totals;
-    try {
-      AppendAction(ActionStop, true);
-    } catch (const Error&) {
-      // The program can always be ended; the user decides whether to go
-      // without the records. Nothing is recorded after the final Stop while
-      // the box is open.
-      KillTimer(Handle(), Timer1Id);
-      const std::string question = RecordsText(Journal.Count()) +
-                                   " could not be written to " +
-                                   platform::AnsiPathText(DataFilePath()) + " (" +
-                                   Journal.Reason() + "). Exit anyway?";
-      if (!ui::Confirm(question, Handle())) {
-        // The program goes on, and the other records wait for the next
-        // retry. The Stop of the exit that did not happen goes, unless the
-        // failed write may have put it in the file: then it stays, and a
-        // running spell goes on from a Start at the same moment, so that the
-        // journal reads the same whether the Stop landed or not. While Idle
-        // it stays alone, an Out without an In as after any exit while Idle.
-        const TDateTime stopTime = Journal.Waiting().back().Time;
-        if (Journal.WithdrawNewest()) {
-          // The hours as they were before the Stop.
-          Totals = std::move(totalsBefore);
-          UpdateTip();
-        } else if (!Detector.Idle) {
-          AppendRecord(ActionStart, stopTime);
-          // The answer was the user's: the quiet counts from there.
-          Detector.LastActivity = std::max(Detector.LastActivity, stopTime);
-        }
-        allow = false;
-        StartTimer1();
-        return;
-      }
-    }
-    finalStopWritten_ = true;
-  }
+  allow = recorder_->Exit();
+  if (!allow) return;
   IniFile.reset();
   InstanceMemory.reset();
 }
 
 void TForm1::EndSession() {
-  // The session ends and the process with it: a running spell gets its
-  // Stop at the last activity (an idle user has none to close), every record
-  // that waits is tried at once, and the settings are flushed. Nobody is
-  // there to read a box now: no tick runs again, and what cannot be written
-  // in time is lost without one.
+  // The records first: Windows gives a program a few seconds.
   KillTimer(Handle(), Timer1Id);
-  if (!finalStopWritten_) {
-    try {
-      Detector.EndSession(*this);
-      finalStopWritten_ = true;
-    } catch (...) {
-      // Nobody is there to read an error box now.
-    }
-  }
-  Journal.WriteAtSessionEnd(DataFilePath(), [] { Sleep(SessionEndPauseMs); });
-  outageText_.clear();
+  recorder_->EndSession();
   IniFile.reset();
   ui::Application().Terminate();
 }

@@ -1,7 +1,9 @@
 // TForm1, the main window: the owner of the running state. It hosts the
-// activity detector and its timer, the log pane, the settings file, the
-// shared-memory block that marks the running instance, the tray icon, and the
-// commands through which the user reaches the rest of the program.
+// recorder (the activity detector, the journal and the hours) and the timer
+// that drives it, the log pane, the settings file, the shared-memory block
+// that marks the running instance, the tray icon, and the commands through
+// which the user reaches the rest of the program. What is recorded and what
+// the tip says is the recorder's to decide; the window shows it.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "recorder/Detector.h"
 #include "app/IniFile.h"
 #include "app/LoadAtLogin.h"
-#include "data/JournalWriter.h"
 #include "ms/SharedMemory.h"
 #include "ms/msTi.h"
-#include "report/WorkTotals.h"
+#include "recorder/Recorder.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"
 #include "ui/Window.h"
@@ -37,7 +37,7 @@ enum TImageIndex : int {
   ReportImage = 5,
 };
 
-class TForm1 : public ui::TWindow, public ActivitySink {
+class TForm1 : public ui::TWindow, private TRecorderView {
  public:
   // The main window's class name, which other programs find it by; it stays.
   static constexpr const char* ClassName = "TForm1";
@@ -47,8 +47,9 @@ class TForm1 : public ui::TWindow, public ActivitySink {
 
   // Builds the window with its controls, tray icon and commands, runs
   // FormCreate and starts Timer1. The executable's path locates the settings
-  // file and DataDir.
-  explicit TForm1(std::string exePath = ModulePath());
+  // file and DataDir. The recorder samples the real pointer, keyboard and
+  // clocks, or the source given.
+  explicit TForm1(std::string exePath = ModulePath(), ActivitySource* source = nullptr);
   ~TForm1() override;
 
   // Commands.
@@ -70,42 +71,18 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   std::unique_ptr<TmsTrayIcon> TrayIcon;
 
   // Running state.
-  TActivityDetector Detector;
   std::unique_ptr<TIniFile> IniFile;
   std::unique_ptr<TSharedMemory> InstanceMemory;
-  TDateTime& IdleSpan() { return Detector.IdleSpan; }
+
+  // The recorder: what the journal and the tip say. Made by FormCreate.
+  TRecorder& Recorder() { return *recorder_; }
 
   // The database view, made by the main routine right after this window and
   // kept until the end; not owned.
   TDBViewDlg* DBViewDlg = nullptr;
 
-  // ActivitySink: the log pane and the data file. A record that cannot be
-  // written waits in Journal and is tried again from the timer.
+  // The log pane.
   void AddLogLine(const std::string& text) override;
-  void AppendRecord(uint8_t action, TDateTime time) override;
-  // A record stamped now, or for a Stop with useNow false, now minus IdleSpan;
-  // it and every record that waits are tried at once, and a failure raises.
-  void AppendAction(uint8_t action, bool useNow);
-
-  // The journal's records that wait for the data file to be writable again.
-  TJournalWriter Journal;
-  // Appends the waiting records now, before a command reads or rewrites the
-  // data file; a failure goes to the log pane and the records go on waiting.
-  // Records that a failed write may have put in the file are settled; when
-  // the file cannot be read for that, the error raises.
-  void WriteWaitingRecords();
-
-  // Today's and this week's hours, from the journal's tail and every record
-  // kept since; the tray icon's tip shows them.
-  TWorkTotals Totals;
-  // Reads the hours afresh after the data file was written anew (the
-  // database view's commands, compaction) and shows them.
-  void JournalRewritten();
-  // The tip's text now: the name and, when the journal could be read, the
-  // hours, with a running spell up to its last activity.
-  std::string TipText() const;
-  // Gives the tray icon the tip's text when it has changed. Reads no file.
-  void UpdateTip();
 
   void FormCreate();
   void Timer1Timer();
@@ -125,9 +102,6 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   TRunKey RunKey;
   void ReportActionExecute();
 
-  // Whether the close (or the end of the session) has written the final Stop.
-  bool FinalStopWritten() const { return finalStopWritten_; }
-
  protected:
   LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   void FormClose(bool& allow) override;
@@ -136,33 +110,20 @@ class TForm1 : public ui::TWindow, public ActivitySink {
   void BuildActions();
   void BuildMenus();
   void LayOut();
-  void EndSession();
   // Starts Timer1; a failure raises the OS error.
   void StartTimer1();
-  // Tries the waiting records (only when their retry is due, unless forced)
-  // and tells the log pane what came of it.
-  TJournalOutcome WriteJournal(bool forced);
-  // The log line of an outage that ended.
-  void TellWrittenLate(const TJournalOutcome& outcome);
-  std::string DataFilePath() const;
-  // A record for the data file: it waits in Journal and counts in Totals
-  // (which are read afresh when the last read failed).
-  void Keep(const TActRec& record);
-  // Totals from the data file's tail and the records still waiting; a
-  // failure goes to the log pane, and the tip shows no hours until a later
-  // load succeeds.
-  void ReloadTotals();
-  // An error of a tick: in a box, unless a box of an earlier tick is still
-  // open; then in the log pane.
-  void ShowTickError(const std::string& text);
+  // The session ends (WM_ENDSESSION): the recorder's records first.
+  void EndSession();
+
+  // TRecorderView.
+  void ShowBox(const std::string& text) override;
+  bool Confirm(const std::string& question) override;
+  void SetTip(const std::string& text) override;
 
   std::string exePath_;
-  SystemActivitySource source_;
-  bool finalStopWritten_ = false;
-  std::string outageText_;    // the box that tells of a new outage, shown at the end of the tick
-  bool tickBoxOpen_ = false;  // a box raised by a tick is open
-  bool totalsKnown_ = true;   // the last load of Totals succeeded
-  TDateTime runningStart_ = 0;  // the Start of the spell that runs
+  SystemActivitySource systemSource_;
+  ActivitySource& source_;
+  std::unique_ptr<TRecorder> recorder_;
 };
 
 }  // namespace horalog

@@ -31,10 +31,15 @@ void TJournalWriter::Add(const TActRec& record) { waiting_.push_back(record); }
 
 bool TJournalWriter::Due(uint64_t nowMs) const { return !waiting_.empty() && nowMs >= nextTryMs_; }
 
-bool TJournalWriter::WithdrawNewest() {
-  if (waiting_.size() <= mayHaveLanded_.size()) return false;
+bool TJournalWriter::Withdraw(const TActRec& record) {
+  if (waiting_.size() <= mayHaveLanded_.size() || !SameRecord(waiting_.back(), record))
+    return false;
   waiting_.pop_back();
   reportedCount_ = std::min(reportedCount_, waiting_.size());
+  if (waiting_.empty()) {
+    TJournalOutcome ignored;
+    AllWritten(ignored);
+  }
   return true;
 }
 
@@ -115,26 +120,34 @@ TJournalOutcome TJournalWriter::WriteAtSessionEnd(const std::string& path,
   TJournalOutcome outcome = Write(path, 0);
   for (int retry = 0; retry < SessionEndRetries && outcome.heldByAnother; ++retry) {
     pause();
+    const TJournalOutcome earlier = outcome;
     outcome = Write(path, 0);
+    outcome.written += earlier.written;
+    outcome.outageEnded = outcome.outageEnded || earlier.outageEnded;
   }
   return outcome;
 }
 
 TJournalOutcome TJournalWriter::Settle(const std::string& path) {
   TJournalOutcome outcome;
-  if (mayHaveLanded_.empty()) return outcome;
-  size_t found = 0;
-  try {
-    platform::File file = platform::File::Open(path, platform::OpenMode::Read);
-    found = AlreadyAppended(file, file.Size() / static_cast<int64_t>(RecordSize));
-    file.Close();
-  } catch (const EInOutError& error) {
-    // No file: the write that failed did not even create it. A file that
-    // only seems to be missing (a share that is away) is no answer.
-    if (error.Code() != IoFileNotFound) throw;
+  if (!mayHaveLanded_.empty()) {
+    size_t found = 0;
+    try {
+      platform::File file = platform::File::Open(path, platform::OpenMode::Read);
+      found = AlreadyAppended(file, file.Size() / static_cast<int64_t>(RecordSize));
+      file.Close();
+    } catch (const EInOutError& error) {
+      // No file: the write that failed did not even create it. A file that
+      // only seems to be missing (a share that is away) is no answer.
+      if (error.Code() != IoFileNotFound) throw;
+    }
+    TakeLanded(found, outcome);
+    if (waiting_.empty()) AllWritten(outcome);
   }
-  TakeLanded(found, outcome);
-  if (waiting_.empty()) AllWritten(outcome);
+  if (!waiting_.empty()) {
+    outcome.failed = true;
+    outcome.reason = reason_;
+  }
   return outcome;
 }
 

@@ -55,13 +55,15 @@ class TJournalWriter {
   // The session ends: the waiting records are written at once, and while
   // another program holds the file, tried again SessionEndRetries times with
   // pause() between. What still waits after that is given up by the caller.
+  // The outcome counts what all the attempts wrote.
   TJournalOutcome WriteAtSessionEnd(const std::string& path, const std::function<void()>& pause);
   // Before the data file at path is rewritten (and so sorted or shortened):
   // the records of a failed write that may have reached it all the same are
   // looked for at its end, where that write put them, and those found count
   // as written; the others are known not to be in it. A retry looks for them
   // only at the end, which the rewrite may move. A failure to read raises,
-  // and the rewrite must not go ahead.
+  // and the rewrite must not go ahead. The outcome fails while records still
+  // wait.
   TJournalOutcome Settle(const std::string& path);
 
   size_t Count() const { return waiting_.size(); }
@@ -69,11 +71,13 @@ class TJournalWriter {
   const std::deque<TActRec>& Waiting() const { return waiting_; }
   // The text of the last failure.
   const std::string& Reason() const { return reason_; }
-  // Gives up the newest waiting record, one that no longer stands for what
-  // happened (the Stop of an exit that did not happen). A record that a failed
-  // write may have put in the file stays, and false is returned: the file may
-  // hold it whatever is done here.
-  bool WithdrawNewest();
+  // Gives up record, a waiting record that no longer stands for what happened
+  // (the Stop of an exit that did not happen), when it is the newest one. One
+  // that a failed write may have put in the file stays, and so does one that
+  // was written or is no longer the newest: false is returned, since the file
+  // may hold it whatever is done here. A withdrawal that leaves nothing
+  // waiting ends the outage.
+  bool Withdraw(const TActRec& record);
 
  private:
   // How many of the records of a failed write, from the first, end the open

@@ -130,7 +130,11 @@ bool TmsTrayIcon::Add() {
 void TmsTrayIcon::StartRetrying() {
   if (!retrying_) firstFailure_ = GetTickCount64();
   retrying_ = true;
-  SetTimer(notifyWindow_.get(), RetryTimerId, RetryIntervalMs, nullptr);
+  if (SetTimer(notifyWindow_.get(), RetryTimerId, RetryIntervalMs, nullptr)) return;
+  // Without its timer nothing would try again: the user is told now, as
+  // when the retries give up.
+  retrying_ = false;
+  throw Error(GiveUpText(addError_));
 }
 
 void TmsTrayIcon::RetryTimer() {

@@ -97,6 +97,7 @@ class TmsTrayIcon : public ui::TComponent {
   // kept, when the shell refused any of them.
   bool Add();
   // Tries the add again on the timer until it succeeds or the time is up.
+  // A timer that cannot be started raises the give-up error at once.
   void StartRetrying();
   void RetryTimer();
   void Hook();

@@ -78,6 +78,10 @@ void FailFileOperation(int k, FileFault fault = FileFault::DeviceError);
 // Whether the failure armed last has happened.
 bool FileOperationFailed();
 
+// A path (UTF-8) as the boxes and the log pane show text: in the system's
+// 8-bit code page, a character it lacks as its stand-in.
+std::string PathForDisplay(const std::string& path);
+
 // ---- System errors -------------------------------------------------------
 
 // The calling thread's last system error code.
@@ -89,6 +93,11 @@ std::string SystemErrorText(uint32_t code);
 
 // The local wall-clock date and time.
 TDateTime Now();
+// A steady clock in milliseconds: it never steps, whatever is done to the
+// wall clock. Only differences mean anything.
+uint64_t SteadyMilliseconds();
+// Waits ms milliseconds.
+void Pause(uint32_t ms);
 // The user's names and formats, read once.
 const TLocale& UserLocale();
 

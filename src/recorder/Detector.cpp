@@ -29,6 +29,10 @@ bool SystemActivitySource::KeyPressedSinceLastQuery(int virtualKey) {
 
 TDateTime SystemActivitySource::Now() { return platform::Now(); }
 
+uint64_t SystemActivitySource::SteadyMilliseconds() { return platform::SteadyMilliseconds(); }
+
+void SystemActivitySource::Pause(uint32_t ms) { platform::Pause(ms); }
+
 std::optional<uint32_t> SystemActivitySource::LastInputMoment() {
   return platform::LastInputMoment();
 }
@@ -68,22 +72,27 @@ void TActivityDetector::EndSpell(TDateTime at, ActivitySink& sink, const TLocale
   sink.AppendRecord(ActionStop, at);
 }
 
-void TActivityDetector::EndSpellAtClockJump(TDateTime now, ActivitySink& sink,
+void TActivityDetector::EndSpellAtClockJump(TDateTime now, uint64_t steadyNow, ActivitySink& sink,
                                             const TLocale& locale) {
   // No tick ran for longer than the timeout: the machine was asleep or
   // hibernating. The user left no later than the last activity seen, so the
   // spell ends there, not a timeout before the waking moment.
-  // A clock set back (the end of summer time, a correction by hand or by the
-  // time service, a zone further west) by more than the tick's own jitter
-  // would leave the Start on the old clock and the next activities on the
-  // new one: the spell would be booked short by the step, or end before its
-  // Start. It ends at the last activity as well, and the next input starts a
-  // spell on the new clock.
+  // A wall clock set back (the end of summer time, a correction by hand or by
+  // the time service, a zone further west) would leave the Start on the old
+  // clock and the next activities on the new one: the spell would be booked
+  // short by the step, or end before its Start. It ends at the last activity
+  // as well, and the next input starts a spell on the new clock. The step is
+  // what the wall clock lost against the steady clock since the last tick,
+  // however long that tick was delayed.
   const std::optional<TDateTime> previous = lastTick_;
+  const uint64_t previousSteady = lastSteady_;
   lastTick_ = now;
+  lastSteady_ = steadyNow;
   if (!previous || Idle) return;
   const TDateTime gap = now - *previous;
-  if (!Longer(gap, std::max(IdleSpan, MinSleepGap)) && !Longer(-gap, MinSleepGap)) return;
+  const TDateTime steadyGap = static_cast<double>(steadyNow - previousSteady) / MSecsPerDay;
+  if (!Longer(gap, std::max(IdleSpan, MinSleepGap)) && !Longer(steadyGap - gap, MinSleepGap))
+    return;
   EndSpell(LastActivity, sink, locale);
 }
 
@@ -96,7 +105,7 @@ void TActivityDetector::EndSession(ActivitySink& sink, const TLocale& locale) {
 }
 
 void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const TLocale& locale) {
-  EndSpellAtClockJump(source.Now(), sink, locale);
+  EndSpellAtClockJump(source.Now(), source.SteadyMilliseconds(), sink, locale);
 
   // While the workstation is locked the pointer cannot be read. Such a tick
   // counts as one without activity, so a locked screen ends the spell after

@@ -16,14 +16,18 @@ struct TPoint {
   int32_t x = 0, y = 0;
 };
 
-// What a tick samples. The system's source reads the real pointer, keyboard
-// and clock; tests drive the detector with scripted streams.
+// What a tick samples, and the clocks. The system's source reads the real
+// pointer, keyboard and clocks; tests drive the detector with scripted streams.
 class ActivitySource {
  public:
   virtual ~ActivitySource() = default;
   virtual platform::PointerSample PointerPosition() = 0;
   virtual bool KeyPressedSinceLastQuery(int virtualKey) = 0;
+  // The wall clock, and a steady clock in milliseconds that never steps.
   virtual TDateTime Now() = 0;
+  virtual uint64_t SteadyMilliseconds() = 0;
+  // Waits ms milliseconds (on the steady clock).
+  virtual void Pause(uint32_t ms) = 0;
   // The system's moment of the last input, in its own units, or nothing when
   // it cannot tell. Only a change means anything: the value may wrap.
   virtual std::optional<uint32_t> LastInputMoment() { return std::nullopt; }
@@ -35,6 +39,8 @@ class SystemActivitySource : public ActivitySource {
   platform::PointerSample PointerPosition() override;
   bool KeyPressedSinceLastQuery(int virtualKey) override;
   TDateTime Now() override;
+  uint64_t SteadyMilliseconds() override;
+  void Pause(uint32_t ms) override;
   std::optional<uint32_t> LastInputMoment() override;
 };
 
@@ -72,7 +78,8 @@ class TActivityDetector {
 
   // The shortest pause between two ticks that counts as a sleep of the
   // machine, whatever the timeout: shorter ones are a busy message loop. A
-  // step back of the clock by no more than it is the tick's own jitter.
+  // step back of the wall clock by no more than it is taken for the slewing
+  // of the time service.
   static constexpr TDateTime MinSleepGap = 2 * OneSecond;
 
   // Back to the state of a new main window: Idle at (0, 0).
@@ -87,11 +94,14 @@ class TActivityDetector {
  private:
   // Ends the spell at the last activity when the clock jumped between two
   // ticks: forward by a sleep of the machine (longer than the timeout), or
-  // back by a step of the clock (longer than MinSleepGap).
-  void EndSpellAtClockJump(TDateTime now, ActivitySink& sink, const TLocale& locale);
+  // back by a step of the wall clock (by more than MinSleepGap against the
+  // steady clock).
+  void EndSpellAtClockJump(TDateTime now, uint64_t steadyNow, ActivitySink& sink,
+                           const TLocale& locale);
   void EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale);
 
   std::optional<TDateTime> lastTick_;       // clock at the start of the previous tick
+  uint64_t lastSteady_ = 0;                 // the steady clock then
   std::optional<uint32_t> lastInput_;       // the system's last-input moment at the previous tick
   bool pointerFailing_ = false;             // the previous tick could not read the pointer
 };

@@ -1,5 +1,5 @@
 // Years of running in little: ten thousand ticks of the main window's
-// detector, with its real log pane and data file, give back every handle and
+// recorder, with its real log pane, tray icon and data file, give back every handle and
 // window they took. The input and the clock are scripted: a tick a second,
 // twenty seconds of pointer movement and then seventy quiet ones, over and
 // over, with a one-minute timeout, so that every ninety ticks bring a Start
@@ -32,16 +32,17 @@ TEST(LongRun, TenThousandTicksGiveBackTheirHandlesAndWindows) {
   DeleteFileA(data.c_str());
   {
     test::CaptureErrors errors;
-    TForm1 form(dir + "Horalog.exe");
-    KillTimer(form.Handle(), TForm1::Timer1Id);  // only the scripted ticks
-    form.IdleSpan() = OneMinute;
     ScriptedDay day(Period, Moving);
+    TForm1 form(dir + "Horalog.exe", &day);
+    KillTimer(form.Handle(), TForm1::Timer1Id);  // only the scripted ticks
+    form.Recorder().SetIdleSpan(OneMinute);
+    const auto tick = [&form] { form.Timer1Timer(); };
     // The first spell outside the count: the first append and log line fill caches.
-    day.Run(form.Detector, form, platform::UserLocale(), Period);
+    day.Run(tick, Period);
     const e2e::ProcessCounters before = e2e::CountersOfThisProcess();
 
     const DWORD start = GetTickCount();
-    day.Run(form.Detector, form, platform::UserLocale(), Ticks - Period);
+    day.Run(tick, Ticks - Period);
     const DWORD spent = GetTickCount() - start;
     const e2e::ProcessCounters after = e2e::CountersOfThisProcess();
     std::printf("[ figures  ] %d ticks in %lu ms; kernel handles %ld -> %ld, windows %ld -> %ld, "

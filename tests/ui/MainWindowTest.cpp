@@ -49,9 +49,9 @@ class MainWindow : public ::testing::Test {
   void Create() { form = std::make_unique<TForm1>(exe); }
   // A detector that records nothing by itself, whatever the pointer does.
   void QuietDetector() {
-    form->IdleSpan() = 1000.0;
-    form->Detector.Idle = false;
-    form->Detector.LastActivity = platform::Now();
+    form->Recorder().SetIdleSpan(1000.0);
+    form->Recorder().Detector().Idle = false;
+    form->Recorder().Detector().LastActivity = platform::Now();
   }
   // The data file held open without sharing, as another program may hold it.
   HANDLE HoldDataFile() {
@@ -148,8 +148,8 @@ TEST_F(MainWindow, PublishesItselfWithItsDataBesideTheProgram) {
   HWND window = form->Handle();
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
   EXPECT_EQ(DataDir(), dir);
-  EXPECT_DOUBLE_EQ(form->IdleSpan(), 10 * OneMinute);
-  EXPECT_TRUE(form->Detector.Idle);
+  EXPECT_DOUBLE_EQ(form->Recorder().IdleSpan(), 10 * OneMinute);
+  EXPECT_TRUE(form->Recorder().Detector().Idle);
 }
 
 TEST_F(MainWindow, ReadsTheTimeoutAndSurvivesOneThatDoesNotConvert) {
@@ -158,7 +158,7 @@ TEST_F(MainWindow, ReadsTheTimeoutAndSurvivesOneThatDoesNotConvert) {
     CaptureErrors errors;
     Create();
     EXPECT_TRUE(errors.texts.empty());
-    EXPECT_NEAR(form->IdleSpan(), 30 * OneMinute, 1e-12);
+    EXPECT_NEAR(form->Recorder().IdleSpan(), 30 * OneMinute, 1e-12);
   }
   form.reset();
   test::DrainQuit();
@@ -170,7 +170,7 @@ TEST_F(MainWindow, ReadsTheTimeoutAndSurvivesOneThatDoesNotConvert) {
   ASSERT_EQ(errors.texts.size(), 1u);
   EXPECT_EQ(errors.texts[0], "Invalid argument to time encode.");
   // The rest of the start-up ran: the program works with the default.
-  EXPECT_NEAR(form->IdleSpan(), 10 * OneMinute, 1e-12);
+  EXPECT_NEAR(form->Recorder().IdleSpan(), 10 * OneMinute, 1e-12);
   EXPECT_EQ(DataDir(), dir);
   EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
   ASSERT_TRUE(form->IniFile);
@@ -192,10 +192,10 @@ TEST_F(MainWindow, AFailedPublicationStillLeavesAWorkingProgram) {
   }
   CloseHandle(squatter);
   EXPECT_FALSE(form->InstanceMemory);
-  EXPECT_NEAR(form->IdleSpan(), 10 * OneMinute, 1e-12);
+  EXPECT_NEAR(form->Recorder().IdleSpan(), 10 * OneMinute, 1e-12);
   EXPECT_EQ(DataDir(), dir);
   EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
-  form->AppendAction(ActionStart, true);
+  form->Recorder().AppendAction(ActionStart, true);
   EXPECT_EQ(Records().size(), 1u) << "the journal is not beside the executable";
 }
 
@@ -272,7 +272,7 @@ TEST_F(MainWindow, ExitAsksAndOnlyYesClosesWithAFinalStop) {
   form->ExitAction->Execute();
   EXPECT_EQ(question, "Are you sure you want to exit from Horalog?");
   EXPECT_TRUE(IsWindow(window));
-  EXPECT_FALSE(form->FinalStopWritten());
+  EXPECT_FALSE(form->Recorder().FinalStopWritten());
 
   After(250, [&] { SendMessageA(test::FindDialog("Confirm"), WM_COMMAND, IDYES, 0); });
   TDateTime before = platform::Now();
@@ -290,14 +290,13 @@ TEST_F(MainWindow, ExitAsksAndOnlyYesClosesWithAFinalStop) {
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), nullptr);
 }
 
-// Exit with a journal that cannot be written asks whether to go without the
-// records: No keeps the program and the records that wait, Yes ends it.
+// Exit with a journal that cannot be written asks in a box whether to go
+// without the records: No keeps the program, Yes ends it.
 TEST_F(MainWindow, AFailedFinalStopAsksWhetherToExitAnyway) {
   Create();
   QuietDetector();
   HWND window = form->Handle();
   ASSERT_TRUE(CreateDirectoryA(data.c_str(), nullptr));  // the data file cannot be opened
-  const TDateTime start = platform::Now() - OneMinute;
   std::string question;
   auto answer = [&question](WPARAM button) {
     After(250, [&question, button] {
@@ -307,17 +306,13 @@ TEST_F(MainWindow, AFailedFinalStopAsksWhetherToExitAnyway) {
       SendMessageA(box, WM_COMMAND, button, 0);
     });
   };
-  form->AppendRecord(ActionStart, start);
   answer(IDNO);
   form->Close();
-  EXPECT_EQ(question, "2 records could not be written to " + data +
-                          " (File access denied). Exit anyway?");
+  EXPECT_EQ(question,
+            "1 record could not be written to " + data + " (File access denied). Exit anyway?");
   EXPECT_TRUE(IsWindow(window));
   EXPECT_TRUE(form->IniFile);
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
-  // The Stop of the exit that did not happen is gone; the Start waits.
-  ASSERT_EQ(form->Journal.Count(), 1u);
-  EXPECT_EQ(form->Journal.Waiting()[0].Time, start);
 
   answer(IDYES);
   form->Close();
@@ -327,49 +322,19 @@ TEST_F(MainWindow, AFailedFinalStopAsksWhetherToExitAnyway) {
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), nullptr);
 }
 
-// While a box raised by a tick is open, its loop runs the next ticks: their
-// errors go to the log pane, not into boxes inside the box.
-TEST_F(MainWindow, ErrorsOfTicksWhileATicksBoxIsOpenGoToTheLog) {
-  Create();
-  QuietDetector();
-  HANDLE held = HoldDataFile();
-  std::vector<std::string> boxes;
-  ui::Application().OnShowException = [&](const std::string& text) {
-    boxes.push_back(text);
-    if (boxes.size() > 1) return;
-    // The box's own loop: the outage ends, and a new one begins in a later tick.
-    CloseHandle(held);
-    form->WriteWaitingRecords();
-    held = HoldDataFile();
-    form->AppendRecord(ActionStop, platform::Now());
-    form->Timer1Timer();
-  };
-  form->AppendRecord(ActionStart, platform::Now());
-  form->Timer1Timer();
-  ui::Application().OnShowException = nullptr;
-  CloseHandle(held);
-  EXPECT_EQ(boxes.size(), 1u) << "a box inside the box";
-  EXPECT_EQ(Records().size(), 1u);
-  EXPECT_EQ(form->Journal.Count(), 1u);
-  EXPECT_NE(Log().find("1 record written late to"), std::string::npos) << Log();
-  // The second outage's message is in the log pane.
-  const std::string told = "Horalog keeps the records and tries again.";
-  EXPECT_NE(Log().find(told), std::string::npos) << Log();
-}
-
 TEST_F(MainWindow, TheEndOfTheSessionEndsARunningSpellAtItsLastActivity) {
   Create();
   HWND window = form->Handle();
   SendMessageA(window, WM_ENDSESSION, FALSE, 0);  // the session goes on
-  EXPECT_FALSE(form->FinalStopWritten());
+  EXPECT_FALSE(form->Recorder().FinalStopWritten());
   EXPECT_FALSE(test::DrainQuit());
 
   // A user who left minutes ago: the Stop goes where the activity ended.
   const TDateTime last = platform::Now() - 3 * OneMinute;
-  form->Detector.Idle = false;
-  form->Detector.LastActivity = last;
+  form->Recorder().Detector().Idle = false;
+  form->Recorder().Detector().LastActivity = last;
   SendMessageA(window, WM_ENDSESSION, TRUE, 0);
-  EXPECT_TRUE(form->FinalStopWritten());
+  EXPECT_TRUE(form->Recorder().FinalStopWritten());
   EXPECT_TRUE(test::DrainQuit());
   std::vector<TActRec> records = Records();
   ASSERT_FALSE(records.empty());
@@ -381,64 +346,22 @@ TEST_F(MainWindow, TheEndOfTheSessionEndsARunningSpellAtItsLastActivity) {
   EXPECT_EQ(Records().size(), count);
 }
 
-// Records that wait (a spell that began and ended while another program held
-// the file) are written at the end of the session, not due and Idle as it is.
-TEST_F(MainWindow, TheEndOfTheSessionWritesTheRecordsThatWait) {
-  Create();
-  HANDLE held = HoldDataFile();
-  const TDateTime start = platform::Now() - 2 * OneMinute;
-  form->AppendRecord(ActionStart, start);
-  form->AppendRecord(ActionStop, start + OneMinute);
-  CloseHandle(held);
-  SendMessageA(form->Handle(), WM_ENDSESSION, TRUE, 0);
-  EXPECT_TRUE(test::DrainQuit());
-  const std::vector<TActRec> records = Records();
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[1].Time, start + OneMinute);
-}
-
-TEST_F(MainWindow, AStopNotStampedNowGoesBackByTheTimeout) {
-  Create();
-  TDateTime before = platform::Now();
-  form->AppendAction(ActionStop, false);
-  form->AppendAction(ActionStart, false);  // a Start is always stamped now
-  std::vector<TActRec> records = Records();
-  ASSERT_GE(records.size(), 2u);
-  const TActRec& stop = records[records.size() - 2];
-  const TActRec& start = records.back();
-  EXPECT_EQ(stop.Action, ActionStop);
-  EXPECT_NEAR(stop.Time, before - 10 * OneMinute, 2 * OneSecond);
-  EXPECT_EQ(start.Action, ActionStart);
-  EXPECT_NEAR(start.Time, before, 2 * OneSecond);
-}
-
-// The tip's hours after start-up, a Start, a Stop and an Insert in the
-// database view: today's pairs by the page's rules, a running spell up to its
-// last activity, a spell of last week in neither line.
+// The tray icon's tip: the hours after start-up, and after an Insert in the
+// database view, which reads them afresh.
 TEST_F(MainWindow, TipShowsTodaysAndThisWeeksHours) {
   const TDateTime today = WholePart(platform::Now());
   auto at = [today](int minutes) { return today + minutes * OneMinute; };
   test::WriteRecords(data, {MakeRecord(ActionStart, today - 8 + 0.4),
                             MakeRecord(ActionStop, today - 8 + 0.6), MakeRecord(ActionStart, at(1)),
-                            MakeRecord(ActionStop, at(31))});
+                            MakeRecord(ActionStop, at(31)), MakeRecord(ActionStart, at(60))});
   Create();
   KillTimer(form->Handle(), TForm1::Timer1Id);  // no tick samples the real pointer
   EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 0:30\nThis week 0:30");
 
-  form->Detector.Idle = false;
-  form->Detector.LastActivity = at(106);
-  form->AppendRecord(ActionStart, at(60));
-  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 1:16\nThis week 1:16");
-
-  form->Detector.Idle = true;
-  form->AppendRecord(ActionStop, at(120));
-  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 1:30\nThis week 1:30");
-
-  // A Stop at 01:30 ends the spell begun at 01:00; the Stop at 02:00 is
-  // left without a Start.
+  // A Stop at 01:30 ends the spell begun at 01:00.
   TDBViewDlg view;
-  view.BeforeRewrite = [this] { form->WriteWaitingRecords(); };
-  view.AfterRewrite = [this] { form->JournalRewritten(); };
+  view.BeforeRewrite = [this] { form->Recorder().WriteWaitingRecords(); };
+  view.AfterRewrite = [this] { form->Recorder().JournalRewritten(); };
   After(150, [&] {
     HWND window = FindWindowA(TActionEditDialog::ClassName, "Action Editor");
     auto* editor = dynamic_cast<TActionEditDialog*>(
@@ -450,7 +373,7 @@ TEST_F(MainWindow, TipShowsTodaysAndThisWeeksHours) {
     editor->OKBtn.Click();
   });
   view.InsertActionExecute();
-  EXPECT_EQ(Records().size(), 7u);
+  EXPECT_EQ(Records().size(), 6u);
   EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 1:00\nThis week 1:00");
 }
 

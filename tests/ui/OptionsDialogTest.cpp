@@ -220,7 +220,7 @@ TEST_F(OptionsCommand, OkSavesAndAppliesTheNumberInTheEditBox) {
   EXPECT_EQ(shown, "59");
   EXPECT_TRUE(ticked);
   EXPECT_EQ(Interval(), "59");
-  EXPECT_NEAR(form->IdleSpan(), 59 * OneMinute, 1e-12);
+  EXPECT_NEAR(form->Recorder().IdleSpan(), 59 * OneMinute, 1e-12);
 }
 
 TEST_F(OptionsCommand, FailuresLeaveWhatWasNotYetWritten) {
@@ -261,7 +261,7 @@ TEST_F(OptionsCommand, FailuresLeaveWhatWasNotYetWritten) {
   }
   EXPECT_EQ(Dialog(), nullptr);
   EXPECT_EQ(RunValue(), exe);
-  EXPECT_NEAR(form->IdleSpan(), 10 * OneMinute, 1e-12);
+  EXPECT_NEAR(form->Recorder().IdleSpan(), 10 * OneMinute, 1e-12);
 }
 
 TEST_F(OptionsCommand, WhileOpenNoOtherWindowTakesInputAndTheTrayLeadsBackToIt) {

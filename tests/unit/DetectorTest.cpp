@@ -24,6 +24,7 @@ class ScriptedSource : public ActivitySource {
   std::vector<int> asked;  // keys queried since the last ClearAsked
   std::optional<uint32_t> lastInput;  // the system's last-input moment
   TDateTime step = 0;                 // how far the clock goes on at each reading
+  uint64_t steady = 0;                // the steady clock, in milliseconds
 
   void MoveTo(int32_t x, int32_t y) { pointer = {true, x, y, 0}; }
   void FailPointer(uint32_t code) { pointer = {false, 0, 0, code}; }
@@ -40,6 +41,8 @@ class ScriptedSource : public ActivitySource {
     clock += step;
     return now;
   }
+  uint64_t SteadyMilliseconds() override { return steady; }
+  void Pause(uint32_t ms) override { steady += ms; }
   std::optional<uint32_t> LastInputMoment() override { return lastInput; }
 };
 
@@ -341,6 +344,28 @@ TEST_F(DetectorTest, ClockSteppingBackEndsTheSpellAtTheLastActivity) {
   Tick(At(16, 0, 1) - TActivityDetector::MinSleepGap);
   EXPECT_FALSE(detector.Idle);
   EXPECT_EQ(sink.records.size(), before + 1);
+
+  // The step is what the wall clock lost against the steady clock: 2.5 s
+  // between ticks a second apart, 25 s within a tick that a slow append held
+  // up for 30 s; a tick held up without a step keeps the spell.
+  struct Case {
+    uint64_t steadyMs;
+    TDateTime wallGap;
+    bool ends;
+  };
+  for (const Case& c : {Case{1000, -1.5 * OneSecond, true}, Case{30000, 5 * OneSecond, true},
+                        Case{30000, 30 * OneSecond, false}}) {
+    SCOPED_TRACE(c.steadyMs);
+    detector.Reset();
+    sink.records.clear();
+    Move(At(17, 0, 0));
+    source.steady += c.steadyMs;
+    Move(At(17, 0, 0) + c.wallGap);
+    ASSERT_EQ(sink.records.size(), c.ends ? 3u : 1u);
+    if (c.ends) {
+      EXPECT_TIME(sink.records[1].time, At(17, 0, 0));
+    }
+  }
 }
 
 TEST_F(DetectorTest, FirstTickHasNoPreviousTick) {

@@ -304,11 +304,11 @@ TEST_F(FaultInjection, ARetryAfterAFailedWriteWritesEachRecordOnce) {
   withdrawn.Add(batch[1]);
   platform::FailFileOperation(5);  // open, size, seek, write, then the flush
   ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
-  EXPECT_FALSE(withdrawn.WithdrawNewest());
+  EXPECT_FALSE(withdrawn.Withdraw(batch[1]));
   withdrawn.Add(batch[2]);
   platform::FailFileOperation(1);
   ASSERT_TRUE(withdrawn.Write(Data(), 0).failed);
-  EXPECT_TRUE(withdrawn.WithdrawNewest());
+  EXPECT_TRUE(withdrawn.Withdraw(batch[2]));
   EXPECT_FALSE(withdrawn.Write(Data(), 0).failed);
   EXPECT_EQ(ReadBytes(Data()), Concat(WholeRecords(old), RecordsBytes({batch[0], batch[1]})));
 
@@ -353,6 +353,34 @@ TEST_F(FaultInjection, TheEndOfTheSessionRetriesOnlyWhileTheFileIsHeld) {
   hold();
   EXPECT_TRUE(journal.WriteAtSessionEnd(Data(), pause).failed);
   EXPECT_EQ(pauses, SessionEndRetries);
+
+  // Two records of a failed flush are found in the file, the third is held:
+  // the outcome counts what every attempt wrote. A settle that leaves
+  // records waiting fails.
+  const std::vector<TActRec> batch = {PatternedRecord(0, 0, Day + 60, 1),
+                                      PatternedRecord(0, 1, Day + 61, 2),
+                                      PatternedRecord(0, 0, Day + 62, 3)};
+  for (const bool settle : {false, true}) {
+    WriteBytes(Data(), {});
+    TJournalWriter landed;
+    landed.Add(batch[0]);
+    landed.Add(batch[1]);
+    platform::FailFileOperation(5);  // open, size, seek, write, then the flush
+    ASSERT_TRUE(landed.Write(Data(), 0).failed);
+    landed.Add(batch[2]);
+    if (settle) {
+      const TJournalOutcome settled = landed.Settle(Data());
+      EXPECT_EQ(settled.written, 2u);
+      EXPECT_TRUE(settled.failed) << "a record still waits";
+      continue;
+    }
+    pauses = 0, heldFor = 1;
+    platform::FailFileOperation(6, platform::FileFault::SharingViolation);  // after the read
+    const TJournalOutcome outcome = landed.WriteAtSessionEnd(Data(), pause);
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(outcome.written, 3u);
+    EXPECT_EQ(ReadBytes(Data()), RecordsBytes(batch));
+  }
 }
 
 }  // namespace

@@ -238,6 +238,20 @@ TDateTime Now() {
                      static_cast<uint16_t>(ts.tv_nsec / 1000000));
 }
 
+uint64_t SteadyMilliseconds() {
+  timespec ts;
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
+}
+
+void Pause(uint32_t ms) {
+  timespec wait{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
+  while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+std::string PathForDisplay(const std::string& path) { return path; }
+
 const TLocale& UserLocale() {
   // No locale database is consulted here: the English names and formats.
   static const TLocale locale;

@@ -218,6 +218,12 @@ TDateTime Now() {
          ComposeTime(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
 }
 
+uint64_t SteadyMilliseconds() { return GetTickCount64(); }
+
+void Pause(uint32_t ms) { Sleep(ms); }
+
+std::string PathForDisplay(const std::string& path) { return AnsiPathText(path); }
+
 namespace {
 
 std::string LocaleText(LCTYPE type, const char* fallback) {

@@ -1,0 +1,231 @@
+// The recorder's rules without a window: the exit's Stop and its question,
+// the end of the session, the records that wait, the hours of the tip.
+#include "recorder/Recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RecorderSupport.h"
+#include "TestSupport.h"
+#include "data/Errors.h"
+#include "platform/Platform.h"
+
+namespace horalog {
+namespace {
+
+const TDateTime Monday = ComposeDate(2026, 3, 2);
+// The fake clock adds up its seconds as days: a millisecond is close enough.
+constexpr TDateTime Ms = 1.0 / MSecsPerDay;
+
+TDateTime At(uint16_t h, uint16_t m, uint16_t s = 0) { return Monday + ComposeTime(h, m, s, 0); }
+
+bool Contains(const std::vector<std::string>& lines, const std::string& part) {
+  for (const std::string& line : lines)
+    if (line.find(part) != std::string::npos) return true;
+  return false;
+}
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  RecorderTest() { source.wall = At(9, 0); }
+  void TearDown() override { platform::FailFileOperation(0); }
+
+  void Begin() {
+    recorder.SetIdleSpan(10 * OneMinute);
+    recorder.Start();
+  }
+  // Seconds of work, the pointer moving at every tick; seconds of quiet.
+  void Work(int seconds) {
+    for (int i = 0; i < seconds; ++i) {
+      source.Advance(1000);
+      ++source.x;
+      recorder.Tick();
+    }
+  }
+  void Quiet(int seconds) {
+    for (int i = 0; i < seconds; ++i) {
+      source.Advance(1000);
+      recorder.Tick();
+    }
+  }
+  std::string Data() const { return dir.Path(DataFileBaseName); }
+  std::vector<TActRec> Journal() const { return test::ReadJournal(Data()); }
+
+  test::ScratchDir dir;
+  test::FakeSource source;
+  test::FakeView view;
+  TLocale locale;  // the English defaults
+  TRecorder recorder{source, view, dir.Path(), locale};
+};
+
+// An exit whose Stop cannot be written asks; No goes on recording. A Stop
+// that surely is not in the file goes, and nothing waiting ends the outage; one
+// that may be there stays, and the spell goes on from a Start just after it.
+TEST_F(RecorderTest, AnExitThatCannotWriteAsksAndNoGoesOnRecording) {
+  Begin();
+  Work(60);
+  ASSERT_EQ(Journal().size(), 1u);
+  view.answer = [] { return false; };
+  platform::FailFileOperation(1);  // the open
+  EXPECT_FALSE(recorder.Exit());
+  ASSERT_EQ(view.questions.size(), 1u);
+  const std::string& question = view.questions[0];
+  EXPECT_EQ(question.rfind("1 record could not be written to " + platform::PathForDisplay(Data()) + " (", 0), 0u)
+      << question;
+  EXPECT_EQ(question.substr(question.size() - 15), "). Exit anyway?");
+  EXPECT_TRUE(recorder.Journal().Empty());
+  EXPECT_FALSE(recorder.FinalStopWritten());
+  EXPECT_TRUE(view.boxes.empty());
+  // The next failure is a new outage, with its box.
+  platform::FailFileOperation(1);
+  Quiet(601);
+  ASSERT_EQ(view.boxes.size(), 1u);
+  EXPECT_NE(view.boxes[0].find("Horalog keeps the records and tries again."), std::string::npos);
+  Quiet(61);  // the retry writes the Stop
+  ASSERT_EQ(Journal().size(), 2u);
+
+  Work(30);
+  platform::FailFileOperation(5);  // open, size, seek, write, then the flush
+  EXPECT_FALSE(recorder.Exit());
+  const auto& waiting = recorder.Journal().Waiting();
+  ASSERT_EQ(waiting.size(), 2u);
+  EXPECT_EQ(waiting[0].Action, ActionStop);
+  EXPECT_EQ(waiting[1].Action, ActionStart);
+  EXPECT_GT(waiting[1].Time, waiting[0].Time) << "a sort could put the Start before its Stop";
+  EXPECT_GE(recorder.Detector().LastActivity, waiting[1].Time);
+  const TActRec stop = waiting[0];
+  Quiet(61);
+  const std::vector<TActRec> records = Journal();
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_EQ(std::memcmp(&records[3], &stop, sizeof stop), 0) << "the Stop written once";
+  EXPECT_FALSE(recorder.Detector().Idle);
+
+  view.answer = [] { return true; };
+  platform::FailFileOperation(1);
+  EXPECT_TRUE(recorder.Exit());
+  EXPECT_TRUE(recorder.FinalStopWritten());
+}
+
+// The session ends while the exit's question is open: the exit's Stop is the
+// last record, and nothing is recorded after it.
+TEST_F(RecorderTest, TheSessionEndingWhileTheExitAsksEndsWithTheExitsStopAlone) {
+  Begin();
+  Work(60);
+  Quiet(30);
+  view.answer = [this] {
+    recorder.EndSession();
+    return false;
+  };
+  platform::FailFileOperation(1);
+  EXPECT_TRUE(recorder.Exit());
+  Work(5);
+  const std::vector<TActRec> records = Journal();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].Action, ActionStop);
+  EXPECT_NEAR(records[1].Time, At(9, 1, 30), Ms);
+}
+
+// The end of the session only queues its Stop: the time Windows gives goes
+// to one forced write of every waiting record, tried again while another
+// program holds the file, before any tip.
+TEST_F(RecorderTest, TheEndOfTheSessionWritesEveryWaitingRecordFirst) {
+  Begin();
+  for (int i = 0; i < 30; ++i) {
+    platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+    Work(1);
+  }
+  source.Advance(5000);  // the next retry is due
+  ASSERT_EQ(recorder.Journal().Count(), 1u);
+  int held = 2;
+  source.onPause = [&held] {
+    if (held-- > 0) platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  };
+  const size_t lines = view.log.size();
+  const int tips = view.tips;
+  recorder.EndSession();
+  EXPECT_EQ(view.tips, tips) << "a tip before the journal";
+  ASSERT_EQ(view.log.size(), lines + 1) << view.log.back();
+  EXPECT_EQ(view.log.back(), ActivityEndedText + DateTimeText(At(9, 0, 30) + Ms, locale));
+  const std::vector<TActRec> records = Journal();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_NEAR(records[0].Time, At(9, 0, 1), Ms);
+  EXPECT_NEAR(records[1].Time, At(9, 0, 30), Ms);
+  EXPECT_TRUE(recorder.Journal().Empty());
+}
+
+// The tip counts each day as that day's own report does, out of time order
+// too: a record of another day between a Start and its Stop splits nothing,
+// a running spell counts up to its last activity, and a target adds the
+// balance.
+TEST_F(RecorderTest, TheTipShowsEachDaysOwnReportARunningSpellAndTheBalance) {
+  test::WriteRecords(Data(), {MakeRecord(ActionStart, Monday - 7 + 0.4),
+                              MakeRecord(ActionStop, Monday - 7 + 0.6),
+                              MakeRecord(ActionStart, At(0, 1)), MakeRecord(ActionStop, At(0, 31))});
+  source.wall = At(1, 0);
+  Begin();
+  EXPECT_EQ(view.tip, "Horalog\nToday 0:30\nThis week 0:30");
+  Work(46 * 60);  // from 1:00:01 to 1:46:00
+  EXPECT_EQ(view.tip, "Horalog\nToday 1:15\nThis week 1:15");
+  // A record of tomorrow put in by hand while the spell runs.
+  recorder.WriteWaitingRecords();
+  AppendActionRecord(Data(), ActionStop, Monday + 1.5);
+  recorder.JournalRewritten();
+  EXPECT_EQ(view.tip, "Horalog\nToday 1:15\nThis week 1:15");
+  Quiet(601);  // the Stop at 1:46:01, after tomorrow's record
+  EXPECT_EQ(view.tip, "Horalog\nToday 1:16\nThis week 1:16");
+
+  // Last Monday 4:48 against 5 days of 1:00, today 0:16 above its 1:00.
+  THoursSettings settings;
+  for (int day = 1; day <= 5; ++day) settings.weekdayTargets[day] = 3600;
+  settings.balanceFrom = DayNumber(Monday - 7);
+  settings.opening = -5 * 60;
+  recorder.SetHoursSettings(settings);
+  EXPECT_EQ(view.tip, "Horalog\nToday 1:16\nThis week 1:16\nBalance -0:01");
+}
+
+// Records of a failed write that reached the file all the same count once in
+// the hours read afresh after a failed read, and a Stop not stamped now goes
+// back by the timeout.
+TEST_F(RecorderTest, RecordsThatLandedDespiteAFailedWriteCountOnce) {
+  Begin();
+  platform::FailFileOperation(1);
+  EXPECT_THROW(recorder.AppendAction(ActionStart, true), Error);
+  source.Advance(40 * 60 * 1000);
+  platform::FailFileOperation(5);  // open, size, seek, write, then the flush
+  EXPECT_THROW(recorder.AppendAction(ActionStop, false), Error);
+  platform::FailFileOperation(1);
+  recorder.JournalRewritten();
+  EXPECT_EQ(view.tip, "Horalog");
+  EXPECT_TRUE(Contains(view.log, "The tray icon shows no hours until it can."));
+
+  recorder.AppendAction(ActionStart, true);
+  EXPECT_EQ(view.tip, "Horalog\nToday 0:30\nThis week 0:30");
+  const std::vector<TActRec> records = Journal();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_NEAR(records[1].Time - records[0].Time, 30 * OneMinute, OneSecond);
+}
+
+// While a box of a tick is open, its loop runs the next ticks: their errors
+// go to the log pane, not into boxes inside the box.
+TEST_F(RecorderTest, ErrorsOfTicksWhileATicksBoxIsOpenGoToTheLog) {
+  Begin();
+  view.onBox = [this] {
+    if (view.boxes.size() > 1) return;
+    // The outage ends, and a new one begins with the Stop of a tick.
+    recorder.WriteWaitingRecords();
+    platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+    Quiet(601);
+  };
+  platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  Work(1);
+  EXPECT_EQ(view.boxes.size(), 1u) << "a box inside the box";
+  EXPECT_EQ(Journal().size(), 1u);
+  EXPECT_EQ(recorder.Journal().Count(), 1u);
+  EXPECT_TRUE(Contains(view.log, "1 record written late to"));
+  EXPECT_TRUE(Contains(view.log, "Horalog keeps the records and tries again."));
+}
+
+}  // namespace
+}  // namespace horalog
