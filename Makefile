@@ -5,7 +5,7 @@ WIN32  := build/win32
 JOBS   ?= $(shell nproc)
 CTEST  := ctest --output-on-failure --no-tests=error
 
-.PHONY: all bootstrap native win32 build test test-native test-sanitize test-wine run bench dist clean
+.PHONY: all bootstrap native win32 build test test-native test-sanitize test-wine soak run bench dist clean
 
 all: build
 
@@ -28,8 +28,18 @@ test: bootstrap
 	$(MAKE) --no-print-directory test-sanitize
 	$(MAKE) --no-print-directory test-wine
 
+# The native tests; the recorder's soak last, with its figure line.
 test-native:
-	cd $(NATIVE) && $(CTEST)
+	cd $(NATIVE) && $(CTEST) -LE soak
+	$(NATIVE)/horalog_unit_tests --gtest_brief=1 --gtest_filter='Soak.*'
+
+# The soak alone, as many simulated days as asked: make soak DAYS=365 (SEED=n).
+DAYS ?= 7
+SEED ?= 20261208
+soak:
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(NATIVE) -j $(JOBS) --target horalog_unit_tests
+	HORALOG_SOAK_DAYS=$(DAYS) HORALOG_SOAK_SEED=$(SEED) $(NATIVE)/horalog_unit_tests --gtest_brief=1 --gtest_filter='Soak.*'
 
 # The core's unit tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer in a folder of their own: a memory or overflow
@@ -37,7 +47,7 @@ test-native:
 test-sanitize:
 	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DHORALOG_SANITIZE=ON
 	cmake --build $(SANITIZE) -j $(JOBS) --target horalog_unit_tests
-	cd $(SANITIZE) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L unit
+	cd $(SANITIZE) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L 'unit|soak'
 
 # Every Windows test program under Wine, in a scratch prefix on an Xvfb display.
 test-wine:

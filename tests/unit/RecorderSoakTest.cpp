@@ -1,0 +1,433 @@
+// A week of a person's work in a minute: the recorder, on a fake clock and
+// the file seam, through spells, lunch, sleep and waking, the clock stepped
+// both ways, a journal held or failing at random file steps, edits of the
+// database view, compactions, declined exits, exits and starts again, and
+// the end of the session. After each day: every record is in the journal
+// once, none is lost, each Start and Stop lies within 2 s of when the person
+// began and stopped, and the tip's Today, This week and balance are what the
+// report of each day alone shows.
+//
+//   HORALOG_SOAK_DAYS=365 HORALOG_SOAK_SEED=7 horalog_unit_tests --gtest_filter=Soak.*
+//   (make soak DAYS=365)
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "RecorderSupport.h"
+#include "TestSupport.h"
+#include "data/ActRecList.h"
+#include "data/Compaction.h"
+#include "data/Errors.h"
+#include "report/ReportBuilder.h"
+
+namespace horalog {
+namespace {
+
+constexpr TDateTime Timeout = 10 * OneMinute;
+const TDateTime FirstDay = ComposeDate(2026, 3, 2);  // a Monday
+constexpr int64_t TargetSeconds = 8 * 3600;
+
+int EnvNumber(const char* name, int otherwise) {
+  const char* text = std::getenv(name);
+  return text && *text ? std::atoi(text) : otherwise;
+}
+
+// What the journal must hold: the person's spells as the recorder's rules
+// stamp them, from the truth of the script (when there was input, when the
+// clock jumped, when the program ended), not from the recorder.
+class Truth {
+ public:
+  std::vector<TActRec> records;
+
+  void Input(TDateTime now) {
+    if (!active_) records.push_back(MakeRecord(ActionStart, now));
+    active_ = true;
+    lastInput_ = now;
+  }
+  // A tick without input: a quiet longer than the timeout (in the clock's
+  // whole milliseconds) ends the spell where the quiet began.
+  void Quiet(TDateTime now) {
+    if (active_ && std::round((now - lastInput_) * MSecsPerDay) > std::round(Timeout * MSecsPerDay))
+      End(lastInput_);
+  }
+  // Sleep, a step of the clock, the end of the session: at the last input.
+  void Break() {
+    if (active_) End(lastInput_);
+  }
+  // An exit writes its Stop now, whatever the state.
+  void Exit(TDateTime now) {
+    records.push_back(MakeRecord(ActionStop, now));
+    active_ = false;
+  }
+  // A declined exit whose Stop may have reached the file: it stays, and a
+  // running spell goes on from a Start a millisecond later.
+  void DeclinedExitKept(TDateTime now) {
+    const bool wasActive = active_;
+    Exit(now);
+    if (wasActive) Input(now + 1.0 / MSecsPerDay);
+  }
+
+ private:
+  void End(TDateTime at) {
+    records.push_back(MakeRecord(ActionStop, at));
+    active_ = false;
+  }
+  bool active_ = false;
+  TDateTime lastInput_ = 0;
+};
+
+// The seconds of the totals the report of day alone shows under its heading.
+int64_t WorkedByTheReport(const std::string& data, TDateTime day) {
+  const TLocale english;
+  const std::string heading =
+      "<h3><font color=\"red\">" + FormatDateTime("dddd, mmmm dd yyyy", day, english) + "</font></h3>";
+  bool under = false;
+  int64_t total = 0;
+  for (const std::string& line : BuildReportLines(data, day, day, english)) {
+    if (line.rfind("<h3>", 0) == 0) under = line == heading;
+    int h = 0, m = 0, s = 0;
+    if (under && std::sscanf(line.c_str(), "<p><b>Total time: %d:%d:%d", &h, &m, &s) == 3)
+      total += h * 3600 + m * 60 + s;
+  }
+  return total;
+}
+
+std::string Listing(const std::vector<TActRec>& records) {
+  std::string text;
+  for (const TActRec& r : records)
+    text += (r.Action == ActionStart ? "Start " : "Stop  ") +
+            FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", r.Time, TLocale()) + "\n";
+  return text;
+}
+
+class Soak : public ::testing::Test {
+ protected:
+  Soak() : random_(static_cast<uint32_t>(EnvNumber("HORALOG_SOAK_SEED", 20261208))) {
+    for (int day = 1; day <= 5; ++day) settings_.weekdayTargets[static_cast<size_t>(day)] = TargetSeconds;
+    settings_.balanceFrom = DayNumber(FirstDay);
+    settings_.opening = 90 * 60;
+    source_.x = 400;  // the pointer is somewhere on the screen
+  }
+  void TearDown() override { platform::FailFileOperation(0); }
+
+  bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random_) < p; }
+  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+
+  // The program starts: a new recorder reads the journal; the pointer is
+  // away from (0, 0), so its first tick starts a spell.
+  void StartProgram() {
+    recorder_ = std::make_unique<TRecorder>(source_, view_, dir_.Path(), locale_);
+    recorder_->SetIdleSpan(Timeout);
+    recorder_->SetHoursSettings(settings_);
+    recorder_->Start();
+    firstTick_ = true;
+  }
+  void StopProgram() { recorder_.reset(); }
+
+  // One second of the script, with or without input. Some ticks with input
+  // come late (a late tick in a quiet spell would stamp its Stop a timeout
+  // before it, as a busy machine does, not where the quiet began).
+  void Second(bool input) {
+    uint64_t late = input && Chance(0.0005) ? static_cast<uint64_t>(Between(2, 30)) * 1000 : 0;
+    late = std::max(late, std::exchange(nextLate_, 0));
+    source_.Advance(1000 + late);
+    if (held_ > 0) {
+      --held_;
+      platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+    }
+    if (!recorder_) return;
+    if (input) ++source_.x;
+    if (input || firstTick_) {
+      truth_.Input(source_.wall);
+    } else {
+      truth_.Quiet(source_.wall);
+    }
+    firstTick_ = false;
+    recorder_->Tick();
+  }
+  void Seconds(int n, bool input) {
+    for (int i = 0; i < n; ++i) Second(input && !Chance(0.2));
+  }
+
+  // ---- What happens in a day besides the work ----------------------------
+
+  void StepClock(TDateTime step) {
+    source_.wall += step;
+    if (recorder_) truth_.Break();
+  }
+  void Sleep(int minutes) {
+    source_.Advance(static_cast<uint64_t>(minutes) * 60000);
+    if (recorder_) truth_.Break();
+  }
+  // A record of an old day put in by hand, or one of them deleted, in the
+  // database view: the waiting records first, the hours afresh after.
+  void EditInTheView() {
+    // The view sorts the whole file: days out of time order read anew.
+    worked_.clear();
+    try {
+      recorder_->WriteWaitingRecords();
+      TActRecList list;
+      list.LoadFromFile(Data());
+      int old = -1;
+      for (int i = 0; i < list.Count(); ++i)
+        if (list.Items(i).Time < FirstDay - 20) old = i;
+      if (old >= 0 && Chance(0.4)) {
+        list.MarkDeleted(old);
+      } else {
+        list.Add(MakeRecord(static_cast<uint8_t>(Between(0, 1)), FirstDay - 30 + Between(0, 9) + 0.5));
+      }
+      list.SortByTime();
+      list.SaveToFile(Data());
+      recorder_->JournalRewritten();
+    } catch (const Error&) {
+      ++failedCommands_;  // as the window's command would be: told, and the file is the old one or the new
+    }
+  }
+  void Compact() {
+    try {
+      recorder_->WriteWaitingRecords();
+      CompactDataFile(dir_.Path());
+      recorder_->JournalRewritten();
+    } catch (const Error&) {
+      ++failedCommands_;
+    }
+  }
+  // Exit while the journal cannot be written, answered No: the Stop fails at
+  // the open (and goes) or at the flush (and may be in the file).
+  void DeclinedExit() {
+    if (!recorder_->Journal().Empty() || held_ > 0) return;
+    // The hours read now, so that the exit's write is the first file work.
+    platform::FailFileOperation(0);
+    recorder_->JournalRewritten();
+    const bool atFlush = Chance(0.5);
+    view_.answer = [] { return false; };
+    platform::FailFileOperation(atFlush ? 5 : 1);  // open, size, seek, write, then the flush
+    const TDateTime now = source_.wall;
+    EXPECT_FALSE(recorder_->Exit());
+    platform::FailFileOperation(0);
+    if (atFlush) truth_.DeclinedExitKept(now);
+    ++declinedExits_;
+  }
+  // An exit with a journal that can be written: nothing waits after it.
+  void ExitAndLaterStart(int minutesAway) {
+    held_ = 0;
+    platform::FailFileOperation(0);
+    const size_t asked = view_.questions.size();
+    truth_.Exit(source_.wall);
+    EXPECT_TRUE(recorder_->Exit());
+    EXPECT_EQ(view_.questions.size(), asked);
+    StopProgram();
+    Seconds(minutesAway * 60, true);
+    StartProgram();
+    ++restarts_;
+  }
+  // The session ends, the file perhaps held for its first two attempts.
+  void EndSession() {
+    held_ = 0;
+    platform::FailFileOperation(0);
+    int held = Chance(0.5) ? 1 : 0;
+    source_.onPause = [&held] {
+      if (held-- > 0) platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+    };
+    if (held > 0) platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+    truth_.Break();
+    recorder_->EndSession();
+    source_.onPause = nullptr;
+    platform::FailFileOperation(0);
+    StopProgram();
+    ++sessionEnds_;
+  }
+
+  // ---- A day --------------------------------------------------------------
+
+  void Day(int index) {
+    const TDateTime morning = FirstDay + index + 7.0 / 24;
+    // The night: the machine slept, and the time service set the clock right.
+    const TDateTime night = morning - source_.wall;
+    source_.steady += static_cast<uint64_t>(std::llround(night * MSecsPerDay));
+    source_.wall = morning;
+    if (recorder_) truth_.Break();
+    if (!recorder_) StartProgram();
+
+    Seconds(Between(0, 90) * 60, false);  // before the person comes
+    // Events at random moments of the working day, by minute.
+    std::multimap<int, char> events;
+    auto at = [&](char what) { events.emplace(Between(10, 540), what); };
+    if (Chance(0.3)) at('b');  // the clock back an hour
+    if (Chance(0.2)) at('f');  // the clock on an hour
+    if (Chance(0.25)) at('h');  // the file held for minutes
+    if (Chance(0.6)) at('x');  // one file operation fails
+    if (Chance(0.5)) at('v');
+    if (Chance(0.2)) at('c');
+    if (Chance(0.4)) at('d');
+    if (Chance(0.2)) at('r');
+    if (Chance(0.1)) at('s');  // the session ends at midday; the program starts again
+
+    const int lunch = Between(180, 300), lunchLength = Between(30, 70);
+    const bool lunchAsleep = Chance(0.5);
+    int minute = 0;
+    for (auto event = events.begin(); minute < 600; ++minute) {
+      // A second between two events: no two exits are stamped alike.
+      for (; event != events.end() && event->first <= minute; ++event) {
+        Second(false);
+        Happen(event->second);
+      }
+      if (minute == lunch) {
+        if (lunchAsleep) {
+          Sleep(lunchLength);
+        } else {
+          Seconds(lunchLength * 60, false);
+        }
+        minute += lunchLength;
+        continue;
+      }
+      // Work, with a pause now and then: short ones, or a break past the timeout.
+      if (Chance(0.03)) {
+        Seconds(Chance(0.7) ? Between(1, 7) * 60 : Between(12, 25) * 60, false);
+        continue;
+      }
+      Seconds(60, true);
+    }
+    Seconds(20 * 60, false);  // gone home
+    if (recorder_ && Chance(0.4)) EndSession();
+    Check(index);
+  }
+
+  void Happen(char what) {
+    switch (what) {
+      case 'b':
+        // An hour back, or seconds back within a tick held up by a slow append.
+        if (Chance(0.5)) {
+          StepClock(-1.0 / 24);
+        } else {
+          StepClock(-Between(3, 25) * OneSecond);
+          nextLate_ = 30000;
+        }
+        break;
+      case 'f': StepClock(1.0 / 24); break;
+      case 'h': held_ = Between(60, 600); break;
+      case 'x':
+        platform::FailFileOperation(Between(1, 8), Chance(0.5) ? platform::FileFault::SharingViolation
+                                                               : platform::FileFault::DeviceError);
+        break;
+      default: break;
+    }
+    if (!recorder_) return;
+    switch (what) {
+      case 'v': EditInTheView(); break;
+      case 'c': Compact(); break;
+      case 'd': DeclinedExit(); break;
+      case 'r': ExitAndLaterStart(Between(1, 20)); break;
+      case 's':
+        EndSession();
+        Seconds(Between(1, 10) * 60, true);
+        StartProgram();
+        ++restarts_;
+        break;
+      default: break;
+    }
+  }
+
+  // ---- After each day -------------------------------------------------------
+
+  void Check(int index) {
+    SCOPED_TRACE("day " + std::to_string(index + 1));
+    held_ = 0;
+    platform::FailFileOperation(0);
+    if (recorder_) {
+      recorder_->WriteWaitingRecords();
+      ASSERT_TRUE(recorder_->Journal().Empty()) << "records still wait";
+    }
+
+    // Every record once, none lost, each within 2 s of the truth.
+    std::vector<TActRec> mine, theirs = truth_.records;
+    for (const TActRec& record : test::ReadJournal(Data()))
+      if (record.Time >= FirstDay - 1) mine.push_back(record);
+    auto bytesLess = [](const TActRec& a, const TActRec& b) {
+      return std::memcmp(&a, &b, sizeof(TActRec)) < 0;
+    };
+    std::sort(mine.begin(), mine.end(), bytesLess);
+    for (size_t i = 1; i < mine.size(); ++i)
+      twice_ += std::memcmp(&mine[i - 1], &mine[i], sizeof(TActRec)) == 0;
+    auto byActionAndTime = [](const TActRec& a, const TActRec& b) {
+      return a.Action != b.Action ? a.Action < b.Action : a.Time < b.Time;
+    };
+    std::sort(mine.begin(), mine.end(), byActionAndTime);
+    std::sort(theirs.begin(), theirs.end(), byActionAndTime);
+    if (mine.size() < theirs.size()) lost_ = theirs.size() - mine.size();
+    ASSERT_EQ(twice_, 0u) << "a record written twice";
+    ASSERT_EQ(mine.size(), theirs.size()) << "records in the journal and in the truth:\n"
+                                          << Listing(mine) << "and\n" << Listing(theirs);
+    for (size_t i = 0; i < mine.size(); ++i) {
+      ASSERT_EQ(mine[i].Action, theirs[i].Action);
+      const double off = std::fabs(mine[i].Time - theirs[i].Time) * 86400;
+      worst_ = std::max(worst_, off);
+      ASSERT_LE(off, 2.001) << "a record " << off << " s away from the truth";
+    }
+    records_ = mine.size();
+
+    // The tip: the report of each day alone, today's, the week's and the
+    // balance's days.
+    if (!recorder_) StartProgram();
+    recorder_->JournalRewritten();
+    const int64_t today = DayNumber(source_.wall);
+    for (int64_t day = DayNumber(FirstDay); day <= today; ++day)
+      if (day >= today - 1 || !worked_.count(day))
+        worked_[day] = WorkedByTheReport(Data(), static_cast<TDateTime>(day));
+    const int64_t weekStart = DayNumber(WeekStart(source_.wall, locale_.firstDayOfWeek));
+    int64_t week = 0, balance = settings_.opening;
+    for (const auto& [day, seconds] : worked_) {
+      if (day >= weekStart && day < weekStart + 7) week += seconds;
+      const int64_t over = seconds - settings_.Target(day);
+      if (day < today) balance += over;
+      if (day == today) balance += std::max<int64_t>(0, over);
+    }
+    const std::string expected = "Horalog\nToday " + HoursText(worked_[today]) + "\nThis week " +
+                                 HoursText(week) + "\nBalance " + SignedHoursText(balance);
+    ASSERT_EQ(recorder_->TipText(), expected);
+  }
+
+  std::string Data() const { return dir_.Path(DataFileBaseName); }
+
+  test::ScratchDir dir_;
+  test::FakeSource source_;
+  test::FakeView view_;
+  TLocale locale_;
+  THoursSettings settings_;
+  std::unique_ptr<TRecorder> recorder_;
+  Truth truth_;
+  std::mt19937 random_;
+  // The seconds of each day by its own report; only today's and yesterday's
+  // change, unless the view sorts the file.
+  std::map<int64_t, int64_t> worked_;
+  bool firstTick_ = false;
+  int held_ = 0;
+  uint64_t nextLate_ = 0;  // the next tick comes this late
+  size_t records_ = 0, lost_ = 0, twice_ = 0;
+  int failedCommands_ = 0, declinedExits_ = 0, restarts_ = 0, sessionEnds_ = 0;
+  double worst_ = 0;
+};
+
+TEST_F(Soak, AWeekOfWork) {
+  const int days = EnvNumber("HORALOG_SOAK_DAYS", 7);
+  source_.wall = FirstDay;
+  for (int day = 0; day < days && !HasFatalFailure(); ++day) Day(day);
+  std::printf("soak: %d days, %zu records, %zu lost, %zu twice, worst stamp %.1f s "
+              "(%d declined exits, %d starts again, %d session ends, %d commands failed)\n",
+              days, records_, lost_, twice_, worst_, declinedExits_, restarts_, sessionEnds_,
+              failedCommands_);
+  EXPECT_EQ(twice_, 0u);
+}
+
+}  // namespace
+}  // namespace horalog
