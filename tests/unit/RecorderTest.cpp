@@ -93,8 +93,9 @@ TEST_F(RecorderTest, AnExitThatCannotWriteAsksAndNoGoesOnRecording) {
   ASSERT_EQ(waiting.size(), 2u);
   EXPECT_EQ(waiting[0].Action, ActionStop);
   EXPECT_EQ(waiting[1].Action, ActionStart);
-  EXPECT_GT(waiting[1].Time, waiting[0].Time) << "a sort could put the Start before its Stop";
-  EXPECT_GE(recorder.Detector().LastActivity, waiting[1].Time);
+  const TDateTime stopTime = waiting[0].Time, startTime = waiting[1].Time;  // unaligned fields
+  EXPECT_GT(startTime, stopTime) << "a sort could put the Start before its Stop";
+  EXPECT_GE(recorder.Detector().LastActivity, startTime);
   const TActRec stop = waiting[0];
   Quiet(61);
   const std::vector<TActRec> records = Journal();
