@@ -16,6 +16,7 @@
 #include "platform/DateTime.h"
 #include "platform/Platform.h"
 #include "report/ReportBuilder.h"
+#include "report/WorkTotals.h"
 
 namespace horalog {
 namespace {
@@ -117,6 +118,36 @@ void BM_ReadRecords(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * RecordCount);
 }
 BENCHMARK(BM_ReadRecords)->Unit(benchmark::kMillisecond);
+
+// The hours of every day from the whole journal, as the program reads them at
+// start-up and after each rewrite.
+void BM_LoadWorkTotals(benchmark::State& state) {
+  Journal& journal = TheJournal();
+  for (auto _ : state) {
+    TWorkTotals totals;
+    LoadWorkTotals(journal.DataPath(), totals);
+    benchmark::DoNotOptimize(totals.FirstDay());
+  }
+  state.SetItemsProcessed(state.iterations() * RecordCount);
+}
+BENCHMARK(BM_LoadWorkTotals)->Unit(benchmark::kMillisecond);
+
+// The tip's figures at a tick, the balance counted over every day of the
+// journal (kept between ticks), with a running spell.
+void BM_TipFiguresAtATick(benchmark::State& state) {
+  Journal& journal = TheJournal();
+  TWorkTotals totals;
+  LoadWorkTotals(journal.DataPath(), totals);
+  THoursSettings settings;
+  for (int day = 1; day <= 5; ++day) settings.weekdayTargets[static_cast<size_t>(day)] = 8 * 3600;
+  const TDateTime now = journal.lastDay + 0.5;
+  const TRunningSpell running{now - 0.01, now};
+  for (auto _ : state) {
+    const TWorkHours hours = HoursAt(totals, settings, now, 1, running);
+    benchmark::DoNotOptimize(hours.balance);
+  }
+}
+BENCHMARK(BM_TipFiguresAtATick);
 
 void BM_ReadFileBytes(benchmark::State& state) {
   Journal& journal = TheJournal();

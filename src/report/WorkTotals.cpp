@@ -56,9 +56,27 @@ void TWorkTotals::TDayReport::DayEnds() {
 
 // ---- All days ------------------------------------------------------------------
 
+TWorkTotals::TWorkTotals(const TWorkTotals& other)
+    : dayStart_(other.dayStart_),
+      days_(other.days_),
+      firstDay_(other.firstDay_),
+      generation_(other.generation_) {}
+
+TWorkTotals& TWorkTotals::operator=(const TWorkTotals& other) {
+  if (this != &other) *this = TWorkTotals(other);
+  return *this;
+}
+
+TWorkTotals::TDayReport& TWorkTotals::ReportOf(int64_t day) {
+  // Records come mostly day after day: the last day's report is at hand.
+  if (!last_ || last_->day_ != day) last_ = &days_.try_emplace(day, day, dayStart_).first->second;
+  return *last_;
+}
+
 void TWorkTotals::Reset(TDateTime dayStart) {
   dayStart_ = dayStart;
   days_.clear();
+  last_ = nullptr;
   firstDay_.reset();
   generation_ = 0;
   keptSum_.reset();
@@ -75,7 +93,7 @@ void TWorkTotals::Take(const TActRec& record) {
   for (int64_t other = day - 1; other <= day + 1; ++other) {
     const TDateTime date = static_cast<TDateTime>(other);
     if (!TakenForRange(record, date, date, dayStart_)) continue;
-    TDayReport& report = days_.try_emplace(other, other, dayStart_).first->second;
+    TDayReport& report = ReportOf(other);
     report.pairing.Take(record, report);
   }
 }

@@ -42,6 +42,10 @@ struct TRunningSpell {
 class TWorkTotals {
  public:
   explicit TWorkTotals(TDateTime dayStart = 0) : dayStart_(dayStart) {}
+  TWorkTotals(const TWorkTotals& other);
+  TWorkTotals& operator=(const TWorkTotals& other);
+  TWorkTotals(TWorkTotals&&) = default;
+  TWorkTotals& operator=(TWorkTotals&&) = default;
 
   // Forgets every record; days split dayStart after midnight from here.
   void Reset(TDateTime dayStart);
@@ -83,8 +87,12 @@ class TWorkTotals {
     std::optional<TDateTime> firstIn, lastOut;
   };
 
+  // The report of a day, made when first asked for.
+  TDayReport& ReportOf(int64_t day);
+
   TDateTime dayStart_;
   std::unordered_map<int64_t, TDayReport> days_;
+  TDayReport* last_ = nullptr;  // the day last taken: records come day after day
   std::optional<int64_t> firstDay_;
   uint64_t generation_ = 0;  // records taken since the last Reset, for the kept sum
 
