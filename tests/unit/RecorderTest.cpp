@@ -184,6 +184,10 @@ TEST_F(RecorderTest, TheTipShowsEachDaysOwnReportARunningSpellAndTheBalance) {
   settings.opening = -5 * 60;
   recorder.SetHoursSettings(settings);
   EXPECT_EQ(view.tip, "Horalog\nToday 1:16\nThis week 1:16\nBalance -0:01");
+  // The ticks that follow the clock with the balance touch no file.
+  platform::FailFileOperation(1);
+  Quiet(120);
+  EXPECT_FALSE(platform::FileOperationFailed());
 }
 
 // Records of a failed write that reached the file all the same count once in
