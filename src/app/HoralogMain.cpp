@@ -398,7 +398,7 @@ void TForm1::ReportActionExecute() {
   }
   if (result != IDOK) return;
   WriteWaitingRecords();
-  ShowReport(this, startDate, endDate);
+  ShowReport(this, startDate, endDate, THoursSettings{});
 }
 
 void TForm1::FormClose(bool& allow) {

@@ -4,6 +4,7 @@
 #include "report/ReportCsv.h"
 
 #include <algorithm>
+#include <set>
 #include <cmath>
 #include <cstdio>
 #include <string_view>
@@ -42,7 +43,8 @@ std::string MomentField(const char* pattern, const std::optional<TDateTime>& tim
   return FormatDateTime(pattern, *time, FixedSeparators);
 }
 
-// yyyy-mm-dd of the day a moment falls on, as the page's heading shows it.
+// yyyy-mm-dd of the day a moment falls on, as the page's heading shows it
+// (the moment less the working day's start).
 std::string DateField(TDateTime time) { return MomentField("yyyy-mm-dd", time); }
 
 // hh:mm:ss, 24-hour, of a moment's time of day, as the page shows its clock.
@@ -71,6 +73,16 @@ std::string HoursField(int64_t seconds, const std::string& decimal) {
   return whole + decimal + fraction;
 }
 
+// The fields joined by the field separator.
+std::string CsvLine(std::initializer_list<std::string> fields, const TCsvSeparators& separators) {
+  std::string text;
+  for (const std::string& field : fields) {
+    if (&field != fields.begin()) text += separators.field;
+    text += field;
+  }
+  return text;
+}
+
 }  // namespace
 
 TCsvSeparators CsvSeparators(const TLocale& locale) {
@@ -93,12 +105,7 @@ TCsvSeparators CsvSeparators(const TLocale& locale) {
 std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
                                         const TCsvSeparators& separators) {
   auto line = [&separators](std::initializer_list<std::string> fields) {
-    std::string text;
-    for (const std::string& field : fields) {
-      if (&field != fields.begin()) text += separators.field;
-      text += field;
-    }
-    return text;
+    return CsvLine(fields, separators);
   };
   // Duration and Hours of a span; both empty for a span that is no number.
   auto duration = [](const std::optional<int64_t>& seconds) {
@@ -112,7 +119,7 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
   int64_t sum = 0;
   bool anyTotal = false;
   for (const TReportDay& day : days) {
-    const std::string date = DateField(day.first);
+    const std::string date = DateField(day.dated);
     for (const TReportRow& row : day.rows) {
       const std::optional<int64_t> seconds =
           row.IsPair() ? SpanSeconds(row.Diff()) : std::nullopt;
@@ -129,6 +136,74 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
   if (anyTotal)
     lines.push_back(
         line({"Total", "", "", DurationField(sum), HoursField(sum, separators.decimal)}));
+  return lines;
+}
+
+}  // namespace horalog
+
+namespace horalog {
+
+std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
+                                         int64_t lastDay, const TWorkTotals& totals,
+                                         const THoursSettings& settings,
+                                         const TCsvSeparators& separators) {
+  const bool targets = settings.HasTarget();
+  std::vector<std::string> lines{
+      targets ? CsvLine({"Date", "First In", "Last Out", "Worked", "Hours", "Target",
+                         "Difference", "Balance"},
+                        separators)
+              : CsvLine({"Date", "First In", "Last Out", "Worked", "Hours"}, separators)};
+
+  // The days of the range that the page shows a table of, or with a target
+  // every day of the range.
+  std::set<int64_t> shown;
+  for (const TReportDay& day : days)
+    if (day.key >= firstDay && day.key <= lastDay) shown.insert(day.key);
+
+  // The balance counts from its first day (nothing before it; without a
+  // record and a day set, from no day of the range), each day in full.
+  const int64_t balanceFrom = BalanceFirstDay(totals, settings, lastDay + 1);
+  std::optional<int64_t> balance;
+  int64_t worked = 0, target = 0;
+  auto dayLine = [&](int64_t day) {
+    const TDayFigures figures = totals.Day(day);
+    const TDateTime date = static_cast<TDateTime>(day);
+    worked += figures.seconds;
+    if (!targets) {
+      return CsvLine({DateField(date), ClockField(figures.firstIn), ClockField(figures.lastOut),
+                      DurationField(figures.seconds),
+                      HoursField(figures.seconds, separators.decimal)},
+                     separators);
+    }
+    const int64_t dayTarget = settings.Target(day);
+    target += dayTarget;
+    if (day >= balanceFrom) {
+      if (!balance)
+        balance = settings.opening + totals.WorkedOverTarget(balanceFrom, day - 1, settings);
+      *balance += figures.seconds - dayTarget;
+    }
+    return CsvLine({DateField(date), ClockField(figures.firstIn), ClockField(figures.lastOut),
+                    DurationField(figures.seconds), HoursField(figures.seconds, separators.decimal),
+                    HoursText(dayTarget), SignedHoursText(figures.seconds - dayTarget),
+                    balance ? SignedHoursText(*balance) : std::string()},
+                   separators);
+  };
+  if (targets) {
+    for (int64_t day = firstDay; day <= lastDay; ++day) lines.push_back(dayLine(day));
+  } else {
+    for (int64_t day : shown) lines.push_back(dayLine(day));
+  }
+
+  if (targets) {
+    lines.push_back(CsvLine({"Total", "", "", DurationField(worked),
+                             HoursField(worked, separators.decimal), HoursText(target),
+                             SignedHoursText(worked - target), ""},
+                            separators));
+  } else {
+    lines.push_back(CsvLine({"Total", "", "", DurationField(worked),
+                             HoursField(worked, separators.decimal)},
+                            separators));
+  }
   return lines;
 }
 
