@@ -43,19 +43,26 @@ bool WriteTo(HANDLE handle, const std::wstring& text) {
          FALSE;
 }
 
+// The console of the process that started this one, attached at the first
+// use; nothing when there is none. It stays open until the process ends.
+HANDLE ParentConsole() {
+  static const HANDLE console = [] {
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return INVALID_HANDLE_VALUE;
+    const HANDLE opened = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    // The prompt has come back already: the lines begin on a line of their own.
+    if (opened != INVALID_HANDLE_VALUE) WriteTo(opened, L"\r\n");
+    return opened;
+  }();
+  return console;
+}
+
 // The text (UTF-8) to the standard output or error the program was given,
 // else to the console of the process that started it, if any.
 void Say(const std::string& text, DWORD stream = STD_ERROR_HANDLE) {
   const std::wstring wide = platform::WidePath(text);
-  if (WriteTo(GetStdHandle(stream), wide)) return;
-  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  // The prompt has come back already: the line begins on a line of its own.
-  const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                     0, nullptr);
-  if (console == INVALID_HANDLE_VALUE) return;
-  WriteTo(console, L"\r\n" + wide);
-  CloseHandle(console);
+  if (!WriteTo(GetStdHandle(stream), wide)) WriteTo(ParentConsole(), wide);
 }
 
 // One line with the program's name before it.
@@ -192,6 +199,8 @@ std::optional<int> RunCommand(const std::vector<std::string>& arguments,
                               const std::string& exePath) {
   // Earlier releases took no arguments and started whatever they were given.
   if (arguments.empty() || arguments[0].empty() || arguments[0][0] != '/') return std::nullopt;
+  // A drive without its medium fails as any other: the system shows no box.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   if (arguments[0] == "/?") {
     Say(Usage, STD_OUTPUT_HANDLE);
     return CommandDone;
