@@ -1,6 +1,8 @@
-// The report as CSV. Every field is digits with ":", "-" or the decimal
-// separator, or a word of its own ("Date", "Total"): none holds the field
-// separator, so none needs quotes.
+// The report as CSV, and the day summary. Every field of the rows' CSV is
+// digits with ":", "-" or the decimal separator, or a word of its own
+// ("Date", "Total"): none holds the field separator, so none needs quotes.
+// The summary's "First In" and "Last Out" hold a space and its signed values
+// a "+": they are quoted where that is the separator.
 #include "report/ReportCsv.h"
 
 #include <algorithm>
@@ -139,71 +141,74 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
   return lines;
 }
 
-}  // namespace horalog
-
-namespace horalog {
-
 std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
                                          int64_t lastDay, const TWorkTotals& totals,
                                          const THoursSettings& settings,
                                          const TCsvSeparators& separators) {
   const bool targets = settings.HasTarget();
-  std::vector<std::string> lines{
-      targets ? CsvLine({"Date", "First In", "Last Out", "Worked", "Hours", "Target",
-                         "Difference", "Balance"},
-                        separators)
-              : CsvLine({"Date", "First In", "Last Out", "Worked", "Hours"}, separators)};
+  // Worked and Hours of a sum of seconds.
+  auto worked = [&separators](int64_t seconds) {
+    return std::pair{DurationField(seconds), HoursField(seconds, separators.decimal)};
+  };
+  // A field that holds the separator (a space in "First In", a "+" before
+  // a balance) is quoted.
+  auto quoted = [&separators](const std::string& field) {
+    return field.find(separators.field) == std::string::npos ? field : '"' + field + '"';
+  };
+  auto line = [&](const std::string& date, const std::string& firstIn, const std::string& lastOut,
+                  int64_t seconds, const std::vector<std::string>& more) {
+    const auto [duration, hours] = worked(seconds);
+    std::string text = CsvLine({date, firstIn, lastOut, duration, hours}, separators);
+    for (const std::string& field : more) text += separators.field + quoted(field);
+    return text;
+  };
 
-  // The days of the range that the page shows a table of, or with a target
-  // every day of the range.
-  std::set<int64_t> shown;
-  for (const TReportDay& day : days)
-    if (day.key >= firstDay && day.key <= lastDay) shown.insert(day.key);
+  std::vector<std::string> lines{CsvLine({"Date", quoted("First In"), quoted("Last Out"),
+                                          "Worked", "Hours"},
+                                         separators)};
+  if (targets)
+    for (const char* name : {"Target", "Difference", "Balance"})
+      lines[0] += separators.field + std::string(name);
 
   // The balance counts from its first day (nothing before it; without a
   // record and a day set, from no day of the range), each day in full.
   const int64_t balanceFrom = BalanceFirstDay(totals, settings, lastDay + 1);
   std::optional<int64_t> balance;
-  int64_t worked = 0, target = 0;
+  int64_t workedSum = 0, targetSum = 0;
   auto dayLine = [&](int64_t day) {
     const TDayFigures figures = totals.Day(day);
-    const TDateTime date = static_cast<TDateTime>(day);
-    worked += figures.seconds;
-    if (!targets) {
-      return CsvLine({DateField(date), ClockField(figures.firstIn), ClockField(figures.lastOut),
-                      DurationField(figures.seconds),
-                      HoursField(figures.seconds, separators.decimal)},
-                     separators);
+    workedSum += figures.seconds;
+    std::vector<std::string> more;
+    if (targets) {
+      const int64_t target = settings.Target(day);
+      targetSum += target;
+      if (day >= balanceFrom) {
+        if (!balance)
+          balance = settings.opening + totals.WorkedOverTarget(balanceFrom, day - 1, settings);
+        *balance += figures.seconds - target;
+      }
+      more = {HoursText(target), SignedHoursText(figures.seconds - target),
+              balance ? SignedHoursText(*balance) : std::string()};
     }
-    const int64_t dayTarget = settings.Target(day);
-    target += dayTarget;
-    if (day >= balanceFrom) {
-      if (!balance)
-        balance = settings.opening + totals.WorkedOverTarget(balanceFrom, day - 1, settings);
-      *balance += figures.seconds - dayTarget;
-    }
-    return CsvLine({DateField(date), ClockField(figures.firstIn), ClockField(figures.lastOut),
-                    DurationField(figures.seconds), HoursField(figures.seconds, separators.decimal),
-                    HoursText(dayTarget), SignedHoursText(figures.seconds - dayTarget),
-                    balance ? SignedHoursText(*balance) : std::string()},
-                   separators);
+    return line(DateField(static_cast<TDateTime>(day)), ClockField(figures.firstIn),
+                ClockField(figures.lastOut), figures.seconds, more);
   };
-  if (targets) {
-    for (int64_t day = firstDay; day <= lastDay; ++day) lines.push_back(dayLine(day));
-  } else {
-    for (int64_t day : shown) lines.push_back(dayLine(day));
-  }
 
   if (targets) {
-    lines.push_back(CsvLine({"Total", "", "", DurationField(worked),
-                             HoursField(worked, separators.decimal), HoursText(target),
-                             SignedHoursText(worked - target), ""},
-                            separators));
+    // Every day of the range.
+    for (int64_t day = firstDay; day <= lastDay; ++day) lines.push_back(dayLine(day));
   } else {
-    lines.push_back(CsvLine({"Total", "", "", DurationField(worked),
-                             HoursField(worked, separators.decimal)},
-                            separators));
+    // The days of the range that the page shows a table of.
+    std::set<int64_t> shown;
+    for (const TReportDay& day : days)
+      if (day.key >= firstDay && day.key <= lastDay) shown.insert(day.key);
+    for (int64_t day : shown) lines.push_back(dayLine(day));
   }
+  lines.push_back(line("Total", "", "", workedSum,
+                       targets ? std::vector<std::string>{HoursText(targetSum),
+                                                          SignedHoursText(workedSum - targetSum),
+                                                          ""}
+                               : std::vector<std::string>{}));
   return lines;
 }
 

@@ -149,6 +149,12 @@ TEST(HoursSettings, BalanceCountsFromItsFirstDayWithDaysOffOpeningAndTodayAboveI
   // Thursday's spell since 15:00 is still open: its In, no Out after it.
   EXPECT_EQ(summary[4], "2003-03-06,08:00:00,14:00:00,6:00:00,6.00,8:00,-2:00,0:00");
   EXPECT_EQ(summary[5], "Total,,,25:00:00,25.00,24:00,+1:00,");
+  // Fields that hold the separator are quoted.
+  const std::vector<std::string> spaced =
+      DaySummaryLines({}, MondayDay + 2, MondayDay + 2, totals, settings, TCsvSeparators{'+', "."});
+  EXPECT_EQ(spaced[1], "2003-03-05+10:00:00+12:00:00+2:00:00+2.00+0:00+\"+2:00\"+\"+2:00\"");
+  EXPECT_EQ(DaySummaryLines({}, 0, -1, totals, settings, TCsvSeparators{' ', "."})[0],
+            "Date \"First In\" \"Last Out\" Worked Hours Target Difference Balance");
   EXPECT_EQ(balanceAt(3, 7), Hour - Hour + 2 * Hour) << "Thursday morning: Wednesday's end";
 }
 
