@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeinfo>
 
+#include "app/CommandLine.h"
 #include "app/HoralogMain.h"
 #include "app/Startup.h"
 #include "dialogs/DBViewDialog.h"
@@ -33,6 +35,9 @@ std::string ClassNameOf(const std::type_info& type) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace horalog;
+  // A command of the command line runs beside any running copy: it comes
+  // before the start-up lock and the instance block, and shows no window.
+  if (const std::optional<int> exitCode = RunCommandLine()) return *exitCode;
   try {
     // Simultaneous starts take turns from here until the main window has been
     // published, so that exactly one of them finds the block empty.

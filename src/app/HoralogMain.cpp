@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/HoursSettingsFile.h"
 #include "app/Startup.h"
 #include "data/ActRec.h"
 #include "data/Compaction.h"
@@ -173,6 +174,7 @@ void TForm1::FormCreate() {
   recorder_ = std::make_unique<TRecorder>(source_, static_cast<TRecorderView&>(*this), DataDir(),
                                           platform::UserLocale());
   recorder_->SetIdleSpan(idleSpan);
+  LoadHoursSettings();
   recorder_->Start();
 
   // The status line follows the hint of the element under the pointer.
@@ -202,7 +204,28 @@ bool TForm1::Confirm(const std::string& question) { return ui::Confirm(question,
 
 void TForm1::SetTip(const std::string& text) { TrayIcon->SetTip(text); }
 
-void TForm1::Timer1Timer() { recorder_->Tick(); }
+void TForm1::Timer1Timer() {
+  recorder_->Tick();
+  LookAtHoursSettings();
+}
+
+void TForm1::LoadHoursSettings() {
+  if (!IniFile) return;
+  hoursWritten_ = IniFile->LastWriteTime();
+  hoursLookedAt_ = source_.SteadyMilliseconds();
+  std::vector<THoursSettingsProblem> problems;
+  const THoursSettings settings = ReadHoursSettings(*IniFile, problems);
+  for (const THoursSettingsProblem& problem : problems)
+    AddLogLine(HoursSettingsProblemText(problem, platform::AnsiPathText(IniFile->FileName())));
+  recorder_->SetHoursSettings(settings);
+}
+
+void TForm1::LookAtHoursSettings() {
+  constexpr uint64_t LookEveryMs = 60 * 1000;
+  if (!IniFile || source_.SteadyMilliseconds() - hoursLookedAt_ < LookEveryMs) return;
+  hoursLookedAt_ = source_.SteadyMilliseconds();
+  if (IniFile->LastWriteTime() != hoursWritten_) LoadHoursSettings();
+}
 
 void TForm1::ExitActionExecute() {
   if (ui::Confirm("Are you sure you want to exit from Horalog?", Handle())) Close();
@@ -254,14 +277,14 @@ void TForm1::ReportActionExecute() {
   int result = 0;
   TDateTime startDate = 0, endDate = 0;
   {
-    TStartEndDatesDlg dialog(this);
+    TStartEndDatesDlg dialog(this, recorder_->HoursSettings().dayStart);
     result = dialog.ShowModal();
     startDate = dialog.StartDate();
     endDate = dialog.EndDate();
   }
   if (result != IDOK) return;
   recorder_->WriteWaitingRecords();
-  ShowReport(this, startDate, endDate);
+  ShowReport(this, startDate, endDate, recorder_->HoursSettings());
 }
 
 void TForm1::FormClose(bool& allow) {

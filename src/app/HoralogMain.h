@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/IniFile.h"
@@ -114,6 +115,12 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   void StartTimer1();
   // The session ends (WM_ENDSESSION): the recorder's records first.
   void EndSession();
+  // The [Hours] settings from the settings file for the recorder; a key
+  // that cannot be read is told in the log pane.
+  void LoadHoursSettings();
+  // At most once a minute: the settings file changed since it was read, so
+  // its [Hours] are read again.
+  void LookAtHoursSettings();
 
   // TRecorderView.
   void ShowBox(const std::string& text) override;
@@ -124,6 +131,10 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   SystemActivitySource systemSource_;
   ActivitySource& source_;
   std::unique_ptr<TRecorder> recorder_;
+  // The settings file's last-write time when [Hours] was read, and when it
+  // was last looked at (steady clock, milliseconds).
+  std::optional<uint64_t> hoursWritten_;
+  uint64_t hoursLookedAt_ = 0;
 };
 
 }  // namespace horalog

@@ -17,6 +17,14 @@ TIniFile::~TIniFile() { UpdateFile(); }
 using platform::WideFromAnsi;
 using platform::WidePath;
 
+std::optional<uint64_t> TIniFile::LastWriteTime() const {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(WidePath(fileName_).c_str(), GetFileExInfoStandard, &data))
+    return std::nullopt;
+  return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
 void TIniFile::UpdateFile() {
   WritePrivateProfileStringW(nullptr, nullptr, nullptr, WidePath(fileName_).c_str());
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace horalog {
@@ -16,6 +17,9 @@ class TIniFile {
   TIniFile& operator=(const TIniFile&) = delete;
 
   const std::string& FileName() const { return fileName_; }
+  // The file's last-write time, in the system's units; nothing when the
+  // file is missing or cannot be asked.
+  std::optional<uint64_t> LastWriteTime() const;
 
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const;

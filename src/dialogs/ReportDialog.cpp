@@ -39,22 +39,30 @@ TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
   SaveDialog.Title = "Save Report";
   SaveDialog.DefaultExt = "html";
   SaveDialog.Filter =
-      "HTML files (*.htm; *.html)|*.htm;*.html|CSV files (*.csv)|*.csv|All files (*.*)|*.*";
+      "HTML files (*.htm; *.html)|*.htm;*.html|CSV files (*.csv)|*.csv|"
+      "Day summary (*.csv)|*.csv|All files (*.*)|*.*";
 }
 
-void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate) {
+void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate,
+                             const THoursSettings& settings) {
   ReportFileName = DataDir() + ReportFileBaseName;
-  ReportDays = BuildReportFile(DataDir(), startDate, endDate).days;
+  Settings = settings;
+  FirstDay = DayNumber(startDate);
+  LastDay = DayNumber(endDate);
+  ReportDays = BuildReportFile(DataDir(), startDate, endDate, platform::UserLocale(),
+                               settings.dayStart, &Totals)
+                   .days;
   WebBrowser1.Navigate(ReportFileName);
 }
 
 void TReportDlg::SaveActionExecute() {
   if (!SaveDialog.Execute(Handle())) return;
   const TReportSaveTarget target = ReportSaveTarget(SaveDialog.FileName, SaveDialog.FilterIndex);
-  if (target.csv)
-    SaveCsvAs(target.path);
-  else
-    SaveReportAs(target.path);
+  switch (target.kind) {
+    case TReportSaveKind::Page: SaveReportAs(target.path); break;
+    case TReportSaveKind::Csv: SaveCsvAs(target.path); break;
+    case TReportSaveKind::DaySummary: SaveDaySummaryAs(target.path); break;
+  }
 }
 
 void TReportDlg::SaveReportAs(const std::string& target) {
@@ -64,8 +72,15 @@ void TReportDlg::SaveReportAs(const std::string& target) {
 }
 
 void TReportDlg::SaveCsvAs(const std::string& target) {
-  const std::string text =
-      JoinLines(ReportCsvLines(ReportDays, CsvSeparators(platform::UserLocale())));
+  SaveNewFile(target, JoinLines(ReportCsvLines(ReportDays, CsvSeparators(platform::UserLocale()))));
+}
+
+void TReportDlg::SaveDaySummaryAs(const std::string& target) {
+  SaveNewFile(target, JoinLines(DaySummaryLines(ReportDays, FirstDay, LastDay, Totals, Settings,
+                                                CsvSeparators(platform::UserLocale()))));
+}
+
+void TReportDlg::SaveNewFile(const std::string& target, const std::string& text) {
   // The name is taken new, as the copy takes it: an existing file is refused
   // with the system's error and stays as it was.
   const HANDLE created = CreateFileW(platform::WidePath(target).c_str(), GENERIC_WRITE, 0, nullptr,
@@ -88,12 +103,17 @@ void TReportDlg::CloseActionExecute() { Close(); }
 
 TReportSaveTarget ReportSaveTarget(const std::string& chosen, int filterIndex) {
   constexpr std::string_view Csv = ".csv";
-  TReportSaveTarget target{chosen, filterIndex == TReportDlg::CsvFilterIndex};
+  TReportSaveTarget target{chosen, filterIndex == TReportDlg::DaySummaryFilterIndex
+                                       ? TReportSaveKind::DaySummary
+                                   : filterIndex == TReportDlg::CsvFilterIndex
+                                       ? TReportSaveKind::Csv
+                                       : TReportSaveKind::Page};
   const std::string name = chosen.substr(chosen.find_last_of("\\/") + 1);
-  if (target.csv && name.find('.') == std::string::npos) target.path += Csv;
-  if (target.path.size() >= Csv.size() &&
+  if (target.kind != TReportSaveKind::Page && name.find('.') == std::string::npos)
+    target.path += Csv;
+  if (target.kind == TReportSaveKind::Page && target.path.size() >= Csv.size() &&
       SameTextAZ(std::string_view(target.path).substr(target.path.size() - Csv.size()), Csv))
-    target.csv = true;
+    target.kind = TReportSaveKind::Csv;
   return target;
 }
 
@@ -111,9 +131,10 @@ LRESULT TReportDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
   return TDialog::WndProc(message, wParam, lParam);
 }
 
-void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate) {
+void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate,
+                const THoursSettings& settings) {
   TReportDlg dialog(owner);
-  dialog.BuildReport(startDate, endDate);
+  dialog.BuildReport(startDate, endDate, settings);
   dialog.ShowModal();
 }
 

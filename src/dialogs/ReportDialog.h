@@ -1,13 +1,15 @@
 // TReportDlg: the report window. It builds report.html for a range of dates,
 // shows it in an embedded browser and saves copies of it under other names,
-// or the same rows as a CSV file.
+// the same rows as a CSV file, or one row a day (the day summary).
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "report/HoursSettings.h"
 #include "report/ReportBuilder.h"
+#include "report/WorkTotals.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -26,8 +28,9 @@ class TReportDlg : public ui::TDialog {
 
   // The window class name other programs find this window by; it stays.
   static constexpr const char* ClassName = "TReportDlg";
-  // The save dialog's type for CSV files.
+  // The save dialog's types for CSV files and for the day summary.
   static constexpr int CsvFilterIndex = 2;
+  static constexpr int DaySummaryFilterIndex = 3;
 
   // Made hidden, centred on the screen, owned by the owner's window.
   explicit TReportDlg(ui::TComponent* owner);
@@ -46,10 +49,18 @@ class TReportDlg : public ui::TDialog {
   // The days the page shows, kept by BuildReport: a CSV saved later holds
   // the same rows and totals as the page, whatever the journal holds by then.
   std::vector<TReportDay> ReportDays;
+  // What BuildReport was given and read with the page, for the day summary:
+  // the range's first and last working day, the settings, and the hours of
+  // each working day of the whole journal.
+  int64_t FirstDay = 0, LastDay = -1;
+  THoursSettings Settings;
+  TWorkTotals Totals;
 
-  // Writes the report of the dates (each a day at midnight) to
-  // DataDir + "report.html" and makes the browser show it. A failure raises.
-  void BuildReport(TDateTime startDate, TDateTime endDate);
+  // Writes the report of the dates (each a day at midnight; days split at
+  // the settings' working day's start) to DataDir + "report.html" and makes
+  // the browser show it. A failure raises.
+  void BuildReport(TDateTime startDate, TDateTime endDate,
+                   const THoursSettings& settings = THoursSettings{});
 
   void SaveActionExecute();
   void CloseActionExecute();
@@ -60,26 +71,34 @@ class TReportDlg : public ui::TDialog {
   // is refused with the system's error and kept as it was, and a failure
   // part-way leaves no file under that name.
   void SaveCsvAs(const std::string& target);
+  // Writes the day summary of the report's range to target, as SaveCsvAs.
+  void SaveDaySummaryAs(const std::string& target);
 
  protected:
   LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   void LayOut();
+  // Writes text to target, a new file (see SaveCsvAs).
+  void SaveNewFile(const std::string& target, const std::string& text);
 };
 
-// What a save writes, and where: CSV when the CSV type was chosen or the
-// name ends in ".csv" (any case); ".csv" is added when the CSV type was chosen
-// and the name has no extension.
+// What a save writes, and where: the day summary when its type was chosen;
+// else CSV when the CSV type was chosen or the name ends in ".csv" (any
+// case); else the page. ".csv" is added when a CSV type was chosen and the
+// name has no extension.
+enum class TReportSaveKind { Page, Csv, DaySummary };
 struct TReportSaveTarget {
   std::string path;
-  bool csv = false;
+  TReportSaveKind kind = TReportSaveKind::Page;
 };
 TReportSaveTarget ReportSaveTarget(const std::string& chosen, int filterIndex);
 
 // Builds the report of the dates in a report window owned by owner and shows
 // it modally; the window is gone when this returns (also when building fails,
-// in which case it is never shown).
-void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate);
+// in which case it is never shown). The settings give the working day's
+// start and the day summary's targets.
+void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate,
+                const THoursSettings& settings);
 
 }  // namespace horalog

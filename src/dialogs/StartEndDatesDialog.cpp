@@ -2,10 +2,12 @@
 
 #include "data/Errors.h"
 #include "platform/Platform.h"
+#include "report/DayPairing.h"
 
 namespace horalog {
 
-TStartEndDatesDlg::TStartEndDatesDlg(ui::TComponent* owner) : ui::TDialog(owner) {
+TStartEndDatesDlg::TStartEndDatesDlg(ui::TComponent* owner, TDateTime dayStart)
+    : ui::TDialog(owner), dayStart_(dayStart) {
   CreateForm(
       {.className = ClassName, .caption = "Select Start and End Dates", .width = 240, .height = 112});
 
@@ -24,7 +26,7 @@ TStartEndDatesDlg::TStartEndDatesDlg(ui::TComponent* owner) : ui::TDialog(owner)
 }
 
 void TStartEndDatesDlg::FormCreate() {
-  const TDateTime today = WholePart(platform::Now());
+  const TDateTime today = static_cast<TDateTime>(WorkDayOf(platform::Now(), dayStart_));
   StartDatePicker.SetDateTime(today);
   EndDatePicker.SetDateTime(today);
 }

@@ -15,8 +15,8 @@ class TStartEndDatesDlg : public ui::TDialog {
   static constexpr int EndDatePickerId = 11;
 
   // Made hidden, centred on the screen, owned by the owner's window; both
-  // days are today.
-  explicit TStartEndDatesDlg(ui::TComponent* owner);
+  // days are today's working day (days split dayStart after midnight).
+  explicit TStartEndDatesDlg(ui::TComponent* owner, TDateTime dayStart = 0);
   ~TStartEndDatesDlg() override { DestroyHandle(); }
 
   ui::TLabel StartDateLabel;
@@ -34,6 +34,9 @@ class TStartEndDatesDlg : public ui::TDialog {
   // Closes with IDOK unless the start is after the end, which raises and
   // keeps the dialog open. One day for both is a range.
   void OKBtnClick();
+
+ private:
+  TDateTime dayStart_;
 };
 
 }  // namespace horalog

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/SystemError.h"
+
 namespace horalog {
 
 bool THoursSettings::HasTarget() const {
@@ -15,6 +17,139 @@ int64_t THoursSettings::Target(int64_t day) const {
   // Day 0, 30 December 1899, was a Saturday.
   const int weekday = static_cast<int>(((day % 7) + 7 + 6) % 7);
   return weekdayTargets[static_cast<size_t>(weekday)].value_or(0);
+}
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The number of the digits text[from, from + count), all of which must be digits.
+std::optional<int> Digits(std::string_view text, size_t from, size_t count) {
+  if (from + count > text.size()) return std::nullopt;
+  int value = 0;
+  for (size_t i = from; i < from + count; ++i) {
+    if (!IsDigit(text[i])) return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+// h:mm with at most maxHourDigits hours and two digits of minutes below 60,
+// as seconds no longer than limit.
+std::optional<int64_t> HoursValue(std::string_view text, size_t maxHourDigits,
+                                  int64_t limitSeconds) {
+  const size_t colon = text.find(':');
+  if (colon == 0 || colon == std::string_view::npos || colon > maxHourDigits ||
+      text.size() != colon + 3)
+    return std::nullopt;
+  const std::optional<int> hours = Digits(text, 0, colon);
+  const std::optional<int> minutes = Digits(text, colon + 1, 2);
+  if (!hours || !minutes || *minutes > 59) return std::nullopt;
+  const int64_t seconds = (int64_t{*hours} * 60 + *minutes) * 60;
+  if (seconds > limitSeconds) return std::nullopt;
+  return seconds;
+}
+
+// A target: 0:00 to 24:00.
+std::optional<int64_t> TargetValue(std::string_view text) {
+  return HoursValue(text, 2, 24 * 3600);
+}
+
+// A balance brought forward: an optional sign, then up to 999:59, so that
+// the tip's balance keeps to a few characters.
+std::optional<int64_t> OpeningValue(std::string_view text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
+  const std::optional<int64_t> seconds = HoursValue(text, 3, 999 * 3600 + 59 * 60);
+  if (!seconds) return std::nullopt;
+  return negative ? -*seconds : *seconds;
+}
+
+// The working day's start: 0:00 to 12:00, as a span of days (0 exactly at 0:00).
+std::optional<TDateTime> DayStartValue(std::string_view text) {
+  const std::optional<int64_t> seconds = HoursValue(text, 2, 12 * 3600);
+  if (!seconds) return std::nullopt;
+  return static_cast<double>(*seconds / 60) / 1440.0;
+}
+
+// Dates and ranges separated by commas; empty items are passed over.
+std::optional<std::vector<std::pair<int64_t, int64_t>>> DaysOffValue(std::string_view text) {
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+  while (!text.empty()) {
+    const size_t comma = text.find(',');
+    const std::string_view item = Trimmed(text.substr(0, comma));
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    if (item.empty()) continue;
+    const size_t dots = item.find("..");
+    const std::optional<int64_t> first = DayFromText(Trimmed(item.substr(0, dots)));
+    const std::optional<int64_t> last =
+        dots == std::string_view::npos ? first : DayFromText(Trimmed(item.substr(dots + 2)));
+    if (!first || !last || *last < *first) return std::nullopt;
+    ranges.emplace_back(*first, *last);
+  }
+  return ranges;
+}
+
+}  // namespace
+
+std::optional<int64_t> DayFromText(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  const std::optional<int> year = Digits(text, 0, 4), month = Digits(text, 5, 2),
+                           day = Digits(text, 8, 2);
+  if (!year || !month || !day) return std::nullopt;
+  try {
+    return DayNumber(ComposeDate(*year, *month, *day));
+  } catch (const EConvertError&) {
+    return std::nullopt;
+  }
+}
+
+namespace {
+
+// Numbered as DateTimeFields::dayOfWeek.
+constexpr std::array<const char*, 7> WeekdayKeys{"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                 "Thursday", "Friday", "Saturday"};
+
+}  // namespace
+
+THoursSettings ParseHoursSettings(const std::function<std::string(const std::string&)>& value,
+                                  std::vector<THoursSettingsProblem>& problems) {
+  THoursSettings settings;
+  // Reads one key: nothing when it is missing or empty; a problem when its
+  // text does not convert.
+  auto read = [&](const std::string& key, auto convert) {
+    const std::string text = value(key);
+    const std::string_view trimmed = Trimmed(text);
+    decltype(convert(trimmed)) converted;
+    if (trimmed.empty()) return converted;
+    converted = convert(trimmed);
+    if (!converted) problems.push_back({key, text});
+    return converted;
+  };
+
+  if (const auto target = read("Target", TargetValue))
+    for (int weekday = 1; weekday <= 5; ++weekday)
+      settings.weekdayTargets[static_cast<size_t>(weekday)] = *target;
+  for (size_t weekday = 0; weekday < WeekdayKeys.size(); ++weekday)
+    if (const auto target = read(WeekdayKeys[weekday], TargetValue))
+      settings.weekdayTargets[weekday] = *target;
+  if (auto daysOff = read("DaysOff", DaysOffValue)) settings.daysOff = std::move(*daysOff);
+  settings.balanceFrom = read("BalanceFrom", DayFromText);
+  settings.opening = read("Opening", OpeningValue).value_or(0);
+  settings.dayStart = read("DayStart", DayStartValue).value_or(0);
+  return settings;
+}
+
+std::string HoursSettingsProblemText(const THoursSettingsProblem& problem,
+                                     const std::string& path) {
+  return "Cannot read " + problem.key + "=" + problem.value + " in [" + HoursSection + "] of " +
+         path + "; it is ignored.";
 }
 
 }  // namespace horalog

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct THoursSettings {
   bool operator==(const THoursSettings&) const = default;
 };
 
+// The day number of a date written yyyy-mm-dd (four, two and two digits);
+// nothing for any other text or a day the calendar does not have.
+std::optional<int64_t> DayFromText(std::string_view text);
+
 // The settings file's section of these keys, edited by hand.
 inline constexpr const char* HoursSection = "Hours";
 
@@ -51,12 +56,18 @@ struct THoursSettingsProblem {
 
 // The settings from the keys' texts: value(key) gives a key's text, empty
 // when the key is missing. Keys whose text cannot be read are left out and
-// named in problems.
+// named in problems. The keys: Target (Monday to Friday) and Sunday ...
+// Saturday (each wins over Target), h:mm from 0:00 to 24:00; DaysOff, dates
+// yyyy-mm-dd and ranges yyyy-mm-dd..yyyy-mm-dd separated by commas;
+// BalanceFrom, a date; Opening, [+|-]h:mm up to 999:59; DayStart, h:mm from
+// 0:00 to 12:00. Minutes are two digits below 60; spaces around a value or an
+// item are passed over, and an empty value is a missing key.
 THoursSettings ParseHoursSettings(const std::function<std::string(const std::string&)>& value,
                                   std::vector<THoursSettingsProblem>& problems);
 
 // The log pane's line for a key that cannot be read in the settings file at
-// path (a path as the log pane shows it).
+// path (a path as the log pane shows it): one line, "Cannot read
+// DayStart=25:00 in [Hours] of C:\Horalog\Horalog.ini; it is ignored."
 std::string HoursSettingsProblemText(const THoursSettingsProblem& problem,
                                      const std::string& path);
 

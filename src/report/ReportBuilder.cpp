@@ -31,13 +31,17 @@ std::string SpanText(TDateTime span, const TLocale& locale) {
 }  // namespace
 
 void TReportPairing::Take(const TActRec& record) {
-  if (TakenForRange(record, startDate_, endDate_)) pairing_.Take(record, *this);
+  if (TakenForRange(record, startDate_, endDate_, dayStart_)) pairing_.Take(record, *this);
 }
 
 void TReportPairing::Finish() { pairing_.Finish(*this); }
 
 void TReportPairing::DayBegins(TDateTime time) {
-  days_.push_back({.key = DayNumber(time), .first = time, .rows = {}, .total = 0});
+  days_.push_back({.key = WorkDayOf(time, dayStart_),
+                   .first = time,
+                   .dated = time - dayStart_,
+                   .rows = {},
+                   .total = 0});
 }
 
 void TReportPairing::InOnly(TDateTime start) { days_.back().rows.push_back({.in = start, .out = {}}); }
@@ -51,11 +55,16 @@ void TReportPairing::Pair(TDateTime start, TDateTime stop) {
 }
 
 std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime startDate,
-                                       TDateTime endDate) {
+                                       TDateTime endDate, TDateTime dayStart,
+                                       TWorkTotals* totals) {
   TActRecReader reader(dataPath);  // closed on every way out
-  TReportPairing pairing(startDate, endDate);
+  TReportPairing pairing(startDate, endDate, dayStart);
+  if (totals) totals->Reset(dayStart);
   TActRec record;
-  while (reader.Next(record)) pairing.Take(record);
+  while (reader.Next(record)) {
+    pairing.Take(record);
+    if (totals) totals->Take(record);
+  }
   reader.Close();
   pairing.Finish();
   return pairing.TakeDays();
@@ -66,7 +75,7 @@ std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
   auto clock = [&locale](TDateTime time) { return FormatDateTime(ClockPattern, time, locale); };
   std::vector<std::string> lines = PageHead;
   for (const TReportDay& day : days) {
-    lines.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, day.first, locale) +
+    lines.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, day.dated, locale) +
                     "</font></h3>");
     lines.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
     lines.push_back("<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
@@ -84,8 +93,9 @@ std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
 }
 
 std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
-                                          TDateTime endDate, const TLocale& locale) {
-  return ReportPageLines(ReadReportDays(dataPath, startDate, endDate), locale);
+                                          TDateTime endDate, const TLocale& locale,
+                                          TDateTime dayStart) {
+  return ReportPageLines(ReadReportDays(dataPath, startDate, endDate, dayStart), locale);
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
@@ -101,14 +111,19 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
-                              TDateTime endDate, const TLocale& locale) {
+                              TDateTime endDate, const TLocale& locale, TDateTime dayStart,
+                              TWorkTotals* totals) {
   ReportOutcome outcome;
   outcome.path = dataDir + ReportFileBaseName;
   const std::string dataPath = dataDir + DataFileBaseName;
 
   // Everything is read before the report file is touched: a read error leaves
   // the earlier report as it was. Without a data file the journal is empty.
-  if (platform::FileExists(dataPath)) outcome.days = ReadReportDays(dataPath, startDate, endDate);
+  if (platform::FileExists(dataPath)) {
+    outcome.days = ReadReportDays(dataPath, startDate, endDate, dayStart, totals);
+  } else if (totals) {
+    totals->Reset(dayStart);
+  }
   const std::string text = JoinLines(ReportPageLines(outcome.days, locale));
 
   // Written beside the report and put in its place in one step, so a failure

@@ -11,6 +11,7 @@
 #include "data/ActRec.h"
 #include "platform/DateTime.h"
 #include "report/DayPairing.h"
+#include "report/WorkTotals.h"
 
 namespace horalog {
 
@@ -29,8 +30,11 @@ struct TReportRow {
 
 // One day's table, its rows in the journal's order.
 struct TReportDay {
-  int64_t key = 0;      // DayNumber of the day's records
-  TDateTime first = 0;  // Time of its first record; its heading shows this date
+  int64_t key = 0;      // the working day of the day's records (WorkDayOf)
+  TDateTime first = 0;  // Time of its first record
+  // first minus the working day's start: its heading and the CSV show this
+  // moment's date (first itself where days split at midnight).
+  TDateTime dated = 0;
   std::vector<TReportRow> rows;
   TDateTime total = 0;  // the sum of its pairs' differences, in row order
 
@@ -43,10 +47,13 @@ struct TReportDay {
 // Start left waiting and a Stop without a Start still become half-filled
 // rows, so nothing in the journal silently disappears. Only live records of
 // the range (startDate to the midnight after endDate, both included) count.
+// With a working day's start (dayStart after midnight), days split at that
+// hour and the range runs from that hour on startDate to that hour after
+// endDate.
 class TReportPairing : private TPairingSink {
  public:
-  TReportPairing(TDateTime startDate, TDateTime endDate)
-      : startDate_(startDate), endDate_(endDate) {}
+  TReportPairing(TDateTime startDate, TDateTime endDate, TDateTime dayStart = 0)
+      : startDate_(startDate), endDate_(endDate), dayStart_(dayStart), pairing_(dayStart) {}
 
   void Take(const TActRec& record);
   // The end of the journal: a waiting Start becomes an In-only row.
@@ -62,15 +69,18 @@ class TReportPairing : private TPairingSink {
   void Pair(TDateTime start, TDateTime stop) override;
   void DayEnds() override {}
 
-  const TDateTime startDate_, endDate_;
+  const TDateTime startDate_, endDate_, dayStart_;
   TDayPairing pairing_;
   std::vector<TReportDay> days_;
 };
 
 // The days of the report over the data file at dataPath, read once from the
-// front. Raises the file's I/O error when reading fails.
+// front; with totals, the hours of every working day of the whole file, from
+// the same reading (the day summary's figures). Raises the file's I/O error
+// when reading fails.
 std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime startDate,
-                                       TDateTime endDate);
+                                       TDateTime endDate, TDateTime dayStart = 0,
+                                       TWorkTotals* totals = nullptr);
 
 // The page's lines (without line ends) for the days.
 std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
@@ -78,7 +88,8 @@ std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
 
 // The lines of the report over the data file at dataPath.
 std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
-                                          TDateTime endDate, const TLocale& locale);
+                                          TDateTime endDate, const TLocale& locale,
+                                          TDateTime dayStart = 0);
 
 // The lines as one text, each ended by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
@@ -91,9 +102,12 @@ struct ReportOutcome {
 // Writes dataDir + "report.html" (CR LF line ends) from dataDir + "hl.dat".
 // No data file is an empty journal: the page without day tables, so that the
 // file always holds the report just asked for, never one of an earlier run.
-// A failure raises, and an earlier report file stays as it was.
+// A failure raises, and an earlier report file stays as it was. Days split
+// dayStart after midnight; totals, when given, get the hours of the whole
+// data file (see ReadReportDays).
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
-                              TDateTime endDate, const TLocale& locale);
+                              TDateTime endDate, const TLocale& locale, TDateTime dayStart = 0,
+                              TWorkTotals* totals = nullptr);
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
                               TDateTime endDate);
 

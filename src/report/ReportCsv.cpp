@@ -1,9 +1,12 @@
-// The report as CSV. Every field is digits with ":", "-" or the decimal
-// separator, or a word of its own ("Date", "Total"): none holds the field
-// separator, so none needs quotes.
+// The report as CSV, and the day summary. Every field of the rows' CSV is
+// digits with ":", "-" or the decimal separator, or a word of its own
+// ("Date", "Total"): none holds the field separator, so none needs quotes.
+// The summary's "First In" and "Last Out" hold a space and its signed values
+// a "+": they are quoted where that is the separator.
 #include "report/ReportCsv.h"
 
 #include <algorithm>
+#include <set>
 #include <cmath>
 #include <cstdio>
 #include <string_view>
@@ -42,7 +45,8 @@ std::string MomentField(const char* pattern, const std::optional<TDateTime>& tim
   return FormatDateTime(pattern, *time, FixedSeparators);
 }
 
-// yyyy-mm-dd of the day a moment falls on, as the page's heading shows it.
+// yyyy-mm-dd of the day a moment falls on, as the page's heading shows it
+// (the moment less the working day's start).
 std::string DateField(TDateTime time) { return MomentField("yyyy-mm-dd", time); }
 
 // hh:mm:ss, 24-hour, of a moment's time of day, as the page shows its clock.
@@ -71,6 +75,16 @@ std::string HoursField(int64_t seconds, const std::string& decimal) {
   return whole + decimal + fraction;
 }
 
+// The fields joined by the field separator.
+std::string CsvLine(std::initializer_list<std::string> fields, const TCsvSeparators& separators) {
+  std::string text;
+  for (const std::string& field : fields) {
+    if (&field != fields.begin()) text += separators.field;
+    text += field;
+  }
+  return text;
+}
+
 }  // namespace
 
 TCsvSeparators CsvSeparators(const TLocale& locale) {
@@ -93,12 +107,7 @@ TCsvSeparators CsvSeparators(const TLocale& locale) {
 std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
                                         const TCsvSeparators& separators) {
   auto line = [&separators](std::initializer_list<std::string> fields) {
-    std::string text;
-    for (const std::string& field : fields) {
-      if (&field != fields.begin()) text += separators.field;
-      text += field;
-    }
-    return text;
+    return CsvLine(fields, separators);
   };
   // Duration and Hours of a span; both empty for a span that is no number.
   auto duration = [](const std::optional<int64_t>& seconds) {
@@ -112,7 +121,7 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
   int64_t sum = 0;
   bool anyTotal = false;
   for (const TReportDay& day : days) {
-    const std::string date = DateField(day.first);
+    const std::string date = DateField(day.dated);
     for (const TReportRow& row : day.rows) {
       const std::optional<int64_t> seconds =
           row.IsPair() ? SpanSeconds(row.Diff()) : std::nullopt;
@@ -129,6 +138,77 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
   if (anyTotal)
     lines.push_back(
         line({"Total", "", "", DurationField(sum), HoursField(sum, separators.decimal)}));
+  return lines;
+}
+
+std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
+                                         int64_t lastDay, const TWorkTotals& totals,
+                                         const THoursSettings& settings,
+                                         const TCsvSeparators& separators) {
+  const bool targets = settings.HasTarget();
+  // Worked and Hours of a sum of seconds.
+  auto worked = [&separators](int64_t seconds) {
+    return std::pair{DurationField(seconds), HoursField(seconds, separators.decimal)};
+  };
+  // A field that holds the separator (a space in "First In", a "+" before
+  // a balance) is quoted.
+  auto quoted = [&separators](const std::string& field) {
+    return field.find(separators.field) == std::string::npos ? field : '"' + field + '"';
+  };
+  auto line = [&](const std::string& date, const std::string& firstIn, const std::string& lastOut,
+                  int64_t seconds, const std::vector<std::string>& more) {
+    const auto [duration, hours] = worked(seconds);
+    std::string text = CsvLine({date, firstIn, lastOut, duration, hours}, separators);
+    for (const std::string& field : more) text += separators.field + quoted(field);
+    return text;
+  };
+
+  std::vector<std::string> lines{CsvLine({"Date", quoted("First In"), quoted("Last Out"),
+                                          "Worked", "Hours"},
+                                         separators)};
+  if (targets)
+    for (const char* name : {"Target", "Difference", "Balance"})
+      lines[0] += separators.field + std::string(name);
+
+  // The balance counts from its first day (nothing before it; without a
+  // record and a day set, from no day of the range), each day in full.
+  const int64_t balanceFrom = BalanceFirstDay(totals, settings, lastDay + 1);
+  std::optional<int64_t> balance;
+  int64_t workedSum = 0, targetSum = 0;
+  auto dayLine = [&](int64_t day) {
+    const TDayFigures figures = totals.Day(day);
+    workedSum += figures.seconds;
+    std::vector<std::string> more;
+    if (targets) {
+      const int64_t target = settings.Target(day);
+      targetSum += target;
+      if (day >= balanceFrom) {
+        if (!balance)
+          balance = settings.opening + totals.WorkedOverTarget(balanceFrom, day - 1, settings);
+        *balance += figures.seconds - target;
+      }
+      more = {HoursText(target), SignedHoursText(figures.seconds - target),
+              balance ? SignedHoursText(*balance) : std::string()};
+    }
+    return line(DateField(static_cast<TDateTime>(day)), ClockField(figures.firstIn),
+                ClockField(figures.lastOut), figures.seconds, more);
+  };
+
+  if (targets) {
+    // Every day of the range.
+    for (int64_t day = firstDay; day <= lastDay; ++day) lines.push_back(dayLine(day));
+  } else {
+    // The days of the range that the page shows a table of.
+    std::set<int64_t> shown;
+    for (const TReportDay& day : days)
+      if (day.key >= firstDay && day.key <= lastDay) shown.insert(day.key);
+    for (int64_t day : shown) lines.push_back(dayLine(day));
+  }
+  lines.push_back(line("Total", "", "", workedSum,
+                       targets ? std::vector<std::string>{HoursText(targetSum),
+                                                          SignedHoursText(workedSum - targetSum),
+                                                          ""}
+                               : std::vector<std::string>{}));
   return lines;
 }
 

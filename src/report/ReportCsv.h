@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "report/HoursSettings.h"
 #include "report/ReportBuilder.h"
+#include "report/WorkTotals.h"
 
 namespace horalog {
 
@@ -32,5 +34,18 @@ TCsvSeparators CsvSeparators(const TLocale& locale);
 // totals last when there was any.
 std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
                                         const TCsvSeparators& separators);
+
+// The day summary's lines (without line ends), ASCII, with the CSV's
+// separators: a header, one line per working day from firstDay to lastDay
+// (day numbers) that days shows a table of, or while a target is set every
+// day of them, and a Total line. Each day's Worked, First In and Last Out are
+// what the report of that day alone shows (totals, read from the whole
+// journal with the same working day's start); while a target is set, its
+// target, Worked minus the target, and the balance at the end of the day
+// with the day in full (empty before the balance's first day).
+std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
+                                         int64_t lastDay, const TWorkTotals& totals,
+                                         const THoursSettings& settings,
+                                         const TCsvSeparators& separators);
 
 }  // namespace horalog

@@ -156,6 +156,17 @@ class ReportWindow : public WindowTest {
     EXPECT_EQ(test::ReadText(path), "the user's file");
   }
 
+  // A CSV text with "," and "." as the user's separators.
+  static std::string Localised(const std::string& text) {
+    const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
+    std::string localised;
+    for (char c : text)
+      localised += c == ',' ? std::string(1, separators.field)
+                   : c == '.' ? separators.decimal
+                              : std::string(1, c);
+    return localised;
+  }
+
   test::ScratchDir scratch_;
 };
 
@@ -236,14 +247,21 @@ TEST_F(ReportWindow, SaveCopiesTheReportAndNeverOverwritesAFile) {
 // The save dialog's CSV type, or a name ending in ".csv", writes the rows the
 // page showed as CSV, to a new file only.
 TEST_F(ReportWindow, SaveAsCsvWritesThePagesRowsToANewFileOnly) {
+  using Kind = TReportSaveKind;
+  auto kind = [](const std::string& chosen, int type) { return ReportSaveTarget(chosen, type).kind; };
   EXPECT_EQ(ReportSaveTarget("C:\\r\\week", 2).path, "C:\\r\\week.csv");
   EXPECT_EQ(ReportSaveTarget("C:\\r.d\\week", 2).path, "C:\\r.d\\week.csv");
   EXPECT_EQ(ReportSaveTarget("C:\\r\\week.html", 2).path, "C:\\r\\week.html");
-  EXPECT_TRUE(ReportSaveTarget("C:\\r\\week.html", 2).csv);
-  EXPECT_TRUE(ReportSaveTarget("C:\\r\\week.Csv", 1).csv);
-  EXPECT_EQ(ReportSaveTarget("C:\\r\\week.Csv", 3).path, "C:\\r\\week.Csv");
-  EXPECT_FALSE(ReportSaveTarget("C:\\r\\week.csv.html", 1).csv);
-  EXPECT_FALSE(ReportSaveTarget("C:\\r\\week", 3).csv);
+  EXPECT_EQ(kind("C:\\r\\week.html", 2), Kind::Csv);
+  EXPECT_EQ(kind("C:\\r\\week.Csv", 1), Kind::Csv);
+  EXPECT_EQ(ReportSaveTarget("C:\\r\\week.Csv", 4).path, "C:\\r\\week.Csv");
+  EXPECT_EQ(kind("C:\\r\\week.Csv", 4), Kind::Csv);
+  EXPECT_EQ(kind("C:\\r\\week.csv.html", 1), Kind::Page);
+  EXPECT_EQ(kind("C:\\r\\week", 4), Kind::Page);
+  // The day summary's type writes the summary, under any name.
+  EXPECT_EQ(ReportSaveTarget("C:\\r\\days", 3).path, "C:\\r\\days.csv");
+  EXPECT_EQ(kind("C:\\r\\days.csv", 3), Kind::DaySummary);
+  EXPECT_EQ(kind("C:\\r\\days.txt", 3), Kind::DaySummary);
 
   const TDateTime monday = ComposeDate(2003, 3, 3);
   WriteJournal({MakeRecord(ActionStart, monday + 0.375), MakeRecord(ActionStop, monday + 0.5)});
@@ -251,17 +269,12 @@ TEST_F(ReportWindow, SaveAsCsvWritesThePagesRowsToANewFileOnly) {
   dialog.BuildReport(monday, monday);
   // The journal changes after the page was built: the CSV holds the page's rows.
   WriteJournal({});
-  const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
-  std::string expected = "Date,In,Out,Duration,Hours\r\n"
-                         "2003-03-03,09:00:00,12:00:00,3:00:00,3.00\r\n"
-                         "2003-03-03,Total,,3:00:00,3.00\r\n"
-                         "Total,,,3:00:00,3.00\r\n";
-  std::string localised;
-  for (char c : expected)
-    localised += c == ',' ? std::string(1, separators.field) : c == '.' ? separators.decimal
-                                                                         : std::string(1, c);
   dialog.SaveCsvAs(scratch_.Path("week.csv"));
-  EXPECT_EQ(test::ReadText(scratch_.Path("week.csv")), localised);
+  EXPECT_EQ(test::ReadText(scratch_.Path("week.csv")),
+            Localised("Date,In,Out,Duration,Hours\r\n"
+                      "2003-03-03,09:00:00,12:00:00,3:00:00,3.00\r\n"
+                      "2003-03-03,Total,,3:00:00,3.00\r\n"
+                      "Total,,,3:00:00,3.00\r\n"));
 
   ExpectRefusedAndKept([&](const std::string& path) { dialog.SaveCsvAs(path); }, "mine.csv");
 
@@ -274,12 +287,19 @@ TEST_F(ReportWindow, SaveAsCsvWritesThePagesRowsToANewFileOnly) {
 
 // In the system's Save dialog: the CSV type and a name without extension
 // give name.csv (not name.csv.html, not name.html), and a CSV under any name;
-// with the HTML type a name ending in ".CSV" gives a CSV too.
+// with the HTML type a name ending in ".CSV" gives a CSV too. The day
+// summary's type gives the summary. Days split at the working day's start
+// the window was given, in the page, the CSV and the summary alike.
 TEST_F(ReportWindow, SaveDialogsCsvTypeWritesNameDotCsv) {
   const TDateTime monday = ComposeDate(2003, 3, 3);
-  WriteJournal({MakeRecord(ActionStart, monday + 0.375), MakeRecord(ActionStop, monday + 0.5)});
+  WriteJournal({MakeRecord(ActionStart, monday + 22.0 / 24), MakeRecord(ActionStop, monday + 1 + 2.0 / 24)});
+  THoursSettings settings;
+  settings.dayStart = 4.0 / 24;
+  for (int weekday = 1; weekday <= 5; ++weekday) settings.weekdayTargets[static_cast<size_t>(weekday)] = 8 * 3600;
   TReportDlg dialog(nullptr);
-  dialog.BuildReport(monday, monday);
+  dialog.BuildReport(monday, monday, settings);
+  EXPECT_THAT(test::ReadText(ReportFile()),
+              ::testing::HasSubstr("<tr><td>10:00:00 pm</td><td>02:00:00 am</td><td>04:00:00</td></tr>"));
   auto save = [&](const std::string& name, int type) {
     bool filled = false;
     test::Steps({[&] {
@@ -299,7 +319,11 @@ TEST_F(ReportWindow, SaveDialogsCsvTypeWritesNameDotCsv) {
     EXPECT_TRUE(filled) << "no save dialog";
   };
   save("week", TReportDlg::CsvFilterIndex);
-  EXPECT_THAT(test::ReadText(scratch_.Path("week.csv")), ::testing::StartsWith("Date"));
+  EXPECT_EQ(test::ReadText(scratch_.Path("week.csv")),
+            Localised("Date,In,Out,Duration,Hours\r\n"
+                      "2003-03-03,22:00:00,02:00:00,4:00:00,4.00\r\n"
+                      "2003-03-03,Total,,4:00:00,4.00\r\n"
+                      "Total,,,4:00:00,4.00\r\n"));
   for (const char* wrong : {"week", "week.html", "week.csv.html", "week.htm"})
     EXPECT_FALSE(fs::exists(scratch_.Path(wrong))) << wrong;
   save("sheet.txt", TReportDlg::CsvFilterIndex);
@@ -309,6 +333,12 @@ TEST_F(ReportWindow, SaveDialogsCsvTypeWritesNameDotCsv) {
   EXPECT_THAT(test::ReadText(scratch_.Path("plain.CSV")), ::testing::StartsWith("Date"));
   save("page", 1);
   EXPECT_THAT(test::ReadText(scratch_.Path("page.htm")), ::testing::StartsWith("<html>"));
+
+  save("days", TReportDlg::DaySummaryFilterIndex);
+  EXPECT_EQ(test::ReadText(scratch_.Path("days.csv")),
+            Localised("Date,First In,Last Out,Worked,Hours,Target,Difference,Balance\r\n"
+                      "2003-03-03,22:00:00,02:00:00,4:00:00,4.00,8:00,-4:00,-4:00\r\n"
+                      "Total,,,4:00:00,4.00,8:00,-4:00,\r\n"));
 }
 
 // A report that cannot be built shows no window: the error goes to the caller.
@@ -322,7 +352,7 @@ TEST_F(ReportWindow, ShowReportOfAnUnreadableJournalRaisesWithoutAWindow) {
     if (HWND w = FindWindowA("TReportDlg", "Report")) PostMessageA(w, WM_CLOSE, 0, 0);
   });
   const TDateTime today = WholePart(platform::Now());
-  EXPECT_THROW(ShowReport(nullptr, today, today), EInOutError);
+  EXPECT_THROW(ShowReport(nullptr, today, today, THoursSettings{}), EInOutError);
   CloseHandle(held);
   test::Pump(400);
   EXPECT_FALSE(shown);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -673,6 +674,85 @@ void ExpectSpan(const std::vector<std::string>& csv, const std::string& page, in
   EXPECT_EQ(std::llabs(seconds) % 86400, ClockSeconds(page)) << csv[3] << " against " << page;
 }
 
+// h:mm as seconds.
+int64_t TargetSeconds(const std::string& text) {
+  long long h = 0;
+  int m = 0;
+  EXPECT_EQ(std::sscanf(text.c_str(), "%lld:%2d", &h, &m), 2) << text;
+  return h * 3600 + m * 60;
+}
+
+// Seconds as signed h:mm: the seconds cut toward zero to minutes.
+std::string Signed(int64_t seconds) {
+  const int64_t minutes = std::llabs(seconds) / 60;
+  if (minutes == 0) return "0:00";
+  char text[40];
+  std::snprintf(text, sizeof text, "%c%lld:%02d", seconds < 0 ? '-' : '+',
+                static_cast<long long>(minutes / 60), static_cast<int>(minutes % 60));
+  return text;
+}
+
+// The day summary of firstDay..lastDay against the page of that range and
+// the CSV's day totals: a line for every day the page shows (with a target,
+// for every day), each Worked the page's total of that day, First In and
+// Last Out its first In and last Out; Difference is Worked less Target, and
+// the Total line sums them.
+void ExpectSummaryAgrees(const Lines& summary, const std::vector<PageDay>& page,
+                         const std::map<std::string, int64_t>& dayTotals,
+                         const THoursSettings& settings, int64_t firstDay, int64_t lastDay) {
+  const bool targets = settings.HasTarget();
+  ASSERT_FALSE(summary.empty());
+  EXPECT_EQ(summary[0], targets ? "Date,First In,Last Out,Worked,Hours,Target,Difference,Balance"
+                                : "Date,First In,Last Out,Worked,Hours");
+  std::vector<std::string> dates;
+  for (int64_t day = firstDay; day <= lastDay; ++day) {
+    const std::string date = FormatDateTime("yyyy-mm-dd", static_cast<TDateTime>(day), English);
+    const bool shown = std::any_of(page.begin(), page.end(),
+                                   [&date](const PageDay& d) { return d.date == date; });
+    if (shown || targets) dates.push_back(date);
+  }
+  ASSERT_EQ(summary.size(), dates.size() + 2);
+  const size_t width = targets ? 8 : 5;
+  int64_t worked = 0, target = 0;
+  for (size_t i = 0; i < dates.size(); ++i) {
+    const std::vector<std::string> fields = Fields(summary[i + 1]);
+    ASSERT_EQ(fields.size(), width) << summary[i + 1];
+    EXPECT_EQ(fields[0], dates[i]);
+    std::string firstIn, lastOut;
+    for (const PageDay& day : page)
+      if (day.date == dates[i])
+        for (const PageRow& row : day.rows) {
+          if (firstIn.empty()) firstIn = row.in;
+          if (!row.out.empty()) lastOut = row.out;
+        }
+    EXPECT_EQ(fields[1].empty(), firstIn.empty()) << summary[i + 1];
+    EXPECT_EQ(fields[2].empty(), lastOut.empty()) << summary[i + 1];
+    if (!firstIn.empty()) {
+      EXPECT_EQ(DurationSeconds(fields[1]), ClockSeconds(firstIn));
+    }
+    if (!lastOut.empty()) {
+      EXPECT_EQ(DurationSeconds(fields[2]), ClockSeconds(lastOut));
+    }
+    const auto total = dayTotals.find(dates[i]);
+    const int64_t seconds = DurationSeconds(fields[3]);
+    EXPECT_EQ(seconds, total == dayTotals.end() ? 0 : total->second) << summary[i + 1];
+    EXPECT_EQ(fields[4], Hours(seconds));
+    worked += seconds;
+    if (!targets) continue;
+    target += TargetSeconds(fields[5]);
+    EXPECT_EQ(fields[6], Signed(seconds - TargetSeconds(fields[5]))) << summary[i + 1];
+  }
+  const std::vector<std::string> fields = Fields(summary.back());
+  ASSERT_EQ(fields.size(), width);
+  EXPECT_EQ(fields[0] + "|" + fields[1] + "|" + fields[2], "Total||");
+  EXPECT_EQ(DurationSeconds(fields[3]), worked);
+  EXPECT_EQ(fields[4], Hours(worked));
+  if (!targets) return;
+  EXPECT_EQ(TargetSeconds(fields[5]), target);
+  EXPECT_EQ(fields[6], Signed(worked - target));
+  EXPECT_EQ(fields[7], "");
+}
+
 TEST_F(ReportBuilderTest, RandomJournalsGiveAPageAndACsvThatAgree) {
   std::mt19937 random(20261207);
   auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
@@ -680,28 +760,38 @@ TEST_F(ReportBuilderTest, RandomJournalsGiveAPageAndACsvThatAgree) {
 
   for (int round = 0; round < 200; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    // Five days around the range. Times in whole milliseconds, some at exact
-    // midnights; the day's records in time order or, in some rounds, in any
-    // order (negative pairs, totals of more than a day).
+    // Working days that begin at midnight or up to noon (a day's records
+    // then run past midnight into the next date).
+    const TDateTime dayStart = below(3) == 0 ? 0 : below(721) / 1440.0;
+    // Five working days around the range. Times in whole milliseconds, some
+    // at the exact start of a day; the day's records in time order or, in
+    // some rounds, in any order (negative pairs, totals of more than a day).
     const bool shuffled = below(3) == 0;
     std::vector<TActRec> records;
+    std::optional<int64_t> firstLiveDay;
     for (int day = -1; day < 4; ++day) {
       std::vector<TDateTime> times(below(shuffled ? 40 : 12));
       for (TDateTime& t : times)
-        t = Monday + day + (below(10) == 0 ? 0 : below(86400000) / MSecsPerDay);
+        t = Monday + day + dayStart + (below(10) == 0 ? 0 : below(86400000) / MSecsPerDay);
       if (!shuffled) std::sort(times.begin(), times.end());
       for (TDateTime t : times) {
         static const int32_t statuses[] = {0, 0, 0, 0, 0, 0, -1, 7};
         records.push_back(Rec(below(2) == 0 ? ActionStart : ActionStop, t, statuses[below(8)]));
+        if (records.back().Status == StatusLive && !firstLiveDay)
+          firstLiveDay = DayNumber(Monday) + day;
       }
     }
     const TDateTime startDate = Monday + below(2);
     const TDateTime endDate = startDate + below(3);
     WriteAll(DataPath(), Bytes(records));
-    const std::vector<TReportDay> read = ReadReportDays(DataPath().string(), startDate, endDate);
+    TWorkTotals totals;
+    const std::vector<TReportDay> read =
+        ReadReportDays(DataPath().string(), startDate, endDate, dayStart, &totals);
     const std::vector<PageDay> page = ParsePage(ReportPageLines(read, English));
     ASSERT_EQ(page.size(), read.size());
     const Lines csv = ReportCsvLines(read, separators);
+    // Each day's total as the CSV gives it.
+    std::map<std::string, int64_t> dayTotals;
 
     ASSERT_FALSE(csv.empty());
     EXPECT_EQ(csv[0], "Date,In,Out,Duration,Hours");
@@ -730,8 +820,13 @@ TEST_F(ReportBuilderTest, RandomJournalsGiveAPageAndACsvThatAgree) {
         int64_t seconds = 0;
         ExpectSpan(fields, row.diff, seconds);
         // Both ends lie on one day: the clocks differ by the duration, but for
-        // the milliseconds the clocks cut.
-        EXPECT_LE(std::llabs(seconds - (ClockSeconds(row.out) - ClockSeconds(row.in))), 1);
+        // the milliseconds the clocks cut (and a day from midnight on).
+        const int64_t apart = seconds - (ClockSeconds(row.out) - ClockSeconds(row.in));
+        if (dayStart == 0) {
+          EXPECT_LE(std::llabs(apart), 1);
+        } else {
+          EXPECT_TRUE(std::llabs(apart) <= 1 || std::llabs(std::llabs(apart) - 86400) <= 1) << apart;
+        }
         pairs += seconds;
         ++pairCount;
       }
@@ -746,6 +841,7 @@ TEST_F(ReportBuilderTest, RandomJournalsGiveAPageAndACsvThatAgree) {
         EXPECT_GE(seconds, 0);
         EXPECT_LE(std::llabs(seconds - pairs), pairCount);  // the sum before the seconds are cut
         sum += seconds;
+        dayTotals[day.date] = seconds;
         anyTotal = true;
       }
     }
@@ -760,6 +856,45 @@ TEST_F(ReportBuilderTest, RandomJournalsGiveAPageAndACsvThatAgree) {
     EXPECT_EQ(at, csv.size()) << "lines the page does not show";
     for (const std::string& line : csv)
       for (char c : line) ASSERT_TRUE(c >= 0x20 && c < 0x7F) << line;
+
+    // The day summary: in half the rounds with targets, days off, an opening
+    // balance and a first day of the balance.
+    THoursSettings settings;
+    settings.dayStart = dayStart;
+    if (below(2) == 0) {
+      for (int weekday = 1; weekday <= 5; ++weekday)
+        settings.weekdayTargets[static_cast<size_t>(weekday)] = below(10 * 60) * 60;
+      settings.weekdayTargets[below(7)] = below(2) == 0 ? 0 : below(25 * 60) * 60;
+      if (below(2) == 0) settings.daysOff.push_back({DayNumber(Monday) + below(3), DayNumber(Monday) + 3});
+      settings.opening = (static_cast<int64_t>(below(2000 * 60)) - 1000 * 60) * 60;
+      if (below(2) == 0) settings.balanceFrom = DayNumber(Monday) - 3 + below(9);
+    }
+    const int64_t firstDay = DayNumber(startDate), lastDay = DayNumber(endDate);
+    const Lines summary = DaySummaryLines(read, firstDay, lastDay, totals, settings, separators);
+    ExpectSummaryAgrees(summary, page, dayTotals, settings, firstDay, lastDay);
+    if (!settings.HasTarget()) continue;
+    // Each day's balance is that of the whole journal, whatever the range:
+    // over all days from before the first record it adds up from Opening.
+    const int64_t before = DayNumber(Monday) - 3;
+    const Lines whole =
+        DaySummaryLines(read, before, lastDay, totals, settings, separators);
+    const int64_t from = settings.balanceFrom.value_or(firstLiveDay.value_or(lastDay + 1));
+    std::optional<int64_t> balance;
+    for (int64_t day = before; day <= lastDay; ++day) {
+      const std::vector<std::string> fields = Fields(whole[static_cast<size_t>(day - before + 1)]);
+      ASSERT_EQ(fields.size(), 8u);
+      if (day < from) {
+        EXPECT_EQ(fields[7], "") << "a balance before its first day";
+        continue;
+      }
+      balance = balance.value_or(settings.opening) + DurationSeconds(fields[3]) -
+                TargetSeconds(fields[5]);
+      EXPECT_EQ(fields[7], Signed(*balance)) << fields[0];
+      if (day >= firstDay) {
+        EXPECT_EQ(whole[static_cast<size_t>(day - before + 1)],
+                  summary[static_cast<size_t>(day - firstDay + 1)]);
+      }
+    }
   }
 }
 

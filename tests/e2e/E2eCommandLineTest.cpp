@@ -1,0 +1,138 @@
+// The command line: /days and /csv write their file beside a running copy,
+// which goes on as if nothing had happened; the exit codes tell the caller
+// what went wrong.
+#include <gmock/gmock.h>
+
+#include "E2eDriver.h"
+
+#include <string>
+
+namespace horalog::e2e {
+namespace {
+
+using ::testing::HasSubstr;
+
+struct CommandResult {
+  DWORD exitCode = STILL_ACTIVE;
+  std::string output;  // what it wrote to its standard output and error
+};
+
+// Runs exe with the arguments in workDir, its output into a pipe, and waits
+// for its end.
+CommandResult RunCommand(const std::string& exe, const std::string& arguments,
+                         const std::string& workDir) {
+  CommandResult result;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+    ADD_FAILURE() << "CreatePipe: " << GetLastError();
+    return result;
+  }
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = writeEnd;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  std::wstring commandLine = L"\"" + Wide(exe) + L"\" " + Wide(arguments);
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(Wide(exe).c_str(), commandLine.data(), nullptr, nullptr,
+                                      TRUE, 0, nullptr, Wide(workDir).c_str(), &startup, &process);
+  CloseHandle(writeEnd);
+  if (!started) {
+    ADD_FAILURE() << "CreateProcessW: " << GetLastError();
+    CloseHandle(readEnd);
+    return result;
+  }
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    result.output.append(buffer, got);
+  CloseHandle(readEnd);
+  if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "the command did not end: " << arguments;
+    TerminateProcess(process.hProcess, 99);
+  }
+  GetExitCodeProcess(process.hProcess, &result.exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+using CommandLine = ProgramTest;
+
+// While Horalog runs: /days writes the summary of the days asked (days split
+// at DayStart, a key that cannot be read named on the console and left out),
+// replaces an earlier file, and the running copy neither shows itself nor
+// stops. Arguments, journal and file that cannot be read or written each end
+// with their own code, and no file is left half-written.
+TEST_F(CommandLine, DaysWhileHoralogRunsWritesTheSummaryAndLeavesTheRunningCopyAlone) {
+  WriteIni("[Hours]\r\nTarget=8:00\r\nMonday=7:5\r\nDayStart=4:00\r\nOpening=+1:00\r\n");
+  const double monday = 37683;  // 3 March 2003
+  // Monday 22:00 to Tuesday 02:00 is Monday's; a deleted record counts nowhere.
+  WriteAll(DataFile(), RecordBytes(0, 0, monday + 22.0 / 24) +
+                           RecordBytes(0, 1, monday + 1 + 2.0 / 24) +
+                           RecordBytes(0, 0, monday + 1 + 9.0 / 24) +
+                           RecordBytes(-1, 1, monday + 1 + 10.0 / 24) +
+                           RecordBytes(0, 1, monday + 1 + 17.5 / 24));
+  StartReady();
+  HWND main = Main();
+  const std::string days = dir_->Path("days.csv");
+  WriteAll(days, "an earlier summary, longer than the new one will be" + std::string(500, '.'));
+
+  const CommandResult run = RunCommand(exe_, "/days 2003-03-03 2003-03-05 days.csv", dir_->Path());
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  EXPECT_EQ(ReadAll(days),
+            "Date,First In,Last Out,Worked,Hours,Target,Difference,Balance\r\n"
+            "2003-03-03,22:00:00,02:00:00,4:00:00,4.00,8:00,-4:00,-3:00\r\n"
+            "2003-03-04,09:00:00,17:30:00,8:30:00,8.50,8:00,+0:30,-2:30\r\n"
+            "2003-03-05,,,0:00:00,0.00,8:00,-8:00,-10:30\r\n"
+            "Total,,,12:30:00,12.50,24:00,-11:30,\r\n");
+  EXPECT_EQ(run.output, "Horalog: Cannot read Monday=7:5 in [Hours] of " +
+                            dir_->Path("Horalog.ini") + "; it is ignored.\r\n");
+
+  // The running copy was not asked to show itself and goes on.
+  EXPECT_TRUE(First().Running());
+  EXPECT_EQ(PublishedWindow(), main);
+  EXPECT_FALSE(IsWindowVisible(main)) << "the command counted as a second start";
+
+  // /csv: the rows of the page.
+  EXPECT_EQ(RunCommand(exe_, "/CSV 2003-03-04 2003-03-04 rows.csv", dir_->Path()).exitCode, 0u);
+  EXPECT_EQ(ReadAll(dir_->Path("rows.csv")),
+            "Date,In,Out,Duration,Hours\r\n"
+            "2003-03-04,09:00:00,17:30:00,8:30:00,8.50\r\n"
+            "2003-03-04,Total,,8:30:00,8.50\r\n"
+            "Total,,,8:30:00,8.50\r\n");
+
+  // Arguments that cannot be read: 1, and no file.
+  for (const char* bad : {"/days 2003-03-05 2003-03-03 x.csv", "/weeks 2003-03-03 2003-03-05 x.csv"}) {
+    const CommandResult refused = RunCommand(exe_, bad, dir_->Path());
+    EXPECT_EQ(refused.exitCode, 1u) << bad;
+    EXPECT_THAT(refused.output, ::testing::StartsWith("Horalog: ")) << bad;
+  }
+  EXPECT_EQ(FileSize(dir_->Path("x.csv")), -1);
+  const CommandResult usage = RunCommand(exe_, "/?", dir_->Path());
+  EXPECT_EQ(usage.exitCode, 0u);
+  EXPECT_THAT(usage.output, HasSubstr("Usage: Horalog.exe /csv FROM TO FILE"));
+
+  // FILE cannot be written: 3, and the earlier file stays whole.
+  CreateDirectoryW(Wide(days + ".tmp").c_str(), nullptr);
+  const std::string before = ReadAll(days);
+  EXPECT_EQ(RunCommand(exe_, "/days 2003-03-03 2003-03-03 days.csv", dir_->Path()).exitCode, 3u);
+  EXPECT_EQ(ReadAll(days), before);
+  EXPECT_EQ(RunCommand(exe_, "/csv 2003-03-03 2003-03-03 hl.dat", dir_->Path()).exitCode, 3u)
+      << "the journal was taken for FILE";
+
+  // The journal cannot be read (another program holds it): 2.
+  HANDLE held = CreateFileW(Wide(DataFile()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const CommandResult unread = RunCommand(exe_, "/days 2003-03-03 2003-03-03 y.csv", dir_->Path());
+  CloseHandle(held);
+  EXPECT_EQ(unread.exitCode, 2u) << unread.output;
+  EXPECT_EQ(FileSize(dir_->Path("y.csv")), -1);
+  EXPECT_TRUE(First().Running());
+}
+
+}  // namespace
+}  // namespace horalog::e2e

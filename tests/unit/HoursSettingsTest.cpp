@@ -1,0 +1,162 @@
+// The timesheet's settings as read from their keys, and the balance they give.
+#include "report/HoursSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data/ActRec.h"
+#include "platform/DateTime.h"
+#include "report/ReportCsv.h"
+#include "report/WorkTotals.h"
+
+namespace horalog {
+namespace {
+
+const TDateTime Monday = ComposeDate(2003, 3, 3);
+const int64_t MondayDay = DayNumber(Monday);
+constexpr int64_t Hour = 3600, Minute = 60;
+
+THoursSettings Parse(const std::map<std::string, std::string>& keys,
+                     std::vector<THoursSettingsProblem>& problems) {
+  return ParseHoursSettings(
+      [&keys](const std::string& key) {
+        const auto found = keys.find(key);
+        return found == keys.end() ? std::string() : found->second;
+      },
+      problems);
+}
+
+// Every key read, its limits taken; a key whose value cannot be read is
+// named with its value and left out, and the other keys still count.
+TEST(HoursSettings, KeysThatCannotBeReadAreNamedAndLeftOutWhileTheOthersCount) {
+  std::vector<THoursSettingsProblem> problems;
+  const std::map<std::string, std::string> good{
+      {"Target", "7:30"},       {"Friday", "5:00"},
+      {"Sunday", "0:00"},       {"DaysOff", " 2003-03-05 , 2003-03-10..2003-03-12,"},
+      {"BalanceFrom", "2003-03-03"}, {"Opening", "-3:15"},
+      {"DayStart", "4:00"}};
+  const THoursSettings settings = Parse(good, problems);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_TRUE(settings.HasTarget());
+  EXPECT_EQ(settings.Target(MondayDay), 7 * Hour + 30 * Minute);
+  EXPECT_EQ(settings.Target(MondayDay + 4), 5 * Hour);      // Friday wins over Target
+  EXPECT_EQ(settings.Target(MondayDay + 5), 0);             // Saturday: none
+  EXPECT_EQ(settings.Target(MondayDay + 2), 0);             // a day off
+  EXPECT_EQ(settings.Target(MondayDay + 9), 0);             // in the range off
+  EXPECT_EQ(settings.Target(MondayDay + 10), 7 * Hour + 30 * Minute);
+  EXPECT_EQ(settings.balanceFrom, MondayDay);
+  EXPECT_EQ(settings.opening, -(3 * Hour + 15 * Minute));
+  EXPECT_EQ(settings.dayStart, 240 / 1440.0);
+
+  // The limits themselves are taken; a sign is optional on Opening only.
+  problems.clear();
+  const THoursSettings limits = Parse(
+      {{"Monday", "24:00"}, {"Opening", "+999:59"}, {"DayStart", "12:00"}}, problems);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(limits.Target(MondayDay), 24 * Hour);
+  EXPECT_EQ(limits.Target(MondayDay + 1), 0) << "Monday alone sets only Monday";
+  EXPECT_EQ(limits.opening, 999 * Hour + 59 * Minute);
+  EXPECT_EQ(limits.dayStart, 0.5);
+
+  // Nothing set: no target, days split at midnight exactly.
+  problems.clear();
+  EXPECT_EQ(Parse({{"Target", " "}, {"DayStart", "0:00"}}, problems), THoursSettings{});
+  EXPECT_TRUE(problems.empty());
+
+  const std::map<std::string, std::vector<std::string>> bad{
+      {"Target", {"24:01", "7:5", "7:60", "7.30", "8", "-1:00", "+8:00", "08:00x", "100:00", ":30"}},
+      {"Wednesday", {"8h", "1:000"}},
+      {"DaysOff", {"2003-03-12..2003-03-10", "2003-03-05;2003-03-06", "2003-13-01", "2003-03-05.."}},
+      {"BalanceFrom", {"2003-02-29", "2003-3-3", "03-03-2003", "2003-03-03 x"}},
+      {"Opening", {"1000:00", "+-1:00", "3:15:00", "- 1:00"}},
+      {"DayStart", {"12:01", "-0:30", "25:00", "4"}}};
+  for (const auto& [key, values] : bad) {
+    for (const std::string& value : values) {
+      std::map<std::string, std::string> keys = good;
+      keys[key] = value;
+      problems.clear();
+      const THoursSettings read = Parse(keys, problems);
+      ASSERT_EQ(problems.size(), 1u) << key << "=" << value;
+      EXPECT_EQ(problems[0].key, key);
+      EXPECT_EQ(problems[0].value, value);
+      // The key is left out as if missing; every other key counts.
+      std::map<std::string, std::string> without = good;
+      without.erase(key);
+      std::vector<THoursSettingsProblem> none;
+      EXPECT_EQ(read, Parse(without, none)) << key << "=" << value;
+    }
+  }
+
+  EXPECT_EQ(HoursSettingsProblemText({"DayStart", "25:00"}, "C:\\Horalog\\Horalog.ini"),
+            "Cannot read DayStart=25:00 in [Hours] of C:\\Horalog\\Horalog.ini; it is ignored.");
+}
+
+TActRec Record(uint8_t action, int day, double hours) {
+  return MakeRecord(action, Monday + day + hours / 24);
+}
+
+// The balance: from its first day to yesterday in full, today only above its
+// target; days off count their work in full; Opening is brought forward. The
+// day summary's balance at the end of a day agrees with the tip's the next
+// morning.
+TEST(HoursSettings, BalanceCountsFromItsFirstDayWithDaysOffOpeningAndTodayAboveItsTarget) {
+  TWorkTotals totals;
+  for (const TActRec& record :
+       {Record(ActionStart, 0, 9), Record(ActionStop, 0, 19),    // Monday 10:00
+        Record(ActionStart, 1, 9), Record(ActionStop, 1, 16),    // Tuesday 7:00
+        Record(ActionStart, 2, 10), Record(ActionStop, 2, 12),   // Wednesday, off: 2:00
+        Record(ActionStart, 3, 8), Record(ActionStop, 3, 14)})   // Thursday 6:00
+    totals.Take(record);
+
+  std::vector<THoursSettingsProblem> problems;
+  THoursSettings settings = Parse({{"Target", "8:00"}, {"DaysOff", "2003-03-05"},
+                                   {"Opening", "+1:00"}, {"BalanceFrom", "2003-03-04"}},
+                                  problems);
+  ASSERT_TRUE(problems.empty());
+  auto balanceAt = [&](int day, double hours, std::optional<TRunningSpell> running = {}) {
+    return HoursAt(totals, settings, Monday + day + hours / 24, 1, running).balance.value();
+  };
+  // Thursday, below its target: 1:00 - 1:00 + 2:00, today not yet.
+  EXPECT_EQ(balanceAt(3, 15), 2 * Hour);
+  // Thursday, a spell running since 15:00 until 18:30: 9:30 worked, 1:30 above.
+  const TRunningSpell running{Monday + 3 + 15.0 / 24, Monday + 3 + 18.5 / 24};
+  totals.Take(MakeRecord(ActionStart, running.start));
+  EXPECT_EQ(balanceAt(3, 18.5, running), 3 * Hour + 30 * Minute);
+  // Friday morning, nothing yet: Thursday in full.
+  EXPECT_EQ(balanceAt(4, 7), 2 * Hour - 2 * Hour);
+
+  // From the journal's first day: Monday's 2:00 above counts too.
+  settings.balanceFrom.reset();
+  EXPECT_EQ(balanceAt(3, 15), 4 * Hour);
+  // A first day still to come: only the opening balance.
+  settings.balanceFrom = MondayDay + 10;
+  settings.opening = -45 * Minute;
+  EXPECT_EQ(balanceAt(3, 15), -45 * Minute);
+
+  // The day summary: each day's balance at its end, empty before the first
+  // day; the next morning's tip says the same.
+  settings.balanceFrom = MondayDay + 1;
+  settings.opening = Hour;
+  const std::vector<std::string> summary =
+      DaySummaryLines({}, MondayDay, MondayDay + 3, totals, settings, TCsvSeparators{});
+  ASSERT_EQ(summary.size(), 6u);
+  EXPECT_EQ(summary[1], "2003-03-03,09:00:00,19:00:00,10:00:00,10.00,8:00,+2:00,");
+  EXPECT_EQ(summary[2], "2003-03-04,09:00:00,16:00:00,7:00:00,7.00,8:00,-1:00,0:00");
+  EXPECT_EQ(summary[3], "2003-03-05,10:00:00,12:00:00,2:00:00,2.00,0:00,+2:00,+2:00");
+  // Thursday's spell since 15:00 is still open: its In, no Out after it.
+  EXPECT_EQ(summary[4], "2003-03-06,08:00:00,14:00:00,6:00:00,6.00,8:00,-2:00,0:00");
+  EXPECT_EQ(summary[5], "Total,,,25:00:00,25.00,24:00,+1:00,");
+  // Fields that hold the separator are quoted.
+  const std::vector<std::string> spaced =
+      DaySummaryLines({}, MondayDay + 2, MondayDay + 2, totals, settings, TCsvSeparators{'+', "."});
+  EXPECT_EQ(spaced[1], "2003-03-05+10:00:00+12:00:00+2:00:00+2.00+0:00+\"+2:00\"+\"+2:00\"");
+  EXPECT_EQ(DaySummaryLines({}, 0, -1, totals, settings, TCsvSeparators{' ', "."})[0],
+            "Date \"First In\" \"Last Out\" Worked Hours Target Difference Balance");
+  EXPECT_EQ(balanceAt(3, 7), Hour - Hour + 2 * Hour) << "Thursday morning: Wednesday's end";
+}
+
+}  // namespace
+}  // namespace horalog
