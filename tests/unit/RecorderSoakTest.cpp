@@ -87,13 +87,13 @@ class Truth {
 };
 
 // The seconds of the totals the report of day alone shows under its heading.
-int64_t WorkedByTheReport(const std::string& data, TDateTime day) {
+int64_t WorkedByTheReport(const std::string& data, TDateTime day, TDateTime dayStart) {
   const TLocale english;
   const std::string heading =
       "<h3><font color=\"red\">" + FormatDateTime("dddd, mmmm dd yyyy", day, english) + "</font></h3>";
   bool under = false;
   int64_t total = 0;
-  for (const std::string& line : BuildReportLines(data, day, day, english)) {
+  for (const std::string& line : BuildReportLines(data, day, day, english, dayStart)) {
     if (line.rfind("<h3>", 0) == 0) under = line == heading;
     int h = 0, m = 0, s = 0;
     if (under && std::sscanf(line.c_str(), "<p><b>Total time: %d:%d:%d", &h, &m, &s) == 3)
@@ -116,6 +116,7 @@ class Soak : public ::testing::Test {
     for (int day = 1; day <= 5; ++day) settings_.weekdayTargets[static_cast<size_t>(day)] = TargetSeconds;
     settings_.balanceFrom = DayNumber(FirstDay);
     settings_.opening = 90 * 60;
+    settings_.dayStart = 2.0 / 24;  // a working day from 2:00 to 2:00
     source_.x = 400;  // the pointer is somewhere on the screen
   }
   void TearDown() override { platform::FailFileOperation(0); }
@@ -380,11 +381,12 @@ class Soak : public ::testing::Test {
     // balance's days.
     if (!recorder_) StartProgram();
     recorder_->JournalRewritten();
-    const int64_t today = DayNumber(source_.wall);
+    const int64_t today = WorkDayOf(source_.wall, settings_.dayStart);
     for (int64_t day = DayNumber(FirstDay); day <= today; ++day)
       if (day >= today - 1 || !worked_.count(day))
-        worked_[day] = WorkedByTheReport(Data(), static_cast<TDateTime>(day));
-    const int64_t weekStart = DayNumber(WeekStart(source_.wall, locale_.firstDayOfWeek));
+        worked_[day] = WorkedByTheReport(Data(), static_cast<TDateTime>(day), settings_.dayStart);
+    const int64_t weekStart =
+        DayNumber(WeekStart(static_cast<TDateTime>(today), locale_.firstDayOfWeek));
     int64_t week = 0, balance = settings_.opening;
     for (const auto& [day, seconds] : worked_) {
       if (day >= weekStart && day < weekStart + 7) week += seconds;
