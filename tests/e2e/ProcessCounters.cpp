@@ -105,6 +105,8 @@ ProcessCounters CountersOf(HANDLE process, DWORD pid) {
   FILETIME created, exited, kernel, user;
   if (GetProcessTimes(process, &created, &exited, &kernel, &user))
     c.cpu100ns = Ticks(kernel) + Ticks(user);
+  IO_COUNTERS io{};
+  if (GetProcessIoCounters(process, &io)) c.readOperations = io.ReadOperationCount;
   return c;
 }
 

@@ -22,6 +22,7 @@ struct ProcessCounters {
   SIZE_T workingSet = 0;
   SIZE_T privateBytes = 0;  // PrivateUsage, or the page-file usage where that is 0
   ULONGLONG cpu100ns = 0;   // user and kernel time
+  ULONGLONG readOperations = 0;  // GetProcessIoCounters: 0 where the system keeps no count
 };
 
 // The process needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ access.
