@@ -14,9 +14,23 @@
 
 namespace horalog {
 
+// The moment less the working day's start, stored as a double: every test of
+// a working day compares this one value (see WorkTime in DayPairing.cpp).
+TDateTime WorkTime(TDateTime time, TDateTime dayStart);
+
 // The working day a moment belongs to: days split dayStart (0 to half a day)
 // after midnight. With dayStart 0 it is the calendar day.
-int64_t WorkDayOf(TDateTime time, TDateTime dayStart);
+inline int64_t WorkDayOf(TDateTime time, TDateTime dayStart) {
+  return DayNumber(WorkTime(time, dayStart));
+}
+
+// Whether a moment, as WorkTime gives it, lies in the range of the working
+// days startDate to endDate: from the start of the first up to and including
+// the start of the day after the last.
+inline bool InWorkDays(TDateTime workTime, TDateTime startDate, TDateTime endDate) {
+  // Written so that a moment that is not a number fails the test.
+  return workTime >= startDate && workTime <= endDate + 1.0;
+}
 
 // Whether the report for startDate to endDate takes the record: a live record
 // stamped from startDate + dayStart up to and including endDate + 1 +

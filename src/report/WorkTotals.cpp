@@ -85,14 +85,16 @@ void TWorkTotals::Reset(TDateTime dayStart) {
 void TWorkTotals::Take(const TActRec& record) {
   const TDateTime time = record.Time;
   if (record.Status != StatusLive || !NearTheCalendar(time)) return;
-  const int64_t day = WorkDayOf(time, dayStart_);
+  const TDateTime workTime = WorkTime(time, dayStart_);
+  const int64_t day = DayNumber(workTime);
   ++generation_;
   if (!firstDay_ || day < *firstDay_) firstDay_ = day;
   // The record's own day takes it, and the day before when it is the very
-  // first moment of its day; the day after only where rounding puts it there.
+  // first moment of its day (the day after, where rounding puts it there):
+  // as the report of each of those days alone takes it (TakenForRange).
   for (int64_t other = day - 1; other <= day + 1; ++other) {
     const TDateTime date = static_cast<TDateTime>(other);
-    if (!TakenForRange(record, date, date, dayStart_)) continue;
+    if (!InWorkDays(workTime, date, date)) continue;
     TDayReport& report = ReportOf(other);
     report.pairing.Take(record, report);
   }
