@@ -14,11 +14,12 @@ namespace {
 
 constexpr TDateTime OneMillisecond = 1.0 / MSecsPerDay;
 
-}  // namespace
-
+// "1 record", "2 records".
 std::string RecordsText(size_t count) {
   return std::to_string(count) + (count == 1 ? " record" : " records");
 }
+
+}  // namespace
 
 TRecorder::TRecorder(ActivitySource& source, TRecorderView& view, std::string dataDir,
                      const TLocale& locale)

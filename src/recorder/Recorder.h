@@ -87,10 +87,8 @@ class TRecorder : private ActivitySink {
   const TActivityDetector& Detector() const { return detector_; }
   TActivityDetector& Detector() { return detector_; }
   const TJournalWriter& Journal() const { return journal_; }
-  std::string DataFilePath() const { return dataDir_ + DataFileBaseName; }
   // Whether the final Stop has been written (or given up by the user).
   bool FinalStopWritten() const { return finalStopWritten_; }
-  bool SessionEnded() const { return sessionEnded_; }
 
  private:
   // ActivitySink: the detector's transitions.
@@ -112,6 +110,7 @@ class TRecorder : private ActivitySink {
   // An error of a tick: in a box, unless a box of an earlier tick is still
   // open; then in the log pane.
   void ShowTickError(const std::string& text);
+  std::string DataFilePath() const { return dataDir_ + DataFileBaseName; }
   // A record stamped now (see AppendAction), tried at once with every record
   // that waits; what came of it.
   TJournalOutcome AppendNow(uint8_t action, bool useNow);
@@ -138,8 +137,5 @@ class TRecorder : private ActivitySink {
   std::string outageText_;      // the box that tells of a new outage, shown at the end of the tick
   bool tickBoxOpen_ = false;    // a box raised by a tick is open
 };
-
-// "1 record", "2 records".
-std::string RecordsText(size_t count);
 
 }  // namespace horalog
