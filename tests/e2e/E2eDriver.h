@@ -136,7 +136,13 @@ class ProgramTest : public ::testing::Test {
   // Closes a popup menu with Esc.
   void DismissPopupMenu(HWND menu);
   // Runs a command of the menu bar, found by the captions of its menu and item.
+  // Under Wine it walks the menu by keyboard, and walks again when the menu
+  // closed before its item was chosen.
   void ChooseMenuItem(const char* menuCaption, const char* itemCaption);
+  // No menu of the first process is open (neither tracked nor shown).
+  bool MenuClosed() const;
+  // Closes whatever menu of the first process is open with Esc.
+  void LeaveMenu();
 
   // Puts the pointer at a screen position; a change is input for the next tick.
   static void MoveCursor(int x, int y);
