@@ -57,7 +57,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     auto dbViewDlg = std::make_unique<TDBViewDlg>();
     form1->DBViewDlg = dbViewDlg.get();
     dbViewDlg->BeforeRewrite = [form = form1.get()] { form->Recorder().WriteWaitingRecords(); };
-    dbViewDlg->AfterRewrite = [form = form1.get()] { form->Recorder().JournalRewritten(); };
+    dbViewDlg->AfterRewrite = [form = form1.get()] { form->Recorder().ReadHours(); };
 
     int exitCode = application.Run();
     form1->DBViewDlg = nullptr;

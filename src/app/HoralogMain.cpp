@@ -269,7 +269,7 @@ void TForm1::CompactActionExecute() {
   if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
   recorder_->WriteWaitingRecords();
   CompactDataFile(DataDir());
-  recorder_->JournalRewritten();
+  recorder_->ReadHours();
   ui::Information("Operation successful", Handle());
 }
 

@@ -60,25 +60,38 @@ TActRecReader::TActRecReader(const std::string& path)
 
 bool TActRecReader::Next(TActRec& record) {
   if (position_ >= count_) return false;
-  if (taken_ == buffered_) {
-    const size_t wanted = static_cast<size_t>(
-        std::min<int64_t>(static_cast<int64_t>(ReadChunkRecords), count_ - position_));
-    if (buffer_.size() < wanted) buffer_.resize(wanted);
-    file_.Seek(position_ * static_cast<int64_t>(RecordSize));
-    const size_t got = file_.Read(buffer_.data(), wanted * RecordSize);
-    taken_ = 0;
-    buffered_ = got / RecordSize;
-    if (buffered_ < wanted) {
-      // The file became shorter than it was when opened: the records that came
-      // whole are handed out, and the end comes where a whole record was
-      // expected and not found.
-      count_ = position_ + static_cast<int64_t>(buffered_) + 1;
-    }
-    if (buffered_ == 0) throw EInOutError(IoReadBeyondEnd);
-  }
+  if (taken_ == buffered_) Fill();
   record = buffer_[taken_++];
   ++position_;
   return true;
+}
+
+const TActRec* TActRecReader::NextRecords(size_t& count) {
+  count = 0;
+  if (position_ >= count_) return nullptr;
+  if (taken_ == buffered_) Fill();
+  count = buffered_ - taken_;
+  const TActRec* records = buffer_.data() + taken_;
+  taken_ = buffered_;
+  position_ += static_cast<int64_t>(count);
+  return records;
+}
+
+void TActRecReader::Fill() {
+  const size_t wanted = static_cast<size_t>(
+      std::min<int64_t>(static_cast<int64_t>(ReadChunkRecords), count_ - position_));
+  if (buffer_.size() < wanted) buffer_.resize(wanted);
+  file_.Seek(position_ * static_cast<int64_t>(RecordSize));
+  const size_t got = file_.Read(buffer_.data(), wanted * RecordSize);
+  taken_ = 0;
+  buffered_ = got / RecordSize;
+  if (buffered_ < wanted) {
+    // The file became shorter than it was when opened: the records that came
+    // whole are handed out, and the end comes where a whole record was
+    // expected and not found.
+    count_ = position_ + static_cast<int64_t>(buffered_) + 1;
+  }
+  if (buffered_ == 0) throw EInOutError(IoReadBeyondEnd);
 }
 
 void TActRecReader::Close() {

@@ -55,11 +55,17 @@ class TActRecReader {
   explicit TActRecReader(const std::string& path);
   // The next record, or false at the end.
   bool Next(TActRec& record);
+  // The next records as read, in place: count of them at the result, valid
+  // until the next call; nothing (count 0) at the end.
+  const TActRec* NextRecords(size_t& count);
   // The number of whole records in the file.
   int64_t Count() const { return count_; }
   void Close();
 
  private:
+  // Reads the next block of records into the buffer.
+  void Fill();
+
   platform::File file_;
   int64_t count_ = 0;
   int64_t position_ = 0;

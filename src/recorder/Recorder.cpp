@@ -28,8 +28,7 @@ TRecorder::TRecorder(ActivitySource& source, TRecorderView& view, std::string da
 void TRecorder::Start() {
   started_ = true;
   totals_.Reset(settings_.dayStart);
-  ReloadTotals();
-  UpdateTip();
+  ReadHours();
 }
 
 void TRecorder::SetHoursSettings(const THoursSettings& settings) {
@@ -142,7 +141,7 @@ void TRecorder::ReloadTotals() {
   }
 }
 
-void TRecorder::JournalRewritten() {
+void TRecorder::ReadHours() {
   ReloadTotals();
   UpdateTip();
 }

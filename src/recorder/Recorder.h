@@ -77,8 +77,9 @@ class TRecorder : private ActivitySink {
   // those of a failed write that may have reached the file are settled. When
   // the file cannot be read for that, the error raises.
   void WriteWaitingRecords();
-  // After the data file was written anew: the hours are read afresh.
-  void JournalRewritten();
+  // The hours afresh from the journal (after the data file was written
+  // anew, or first after StartBeforeHours), shown in the tip.
+  void ReadHours();
 
   // The tip's text now: the name and, when the journal could be read, the
   // hours, with a running spell up to its last activity.

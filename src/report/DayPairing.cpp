@@ -17,9 +17,8 @@ bool TakenForRange(const TActRec& record, TDateTime startDate, TDateTime endDate
          InWorkDays(WorkTime(record.Time, dayStart), startDate, endDate);
 }
 
-void TDayPairing::Take(const TActRec& record, TPairingSink& sink) {
+void TDayPairing::Take(const TActRec& record, int64_t day, TPairingSink& sink) {
   const TDateTime time = record.Time;
-  const int64_t day = WorkDayOf(time, dayStart_);
   if (!dayKey_ || day != *dayKey_) {
     // A Start left open at the end of a day is shown with that day and never
     // paired with a Stop of the next.

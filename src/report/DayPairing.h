@@ -71,7 +71,11 @@ class TDayPairing {
   // Days split dayStart after midnight.
   explicit TDayPairing(TDateTime dayStart = 0) : dayStart_(dayStart) {}
   // Takes the next record the reader accepted (see TakenForRange).
-  void Take(const TActRec& record, TPairingSink& sink);
+  void Take(const TActRec& record, TPairingSink& sink) {
+    Take(record, WorkDayOf(record.Time, dayStart_), sink);
+  }
+  // The same for a record whose working day the caller has worked out.
+  void Take(const TActRec& record, int64_t day, TPairingSink& sink);
   // Ends the open day, if any.
   void Finish(TPairingSink& sink);
   // The Start that waits for its Stop.

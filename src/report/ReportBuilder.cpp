@@ -60,10 +60,12 @@ std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime st
   TActRecReader reader(dataPath);  // closed on every way out
   TReportPairing pairing(startDate, endDate, dayStart);
   if (totals) totals->Reset(dayStart);
-  TActRec record;
-  while (reader.Next(record)) {
-    pairing.Take(record);
-    if (totals) totals->Take(record);
+  size_t count = 0;
+  while (const TActRec* records = reader.NextRecords(count)) {
+    for (size_t i = 0; i < count; ++i) {
+      pairing.Take(records[i]);
+      if (totals) totals->Take(records[i]);
+    }
   }
   reader.Close();
   pairing.Finish();

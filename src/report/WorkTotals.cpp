@@ -96,7 +96,7 @@ void TWorkTotals::Take(const TActRec& record) {
     const TDateTime date = static_cast<TDateTime>(other);
     if (!InWorkDays(workTime, date, date)) continue;
     TDayReport& report = ReportOf(other);
-    report.pairing.Take(record, report);
+    report.pairing.Take(record, day, report);
   }
 }
 
@@ -137,8 +137,9 @@ void LoadWorkTotals(const std::string& dataPath, TWorkTotals& totals) {
   totals.Reset(totals.DayStart());
   if (!platform::FileExists(dataPath)) return;
   TActRecReader reader(dataPath);  // closed on every way out
-  TActRec record;
-  while (reader.Next(record)) totals.Take(record);
+  size_t count = 0;
+  while (const TActRec* records = reader.NextRecords(count))
+    for (size_t i = 0; i < count; ++i) totals.Take(records[i]);
   reader.Close();
 }
 

@@ -452,10 +452,10 @@ TEST_F(DBView, CommandsLetTheWaitingRecordsInBeforeTheyRewrite) {
 // keeps none of their memory; a journal too large for memory fails at once.
 TEST_F(DBView, AFailedFillShowsNoRows) {
   std::vector<TActRec> records;
-  for (int i = 0; i < 1100; ++i) records.push_back(PatternedRecord(0, i & 1, Day + i / 24.0, i));
+  for (int i = 0; i < 4200; ++i) records.push_back(PatternedRecord(0, i & 1, Day + i / 24.0, i));
   WriteRecords(data, records);
   Create();
-  ASSERT_EQ(view->DBListView.RowCount(), 1100);
+  ASSERT_EQ(view->DBListView.RowCount(), 4200);
   {
     CaptureErrors errors;
     // Exists, open, size, then the first block of records read and the second refused.

@@ -361,7 +361,7 @@ TEST_F(MainWindow, TipShowsTodaysAndThisWeeksHours) {
   // A Stop at 01:30 ends the spell begun at 01:00.
   TDBViewDlg view;
   view.BeforeRewrite = [this] { form->Recorder().WriteWaitingRecords(); };
-  view.AfterRewrite = [this] { form->Recorder().JournalRewritten(); };
+  view.AfterRewrite = [this] { form->Recorder().ReadHours(); };
   After(150, [&] {
     HWND window = FindWindowA(TActionEditDialog::ClassName, "Action Editor");
     auto* editor = dynamic_cast<TActionEditDialog*>(

@@ -189,7 +189,7 @@ class Soak : public ::testing::Test {
       }
       list.SortByTime();
       list.SaveToFile(Data());
-      recorder_->JournalRewritten();
+      recorder_->ReadHours();
     } catch (const Error&) {
       ++failedCommands_;  // as the window's command would be: told, and the file is the old one or the new
     }
@@ -198,7 +198,7 @@ class Soak : public ::testing::Test {
     try {
       recorder_->WriteWaitingRecords();
       CompactDataFile(dir_.Path());
-      recorder_->JournalRewritten();
+      recorder_->ReadHours();
     } catch (const Error&) {
       ++failedCommands_;
     }
@@ -209,7 +209,7 @@ class Soak : public ::testing::Test {
     if (!recorder_->Journal().Empty() || held_ > 0) return;
     // The hours read now, so that the exit's write is the first file work.
     platform::FailFileOperation(0);
-    recorder_->JournalRewritten();
+    recorder_->ReadHours();
     const bool atFlush = Chance(0.5);
     view_.answer = [] { return false; };
     platform::FailFileOperation(atFlush ? 5 : 1);  // open, size, seek, write, then the flush
@@ -380,7 +380,7 @@ class Soak : public ::testing::Test {
     // The tip: the report of each day alone, today's, the week's and the
     // balance's days.
     if (!recorder_) StartProgram();
-    recorder_->JournalRewritten();
+    recorder_->ReadHours();
     const int64_t today = WorkDayOf(source_.wall, settings_.dayStart);
     for (int64_t day = DayNumber(FirstDay); day <= today; ++day)
       if (day >= today - 1 || !worked_.count(day))

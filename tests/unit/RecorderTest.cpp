@@ -172,7 +172,7 @@ TEST_F(RecorderTest, TheTipShowsEachDaysOwnReportARunningSpellAndTheBalance) {
   // A record of tomorrow put in by hand while the spell runs.
   recorder.WriteWaitingRecords();
   AppendActionRecord(Data(), ActionStop, Monday + 1.5);
-  recorder.JournalRewritten();
+  recorder.ReadHours();
   EXPECT_EQ(view.tip, "Horalog\nToday 1:15\nThis week 1:15");
   Quiet(601);  // the Stop at 1:46:01, after tomorrow's record
   EXPECT_EQ(view.tip, "Horalog\nToday 1:16\nThis week 1:16");
@@ -201,7 +201,7 @@ TEST_F(RecorderTest, RecordsThatLandedDespiteAFailedWriteCountOnce) {
   platform::FailFileOperation(5);  // open, size, seek, write, then the flush
   EXPECT_THROW(recorder.AppendAction(ActionStop, false), Error);
   platform::FailFileOperation(1);
-  recorder.JournalRewritten();
+  recorder.ReadHours();
   EXPECT_EQ(view.tip, "Horalog");
   EXPECT_TRUE(Contains(view.log, "The tray icon shows no hours until it can."));
 
