@@ -1,9 +1,6 @@
 #include "app/HoralogMain.h"
 
-#include <algorithm>
 #include <cstring>
-#include <exception>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -16,12 +13,12 @@
 #include "data/SettingsRules.h"
 #include "dialogs/DBViewDialog.h"
 #include "dialogs/OptionsDialog.h"
+#include "dialogs/ReportDialog.h"
+#include "dialogs/StartEndDatesDialog.h"
 #include "ms/msabout.h"
 #include "ms/msvinfo.h"
 #include "platform/Platform.h"
 #include "platform/win32/WideText.h"
-#include "dialogs/ReportDialog.h"
-#include "dialogs/StartEndDatesDialog.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
 #include "version.h"
