@@ -76,6 +76,11 @@ TForm1::TForm1(std::string exePath, ActivitySource* source)
   FormCreate();
   // The heartbeat: without it nothing is recorded, so the start fails.
   StartTimer1();
+  // The hours need the whole journal, a long read on a journal of years. It
+  // comes once the start-up has settled: the message loop takes this posted
+  // message first, and the timer it sets fires only when nothing else waits,
+  // so that the window, the tray icon and the database view are ready before.
+  if (!PostMessageA(Handle(), WM_READHOURS, 0, 0)) recorder_->ReadHours();
 }
 
 void TForm1::StartTimer1() {
@@ -172,7 +177,7 @@ void TForm1::FormCreate() {
                                           platform::UserLocale());
   recorder_->SetIdleSpan(idleSpan);
   LoadHoursSettings();
-  recorder_->Start();
+  recorder_->StartBeforeHours();
 
   // The status line follows the hint of the element under the pointer.
   ui::Application().OnHint = [this] { UpdateStatusLine(); };
@@ -304,9 +309,17 @@ LRESULT TForm1::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWMAIN:
       Show();
       return 0;
+    case WM_READHOURS:
+      if (!SetTimer(Handle(), HoursTimerId, USER_TIMER_MINIMUM, nullptr)) recorder_->ReadHours();
+      return 0;
     case WM_TIMER:
       if (wParam == Timer1Id) {
         Timer1Timer();
+        return 0;
+      }
+      if (wParam == HoursTimerId) {
+        KillTimer(Handle(), HoursTimerId);
+        recorder_->ReadHours();
         return 0;
       }
       break;

@@ -44,6 +44,10 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   static constexpr const char* ClassName = "TForm1";
   static constexpr UINT Timer1Id = 1;
   static constexpr UINT Timer1Interval = 1000;
+  // The first reading of the hours, once the start-up has settled: the
+  // message posted to the window, then the timer it sets.
+  static constexpr UINT WM_READHOURS = WM_APP + 1;
+  static constexpr UINT HoursTimerId = 2;
   static constexpr int Memo1Id = 10;
 
   // Builds the window with its controls, tray icon and commands, runs

@@ -26,9 +26,16 @@ TRecorder::TRecorder(ActivitySource& source, TRecorderView& view, std::string da
     : source_(source), view_(view), dataDir_(std::move(dataDir)), locale_(locale) {}
 
 void TRecorder::Start() {
+  StartBeforeHours();
+  ReadHours();
+}
+
+void TRecorder::StartBeforeHours() {
   started_ = true;
   totals_.Reset(settings_.dayStart);
-  ReadHours();
+  // Not read yet: no hours in the tip, and the next record reads them.
+  totalsKnown_ = false;
+  UpdateTip();
 }
 
 void TRecorder::SetHoursSettings(const THoursSettings& settings) {
@@ -133,7 +140,8 @@ void TRecorder::ReloadTotals() {
     for (const TActRec& record : journal_.Waiting()) totals_.Take(record);
     totalsKnown_ = true;
   } catch (const std::exception& error) {
-    if (totalsKnown_) {
+    // Told at the first reading, and when the hours leave the tip.
+    if (totalsKnown_ || reloads_ == 1) {
       AddLogLine("Cannot read " + platform::PathForDisplay(path) + ": " +
                  JournalFailureReason(error) + ". The tray icon shows no hours until it can.");
     }

@@ -44,6 +44,10 @@ class TRecorder : private ActivitySink {
 
   // Reads the hours from the journal and shows them.
   void Start();
+  // Starts without reading them: the tip shows the name alone until
+  // ReadHours, or the first record kept, reads them (a start-up that is to be
+  // quick leaves the whole journal's reading for after it).
+  void StartBeforeHours();
 
   // The inactivity timeout, used from the next tick on.
   TDateTime IdleSpan() const { return detector_.IdleSpan; }

@@ -117,7 +117,9 @@ TEST_F(MainWindow, TrayIconHasItsMenuTipAndPicture) {
   EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), form->ShowAction->Id);
   EXPECT_EQ(MenuText(popup, 6), "&Exit");
   EXPECT_EQ(form->TrayIcon->PopUpMenu(), form->PopupMenu1.get());
-  // The name, then the hours of an empty journal.
+  // The name, then the hours of an empty journal, read once the start-up has settled.
+  EXPECT_EQ(form->TrayIcon->Tip(), "Horalog");
+  EXPECT_TRUE(test::PumpUntil([this] { return form->TrayIcon->Tip() != "Horalog"; }));
   EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 0:00\nThis week 0:00");
   EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
   EXPECT_EQ(test::ClassOf(form->TrayIcon->NotifyWindow()), "TmsTrayIcon");
@@ -356,6 +358,7 @@ TEST_F(MainWindow, TipShowsTodaysAndThisWeeksHours) {
                             MakeRecord(ActionStop, at(31)), MakeRecord(ActionStart, at(60))});
   Create();
   KillTimer(form->Handle(), TForm1::Timer1Id);  // no tick samples the real pointer
+  EXPECT_TRUE(test::PumpUntil([this] { return form->TrayIcon->Tip() != "Horalog"; }));
   EXPECT_EQ(form->TrayIcon->Tip(), "Horalog\nToday 0:30\nThis week 0:30");
 
   // A Stop at 01:30 ends the spell begun at 01:00.
