@@ -62,10 +62,6 @@ void TActivityDetector::Reset() {
   pointerFailing_ = false;
 }
 
-void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink) {
-  Tick(source, sink, platform::UserLocale());
-}
-
 void TActivityDetector::EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale) {
   Idle = true;
   sink.AddLogLine(ActivityEndedText + DateTimeText(at, locale));
@@ -94,10 +90,6 @@ void TActivityDetector::EndSpellAtClockJump(TDateTime now, uint64_t steadyNow, A
   if (!Longer(gap, std::max(IdleSpan, MinSleepGap)) && !Longer(steadyGap - gap, MinSleepGap))
     return;
   EndSpell(LastActivity, sink, locale);
-}
-
-void TActivityDetector::EndSession(ActivitySink& sink) {
-  EndSession(sink, platform::UserLocale());
 }
 
 void TActivityDetector::EndSession(ActivitySink& sink, const TLocale& locale) {

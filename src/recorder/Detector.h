@@ -63,8 +63,7 @@ class TActivityDetector {
   bool Idle = true;
   TDateTime IdleSpan = 10 * OneMinute;
 
-  // One tick of the timer. Texts use the user's locale, or the one given.
-  void Tick(ActivitySource& source, ActivitySink& sink);
+  // One tick of the timer; its texts use the locale given.
   void Tick(ActivitySource& source, ActivitySink& sink, const TLocale& locale);
 
   // The stamp of a Stop for a spell found over at now: the spell ended where
@@ -88,7 +87,6 @@ class TActivityDetector {
   // The session ends (log-off, shutdown): a running spell ends at the last
   // activity, since the user may have left up to a timeout before; when Idle
   // there is nothing to close.
-  void EndSession(ActivitySink& sink);
   void EndSession(ActivitySink& sink, const TLocale& locale);
 
  private:

@@ -505,8 +505,8 @@ TEST(DetectorSystemTest, TicksWithTheRealPointerKeyboardAndClock) {
   TActivityDetector detector;
   SystemActivitySource source;
   RecordingSink sink;
-  EXPECT_NO_THROW(detector.Tick(source, sink));
-  EXPECT_NO_THROW(detector.Tick(source, sink));
+  EXPECT_NO_THROW(detector.Tick(source, sink, platform::UserLocale()));
+  EXPECT_NO_THROW(detector.Tick(source, sink, platform::UserLocale()));
   for (const Record& r : sink.records) EXPECT_GT(r.time, ComposeDate(2000, 1, 1));
 }
 
