@@ -56,8 +56,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     startupLock.Release();
     auto dbViewDlg = std::make_unique<TDBViewDlg>();
     form1->DBViewDlg = dbViewDlg.get();
-    dbViewDlg->BeforeRewrite = [form = form1.get()] { form->Recorder().WriteWaitingRecords(); };
-    dbViewDlg->AfterRewrite = [form = form1.get()] { form->Recorder().ReadHours(); };
+    dbViewDlg->Door = form1->Recorder().Door();
 
     int exitCode = application.Run();
     form1->DBViewDlg = nullptr;

@@ -269,9 +269,7 @@ void TForm1::AboutActionExecute() {
 
 void TForm1::CompactActionExecute() {
   if (!ui::Confirm("Do you want to compact the database now?", Handle())) return;
-  recorder_->WriteWaitingRecords();
-  CompactDataFile(DataDir());
-  recorder_->ReadHours();
+  recorder_->FileCommand(TFileCommand::Rewrites, [] { CompactDataFile(DataDir()); });
   ui::Information("Operation successful", Handle());
 }
 
@@ -285,8 +283,7 @@ void TForm1::ReportActionExecute() {
     endDate = dialog.EndDate();
   }
   if (result != IDOK) return;
-  recorder_->WriteWaitingRecords();
-  ShowReport(this, startDate, endDate, recorder_->HoursSettings());
+  ShowReport(this, startDate, endDate, recorder_->HoursSettings(), recorder_->Door());
 }
 
 void TForm1::FormClose(bool& allow) {

@@ -95,10 +95,6 @@ void TDBViewDlg::FillList() {
   ShowRows(list);
 }
 
-void TDBViewDlg::RunBeforeRewrite() {
-  if (BeforeRewrite) BeforeRewrite();
-}
-
 void TDBViewDlg::ShowRows(TActRecList& list) {
   rows_ = list.TakeLiveEntries();
   DBListView.SetRowCount(static_cast<int>(rows_.size()));
@@ -139,13 +135,14 @@ std::vector<int> TDBViewDlg::RecordsOfRows(std::span<const TActRec> filledFrom,
 
 void TDBViewDlg::SaveAndShow(TActRecList& list) {
   list.SaveToFile(DataFileName);
-  if (AfterRewrite) AfterRewrite();
   // The list is what the file holds now, in time order: the rows are filled
   // from it without reading the file again.
   ShowRows(list);
 }
 
-void TDBViewDlg::RefreshActionExecute() { FillList(); }
+void TDBViewDlg::RefreshActionExecute() {
+  ThroughDoor(Door, TFileCommand::Reads, [this] { FillList(); });
+}
 
 void TDBViewDlg::InsertActionExecute() {
   auto editor = std::make_unique<TActionEditDialog>(this);
@@ -153,13 +150,16 @@ void TDBViewDlg::InsertActionExecute() {
   editor->TimePicker.SetDateTime(FractionPart(platform::Now()));
   if (editor->ShowModal() != IDOK) return;
 
-  RunBeforeRewrite();
-  TActRecList list;
-  list.LoadFromFile(DataFileName);
-  list.Add(MakeRecord(static_cast<uint8_t>(editor->ActionComboBox.ItemIndex()),
-                      JoinMoment(editor->DatePicker.DateTime(), editor->TimePicker.DateTime())));
-  list.SortByTime();
-  SaveAndShow(list);
+  const TActRec record =
+      MakeRecord(static_cast<uint8_t>(editor->ActionComboBox.ItemIndex()),
+                 JoinMoment(editor->DatePicker.DateTime(), editor->TimePicker.DateTime()));
+  ThroughDoor(Door, TFileCommand::Rewrites, [this, &record] {
+    TActRecList list;
+    list.LoadFromFile(DataFileName);
+    list.Add(record);
+    list.SortByTime();
+    SaveAndShow(list);
+  });
 }
 
 void TDBViewDlg::EditActionExecute() {
@@ -179,14 +179,17 @@ void TDBViewDlg::EditActionExecute() {
   if (editor->ShowModal() != IDOK) return;
 
   // The file as it is now, with whatever was appended while the editor was open.
-  RunBeforeRewrite();
-  TActRecList list;
-  list.LoadFromFile(DataFileName);
-  TActRec& entry = list.Items(RecordsOfRows(before.Entries(), std::span(&index, 1), list)[0]);
-  entry.Action = static_cast<uint8_t>(editor->ActionComboBox.ItemIndex());
-  entry.Time = JoinMoment(editor->DatePicker.DateTime(), editor->TimePicker.DateTime());
-  list.SortByTime();
-  SaveAndShow(list);
+  const uint8_t action = static_cast<uint8_t>(editor->ActionComboBox.ItemIndex());
+  const TDateTime time = JoinMoment(editor->DatePicker.DateTime(), editor->TimePicker.DateTime());
+  ThroughDoor(Door, TFileCommand::Rewrites, [&] {
+    TActRecList list;
+    list.LoadFromFile(DataFileName);
+    TActRec& entry = list.Items(RecordsOfRows(before.Entries(), std::span(&index, 1), list)[0]);
+    entry.Action = action;
+    entry.Time = time;
+    list.SortByTime();
+    SaveAndShow(list);
+  });
 }
 
 void TDBViewDlg::DeleteActionExecute() {
@@ -197,11 +200,12 @@ void TDBViewDlg::DeleteActionExecute() {
                 static_cast<int>(selected.size()));
   if (!ui::Warning(text, Handle())) return;
 
-  RunBeforeRewrite();
-  TActRecList list;
-  list.LoadFromFile(DataFileName);
-  for (int index : RecordsOfRows(rows_, selected, list)) list.MarkDeleted(index);
-  SaveAndShow(list);
+  ThroughDoor(Door, TFileCommand::Rewrites, [this, &selected] {
+    TActRecList list;
+    list.LoadFromFile(DataFileName);
+    for (int index : RecordsOfRows(rows_, selected, list)) list.MarkDeleted(index);
+    SaveAndShow(list);
+  });
 }
 
 void TDBViewDlg::CloseActionExecute() { Close(); }

@@ -17,6 +17,7 @@
 
 #include "data/ActRec.h"
 #include "data/ActRecList.h"
+#include "recorder/Recorder.h"
 #include "ui/Action.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
@@ -68,12 +69,11 @@ class TDBViewDlg : public ui::TDialog {
   std::string DataDir;
   std::string DataFileName;  // the path: DataDir + "hl.dat"
 
-  // Runs before Insert, Edit and Delete read the data file to rewrite it: the
-  // main window appends the journal's waiting records there first, so that
-  // the rewrite and the rows show them.
-  std::function<void()> BeforeRewrite;
-  // Runs when Insert, Edit or Delete has written the data file anew.
-  std::function<void()> AfterRewrite;
+  // The recorder's door, through which Refresh reads the data file and
+  // Insert, Edit and Delete rewrite it: the journal's waiting records are
+  // written first, so that the rewrite and the rows show them, and the hours
+  // are read after.
+  TFileDoor Door;
 
   void FormCreate();
   // Clears the list and fills it from the data file; a missing file leaves it
@@ -100,7 +100,6 @@ class TDBViewDlg : public ui::TDialog {
   void LayOut();
   // Writes the list over the data file and fills the rows from it.
   void SaveAndShow(TActRecList& list);
-  void RunBeforeRewrite();
   // The rows of the list's live entries; the list is empty after.
   void ShowRows(TActRecList& list);
   // The entries of list that the rows stand for. When one is not there, the

@@ -132,9 +132,10 @@ LRESULT TReportDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate,
-                const THoursSettings& settings) {
+                const THoursSettings& settings, const TFileDoor& door) {
   TReportDlg dialog(owner);
-  dialog.BuildReport(startDate, endDate, settings);
+  ThroughDoor(door, TFileCommand::Reads,
+              [&] { dialog.BuildReport(startDate, endDate, settings); });
   dialog.ShowModal();
 }
 

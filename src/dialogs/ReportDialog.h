@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "recorder/Recorder.h"
 #include "report/HoursSettings.h"
 #include "report/ReportBuilder.h"
 #include "report/WorkTotals.h"
@@ -97,8 +98,9 @@ TReportSaveTarget ReportSaveTarget(const std::string& chosen, int filterIndex);
 // Builds the report of the dates in a report window owned by owner and shows
 // it modally; the window is gone when this returns (also when building fails,
 // in which case it is never shown). The settings give the working day's
-// start and the day summary's targets.
+// start and the day summary's targets. The report reads the data file
+// through the recorder's door, when one is given.
 void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate,
-                const THoursSettings& settings);
+                const THoursSettings& settings, const TFileDoor& door = {});
 
 }  // namespace horalog

@@ -38,7 +38,7 @@ std::optional<uint32_t> SystemActivitySource::LastInputMoment() {
 }
 
 bool TActivityDetector::MouseMoved(TPoint pos) const {
-  return pos.x != LastPos.x || pos.y != LastPos.y;
+  return pos.x != lastPos_.x || pos.y != lastPos_.y;
 }
 
 bool TActivityDetector::AnyKeyPressed(ActivitySource& source) {
@@ -48,24 +48,27 @@ bool TActivityDetector::AnyKeyPressed(ActivitySource& source) {
   return false;
 }
 
-void TActivityDetector::NoteActivity(TPoint pos, TDateTime now) {
-  LastActivity = now;
-  LastPos = pos;
-}
-
 void TActivityDetector::Reset() {
-  LastPos = TPoint{0, 0};
-  LastActivity = 0;
-  Idle = true;
+  lastPos_ = TPoint{0, 0};
+  lastActivity_ = 0;
+  spellStart_ = 0;
+  idle_ = true;
   lastTick_.reset();
   lastInput_.reset();
   pointerFailing_ = false;
 }
 
 void TActivityDetector::EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale) {
-  Idle = true;
+  idle_ = true;
   sink.AddLogLine(ActivityEndedText + DateTimeText(at, locale));
   sink.AppendRecord(ActionStop, at);
+}
+
+void TActivityDetector::GoOnFrom(TDateTime at, ActivitySink& sink) {
+  if (idle_) return;
+  spellStart_ = at;
+  lastActivity_ = std::max(lastActivity_, at);
+  sink.AppendRecord(ActionStart, at);
 }
 
 void TActivityDetector::EndSpellAtClockJump(TDateTime now, uint64_t steadyNow, ActivitySink& sink,
@@ -73,27 +76,28 @@ void TActivityDetector::EndSpellAtClockJump(TDateTime now, uint64_t steadyNow, A
   // No tick ran for longer than the timeout: the machine was asleep or
   // hibernating. The user left no later than the last activity seen, so the
   // spell ends there, not a timeout before the waking moment.
-  // A wall clock set back (the end of summer time, a correction by hand or by
-  // the time service, a zone further west) would leave the Start on the old
-  // clock and the next activities on the new one: the spell would be booked
-  // short by the step, or end before its Start. It ends at the last activity
-  // as well, and the next input starts a spell on the new clock. The step is
-  // what the wall clock lost against the steady clock since the last tick,
-  // however long that tick was delayed.
+  // A wall clock that steps (the end of summer time, a correction by hand or
+  // by the time service, another zone) would leave the Start on the old clock
+  // and the next activities on the new one: the spell would be booked short
+  // or long by the step, or end before its Start. It ends at the last
+  // activity as well, and the next input starts a spell on the new clock. The
+  // step is what the wall clock gained or lost against the steady clock since
+  // the last tick, however long that tick was delayed.
   const std::optional<TDateTime> previous = lastTick_;
   const uint64_t previousSteady = lastSteady_;
   lastTick_ = now;
   lastSteady_ = steadyNow;
-  if (!previous || Idle) return;
+  if (!previous || idle_) return;
   const TDateTime gap = now - *previous;
   const TDateTime steadyGap = static_cast<double>(steadyNow - previousSteady) / MSecsPerDay;
-  if (!Longer(gap, std::max(IdleSpan, MinSleepGap)) && !Longer(steadyGap - gap, MinSleepGap))
+  if (!Longer(gap, std::max(IdleSpan, MinSleepGap)) && !Longer(steadyGap - gap, MinSleepGap) &&
+      !Longer(gap - steadyGap, MinSleepGap))
     return;
-  EndSpell(LastActivity, sink, locale);
+  EndSpell(lastActivity_, sink, locale);
 }
 
 void TActivityDetector::EndSession(ActivitySink& sink, const TLocale& locale) {
-  if (!Idle) EndSpell(LastActivity, sink, locale);
+  if (!idle_) EndSpell(lastActivity_, sink, locale);
 }
 
 void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const TLocale& locale) {
@@ -124,18 +128,18 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const T
     // One moment for both: a spell ended at its last activity (sleep, a clock
     // set back, the end of the session) must not end before its Start.
     const TDateTime now = source.Now();
-    NoteActivity(pos, now);
-    if (Idle) {
-      Idle = false;
+    lastActivity_ = now;
+    lastPos_ = pos;
+    if (idle_) {
+      idle_ = false;
+      spellStart_ = now;
       sink.AddLogLine(ActivityStartedText + DateTimeText(now, locale));
       sink.AppendRecord(ActionStart, now);
     }
-  } else if (!Idle && Longer(source.Now() - LastActivity, IdleSpan)) {
+  } else if (!idle_) {
     // One moment for the log line and the record.
-    const TDateTime at = TimedOutStopTime(source.Now());
-    Idle = true;
-    sink.AddLogLine(ActivityEndedText + DateTimeText(at, locale));
-    sink.AppendRecord(ActionStop, at);
+    const TDateTime now = source.Now();
+    if (Longer(now - lastActivity_, IdleSpan)) EndSpell(TimedOutStopTime(now), sink, locale);
   }
 }
 

@@ -3,6 +3,7 @@
 // user's activity begins and ends.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,29 +57,50 @@ class ActivitySink {
 inline constexpr const char* ActivityStartedText = "Activity started at ";
 inline constexpr const char* ActivityEndedText = "Activity ended at ";
 
+// A spell of activity that runs: its Start and its last activity.
+struct TSpell {
+  TDateTime start = 0;
+  TDateTime lastActivity = 0;
+};
+
+// The one owner of the running spell: whether one runs, where it began, its
+// last activity and where the pointer was then. The others ask it.
 class TActivityDetector {
  public:
-  TPoint LastPos{0, 0};
-  TDateTime LastActivity = 0;
-  bool Idle = true;
   TDateTime IdleSpan = 10 * OneMinute;
 
   // One tick of the timer; its texts use the locale given.
   void Tick(ActivitySource& source, ActivitySink& sink, const TLocale& locale);
 
+  // True while no activity is being recorded: at start-up and after each Stop.
+  bool Idle() const { return idle_; }
+  // The moment of the last sample that counted as activity, and the pointer then.
+  TDateTime LastActivity() const { return lastActivity_; }
+  TPoint LastPos() const { return lastPos_; }
+  // The spell that runs, if one does.
+  std::optional<TSpell> Running() const {
+    if (idle_) return std::nullopt;
+    return TSpell{spellStart_, lastActivity_};
+  }
+
   // The stamp of a Stop for a spell found over at now: the spell ended where
-  // the quiet began, a timeout before now.
-  TDateTime TimedOutStopTime(TDateTime now) const { return now - IdleSpan; }
+  // the quiet began, a timeout before now, but never more than one tick's
+  // interval after the last activity, however late the tick comes (a
+  // blocking append, a short sleep inside the quiet).
+  TDateTime TimedOutStopTime(TDateTime now) const {
+    return std::min(now - IdleSpan, lastActivity_ + TickInterval);
+  }
 
   bool MouseMoved(TPoint pos) const;
   // Asks keys 0 ... 255 in turn and stops at the first one pressed.
   static bool AnyKeyPressed(ActivitySource& source);
-  void NoteActivity(TPoint pos, TDateTime now);
 
+  // The interval of the timer that drives the ticks.
+  static constexpr TDateTime TickInterval = OneSecond;
   // The shortest pause between two ticks that counts as a sleep of the
   // machine, whatever the timeout: shorter ones are a busy message loop. A
-  // step back of the wall clock by no more than it is taken for the slewing
-  // of the time service.
+  // step of the wall clock by no more than it is taken for the slewing of
+  // the time service.
   static constexpr TDateTime MinSleepGap = 2 * OneSecond;
 
   // Back to the state of a new main window: Idle at (0, 0).
@@ -89,15 +111,24 @@ class TActivityDetector {
   // there is nothing to close.
   void EndSession(ActivitySink& sink, const TLocale& locale);
 
+  // A Stop of the running spell stays in the journal though the spell goes
+  // on (an exit the user declined after its Stop may have been written): the
+  // spell goes on from a Start at `at`, just after that Stop, and its quiet
+  // counts from there at the earliest. Nothing happens while Idle.
+  void GoOnFrom(TDateTime at, ActivitySink& sink);
+
  private:
   // Ends the spell at the last activity when the clock jumped between two
   // ticks: forward by a sleep of the machine (longer than the timeout), or
-  // back by a step of the wall clock (by more than MinSleepGap against the
-  // steady clock).
+  // stepped either way against the steady clock by more than MinSleepGap.
   void EndSpellAtClockJump(TDateTime now, uint64_t steadyNow, ActivitySink& sink,
                            const TLocale& locale);
   void EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale);
 
+  TPoint lastPos_{0, 0};
+  TDateTime lastActivity_ = 0;
+  TDateTime spellStart_ = 0;                // the Start of the spell that runs
+  bool idle_ = true;
   std::optional<TDateTime> lastTick_;       // clock at the start of the previous tick
   uint64_t lastSteady_ = 0;                 // the steady clock then
   std::optional<uint32_t> lastInput_;       // the system's last-input moment at the previous tick

@@ -14,6 +14,24 @@ namespace {
 
 constexpr TDateTime OneMillisecond = 1.0 / MSecsPerDay;
 
+// Puts the recorder in a state for the length of a box or a question, then
+// back in the one before, unless an event inside has moved it on meanwhile
+// (the session ended, the final Stop was written).
+class TStateFor {
+ public:
+  TStateFor(TRecorderState& state, TRecorderState during)
+      : state_(state), during_(during), before_(std::exchange(state, during)) {}
+  ~TStateFor() {
+    if (state_ == during_) state_ = before_;
+  }
+  TStateFor(const TStateFor&) = delete;
+  TStateFor& operator=(const TStateFor&) = delete;
+
+ private:
+  TRecorderState& state_;
+  const TRecorderState during_, before_;
+};
+
 // "1 record", "2 records".
 std::string RecordsText(size_t count) {
   return std::to_string(count) + (count == 1 ? " record" : " records");
@@ -35,6 +53,7 @@ void TRecorder::StartBeforeHours() {
   totals_.Reset(settings_.dayStart);
   // Not read yet: no hours in the tip, and the next record reads them.
   totalsKnown_ = false;
+  totalsFailing_ = false;
   UpdateTip();
 }
 
@@ -43,7 +62,9 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
   settings_ = settings;
   if (!started_) return;
   if (otherDays) {
+    // The hours of the old days are no hours of the new ones.
     totals_.Reset(settings_.dayStart);
+    totalsKnown_ = false;
     ReloadTotals();
   }
   UpdateTip();
@@ -56,42 +77,24 @@ void TRecorder::AddLogLine(const std::string& text) { view_.AddLogLine(text); }
 void TRecorder::Keep(const TActRec& record) {
   journal_.Add(record);
   // The hours are not shown any more once the session ends.
-  if (sessionEnding_) return;
-  // Hours that could not be read are tried again with the next record.
+  if (state_ == TRecorderState::SessionEnding) return;
   if (totalsKnown_) {
     totals_.Take(record);
-  } else {
+  } else if (!totalsFailing_) {
+    // Not read yet: the first record reads them (a failed reading is tried
+    // again by a tick when due).
     ReloadTotals();
   }
 }
 
 void TRecorder::AppendRecord(uint8_t action, TDateTime time) {
-  if (action == ActionStart) runningStart_ = time;
   Keep(MakeRecord(action, time));
   // At the end of the session the record only waits: the session's forced
   // write comes next, and the little time there is goes to it.
-  if (sessionEnding_) return;
+  if (state_ == TRecorderState::SessionEnding) return;
   // Behind records that wait, it waits for their retry.
   WriteJournal(false);
   UpdateTip();
-}
-
-TJournalOutcome TRecorder::AppendNow(uint8_t action, bool useNow) {
-  TDateTime time = source_.Now();
-  if (!useNow && action != ActionStart) time = detector_.TimedOutStopTime(time);
-  Keep(MakeRecord(action, time));
-  const TJournalOutcome outcome = WriteJournal(true);
-  UpdateTip();
-  // The caller tells of a failure; no box of its own follows at the next tick.
-  if (outcome.failed) outageText_.clear();
-  return outcome;
-}
-
-void TRecorder::AppendAction(uint8_t action, bool useNow) {
-  const TJournalOutcome outcome = AppendNow(action, useNow);
-  if (outcome.failed)
-    throw Error("Cannot write to " + platform::PathForDisplay(DataFilePath()) + ": " +
-                outcome.reason);
 }
 
 TJournalOutcome TRecorder::WriteJournal(bool forced) {
@@ -126,6 +129,23 @@ void TRecorder::WriteWaitingRecords() {
   TellWrittenLate(journal_.Settle(DataFilePath()));
 }
 
+void TRecorder::FileCommand(TFileCommand use, const std::function<void()>& command) {
+  WriteWaitingRecords();
+  if (use == TFileCommand::Reads) {
+    command();
+    return;
+  }
+  // A rewrite that failed part-way left the old file or the new one: the
+  // hours are read from whichever it is.
+  try {
+    command();
+  } catch (...) {
+    ReadHours();
+    throw;
+  }
+  ReadHours();
+}
+
 // ---- The hours ----------------------------------------------------------------
 
 void TRecorder::ReloadTotals() {
@@ -135,17 +155,25 @@ void TRecorder::ReloadTotals() {
     // Records of a failed write that reached the file all the same count
     // once, from the file: they are settled before the waiting ones are taken.
     TellWrittenLate(journal_.Settle(path));
-    LoadWorkTotals(path, totals_);
+    TWorkTotals fresh(settings_.dayStart);
+    LoadWorkTotals(path, fresh);
     // The records that wait come after the file's.
-    for (const TActRec& record : journal_.Waiting()) totals_.Take(record);
+    for (const TActRec& record : journal_.Waiting()) fresh.Take(record);
+    totals_ = std::move(fresh);
     totalsKnown_ = true;
+    totalsFailing_ = false;
   } catch (const std::exception& error) {
-    // Told at the first reading, and when the hours leave the tip.
-    if (totalsKnown_ || reloads_ == 1) {
+    // A file that cannot be read, or not even be told to be there, is no
+    // empty journal: the tip keeps what it had, with the records kept since,
+    // and a tick reads again later. Told once per run of failures.
+    if (!totalsFailing_) {
       AddLogLine("Cannot read " + platform::PathForDisplay(path) + ": " +
-                 JournalFailureReason(error) + ". The tray icon shows no hours until it can.");
+                 JournalFailureReason(error) +
+                 (totalsKnown_ ? ". The tray icon keeps the hours it has and reads again in a minute."
+                               : ". The tray icon shows no hours until it can."));
     }
-    totalsKnown_ = false;
+    totalsFailing_ = true;
+    hoursRetryMs_ = source_.SteadyMilliseconds() + RetryAfterFailureMs;
   }
 }
 
@@ -157,13 +185,14 @@ void TRecorder::ReadHours() {
 std::string TRecorder::TipText() const {
   if (!totalsKnown_) return HORALOG_PRODUCT_NAME;
   std::optional<TRunningSpell> running;
-  if (!detector_.Idle) running = TRunningSpell{runningStart_, detector_.LastActivity};
+  if (const std::optional<TSpell> spell = detector_.Running())
+    running = TRunningSpell{spell->start, spell->lastActivity};
   return WorkHoursTip(HORALOG_PRODUCT_NAME, HoursAt(totals_, settings_, source_.Now(),
                                                     locale_.firstDayOfWeek, running));
 }
 
 void TRecorder::UpdateTip() {
-  if (sessionEnding_) return;
+  if (state_ == TRecorderState::SessionEnding || state_ == TRecorderState::Over) return;
   std::string text = TipText();
   if (text == tip_) return;
   tip_ = std::move(text);
@@ -173,12 +202,13 @@ void TRecorder::UpdateTip() {
 // ---- The timer ------------------------------------------------------------------
 
 void TRecorder::Tick() {
-  // Nothing is recorded while the exit's question is open, nor after the end
-  // of the session.
-  if (exitAsked_ || sessionEnded_) return;
+  // Nothing is recorded while the exit's question is open, nor after the end.
+  if (state_ != TRecorderState::Recording && state_ != TRecorderState::TickBox) return;
   std::string error;
   try {
     detector_.Tick(source_, *this, locale_);
+    // Hours that could not be read are read again when their retry is due.
+    if (totalsFailing_ && source_.SteadyMilliseconds() >= hoursRetryMs_) ReloadTotals();
     // The hours follow the clock: a running spell, midnight, a new week.
     UpdateTip();
   } catch (const std::exception& e) {
@@ -194,42 +224,60 @@ void TRecorder::Tick() {
 void TRecorder::ShowTickError(const std::string& text) {
   // The box runs a message loop of its own, in which the next ticks run: their
   // errors go to the log pane until it is closed, so boxes never pile up.
-  if (tickBoxOpen_) {
+  if (state_ == TRecorderState::TickBox) {
     AddLogLine(text);
     return;
   }
-  tickBoxOpen_ = true;
-  struct Reopen {
-    bool& open;
-    ~Reopen() { open = false; }
-  } reopen{tickBoxOpen_};
+  TStateFor box(state_, TRecorderState::TickBox);
   view_.ShowBox(text);
 }
 
 // ---- The end --------------------------------------------------------------------
 
 bool TRecorder::Exit() {
-  if (finalStopWritten_ || sessionEnded_) return true;
+  switch (state_) {
+    case TRecorderState::Over:
+    case TRecorderState::SessionEnding:
+      return true;
+    case TRecorderState::ExitQuestion:
+      // One exit at a time (a second close from another program while the
+      // question waits): the first one's answer decides.
+      return false;
+    case TRecorderState::Recording:
+    case TRecorderState::TickBox:
+      break;
+  }
   const TWorkTotals totalsBefore = totals_;
   const uint64_t reloadsBefore = reloads_;
-  const TJournalOutcome outcome = AppendNow(ActionStop, true);
+  // The final Stop, stamped now, tried at once with every record that waits.
+  Keep(MakeRecord(ActionStop, source_.Now()));
+  const TJournalOutcome outcome = WriteJournal(true);
+  UpdateTip();
   if (!outcome.failed) {
-    finalStopWritten_ = true;
+    state_ = TRecorderState::Over;
     return true;
   }
+  // The question tells of the failure; no box of its own follows at the next tick.
+  outageText_.clear();
   const TActRec stop = journal_.Waiting().back();
   // The program can always be ended; the user decides whether to go without
   // the records. Nothing is recorded after the final Stop while the question
   // is open.
-  exitAsked_ = true;
-  const bool yes = view_.Confirm(RecordsText(journal_.Count()) + " could not be written to " +
-                                 platform::PathForDisplay(DataFilePath()) + " (" +
-                                 journal_.Reason() + "). Exit anyway?");
-  exitAsked_ = false;
+  bool yes = false;
+  {
+    TStateFor question(state_, TRecorderState::ExitQuestion);
+    yes = view_.Confirm(RecordsText(journal_.Count()) + " could not be written to " +
+                        platform::PathForDisplay(DataFilePath()) + " (" + journal_.Reason() +
+                        "). Exit anyway?");
+  }
   // The session may have ended while the question was open: its end wrote
   // what it could, with this Stop as its last record, and the program ends.
-  if (yes || sessionEnded_) {
-    finalStopWritten_ = true;
+  if (state_ == TRecorderState::Over) return true;
+  if (yes) {
+    // The file may have come back while the question was open: what it takes
+    // now is not lost.
+    WriteJournal(true);
+    state_ = TRecorderState::Over;
     return true;
   }
   // The program goes on, and the other records wait for the next retry.
@@ -241,34 +289,33 @@ bool TRecorder::Exit() {
     } else {
       ReloadTotals();
     }
-  } else if (!detector_.Idle) {
-    // The failed write may have put the Stop in the file: it stays, and the
-    // running spell goes on from a Start just after it, so that the journal
-    // reads the same whether the Stop landed or not and no sort can put the
-    // Start before it. The quiet counts from there: the answer was the
-    // user's. While Idle the Stop stays alone, an Out without an In as after
-    // any exit while Idle.
-    const TDateTime resume = stop.Time + OneMillisecond;
-    AppendRecord(ActionStart, resume);
-    detector_.LastActivity = std::max(detector_.LastActivity, resume);
+  } else {
+    // The failed write may have put the Stop in the file (or a command wrote
+    // it meanwhile): it stays, and a running spell goes on from a Start just
+    // after it, so that the journal reads the same whether the Stop landed or
+    // not and no sort can put the Start before it. The quiet counts from
+    // there: the answer was the user's. While Idle the Stop stays alone, an
+    // Out without an In as after any exit while Idle.
+    detector_.GoOnFrom(stop.Time + OneMillisecond, *this);
   }
   UpdateTip();
   return false;
 }
 
 void TRecorder::EndSession() {
-  if (sessionEnded_) return;
+  if (state_ == TRecorderState::SessionEnding) return;
+  if (state_ == TRecorderState::Over && journal_.Empty()) return;
   // The session ends and the process with it: a running spell gets its Stop
   // at the last activity (an idle user has none to close), unless the exit's
   // Stop, whose question is open, is already there; then every record that
   // waits is written at once. Nobody is there to read a box now: no tick
   // runs again, and what cannot be written in time is lost without one.
-  sessionEnding_ = true;
-  if (!finalStopWritten_ && !exitAsked_) detector_.EndSession(*this, locale_);
-  finalStopWritten_ = true;
+  const TRecorderState before = std::exchange(state_, TRecorderState::SessionEnding);
+  if (before != TRecorderState::ExitQuestion && before != TRecorderState::Over)
+    detector_.EndSession(*this, locale_);
   journal_.WriteAtSessionEnd(DataFilePath(), [this] { source_.Pause(SessionEndPauseMs); });
   outageText_.clear();
-  sessionEnded_ = true;
+  state_ = TRecorderState::Over;
 }
 
 }  // namespace horalog

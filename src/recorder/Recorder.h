@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,45 @@ class TRecorderView {
   virtual void SetTip(const std::string& text) = 0;
 };
 
+// How a command uses the data file.
+enum class TFileCommand {
+  Reads,     // reads it (the report)
+  Rewrites,  // writes it anew (compaction, the database view's Insert, Edit and Delete)
+};
+
+// The recorder's door to the data file as a window sees it: a command and
+// how it uses the file. A window without one (in a test) runs it directly.
+using TFileDoor = std::function<void(TFileCommand, const std::function<void()>&)>;
+inline void ThroughDoor(const TFileDoor& door, TFileCommand use,
+                        const std::function<void()>& command) {
+  if (door) {
+    door(use, command);
+  } else {
+    command();
+  }
+}
+
+// What the recorder is in the middle of. A box or a question runs a message
+// loop of its own, in which the next events come; each state has its answer
+// to them:
+// - a tick records as ever while a tick's box is open (its errors go to the
+//   log pane); nothing is recorded while the exit's question is open, while
+//   the session ends, or once it is over;
+// - a second exit while the exit's question is open is declined: the first
+//   one's answer decides;
+// - the end of the session ends it from any state; while the exit's question
+//   is open, the exit's Stop is the last record;
+// - a command that reads or rewrites the data file runs in any state (while
+//   the exit's question is open, the exit's Stop is written with the other
+//   waiting records; a No then goes on from a Start just after it).
+enum class TRecorderState {
+  Recording,
+  TickBox,        // a box raised by a tick is open
+  ExitQuestion,   // the exit's question is open
+  SessionEnding,  // the end of the session writes the records; they are only kept
+  Over,           // the final Stop is written or given up, or the session ended
+};
+
 class TRecorder : private ActivitySink {
  public:
   // The journal lives in dataDir (with its trailing separator); texts use
@@ -58,7 +98,8 @@ class TRecorder : private ActivitySink {
   void SetHoursSettings(const THoursSettings& settings);
 
   // One tick of the timer: the detector's sample, the tip, the records that
-  // wait when their retry is due, and a box for a new outage or an error.
+  // wait when their retry is due, the hours when their retry is due, and a
+  // box for a new outage or an error.
   void Tick();
 
   // The final Stop of an exit, stamped now, and every record that waits.
@@ -71,18 +112,21 @@ class TRecorder : private ActivitySink {
   // the file. Nothing is recorded after it.
   void EndSession();
 
-  // Appends a record stamped now, or for a Stop with useNow false now minus
-  // the timeout; it and every record that waits are tried at once, and a
-  // failure raises.
-  void AppendAction(uint8_t action, bool useNow);
-
-  // Before a command reads or rewrites the data file: the waiting records are
-  // written now (a failure goes to the log pane and they go on waiting), and
-  // those of a failed write that may have reached the file are settled. When
-  // the file cannot be read for that, the error raises.
-  void WriteWaitingRecords();
-  // The hours afresh from the journal (after the data file was written
-  // anew, or first after StartBeforeHours), shown in the tip.
+  // The one door to the data file for every command that reads or rewrites
+  // it: the waiting records are written first and those of a failed write
+  // that may have reached the file are settled (when the file cannot even be
+  // read for that, the error raises and the command does not run); then the
+  // command runs; after a rewrite the hours are read afresh, also when it
+  // raised part-way.
+  void FileCommand(TFileCommand use, const std::function<void()>& command);
+  // The same door for a window.
+  TFileDoor Door() {
+    return [this](TFileCommand use, const std::function<void()>& command) {
+      FileCommand(use, command);
+    };
+  }
+  // The hours afresh from the journal (first after StartBeforeHours), shown
+  // in the tip.
   void ReadHours();
 
   // The tip's text now: the name and, when the journal could be read, the
@@ -90,10 +134,11 @@ class TRecorder : private ActivitySink {
   std::string TipText() const;
 
   const TActivityDetector& Detector() const { return detector_; }
-  TActivityDetector& Detector() { return detector_; }
   const TJournalWriter& Journal() const { return journal_; }
-  // Whether the final Stop has been written (or given up by the user).
-  bool FinalStopWritten() const { return finalStopWritten_; }
+  TRecorderState State() const { return state_; }
+  // Whether the final Stop has been written (or given up by the user), or
+  // the session has ended.
+  bool FinalStopWritten() const { return state_ == TRecorderState::Over; }
 
  private:
   // ActivitySink: the detector's transitions.
@@ -101,24 +146,24 @@ class TRecorder : private ActivitySink {
   void AppendRecord(uint8_t action, TDateTime time) override;
 
   // A record for the data file: it waits in the journal and counts in the
-  // hours (which are read afresh when the last read failed).
+  // hours (which are read when none could be read yet).
   void Keep(const TActRec& record);
   // Tries the waiting records (only when their retry is due, unless forced)
   // and tells the log pane what came of it.
   TJournalOutcome WriteJournal(bool forced);
   void TellWrittenLate(const TJournalOutcome& outcome);
-  // The hours from the data file and the records still waiting; a failure
-  // goes to the log pane, and the tip shows no hours until a later load
-  // succeeds.
+  // The waiting records written now, and those of a failed write settled;
+  // a file that cannot be read for that raises.
+  void WriteWaitingRecords();
+  // The hours from the data file and the records still waiting. When the
+  // file cannot be read, or cannot even be told to be there, the tip keeps
+  // the hours it had and a tick reads again a minute later.
   void ReloadTotals();
   void UpdateTip();
   // An error of a tick: in a box, unless a box of an earlier tick is still
   // open; then in the log pane.
   void ShowTickError(const std::string& text);
   std::string DataFilePath() const { return dataDir_ + DataFileBaseName; }
-  // A record stamped now (see AppendAction), tried at once with every record
-  // that waits; what came of it.
-  TJournalOutcome AppendNow(uint8_t action, bool useNow);
 
   ActivitySource& source_;
   TRecorderView& view_;
@@ -129,18 +174,14 @@ class TRecorder : private ActivitySink {
   TJournalWriter journal_;
   THoursSettings settings_;
   TWorkTotals totals_;
+  TRecorderState state_ = TRecorderState::Recording;
   bool started_ = false;
-  bool totalsKnown_ = true;     // the last load of the hours succeeded
-  uint64_t reloads_ = 0;        // loads of the hours so far
-  TDateTime runningStart_ = 0;  // the Start of the spell that runs
-  std::string tip_;             // the tip last given to the view
-
-  bool finalStopWritten_ = false;
-  bool exitAsked_ = false;      // the exit's question is open
-  bool sessionEnding_ = false;  // records are only kept now: the end writes them
-  bool sessionEnded_ = false;
-  std::string outageText_;      // the box that tells of a new outage, shown at the end of the tick
-  bool tickBoxOpen_ = false;    // a box raised by a tick is open
+  bool totalsKnown_ = false;     // the tip has hours: a reading succeeded once
+  bool totalsFailing_ = false;   // the last reading failed; the next is due at hoursRetryMs_
+  uint64_t hoursRetryMs_ = 0;
+  uint64_t reloads_ = 0;         // readings of the hours so far
+  std::string tip_;              // the tip last given to the view
+  std::string outageText_;       // the box that tells of a new outage, shown at the end of the tick
 };
 
 }  // namespace horalog

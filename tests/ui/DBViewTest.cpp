@@ -431,17 +431,23 @@ TEST_F(DBView, CommandsFindTheSelectedRecordsWhereverTheyMoved) {
   EXPECT_EQ(view->DBListView.RowCount(), 1);
 }
 
-// The commands that rewrite the file let the main window append its waiting
-// records first: the rewrite keeps them.
+// The commands that rewrite the file go through the recorder's door, which
+// appends its waiting records first: the rewrite keeps them.
 TEST_F(DBView, CommandsLetTheWaitingRecordsInBeforeTheyRewrite) {
   const std::vector<TActRec> records = SevenRecords();
   WriteRecords(data, records);
   Create();
   const TActRec waiting = MakeRecord(ActionStart, Day + 3);
-  view->BeforeRewrite = [&] { AppendActionRecord(data, waiting.Action, waiting.Time); };
+  std::vector<TFileCommand> uses;
+  view->Door = [&](TFileCommand use, const std::function<void()>& command) {
+    uses.push_back(use);
+    AppendActionRecord(data, waiting.Action, waiting.Time);
+    command();
+  };
   Select({0});
   AnswerWarning(VK_RETURN);
   view->DeleteActionExecute();
+  EXPECT_EQ(uses, std::vector<TFileCommand>{TFileCommand::Rewrites});
   std::vector<TActRec> expected(records.begin() + 1, records.end());
   expected.push_back(waiting);
   EXPECT_EQ(ReadBytes(data), RecordsBytes(expected));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ScriptedDay.h"
 #include "UiTestSupport.h"
 #include "app/HoralogMain.h"
 #include "data/ActRec.h"
@@ -47,12 +48,8 @@ class MainWindow : public ::testing::Test {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
   }
   void Create() { form = std::make_unique<TForm1>(exe); }
-  // A detector that records nothing by itself, whatever the pointer does.
-  void QuietDetector() {
-    form->Recorder().SetIdleSpan(1000.0);
-    form->Recorder().Detector().Idle = false;
-    form->Recorder().Detector().LastActivity = platform::Now();
-  }
+  // A recorder that records nothing by itself, whatever the pointer does.
+  void QuietDetector() { KillTimer(form->Handle(), TForm1::Timer1Id); }
   // The data file held open without sharing, as another program may hold it.
   HANDLE HoldDataFile() {
     HANDLE held = CreateFileA(data.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
@@ -151,7 +148,7 @@ TEST_F(MainWindow, PublishesItselfWithItsDataBesideTheProgram) {
   EXPECT_EQ(ReadRunningWindow(InstanceMemoryName), window);
   EXPECT_EQ(DataDir(), dir);
   EXPECT_DOUBLE_EQ(form->Recorder().IdleSpan(), 10 * OneMinute);
-  EXPECT_TRUE(form->Recorder().Detector().Idle);
+  EXPECT_TRUE(form->Recorder().Detector().Idle());
 }
 
 TEST_F(MainWindow, ReadsTheTimeoutAndSurvivesOneThatDoesNotConvert) {
@@ -197,7 +194,7 @@ TEST_F(MainWindow, AFailedPublicationStillLeavesAWorkingProgram) {
   EXPECT_NEAR(form->Recorder().IdleSpan(), 10 * OneMinute, 1e-12);
   EXPECT_EQ(DataDir(), dir);
   EXPECT_NE(form->TrayIcon->IconHandle(), nullptr);
-  form->Recorder().AppendAction(ActionStart, true);
+  EXPECT_TRUE(form->Recorder().Exit());
   EXPECT_EQ(Records().size(), 1u) << "the journal is not beside the executable";
 }
 
@@ -325,16 +322,19 @@ TEST_F(MainWindow, AFailedFinalStopAsksWhetherToExitAnyway) {
 }
 
 TEST_F(MainWindow, TheEndOfTheSessionEndsARunningSpellAtItsLastActivity) {
-  Create();
+  // Five seconds of work, then three minutes of quiet.
+  ScriptedDay day(1000, 5);
+  form = std::make_unique<TForm1>(exe, &day);
   HWND window = form->Handle();
+  KillTimer(window, TForm1::Timer1Id);  // only the scripted ticks
+  day.Run([this] { form->Timer1Timer(); }, 5 + 180);
   SendMessageA(window, WM_ENDSESSION, FALSE, 0);  // the session goes on
   EXPECT_FALSE(form->Recorder().FinalStopWritten());
   EXPECT_FALSE(test::DrainQuit());
 
   // A user who left minutes ago: the Stop goes where the activity ended.
-  const TDateTime last = platform::Now() - 3 * OneMinute;
-  form->Recorder().Detector().Idle = false;
-  form->Recorder().Detector().LastActivity = last;
+  const TDateTime last = form->Recorder().Detector().LastActivity();
+  EXPECT_EQ(last, 45000.0 + 4 * OneSecond);
   SendMessageA(window, WM_ENDSESSION, TRUE, 0);
   EXPECT_TRUE(form->Recorder().FinalStopWritten());
   EXPECT_TRUE(test::DrainQuit());
@@ -363,8 +363,7 @@ TEST_F(MainWindow, TipShowsTodaysAndThisWeeksHours) {
 
   // A Stop at 01:30 ends the spell begun at 01:00.
   TDBViewDlg view;
-  view.BeforeRewrite = [this] { form->Recorder().WriteWaitingRecords(); };
-  view.AfterRewrite = [this] { form->Recorder().ReadHours(); };
+  view.Door = form->Recorder().Door();
   After(150, [&] {
     HWND window = FindWindowA(TActionEditDialog::ClassName, "Action Editor");
     auto* editor = dynamic_cast<TActionEditDialog*>(

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <bitset>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,8 +80,13 @@ class DetectorTest : public ::testing::Test {
   ScriptedSource source;
   RecordingSink sink;
   TLocale locale;  // the English defaults
+  // The steady clock goes on with the wall clock, unless a test sets it
+  // itself to step the wall clock against it.
+  bool steadyFollows = true;
 
   void Tick(TDateTime at) {
+    if (steadyFollows && at > source.clock)
+      source.steady += static_cast<uint64_t>(std::llround((at - source.clock) * MSecsPerDay));
     source.clock = at;
     source.asked.clear();
     detector.Tick(source, sink, locale);
@@ -99,27 +105,27 @@ class DetectorTest : public ::testing::Test {
 TEST_F(DetectorTest, IdleAndActiveTransitions) {
   source.MoveTo(0, 0);
   Tick(At(8, 0, 0));  // Idle, quiet: nothing
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   EXPECT_TRUE(sink.log.empty());
   EXPECT_EQ(source.asked.size(), 256u);  // the full scan found nothing
 
   Move(At(8, 0, 1));  // Idle, activity: Start stamped now
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   ASSERT_EQ(sink.records.size(), 1u);
   EXPECT_EQ(sink.records[0].action, ActionStart);
   EXPECT_TIME(sink.records[0].time, At(8, 0, 1));
   EXPECT_EQ(sink.log, std::vector<std::string>{Started(At(8, 0, 1))});
 
   Move(At(8, 0, 2));  // Active, activity: noted only
-  EXPECT_EQ(detector.LastActivity, At(8, 0, 2));
-  EXPECT_EQ(detector.LastPos.x, source.pointer.x);
+  EXPECT_EQ(detector.LastActivity(), At(8, 0, 2));
+  EXPECT_EQ(detector.LastPos().x, source.pointer.x);
   Tick(At(8, 5, 0));  // Active, quiet within the timeout: nothing
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   EXPECT_EQ(sink.records.size(), 1u);
   EXPECT_EQ(sink.log.size(), 1u);
 
   Tick(At(8, 10, 3));  // Active, quiet beyond the timeout: Stop
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   ASSERT_EQ(sink.records.size(), 2u);
   EXPECT_EQ(sink.records[1].action, ActionStop);
   EXPECT_TIME(sink.records[1].time, At(8, 0, 3));
@@ -132,14 +138,14 @@ TEST_F(DetectorTest, IdleAndActiveTransitions) {
 TEST_F(DetectorTest, FirstTickAwayFromOriginStartsAtOnce) {
   source.MoveTo(640, 0);
   Tick(At(7, 30, 0));
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   ASSERT_EQ(sink.records.size(), 1u);
   EXPECT_EQ(sink.records[0].action, ActionStart);
   EXPECT_TRUE(source.asked.empty());
 
   // Reset brings back the state of a new main window.
   detector.Reset();
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   Tick(At(7, 30, 1));
   EXPECT_EQ(sink.records.size(), 2u);
 }
@@ -149,15 +155,32 @@ TEST_F(DetectorTest, StopIsStampedWhereTheQuietBegan) {
   sink.log.clear();
   for (uint16_t s = 1; s < 60; s += 7) Tick(At(9, 9, s));
   Tick(At(9, 10, 0));  // exactly the timeout: not yet idle
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   EXPECT_EQ(sink.records.size(), 1u);
 
   Tick(At(9, 10, 0, 400));
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   ASSERT_EQ(sink.records.size(), 2u);
   EXPECT_EQ(sink.records[1].action, ActionStop);
   EXPECT_TIME(sink.records[1].time, At(9, 0, 0, 400));
   EXPECT_EQ(sink.log, std::vector<std::string>{"Activity ended at 3/4/2024 9:00:00 AM"});
+
+  // A tick that comes late (a blocking append to a slow share, a short sleep
+  // inside the quiet) stamps the Stop no more than one tick's interval after
+  // the last activity: 30 s late, and a sleep of 6 minutes 5 minutes into
+  // the quiet.
+  Move(At(10, 0, 0));
+  Tick(At(10, 5, 0));
+  Tick(At(10, 10, 0));
+  Tick(At(10, 10, 30));
+  ASSERT_TRUE(detector.Idle());
+  EXPECT_TIME(sink.records.back().time, At(10, 0, 1));
+  EXPECT_EQ(sink.log.back(), Ended(At(10, 0, 1)));
+  Move(At(11, 0, 0));
+  Tick(At(11, 5, 0));
+  Tick(At(11, 11, 0));
+  ASSERT_TRUE(detector.Idle());
+  EXPECT_TIME(sink.records.back().time, At(11, 0, 1));
 }
 
 TEST_F(DetectorTest, TimeoutIsComparedInWholeMilliseconds) {
@@ -170,9 +193,9 @@ TEST_F(DetectorTest, TimeoutIsComparedInWholeMilliseconds) {
       source.MoveTo(0, 0);
       Move(At(h, 0, 3, 125));
       Tick(At(h, static_cast<uint16_t>(minutes), 3, 125));
-      EXPECT_FALSE(detector.Idle) << minutes << " min at " << h << " h";
+      EXPECT_FALSE(detector.Idle()) << minutes << " min at " << h << " h";
       Tick(At(h, static_cast<uint16_t>(minutes), 3, 126));
-      EXPECT_TRUE(detector.Idle) << minutes << " min at " << h << " h";
+      EXPECT_TRUE(detector.Idle()) << minutes << " min at " << h << " h";
     }
   }
 }
@@ -181,9 +204,9 @@ TEST_F(DetectorTest, ZeroTimeoutEndsAtTheFirstQuietTick) {
   detector.IdleSpan = 0;
   Move(At(10, 0, 0));
   Tick(At(10, 0, 0));  // same moment: not longer than zero
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   Tick(At(10, 0, 1));
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   ASSERT_EQ(sink.records.size(), 2u);
   EXPECT_TIME(sink.records[1].time, At(10, 0, 1));
   EXPECT_EQ(sink.log.back(), Ended(At(10, 0, 1)));
@@ -192,12 +215,12 @@ TEST_F(DetectorTest, ZeroTimeoutEndsAtTheFirstQuietTick) {
 TEST_F(DetectorTest, TimeoutChangeTakesEffectAtTheNextTick) {
   Move(At(10, 0, 0));
   Tick(At(10, 3, 0));
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   detector.IdleSpan = 2 * OneMinute;
   Tick(At(10, 3, 1));
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   ASSERT_EQ(sink.records.size(), 2u);
-  EXPECT_TIME(sink.records[1].time, At(10, 1, 1));
+  EXPECT_TIME(sink.records[1].time, At(10, 0, 1));  // a tick after the last activity
 }
 
 // ---- Keys and buttons ----------------------------------------------------
@@ -210,7 +233,7 @@ TEST_F(DetectorTest, MovedPointerLeavesKeyPressesForTheNextTick) {
   EXPECT_TRUE(source.pressed.test(0x41));
 
   Tick(At(11, 0, 2));  // same place; the press is seen now
-  EXPECT_EQ(detector.LastActivity, At(11, 0, 2));
+  EXPECT_EQ(detector.LastActivity(), At(11, 0, 2));
   EXPECT_EQ(source.asked.back(), 0x41);
   EXPECT_FALSE(source.pressed.test(0x41));
   EXPECT_EQ(sink.records.size(), 1u);
@@ -223,7 +246,7 @@ TEST_F(DetectorTest, MouseButtonWithoutMovementIsActivity) {
     source.MoveTo(0, 0);
     source.pressed.set(button);
     Tick(At(12, 0, 0));
-    EXPECT_FALSE(detector.Idle) << "button " << button;
+    EXPECT_FALSE(detector.Idle()) << "button " << button;
     ASSERT_EQ(sink.records.size(), 1u) << "button " << button;
     EXPECT_EQ(sink.records[0].action, ActionStart);
   }
@@ -241,10 +264,10 @@ TEST_F(DetectorTest, KeyScanStopsAtTheFirstPressedKey) {
   EXPECT_EQ(source.asked.back(), 9);
   Tick(At(13, 0, 2));
   EXPECT_EQ(source.asked.back(), 255);
-  EXPECT_EQ(detector.LastActivity, At(13, 0, 2));
+  EXPECT_EQ(detector.LastActivity(), At(13, 0, 2));
   Tick(At(13, 0, 3));
   EXPECT_EQ(source.asked.size(), 256u);
-  EXPECT_EQ(detector.LastActivity, At(13, 0, 2));
+  EXPECT_EQ(detector.LastActivity(), At(13, 0, 2));
 }
 
 // ---- Sleep and hibernation -----------------------------------------------
@@ -261,7 +284,7 @@ TEST_F(DetectorTest, WakingWithActivityEndsTheOldSpellAndStartsANewOne) {
   EXPECT_TIME(sink.records[2].time, At(16, 30, 0));
   EXPECT_EQ(sink.log, (std::vector<std::string>{Started(At(14, 0, 0)), Ended(At(14, 0, 0)),
                                                 Started(At(16, 30, 0))}));
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
 }
 
 TEST_F(DetectorTest, WakingQuietOnlyEndsTheOldSpell) {
@@ -271,7 +294,7 @@ TEST_F(DetectorTest, WakingQuietOnlyEndsTheOldSpell) {
   EXPECT_EQ(sink.records[1].action, ActionStop);
   EXPECT_TIME(sink.records[1].time, At(14, 0, 0));
   EXPECT_EQ(sink.log.back(), Ended(At(14, 0, 0)));
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   Tick(At(15, 0, 1));
   EXPECT_EQ(sink.records.size(), 2u);
 }
@@ -287,25 +310,29 @@ TEST_F(DetectorTest, ShortPausesKeepTheUsualRule) {
   // A pause shorter than the timeout is no sleep.
   Move(At(14, 0, 0));
   Tick(At(14, 9, 0));
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   Tick(At(14, 10, 30));
   ASSERT_EQ(sink.records.size(), 2u);
-  EXPECT_TIME(sink.records[1].time, At(14, 0, 30));
+  EXPECT_TIME(sink.records[1].time, At(14, 0, 1));  // a tick after the last activity
 
   // With no timeout, a pause under two seconds is no sleep either: the Stop
-  // comes a timeout (zero) before the tick.
+  // comes a timeout (zero) before the tick, or a tick after the activity.
   detector.IdleSpan = 0;
   Move(At(15, 0, 0));
-  Tick(At(15, 0, 1, 900));
+  Tick(At(15, 0, 0, 900));
   ASSERT_EQ(sink.records.size(), 4u);
-  EXPECT_TIME(sink.records[3].time, At(15, 0, 1, 900));
+  EXPECT_TIME(sink.records[3].time, At(15, 0, 0, 900));
+  Move(At(15, 0, 10));
+  Tick(At(15, 0, 11, 900));
+  ASSERT_EQ(sink.records.size(), 6u);
+  EXPECT_TIME(sink.records[5].time, At(15, 0, 11));
 
   // Exactly the timeout between ticks is no sleep.
   detector.IdleSpan = OneMinute;
   Move(At(16, 0, 0));
   Tick(At(16, 1, 0));
-  EXPECT_FALSE(detector.Idle);
-  EXPECT_EQ(sink.records.size(), 5u);
+  EXPECT_FALSE(detector.Idle());
+  EXPECT_EQ(sink.records.size(), 7u);
 }
 
 TEST_F(DetectorTest, SleepWithZeroTimeoutNeedsMoreThanTwoSeconds) {
@@ -318,7 +345,7 @@ TEST_F(DetectorTest, SleepWithZeroTimeoutNeedsMoreThanTwoSeconds) {
   EXPECT_EQ(sink.records[2].action, ActionStart);
 }
 
-TEST_F(DetectorTest, ClockSteppingBackEndsTheSpellAtTheLastActivity) {
+TEST_F(DetectorTest, ClockStepsEndTheSpellAtTheLastActivity) {
   // A correction by the time service, the end of summer time, a zone three
   // hours west, a correction by a day: shorter than the timeout or longer.
   for (TDateTime step : {3 * OneMinute, 60 * OneMinute, 180 * OneMinute, 1.0}) {
@@ -342,19 +369,24 @@ TEST_F(DetectorTest, ClockSteppingBackEndsTheSpellAtTheLastActivity) {
   Move(At(16, 0, 0));
   Tick(At(16, 0, 1));
   Tick(At(16, 0, 1) - TActivityDetector::MinSleepGap);
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   EXPECT_EQ(sink.records.size(), before + 1);
 
-  // The step is what the wall clock lost against the steady clock: 2.5 s
-  // between ticks a second apart, 25 s within a tick that a slow append held
-  // up for 30 s; a tick held up without a step keeps the spell.
+  // The step is what the wall clock lost or gained against the steady clock:
+  // 2.5 s back between ticks a second apart, 25 s back within a tick that a
+  // slow append held up for 30 s, 5 minutes on (a spell would be booked long
+  // by them), 2.5 s on; a tick held up without a step, or stepped by the
+  // time service's slewing, keeps the spell.
   struct Case {
     uint64_t steadyMs;
     TDateTime wallGap;
     bool ends;
   };
-  for (const Case& c : {Case{1000, -1.5 * OneSecond, true}, Case{30000, 5 * OneSecond, true},
-                        Case{30000, 30 * OneSecond, false}}) {
+  steadyFollows = false;
+  for (const Case& c :
+       {Case{1000, -1.5 * OneSecond, true}, Case{30000, 5 * OneSecond, true},
+        Case{30000, 30 * OneSecond, false}, Case{1000, 5 * OneMinute + OneSecond, true},
+        Case{1000, 3.5 * OneSecond, true}, Case{1000, 3 * OneSecond, false}}) {
     SCOPED_TRACE(c.steadyMs);
     detector.Reset();
     sink.records.clear();
@@ -368,12 +400,28 @@ TEST_F(DetectorTest, ClockSteppingBackEndsTheSpellAtTheLastActivity) {
   }
 }
 
-TEST_F(DetectorTest, FirstTickHasNoPreviousTick) {
-  detector.Idle = false;  // as if a spell ran before
-  detector.LastActivity = At(6, 0, 0);
-  Tick(At(9, 0, 0));
-  ASSERT_EQ(sink.records.size(), 1u);
-  EXPECT_TIME(sink.records[0].time, At(8, 50, 0));  // the usual rule
+// A spell goes on from a Start just after a Stop that stays (an exit the
+// user declined): the Start is recorded and the quiet counts from it.
+TEST_F(DetectorTest, ASpellGoesOnFromAStartAfterAStopThatStays) {
+  detector.GoOnFrom(At(6, 0, 0), sink);
+  EXPECT_TRUE(detector.Idle()) << "nothing goes on while Idle";
+  EXPECT_TRUE(sink.records.empty());
+  Move(At(6, 0, 0));
+  Tick(At(6, 0, 1));
+  detector.GoOnFrom(At(6, 0, 5), sink);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].action, ActionStart);
+  EXPECT_TIME(sink.records[1].time, At(6, 0, 5));
+  const std::optional<TSpell> spell = detector.Running();
+  ASSERT_TRUE(spell);
+  EXPECT_EQ(spell->start, At(6, 0, 5));
+  EXPECT_EQ(spell->lastActivity, At(6, 0, 5));
+  Tick(At(6, 5, 0));
+  Tick(At(6, 10, 5));
+  EXPECT_FALSE(detector.Idle());
+  Tick(At(6, 10, 6));
+  ASSERT_EQ(sink.records.size(), 3u);
+  EXPECT_TIME(sink.records[2].time, At(6, 0, 6));
 }
 
 // ---- The system's last-input moment --------------------------------------
@@ -381,22 +429,22 @@ TEST_F(DetectorTest, FirstTickHasNoPreviousTick) {
 TEST_F(DetectorTest, ChangedLastInputMomentIsActivity) {
   source.lastInput = 0xFFFFFFFFu;
   Tick(At(9, 0, 0));  // the first value is only noted
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   source.lastInput = 0;  // typed into a window the key states miss; wrapped
   Tick(At(9, 0, 1));
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   EXPECT_EQ(source.asked.size(), 256u);  // the keys are still asked
   source.lastInput.reset();  // a tick that cannot tell keeps the last value
   Tick(At(9, 0, 2));
   source.lastInput = 0;
   Tick(At(9, 0, 3));
-  EXPECT_EQ(detector.LastActivity, At(9, 0, 1));
+  EXPECT_EQ(detector.LastActivity(), At(9, 0, 1));
 
   // Not while the screen is locked: the password typed there is no work.
   source.FailPointer(5);
   source.lastInput = 1;
   Tick(At(9, 0, 4));
-  EXPECT_EQ(detector.LastActivity, At(9, 0, 1));
+  EXPECT_EQ(detector.LastActivity(), At(9, 0, 1));
 }
 
 // ---- The end of the session ----------------------------------------------
@@ -409,7 +457,7 @@ TEST_F(DetectorTest, SessionEndClosesARunningSpellAtTheLastActivity) {
   Move(At(17, 0, 0));
   Tick(At(17, 8, 0));  // left, but not yet a timeout ago
   detector.EndSession(sink, locale);
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   ASSERT_EQ(sink.records.size(), 2u);
   EXPECT_EQ(sink.records[1].action, ActionStop);
   EXPECT_TIME(sink.records[1].time, At(17, 0, 0));
@@ -438,13 +486,13 @@ TEST_F(DetectorTest, PointerFailureIsLoggedOncePerRun) {
   EXPECT_NO_THROW(Tick(At(8, 0, 0)));
   EXPECT_NO_THROW(Tick(At(8, 0, 1)));
   EXPECT_TRUE(source.asked.empty());
-  EXPECT_TRUE(detector.Idle);
-  EXPECT_EQ(detector.LastPos.x, 0);
+  EXPECT_TRUE(detector.Idle());
+  EXPECT_EQ(detector.LastPos().x, 0);
   EXPECT_EQ(sink.log, std::vector<std::string>{text});
 
   source.MoveTo(0, 0);
   Tick(At(8, 0, 2));  // the held-back press counts now
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   source.FailPointer(code);
   Tick(At(8, 0, 3));
   Tick(At(8, 0, 4));
@@ -455,9 +503,9 @@ TEST_F(DetectorTest, LockedScreenEndsTheSpellAfterTheTimeout) {
   Move(At(8, 0, 0));
   source.FailPointer(5);
   for (uint16_t s = 1; s <= 59; ++s) Tick(At(8, 9, s));
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   Tick(At(8, 10, 1));
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   ASSERT_EQ(sink.records.size(), 2u);
   EXPECT_TIME(sink.records[1].time, At(8, 0, 1));
 }
@@ -468,12 +516,12 @@ TEST_F(DetectorTest, FailingAppendPassesAfterStateAndLogChanged) {
   sink.failAppend = true;
   source.MoveTo(3, 3);
   EXPECT_THROW(Tick(At(9, 0, 0)), EInOutError);
-  EXPECT_FALSE(detector.Idle);
+  EXPECT_FALSE(detector.Idle());
   EXPECT_EQ(sink.log.back(), Started(At(9, 0, 0)));
 
   Tick(At(9, 5, 0));
   EXPECT_THROW(Tick(At(9, 10, 1)), EInOutError);
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   EXPECT_EQ(sink.log.back(), Ended(At(9, 0, 1)));
 
   // The detector retries nothing (keeping the record is the sink's part):
@@ -488,7 +536,7 @@ TEST_F(DetectorTest, FailingStopAfterSleepEndsTheTickThere) {
   Move(At(9, 0, 0));
   sink.failAppend = true;
   EXPECT_THROW(Move(At(11, 0, 0)), EInOutError);
-  EXPECT_TRUE(detector.Idle);
+  EXPECT_TRUE(detector.Idle());
   EXPECT_EQ(sink.log.back(), Ended(At(9, 0, 0)));
 
   // The movement the failed tick did not look at starts the next spell.

@@ -176,29 +176,28 @@ class Soak : public ::testing::Test {
     // The view sorts the whole file: days out of time order read anew.
     worked_.clear();
     try {
-      recorder_->WriteWaitingRecords();
-      TActRecList list;
-      list.LoadFromFile(Data());
-      int old = -1;
-      for (int i = 0; i < list.Count(); ++i)
-        if (list.Items(i).Time < FirstDay - 20) old = i;
-      if (old >= 0 && Chance(0.4)) {
-        list.MarkDeleted(old);
-      } else {
-        list.Add(MakeRecord(static_cast<uint8_t>(Between(0, 1)), FirstDay - 30 + Between(0, 9) + 0.5));
-      }
-      list.SortByTime();
-      list.SaveToFile(Data());
-      recorder_->ReadHours();
+      recorder_->FileCommand(TFileCommand::Rewrites, [this] {
+        TActRecList list;
+        list.LoadFromFile(Data());
+        int old = -1;
+        for (int i = 0; i < list.Count(); ++i)
+          if (list.Items(i).Time < FirstDay - 20) old = i;
+        if (old >= 0 && Chance(0.4)) {
+          list.MarkDeleted(old);
+        } else {
+          list.Add(MakeRecord(static_cast<uint8_t>(Between(0, 1)),
+                              FirstDay - 30 + Between(0, 9) + 0.5));
+        }
+        list.SortByTime();
+        list.SaveToFile(Data());
+      });
     } catch (const Error&) {
       ++failedCommands_;  // as the window's command would be: told, and the file is the old one or the new
     }
   }
   void Compact() {
     try {
-      recorder_->WriteWaitingRecords();
-      CompactDataFile(dir_.Path());
-      recorder_->ReadHours();
+      recorder_->FileCommand(TFileCommand::Rewrites, [this] { CompactDataFile(dir_.Path()); });
     } catch (const Error&) {
       ++failedCommands_;
     }
@@ -346,7 +345,7 @@ class Soak : public ::testing::Test {
     held_ = 0;
     platform::FailFileOperation(0);
     if (recorder_) {
-      recorder_->WriteWaitingRecords();
+      recorder_->FileCommand(TFileCommand::Reads, [] {});
       ASSERT_TRUE(recorder_->Journal().Empty()) << "records still wait";
     }
 
