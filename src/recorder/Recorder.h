@@ -136,6 +136,9 @@ class TRecorder : private ActivitySink {
   const TActivityDetector& Detector() const { return detector_; }
   const TJournalWriter& Journal() const { return journal_; }
   TRecorderState State() const { return state_; }
+  // Whether the tip's hours are those of the last reading of the journal and
+  // the records kept since (not of an older reading kept through a failure).
+  bool HoursCurrent() const { return totalsKnown_ && !totalsFailing_; }
   // Whether the final Stop has been written (or given up by the user), or
   // the session has ended.
   bool FinalStopWritten() const { return state_ == TRecorderState::Over; }

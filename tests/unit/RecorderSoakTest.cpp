@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <memory>
 #include <random>
 #include <string>
@@ -63,6 +64,12 @@ class Truth {
   // Sleep, a step of the clock, the end of the session: at the last input.
   void Break() {
     if (active_) End(lastInput_);
+  }
+  // The Start of the running spell moved by hand.
+  void MoveStart(TDateTime from, TDateTime to) {
+    for (TActRec& record : records)
+      if (record.Action == ActionStart && std::fabs(record.Time - from) * 86400 <= 2.001)
+        record.Time = to;
   }
   // An exit writes its Stop now, whatever the state.
   void Exit(TDateTime now) {
@@ -135,11 +142,12 @@ class Soak : public ::testing::Test {
   }
   void StopProgram() { recorder_.reset(); }
 
-  // One second of the script, with or without input. Some ticks with input
-  // come late (a late tick in a quiet spell would stamp its Stop a timeout
-  // before it, as a busy machine does, not where the quiet began).
+  // One second of the script, with or without input. Some ticks come late,
+  // in a spell or in the quiet (a busy machine, a slow append, a short sleep):
+  // a Stop still lies no more than a tick after the last input.
   void Second(bool input) {
-    uint64_t late = input && Chance(0.0005) ? static_cast<uint64_t>(Between(2, 30)) * 1000 : 0;
+    uint64_t late = Chance(0.0005) ? static_cast<uint64_t>(Between(2, 30)) * 1000 : 0;
+    lateTicks_ += late > 0;
     late = std::max(late, std::exchange(nextLate_, 0));
     source_.Advance(1000 + late);
     if (held_ > 0) {
@@ -170,15 +178,31 @@ class Soak : public ::testing::Test {
     source_.Advance(static_cast<uint64_t>(minutes) * 60000);
     if (recorder_) truth_.Break();
   }
-  // A record of an old day put in by hand, or one of them deleted, in the
-  // database view: the waiting records first, the hours afresh after.
+  // A record of an old day put in by hand, or one of them deleted, or the
+  // running spell's Start moved earlier, in the database view: the waiting
+  // records first, the hours afresh after.
   void EditInTheView() {
     // The view sorts the whole file: days out of time order read anew.
     worked_.clear();
+    const std::optional<TSpell> spell = recorder_->Detector().Running();
+    std::optional<TDateTime> movedTo;
     try {
-      recorder_->FileCommand(TFileCommand::Rewrites, [this] {
+      recorder_->FileCommand(TFileCommand::Rewrites, [&] {
         TActRecList list;
         list.LoadFromFile(Data());
+        if (spell && Chance(0.5)) {
+          for (int i = list.Count() - 1; i >= 0; --i) {
+            TActRec& start = list.Items(i);
+            if (start.Action != ActionStart || start.Time != spell->start) continue;
+            // Earlier, but after the record before it.
+            TDateTime earlier = Between(1, 20) * OneMinute;
+            if (i > 0) earlier = std::min(earlier, (start.Time - list.Items(i - 1).Time) / 2);
+            movedTo = start.Time - earlier;
+            start.Time = *movedTo;
+            list.SaveToFile(Data());
+            return;
+          }
+        }
         int old = -1;
         for (int i = 0; i < list.Count(); ++i)
           if (list.Items(i).Time < FirstDay - 20) old = i;
@@ -194,6 +218,43 @@ class Soak : public ::testing::Test {
     } catch (const Error&) {
       ++failedCommands_;  // as the window's command would be: told, and the file is the old one or the new
     }
+    if (!movedTo) return;
+    // What the file holds now is what the person did: the Start moved, if
+    // the rewrite went through.
+    for (const TActRec& record : RecordsOnDisk())
+      if (record.Action == ActionStart && record.Time == *movedTo) {
+        truth_.MoveStart(spell->start, *movedTo);
+        ++startsMoved_;
+        break;
+      }
+  }
+
+  // The journal's records as the disk holds them, read past the file seam
+  // (and so past any failure armed in it).
+  std::vector<TActRec> RecordsOnDisk() const {
+    std::vector<TActRec> records;
+    std::FILE* file = std::fopen(Data().c_str(), "rb");
+    if (!file) return records;
+    TActRec record;
+    while (std::fread(&record, 1, sizeof record, file) == sizeof record) records.push_back(record);
+    std::fclose(file);
+    return records;
+  }
+
+  // Between the readings of the whole journal the tip is kept up to date from
+  // the records the recorder takes: it says what a fresh reading of the
+  // journal says once the running spell's Stop is written at its last
+  // activity.
+  void CheckKeptTip() {
+    if (!recorder_ || !recorder_->Journal().Empty() || !recorder_->HoursCurrent()) return;
+    TWorkTotals fresh(settings_.dayStart);
+    for (const TActRec& record : RecordsOnDisk()) fresh.Take(record);
+    if (const std::optional<TSpell> spell = recorder_->Detector().Running())
+      fresh.Take(MakeRecord(ActionStop, spell->lastActivity));
+    const std::string expected = WorkHoursTip(
+        "Horalog", HoursAt(fresh, settings_, source_.wall, locale_.firstDayOfWeek));
+    ASSERT_EQ(recorder_->TipText(), expected) << "the tip as kept, at " << source_.wall;
+    ++tipChecks_;
   }
   void Compact() {
     try {
@@ -203,20 +264,32 @@ class Soak : public ::testing::Test {
     }
   }
   // Exit while the journal cannot be written, answered No: the Stop fails at
-  // the open (and goes) or at the flush (and may be in the file).
+  // the open (and goes) or at the flush (and may be in the file). While
+  // records wait, or the file is held, the open fails. Now and then a second
+  // exit comes while the question waits (a close from another program).
   void DeclinedExit() {
-    if (!recorder_->Journal().Empty() || held_ > 0) return;
+    const bool waiting = !recorder_->Journal().Empty() || held_ > 0;
     // The hours read now, so that the exit's write is the first file work.
     platform::FailFileOperation(0);
     recorder_->ReadHours();
-    const bool atFlush = Chance(0.5);
-    view_.answer = [] { return false; };
-    platform::FailFileOperation(atFlush ? 5 : 1);  // open, size, seek, write, then the flush
+    const bool atFlush = !waiting && Chance(0.5);
+    const bool secondExit = Chance(0.3);
+    view_.answer = [this, secondExit] {
+      if (secondExit) {
+        EXPECT_FALSE(recorder_->Exit()) << "a second exit inside the first";
+        ++secondExits_;
+      }
+      return false;
+    };
+    // open, size, seek, write, then the flush
+    platform::FailFileOperation(atFlush ? 5 : 1, waiting ? platform::FileFault::SharingViolation
+                                                         : platform::FileFault::DeviceError);
     const TDateTime now = source_.wall;
     EXPECT_FALSE(recorder_->Exit());
     platform::FailFileOperation(0);
     if (atFlush) truth_.DeclinedExitKept(now);
     ++declinedExits_;
+    declinedWaiting_ += waiting;
   }
   // An exit with a journal that can be written: nothing waits after it.
   void ExitAndLaterStart(int minutesAway) {
@@ -297,6 +370,7 @@ class Soak : public ::testing::Test {
         continue;
       }
       Seconds(60, true);
+      if (minute % 60 == 0) CheckKeptTip();
     }
     Seconds(20 * 60, false);  // gone home
     if (recorder_ && Chance(0.4)) EndSession();
@@ -314,7 +388,11 @@ class Soak : public ::testing::Test {
           nextLate_ = 30000;
         }
         break;
-      case 'f': StepClock(1.0 / 24); break;
+      case 'f':
+        // An hour on, or minutes or seconds on, shorter than the timeout.
+        StepClock(Chance(0.5) ? 1.0 / 24 : Between(3, 300) * OneSecond);
+        ++forwardSteps_;
+        break;
       case 'h': held_ = Between(60, 600); break;
       case 'x':
         platform::FailFileOperation(Between(1, 8), Chance(0.5) ? platform::FileFault::SharingViolation
@@ -416,6 +494,8 @@ class Soak : public ::testing::Test {
   uint64_t nextLate_ = 0;  // the next tick comes this late
   size_t records_ = 0, lost_ = 0, twice_ = 0;
   int failedCommands_ = 0, declinedExits_ = 0, restarts_ = 0, sessionEnds_ = 0;
+  int declinedWaiting_ = 0, secondExits_ = 0, startsMoved_ = 0, forwardSteps_ = 0, lateTicks_ = 0,
+      tipChecks_ = 0;
   double worst_ = 0;
 };
 
@@ -424,9 +504,12 @@ TEST_F(Soak, AWeekOfWork) {
   source_.wall = FirstDay;
   for (int day = 0; day < days && !HasFatalFailure(); ++day) Day(day);
   std::printf("soak: %d days, %zu records, %zu lost, %zu twice, worst stamp %.1f s "
-              "(%d declined exits, %d starts again, %d session ends, %d commands failed)\n",
-              days, records_, lost_, twice_, worst_, declinedExits_, restarts_, sessionEnds_,
-              failedCommands_);
+              "(%d declined exits, %d of them while records waited, %d second exits inside, "
+              "%d starts again, %d session ends, %d commands failed, %d running Starts moved, "
+              "%d forward steps, %d late ticks, %d tips checked as kept)\n",
+              days, records_, lost_, twice_, worst_, declinedExits_, declinedWaiting_,
+              secondExits_, restarts_, sessionEnds_, failedCommands_, startsMoved_,
+              forwardSteps_, lateTicks_, tipChecks_);
   EXPECT_EQ(twice_, 0u);
 }
 
