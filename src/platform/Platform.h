@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/DateTime.h"
 
@@ -22,6 +23,10 @@ enum class OpenMode {
   ReadWrite,   // an existing file, for reading and writing
   OpenAlways,  // an existing file as it is, or a new empty one; reading and writing
   Create,      // created, or truncated when it exists; reading and writing
+  // An existing file, for reading, that no other program holds open for
+  // writing: one still being written fails with a sharing violation (where
+  // the system shares files by mode; elsewhere it is Read).
+  ReadAlone,
 };
 
 class File {
@@ -116,5 +121,37 @@ bool KeyPressedSinceLastQuery(int virtualKey);
 // The system's tick count at the last input of the session (any window, any
 // process), or nothing when it cannot tell. It wraps: compare only for change.
 std::optional<uint32_t> LastInputMoment();
+
+// ---- Folders -----------------------------------------------------------------
+
+// What the system tells of a file without opening it.
+struct TFileStamp {
+  int64_t size = 0;
+  // The last write, in the system's own units: only compared.
+  int64_t lastWrite = 0;
+  bool operator==(const TFileStamp&) const = default;
+};
+// The stamp of the file at path; nothing when neither it nor the folder on
+// its way is there, or when it is a folder. Any other failure raises its I/O
+// error. Counts as one file operation.
+std::optional<TFileStamp> FileStamp(const std::string& path);
+// The names of the files (not the folders) in a folder, in no particular
+// order. A folder that cannot be read raises its I/O error. Counts as one
+// file operation.
+std::vector<std::string> FolderFileNames(const std::string& folder);
+// Makes the folder, and the folders on its way that are missing; one that is
+// there already is left as it is. A failure raises its I/O error. Counts as
+// one file operation.
+void MakeFolders(const std::string& folder);
+
+// ---- The machine -------------------------------------------------------------
+
+// The machine's identity, which survives a new computer name and does not
+// travel with the program's folder: the system's machine GUID, else a GUID
+// made once and kept for the user. A GUID's 36 characters in lower case, no
+// braces; empty when neither can be had.
+std::string MachineIdentity();
+// The computer's name as the system gives it (UTF-8); empty when unknown.
+std::string ComputerName();
 
 }  // namespace horalog::platform

@@ -1,4 +1,5 @@
 // The system seam on POSIX, for the native build of the core and its tests.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <libgen.h>
@@ -6,7 +7,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstring>
+#include <fstream>
 
 #include "platform/FileFaults.h"
 #include "platform/Platform.h"
@@ -71,7 +74,8 @@ File& File::operator=(File&& other) noexcept {
 File File::Open(const std::string& path, OpenMode mode) {
   int flags = O_CLOEXEC;
   switch (mode) {
-    case OpenMode::Read: flags |= O_RDONLY; break;
+    case OpenMode::Read:
+    case OpenMode::ReadAlone: flags |= O_RDONLY; break;
     case OpenMode::ReadWrite: flags |= O_RDWR; break;
     case OpenMode::OpenAlways: flags |= O_RDWR | O_CREAT; break;
     case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
@@ -268,5 +272,76 @@ PointerSample PointerPosition() {
 bool KeyPressedSinceLastQuery(int) { return false; }
 
 std::optional<uint32_t> LastInputMoment() { return std::nullopt; }
+
+// ---- Folders -------------------------------------------------------------------
+
+std::optional<TFileStamp> FileStamp(const std::string& path) {
+  if (Fault()) RaiseIo(errno);
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    RaiseIo(errno);
+  }
+  if (S_ISDIR(st.st_mode)) return std::nullopt;
+  return TFileStamp{static_cast<int64_t>(st.st_size),
+                    static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::vector<std::string> FolderFileNames(const std::string& folder) {
+  if (Fault()) RaiseIo(errno);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) RaiseIo(errno);
+  std::vector<std::string> names;
+  std::string base = folder;
+  if (!base.empty() && base.back() != '/') base += '/';
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    struct stat st;
+    const std::string name = entry->d_name;
+    if (::stat((base + name).c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) names.push_back(name);
+    errno = 0;
+  }
+  const int error = errno;
+  ::closedir(dir);
+  if (error != 0) RaiseIo(error);
+  return names;
+}
+
+void MakeFolders(const std::string& folder) {
+  if (Fault()) RaiseIo(errno);
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  // Each folder on the way, from the root down.
+  for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+    const std::string part = path.substr(0, at);
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) RaiseIo(errno);
+    if (at == std::string::npos) break;
+  }
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) RaiseIo(errno);
+  if (!S_ISDIR(st.st_mode)) RaiseIo(ENOTDIR);
+}
+
+// ---- The machine -------------------------------------------------------------
+
+std::string MachineIdentity() {
+  // The system's machine id, 32 hexadecimal digits, in the shape of a GUID.
+  std::ifstream in("/etc/machine-id");
+  std::string id;
+  in >> id;
+  if (id.size() != 32) return {};
+  for (char& c : id) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return id.substr(0, 8) + "-" + id.substr(8, 4) + "-" + id.substr(12, 4) + "-" +
+         id.substr(16, 4) + "-" + id.substr(20);
+}
+
+std::string ComputerName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
 
 }  // namespace horalog::platform

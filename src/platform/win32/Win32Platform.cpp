@@ -3,6 +3,9 @@
 // The seam has a ReplaceFile of its own; the system header makes the name a macro.
 #undef ReplaceFile
 
+#include <cwctype>
+#include <random>
+
 #include "platform/FileFaults.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Platform.h"
@@ -65,6 +68,7 @@ File File::Open(const std::string& path, OpenMode mode) {
   DWORD disposition = OPEN_EXISTING;
   switch (mode) {
     case OpenMode::Read: break;
+    case OpenMode::ReadAlone: share = FILE_SHARE_READ; break;
     case OpenMode::ReadWrite:
       access |= GENERIC_WRITE;
       share = FILE_SHARE_READ;
@@ -291,6 +295,147 @@ std::optional<uint32_t> LastInputMoment() {
   info.cbSize = sizeof(info);
   if (!GetLastInputInfo(&info)) return std::nullopt;
   return static_cast<uint32_t>(info.dwTime);
+}
+
+// ---- Folders -------------------------------------------------------------------
+
+std::optional<TFileStamp> FileStamp(const std::string& path) {
+  if (Fault()) RaiseLastIo();
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+    RaiseIo(error);
+  }
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+  TFileStamp stamp;
+  stamp.size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                    data.nFileSizeLow);
+  stamp.lastWrite =
+      static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                           data.ftLastWriteTime.dwLowDateTime);
+  return stamp;
+}
+
+std::vector<std::string> FolderFileNames(const std::string& folder) {
+  if (Fault()) RaiseLastIo();
+  std::wstring pattern = WidePath(folder);
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) RaiseLastIo();
+  std::vector<std::string> names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      names.push_back(Utf8FromWide(found.cFileName, wcslen(found.cFileName)));
+  } while (FindNextFileW(search, &found));
+  const DWORD error = GetLastError();
+  FindClose(search);
+  if (error != ERROR_NO_MORE_FILES) RaiseIo(error);
+  return names;
+}
+
+namespace {
+
+// Makes the folder, its parent first when that is missing too.
+void MakeFolder(std::wstring folder) {
+  while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  if (CreateDirectoryW(folder.c_str(), nullptr)) return;
+  DWORD error = GetLastError();
+  if (error == ERROR_PATH_NOT_FOUND) {
+    const size_t cut = folder.find_last_of(L"\\/");
+    if (cut != std::wstring::npos && cut > 0 && folder[cut - 1] != L':' &&
+        folder[cut - 1] != L'\\') {
+      MakeFolder(folder.substr(0, cut));
+      if (CreateDirectoryW(folder.c_str(), nullptr)) return;
+      error = GetLastError();
+    }
+  }
+  // A folder that is there already is what was asked for.
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  RaiseIo(error);
+}
+
+// A GUID's text as the system writes it, in lower case without braces, or
+// empty when text is none.
+std::string GuidText(std::wstring text) {
+  if (text.size() == 38 && text.front() == L'{' && text.back() == L'}')
+    text = text.substr(1, 36);
+  if (text.size() != 36) return {};
+  std::string guid;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    if (dash ? c != L'-' : !std::iswxdigit(c) || c > 0x7F) return {};
+    guid += static_cast<char>(std::towlower(c));
+  }
+  return guid;
+}
+
+std::wstring RegistryText(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return {};
+  win32::UniqueKey key(opened);
+  wchar_t buffer[64] = {};
+  DWORD type = 0, size = sizeof buffer - sizeof(wchar_t);
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ)
+    return {};
+  return std::wstring(buffer, wcsnlen(buffer, size / sizeof(wchar_t)));
+}
+
+// Where the identity made for a machine without the system's is kept.
+constexpr const wchar_t* OwnKeyPath = L"Software\\Horalog";
+constexpr const wchar_t* OwnIdentityName = L"MachineId";
+
+}  // namespace
+
+void MakeFolders(const std::string& folder) {
+  if (Fault()) RaiseLastIo();
+  MakeFolder(WidePath(folder));
+}
+
+// ---- The machine -------------------------------------------------------------
+
+std::string MachineIdentity() {
+  // The system keeps it in the 64-bit view only: this program is 32-bit.
+  std::string guid = GuidText(RegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography",
+                                           L"MachineGuid", KEY_WOW64_64KEY));
+  if (!guid.empty()) return guid;
+  guid = GuidText(RegistryText(HKEY_CURRENT_USER, OwnKeyPath, OwnIdentityName, 0));
+  if (!guid.empty()) return guid;
+  // Made once, a random GUID (version 4), and kept for the next start.
+  std::random_device random;
+  uint8_t bytes[16];
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+  bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);
+  wchar_t text[40];
+  swprintf(text, 40, L"%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+           bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7],
+           bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  HKEY created = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, OwnKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &created, nullptr) != ERROR_SUCCESS)
+    return {};
+  win32::UniqueKey key(created);
+  if (RegSetValueExW(key.get(), OwnIdentityName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                     static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+    return {};
+  return GuidText(text);
+}
+
+std::string ComputerName() {
+  wchar_t name[256];
+  DWORD size = 256;
+  if (GetComputerNameExW(ComputerNameDnsHostname, name, &size) && size > 0)
+    return Utf8FromWide(name, size);
+  size = 256;
+  if (GetComputerNameW(name, &size)) return Utf8FromWide(name, size);
+  return {};
 }
 
 }  // namespace horalog::platform

@@ -1,0 +1,246 @@
+#include "machines/MachineCopy.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "data/AtomicFile.h"
+#include "data/Errors.h"
+#include "data/JournalWriter.h"
+
+namespace horalog {
+
+namespace {
+
+constexpr std::string_view NameBegins = "Horalog ";
+constexpr std::string_view NameEnds = "}.dat";
+constexpr size_t IdentitySize = 36;
+constexpr size_t NameBytes = 64;
+constexpr size_t WriterBytes = 24;
+
+// Where the mark keeps its texts in the record's Reserved bytes.
+constexpr char MarkMagic[4] = {'H', 'L', 'M', 'C'};
+constexpr size_t IdentityAt = 4;
+constexpr size_t NameAt = IdentityAt + IdentitySize;
+constexpr size_t WriterAt = NameAt + NameBytes;
+static_assert(WriterAt + WriterBytes <= sizeof(TActRec::Reserved));
+
+// text cut to at most size bytes, a character of several bytes kept whole.
+std::string CutUtf8(std::string text, size_t size) {
+  if (text.size() <= size) return text;
+  size_t cut = size;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  text.resize(cut);
+  return text;
+}
+
+void PutText(TActRec& record, size_t at, size_t size, const std::string& text) {
+  const std::string cut = CutUtf8(text, size);
+  std::memcpy(record.Reserved + at, cut.data(), cut.size());
+}
+
+std::string GetText(const TActRec& record, size_t at, size_t size) {
+  const char* begin = reinterpret_cast<const char*>(record.Reserved + at);
+  return std::string(begin, strnlen(begin, size));
+}
+
+bool IsStatusOfCopy(int32_t status) {
+  return status == StatusRunningUntil || status == StatusCopyMark;
+}
+
+}  // namespace
+
+bool IsMachineIdentity(const std::string& text) {
+  if (text.size() != IdentitySize) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    if (dash ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+std::string FileNameSafe(const std::string& name) {
+  std::string safe;
+  for (const char c : name) {
+    const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    safe += control || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos ? '_' : c;
+  }
+  auto trimmed = [](char c) { return c == ' ' || c == '.'; };
+  while (!safe.empty() && trimmed(safe.back())) safe.pop_back();
+  size_t lead = 0;
+  while (lead < safe.size() && trimmed(safe[lead])) ++lead;
+  safe = CutUtf8(safe.substr(lead), NameBytes);
+  while (!safe.empty() && trimmed(safe.back())) safe.pop_back();
+  return safe;
+}
+
+std::string CopyFileName(const std::string& name, const std::string& identity) {
+  return std::string(NameBegins) + FileNameSafe(name) + " {" + identity + std::string(NameEnds);
+}
+
+std::optional<TMachineName> MachineOfFileName(const std::string& fileName) {
+  // "Horalog ", a name of at least one character, " {", the identity, "}.dat".
+  const size_t tail = 2 + IdentitySize + NameEnds.size();
+  if (fileName.size() < NameBegins.size() + 1 + tail) return std::nullopt;
+  if (fileName.compare(0, NameBegins.size(), NameBegins) != 0) return std::nullopt;
+  if (fileName.compare(fileName.size() - NameEnds.size(), NameEnds.size(), NameEnds) != 0)
+    return std::nullopt;
+  const size_t open = fileName.size() - tail;
+  if (fileName.compare(open, 2, " {") != 0) return std::nullopt;
+  TMachineName machine;
+  machine.identity = fileName.substr(open + 2, IdentitySize);
+  machine.name = fileName.substr(NameBegins.size(), open - NameBegins.size());
+  if (!IsMachineIdentity(machine.identity) || machine.name != FileNameSafe(machine.name))
+    return std::nullopt;
+  return machine;
+}
+
+TActRec MakeCopyMark(const TCopyMark& mark) {
+  TActRec record = MakeRecord(ActionStart, mark.madeAt);
+  record.Status = StatusCopyMark;
+  std::memcpy(record.Reserved, MarkMagic, sizeof MarkMagic);
+  PutText(record, IdentityAt, IdentitySize, mark.identity);
+  PutText(record, NameAt, NameBytes, mark.name);
+  PutText(record, WriterAt, WriterBytes, mark.writer);
+  return record;
+}
+
+std::string MarkWriter(const std::string& computer) { return CutUtf8(computer, WriterBytes); }
+
+std::optional<TCopyMark> ReadCopyMark(const TActRec& record) {
+  if (record.Status != StatusCopyMark ||
+      std::memcmp(record.Reserved, MarkMagic, sizeof MarkMagic) != 0)
+    return std::nullopt;
+  TCopyMark mark;
+  mark.identity = GetText(record, IdentityAt, IdentitySize);
+  mark.name = GetText(record, NameAt, NameBytes);
+  mark.writer = GetText(record, WriterAt, WriterBytes);
+  mark.madeAt = record.Time;
+  if (!IsMachineIdentity(mark.identity)) return std::nullopt;
+  return mark;
+}
+
+namespace {
+
+// The mark that ends the open file of size bytes; nothing when it ends otherwise.
+std::optional<TCopyMark> MarkAtEnd(platform::File& file, int64_t size) {
+  if (size < static_cast<int64_t>(RecordSize)) return std::nullopt;
+  TActRec last;
+  file.Seek(size - static_cast<int64_t>(RecordSize));
+  if (file.Read(&last, sizeof last) != sizeof last) return std::nullopt;
+  return ReadCopyMark(last);
+}
+
+}  // namespace
+
+std::optional<TCopyMark> ReadMarkAtEnd(const std::string& path) {
+  try {
+    platform::File file = platform::File::Open(path, platform::OpenMode::Read);
+    std::optional<TCopyMark> mark = MarkAtEnd(file, file.Size());
+    file.Close();
+    return mark;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileName,
+                             const std::string& identity) {
+  TCopyOutcome outcome;
+  try {
+    // A copy that a sync service or a share is still writing is held open
+    // for writing: it is not read until it is whole.
+    platform::File file = platform::File::Open(path, platform::OpenMode::ReadAlone);
+    const int64_t size = file.Size();
+    if (size == 0) {
+      outcome.problem = "is empty";
+      return outcome;
+    }
+    if (size % static_cast<int64_t>(RecordSize) != 0) {
+      outcome.problem = "is still arriving (its size is not whole records)";
+      return outcome;
+    }
+    const std::optional<TCopyMark> mark = MarkAtEnd(file, size);
+    if (!mark) {
+      outcome.problem = "is still arriving (it does not end with Horalog's mark)";
+      return outcome;
+    }
+    if (mark->identity != identity) {
+      outcome.problem = "is not the copy its name says: its mark names the machine {" +
+                        mark->identity + "}";
+      return outcome;
+    }
+    TMachineReading reading;
+    reading.fileName = fileName;
+    reading.mark = *mark;
+    const int64_t count = size / static_cast<int64_t>(RecordSize);
+    reading.records.reserve(static_cast<size_t>(count));
+    std::vector<TActRec> block(4096);
+    file.Seek(0);
+    for (int64_t done = 0; done < count;) {
+      const size_t want = static_cast<size_t>(std::min<int64_t>(4096, count - done));
+      if (file.Read(block.data(), want * RecordSize) != want * RecordSize) {
+        outcome.problem = "is still arriving (it became shorter while it was read)";
+        return outcome;
+      }
+      for (size_t i = 0; i < want; ++i) {
+        const TActRec& record = block[i];
+        if (record.Status == StatusLive) {
+          reading.records.push_back({record.Time, record.Action});
+        } else if (record.Status == StatusRunningUntil) {
+          reading.runningUntil = record.Time;
+        }
+      }
+      done += static_cast<int64_t>(want);
+    }
+    file.Close();
+    for (const TMachineRecord& record : reading.records) {
+      if (!reading.first || record.time < *reading.first) reading.first = record.time;
+      if (!reading.last || record.time > *reading.last) reading.last = record.time;
+    }
+    if (reading.runningUntil && (!reading.last || *reading.runningUntil > *reading.last))
+      reading.last = reading.runningUntil;
+    outcome.reading = std::move(reading);
+  } catch (const EInOutError& error) {
+    outcome.again = true;
+    if (error.Code() == IoFileNotFound) {
+      outcome.gone = true;
+    } else if (error.Code() == IoSharingViolation || error.Code() == IoLockViolation) {
+      outcome.problem = "is still arriving (another program holds it open)";
+    } else {
+      outcome.problem = "cannot be read: " + JournalFailureReason(error);
+    }
+  } catch (const std::exception& error) {
+    outcome.again = true;
+    outcome.problem = "cannot be read: " + JournalFailureReason(error);
+  }
+  return outcome;
+}
+
+void WriteMachineCopy(const std::string& target, const std::string& dataPath,
+                      const std::deque<TActRec>& waiting, std::optional<TDateTime> runningUntil,
+                      const TCopyMark& mark) {
+  TReplacingFile copy(target);
+  if (platform::FileStamp(dataPath)) {
+    TActRecReader reader(dataPath);  // closed on every way out
+    size_t count = 0;
+    while (const TActRec* records = reader.NextRecords(count)) {
+      // Only the journal's own records: never a copy's.
+      for (size_t i = 0; i < count; ++i)
+        if (!IsStatusOfCopy(records[i].Status)) copy.Write(&records[i], RecordSize);
+    }
+    reader.Close();
+  }
+  for (const TActRec& record : waiting) copy.Write(&record, RecordSize);
+  if (runningUntil) {
+    TActRec until = MakeRecord(ActionStop, *runningUntil);
+    until.Status = StatusRunningUntil;
+    copy.Write(&until, RecordSize);
+  }
+  const TActRec end = MakeCopyMark(mark);
+  copy.Write(&end, RecordSize);
+  copy.Commit();
+}
+
+}  // namespace horalog

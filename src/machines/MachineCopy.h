@@ -1,0 +1,110 @@
+// One machine's copy of its journal in the folder that several machines
+// share through the user's sync service: its file name, its records and the
+// mark that ends it.
+//
+// The copy is the journal's own 141-byte records, so that any later release
+// can read it as a journal, followed by records that readers of a journal
+// pass over (they take only Status 0):
+// - while a spell runs, a Stop at its last activity with StatusRunningUntil,
+//   so that the other machines count the spell up to then;
+// - last, the mark (StatusCopyMark): the moment the copy was made, the
+//   machine's identity and readable name, and the computer that wrote it.
+// A file without the mark at its end is not whole: still arriving, or cut.
+//
+// The file's name is fixed in shape, "Horalog <Name> {<identity>}.dat", and
+// read from both ends: what a sync service makes of a name (a conflict copy,
+// a temporary file, a name with the computer's added) breaks the shape, and
+// such a file is never taken for a machine.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/ActRec.h"
+#include "platform/DateTime.h"
+#include "platform/Platform.h"
+
+namespace horalog {
+
+constexpr int32_t StatusRunningUntil = 2;
+constexpr int32_t StatusCopyMark = 3;
+
+// A machine as a copy's name gives it.
+struct TMachineName {
+  std::string name;      // readable, as the file name holds it
+  std::string identity;  // a GUID's 36 characters, lower case
+};
+
+// Whether text is an identity: a GUID's 36 characters in lower case.
+bool IsMachineIdentity(const std::string& text);
+// The name as a file name can hold it: characters that a Windows file name
+// cannot (\ / : * ? " < > | and control characters) become "_", blanks and
+// dots at either end go, and it is cut to 64 bytes (whole characters).
+std::string FileNameSafe(const std::string& name);
+// "Horalog <Name> {<identity>}.dat"; the name made file-name safe.
+std::string CopyFileName(const std::string& name, const std::string& identity);
+// The machine of a file name of exactly that shape; nothing for any other.
+std::optional<TMachineName> MachineOfFileName(const std::string& fileName);
+
+// What a copy's mark says.
+struct TCopyMark {
+  std::string identity;
+  std::string name;      // the readable name (up to 64 bytes)
+  std::string writer;    // the name of the computer that wrote the copy (up to 24 bytes)
+  TDateTime madeAt = 0;  // when the copy was made, on that computer's clock
+};
+TActRec MakeCopyMark(const TCopyMark& mark);
+// The writer's name as a mark keeps it (cut to its 24 bytes).
+std::string MarkWriter(const std::string& computer);
+// The mark a record holds; nothing when it is no mark.
+std::optional<TCopyMark> ReadCopyMark(const TActRec& record);
+
+// One live record of a copy.
+struct TMachineRecord {
+  TDateTime time;
+  uint8_t action;
+};
+
+// A copy read whole and found good.
+struct TMachineReading {
+  std::string fileName;  // in the folder
+  platform::TFileStamp stamp;
+  TCopyMark mark;
+  std::vector<TMachineRecord> records;    // the live records, in file order
+  std::optional<TDateTime> runningUntil;  // a spell that ran when the copy was made
+  // The first and last moments of its live records (and of the running
+  // spell): nothing without any.
+  std::optional<TDateTime> first, last;
+};
+
+// What reading a copy came to: the reading, or why there is none.
+struct TCopyOutcome {
+  std::optional<TMachineReading> reading;
+  std::string problem;  // "is empty", "is still arriving (...)", ...
+  bool gone = false;    // the file went between the listing and the reading
+  // The failure may pass without a change to the file (another program held
+  // it, the share did not answer): worth reading again at the next look.
+  bool again = false;
+};
+
+// Reads the copy at path (fileName in the folder), which its name says is
+// of machine identity. Never raises: what is wrong is the outcome's problem.
+TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileName,
+                             const std::string& identity);
+// The mark at the end of the file at path; nothing when the file has none
+// (or cannot be read).
+std::optional<TCopyMark> ReadMarkAtEnd(const std::string& path);
+
+// Writes the copy of the journal at dataPath (missing: an empty journal) to
+// target: its records, then the records that wait to be written to it, then
+// the running spell's last activity, then the mark. Written beside target
+// and moved over, so that the folder never holds half a copy. A failure
+// raises, and the earlier copy stays.
+void WriteMachineCopy(const std::string& target, const std::string& dataPath,
+                      const std::deque<TActRec>& waiting, std::optional<TDateTime> runningUntil,
+                      const TCopyMark& mark);
+
+}  // namespace horalog
