@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/HoursSettingsFile.h"
+#include "app/MachinesSettingsFile.h"
 #include "app/Startup.h"
 #include "data/ActRec.h"
 #include "data/Compaction.h"
@@ -220,6 +221,10 @@ void TForm1::LoadHoursSettings() {
   for (const THoursSettingsProblem& problem : problems)
     AddLogLine(HoursSettingsProblemText(problem, platform::AnsiPathText(IniFile->FileName())));
   recorder_->SetHoursSettings(settings);
+  std::vector<std::string> machinesProblems;
+  const TMachinesSettings machines = ReadMachinesSettings(*IniFile, exePath_, machinesProblems);
+  for (const std::string& problem : machinesProblems) AddLogLine(problem);
+  recorder_->SetMachinesSettings(machines);
 }
 
 void TForm1::LookAtHoursSettings() {

@@ -119,11 +119,11 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   void StartTimer1();
   // The session ends (WM_ENDSESSION): the recorder's records first.
   void EndSession();
-  // The [Hours] settings from the settings file for the recorder; a key
-  // that cannot be read is told in the log pane.
+  // The [Hours] and [Machines] settings from the settings file for the
+  // recorder; a key that cannot be read is told in the log pane.
   void LoadHoursSettings();
   // At most once a minute: the settings file changed since it was read, so
-  // its [Hours] are read again.
+  // its [Hours] and [Machines] are read again.
   void LookAtHoursSettings();
 
   // TRecorderView.

@@ -13,6 +13,13 @@ namespace horalog {
 namespace {
 
 constexpr TDateTime OneMillisecond = 1.0 / MSecsPerDay;
+// The machines' folder is looked at no more often; this machine's copy
+// follows a running spell at least this often.
+constexpr uint64_t LookAtMachinesEveryMs = 60 * 1000;
+constexpr uint64_t CopyOfRunningSpellEveryMs = 5 * 60 * 1000;
+// At the end of the session the copy is written only while this much of the
+// few seconds Windows gives is left.
+constexpr uint64_t SessionEndCopyWithinMs = 2500;
 
 // Puts the recorder in a state for the length of a box or a question, then
 // back in the one before, unless an event inside has moved it on meanwhile
@@ -66,8 +73,41 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
     totals_.Reset(settings_.dayStart);
     totalsKnown_ = false;
     ReloadTotals();
+    CountMachines();
   }
   UpdateTip();
+}
+
+void TRecorder::SetMachinesSettings(const TMachinesSettings& settings) {
+  if (settings == machinesSettings_) return;
+  machinesSettings_ = settings;
+  machineHours_.reset();
+  machines_.reset();
+  machinesLookedAtMs_.reset();
+  journalChanged_ = false;
+  copyUntil_.reset();
+  if (settings.Active()) {
+    machines_ = std::make_unique<TMachineFolder>(
+        settings, [this](const std::string& text) { AddLogLine(text); });
+    machineHours_ = std::make_unique<TMachineHours>(totals_);
+  }
+  // This machine's spells are kept for the union only.
+  const bool read = totalsKnown_;
+  totals_ = TWorkTotals(settings_.dayStart, settings.Active());
+  totalsKnown_ = false;
+  if (!started_) return;
+  // Hours that were read are read again with their spells, and the folder
+  // looked at; before the first reading, that reading does both.
+  if (read) {
+    ReloadTotals();
+    if (machines_) LookAtMachines(true);
+  }
+  UpdateTip();
+}
+
+const TDayHours& TRecorder::Hours() const {
+  if (machineHours_) return *machineHours_;
+  return totals_;
 }
 
 // ---- Records --------------------------------------------------------------
@@ -101,6 +141,7 @@ TJournalOutcome TRecorder::WriteJournal(bool forced) {
   const uint64_t now = source_.SteadyMilliseconds();
   if (journal_.Empty() || (!forced && !journal_.Due(now))) return {};
   const TJournalOutcome outcome = journal_.Write(DataFilePath(), now);
+  if (outcome.written > 0) journalChanged_ = true;
   TellWrittenLate(outcome);
   if (outcome.failed) {
     const std::string cannot =
@@ -130,6 +171,14 @@ void TRecorder::WriteWaitingRecords() {
 }
 
 void TRecorder::FileCommand(TFileCommand use, const std::function<void()>& command) {
+  if (use == TFileCommand::Copies) {
+    // The copy takes the waiting records as they wait; those of a failed
+    // write that reached the file all the same are settled first, so that
+    // none is in the copy twice.
+    TellWrittenLate(journal_.Settle(DataFilePath()));
+    command();
+    return;
+  }
   WriteWaitingRecords();
   if (use == TFileCommand::Reads) {
     command();
@@ -137,6 +186,7 @@ void TRecorder::FileCommand(TFileCommand use, const std::function<void()>& comma
   }
   // A rewrite that failed part-way left the old file or the new one: the
   // hours are read from whichever it is.
+  journalChanged_ = true;
   try {
     command();
   } catch (...) {
@@ -155,7 +205,7 @@ void TRecorder::ReloadTotals() {
     // Records of a failed write that reached the file all the same count
     // once, from the file: they are settled before the waiting ones are taken.
     TellWrittenLate(journal_.Settle(path));
-    TWorkTotals fresh(settings_.dayStart);
+    TWorkTotals fresh(settings_.dayStart, machines_ != nullptr);
     LoadWorkTotals(path, fresh);
     // The records that wait come after the file's.
     for (const TActRec& record : journal_.Waiting()) fresh.Take(record);
@@ -179,6 +229,8 @@ void TRecorder::ReloadTotals() {
 
 void TRecorder::ReadHours() {
   ReloadTotals();
+  // The other machines first come with the first reading of the hours.
+  if (machines_ && !machinesLookedAtMs_) LookAtMachines(true);
   UpdateTip();
 }
 
@@ -187,7 +239,7 @@ std::string TRecorder::TipText() const {
   std::optional<TRunningSpell> running;
   if (const std::optional<TSpell> spell = detector_.Running())
     running = TRunningSpell{spell->start, spell->lastActivity};
-  return WorkHoursTip(HORALOG_PRODUCT_NAME, HoursAt(totals_, settings_, source_.Now(),
+  return WorkHoursTip(HORALOG_PRODUCT_NAME, HoursAt(Hours(), settings_, source_.Now(),
                                                     locale_.firstDayOfWeek, running));
 }
 
@@ -209,6 +261,10 @@ void TRecorder::Tick() {
     detector_.Tick(source_, *this, locale_);
     // Hours that could not be read are read again when their retry is due.
     if (totalsFailing_ && source_.SteadyMilliseconds() >= hoursRetryMs_) ReloadTotals();
+    // The machines' folder once a minute; the other ticks read no file.
+    if (machines_ && machinesLookedAtMs_ &&
+        source_.SteadyMilliseconds() - *machinesLookedAtMs_ >= LookAtMachinesEveryMs)
+      LookAtMachines(false);
     // The hours follow the clock: a running spell, midnight, a new week.
     UpdateTip();
   } catch (const std::exception& e) {
@@ -219,6 +275,45 @@ void TRecorder::Tick() {
   WriteJournal(false);
   if (!outageText_.empty()) ShowTickError(std::exchange(outageText_, {}));
   if (!error.empty()) ShowTickError(error);
+}
+
+// ---- The other machines ------------------------------------------------------------
+
+void TRecorder::CountMachines() {
+  if (machineHours_) machineHours_->SetMachines(machines_->Machines());
+}
+
+void TRecorder::LookAtMachines(bool forced) {
+  const uint64_t now = source_.SteadyMilliseconds();
+  machinesLookedAtMs_ = now;
+  if (machines_->Look()) CountMachines();
+  const std::optional<TSpell> spell = detector_.Running();
+  const bool due =
+      journalChanged_ || (forced && machines_->OwnCopyOlderThan(DataFilePath())) ||
+      // A spell that runs: its last activity, every five minutes at least.
+      (spell && copyUntil_ != spell->lastActivity &&
+       (!copyUntil_ || now - copyWrittenMs_ >= CopyOfRunningSpellEveryMs)) ||
+      // The copy still says a spell runs that has ended.
+      (!spell && copyUntil_);
+  if (due) WriteOwnCopy();
+}
+
+void TRecorder::WriteOwnCopy(bool spellEnded) {
+  std::optional<TDateTime> until;
+  if (const std::optional<TSpell> spell = detector_.Running(); spell && !spellEnded)
+    until = spell->lastActivity;
+  try {
+    FileCommand(TFileCommand::Copies, [&] {
+      if (!machines_->WriteOwnCopy(DataFilePath(), journal_.Waiting(), until, source_.Now()))
+        return;
+      journalChanged_ = false;
+      copyUntil_ = until;
+      copyWrittenMs_ = source_.SteadyMilliseconds();
+    });
+  } catch (const std::exception&) {
+    // The journal could not even be read to settle the records of a failed
+    // write: its reading tells why, and the copy is tried again next time.
+  }
 }
 
 void TRecorder::ShowTickError(const std::string& text) {
@@ -255,6 +350,7 @@ bool TRecorder::Exit() {
   UpdateTip();
   if (!outcome.failed) {
     state_ = TRecorderState::Over;
+    if (machines_) WriteOwnCopy(true);
     return true;
   }
   // The question tells of the failure; no box of its own follows at the next tick.
@@ -278,6 +374,7 @@ bool TRecorder::Exit() {
     // now is not lost.
     WriteJournal(true);
     state_ = TRecorderState::Over;
+    if (machines_) WriteOwnCopy(true);
     return true;
   }
   // The program goes on, and the other records wait for the next retry.
@@ -310,10 +407,18 @@ void TRecorder::EndSession() {
   // Stop, whose question is open, is already there; then every record that
   // waits is written at once. Nobody is there to read a box now: no tick
   // runs again, and what cannot be written in time is lost without one.
+  const uint64_t began = source_.SteadyMilliseconds();
   const TRecorderState before = std::exchange(state_, TRecorderState::SessionEnding);
   if (before != TRecorderState::ExitQuestion && before != TRecorderState::Over)
     detector_.EndSession(*this, locale_);
   journal_.WriteAtSessionEnd(DataFilePath(), [this] { source_.Pause(SessionEndPauseMs); });
+  // The copy for the other machines comes after the journal, when every
+  // record is written and time is left.
+  if (machines_ && journal_.Empty() &&
+      source_.SteadyMilliseconds() - began < SessionEndCopyWithinMs) {
+    journalChanged_ = true;
+    WriteOwnCopy(true);
+  }
   outageText_.clear();
   state_ = TRecorderState::Over;
 }

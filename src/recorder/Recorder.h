@@ -9,11 +9,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "data/ActRec.h"
 #include "data/JournalWriter.h"
+#include "machines/MachineFolder.h"
+#include "machines/MachineHours.h"
 #include "platform/DateTime.h"
 #include "recorder/Detector.h"
 #include "report/HoursSettings.h"
@@ -40,6 +43,9 @@ class TRecorderView {
 enum class TFileCommand {
   Reads,     // reads it (the report)
   Rewrites,  // writes it anew (compaction, the database view's Insert, Edit and Delete)
+  // reads it for this machine's copy in the machines' folder: the records
+  // that wait are not forced (the copy takes them as they wait)
+  Copies,
 };
 
 // The recorder's door to the data file as a window sees it: a command and
@@ -96,6 +102,21 @@ class TRecorder : private ActivitySink {
   // start reads the hours afresh.
   const THoursSettings& HoursSettings() const { return settings_; }
   void SetHoursSettings(const THoursSettings& settings);
+  // [Machines]: the folder shared with the user's other machines, and this
+  // machine's name and identity there. Without a folder none of it runs.
+  // Once the hours are read, the folder is looked at (at most once a minute
+  // from then on: the other ticks read no file), the other machines' hours
+  // count in the tip, and this machine's copy is written when it is missing
+  // or older than the journal, after the journal changed (at most once a
+  // minute), at least every five minutes while a spell runs, at the exit and
+  // at the end of the session when time is left.
+  const TMachinesSettings& MachinesSettings() const { return machinesSettings_; }
+  void SetMachinesSettings(const TMachinesSettings& settings);
+  // The folder as last looked at; nothing without [Machines].
+  const TMachineFolder* Machines() const { return machines_.get(); }
+  // The hours the tip counts: this machine's, or with [Machines] the union
+  // of all machines'.
+  const TDayHours& Hours() const;
 
   // One tick of the timer: the detector's sample, the tip, the records that
   // wait when their retry is due, the hours when their retry is due, and a
@@ -166,6 +187,14 @@ class TRecorder : private ActivitySink {
   // An error of a tick: in a box, unless a box of an earlier tick is still
   // open; then in the log pane.
   void ShowTickError(const std::string& text);
+  // The machines' folder looked at, and this machine's copy written when it
+  // is due (or, with forced, whenever the journal is newer than the copy).
+  void LookAtMachines(bool forced);
+  // This machine's copy, through the door; its running spell's last
+  // activity unless the spell has ended (the exit, the end of the session).
+  void WriteOwnCopy(bool spellEnded = false);
+  // The other machines' hours afresh from their readings.
+  void CountMachines();
   std::string DataFilePath() const { return dataDir_ + DataFileBaseName; }
 
   ActivitySource& source_;
@@ -184,6 +213,13 @@ class TRecorder : private ActivitySink {
   uint64_t hoursRetryMs_ = 0;
   uint64_t reloads_ = 0;         // readings of the hours so far
   std::string tip_;              // the tip last given to the view
+  TMachinesSettings machinesSettings_;
+  std::unique_ptr<TMachineFolder> machines_;
+  std::unique_ptr<TMachineHours> machineHours_;  // over totals_
+  std::optional<uint64_t> machinesLookedAtMs_;   // nothing before the first look
+  uint64_t copyWrittenMs_ = 0;
+  bool journalChanged_ = false;                  // since this machine's copy was written
+  std::optional<TDateTime> copyUntil_;           // the running spell's last activity in it
   std::string outageText_;       // the box that tells of a new outage, shown at the end of the tick
 };
 

@@ -142,7 +142,7 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
 }
 
 std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
-                                         int64_t lastDay, const TWorkTotals& totals,
+                                         int64_t lastDay, const TDayHours& totals,
                                          const THoursSettings& settings,
                                          const TCsvSeparators& separators) {
   const bool targets = settings.HasTarget();

@@ -44,7 +44,7 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
 // target, Worked minus the target, and the balance at the end of the day
 // with the day in full (empty before the balance's first day).
 std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
-                                         int64_t lastDay, const TWorkTotals& totals,
+                                         int64_t lastDay, const TDayHours& totals,
                                          const THoursSettings& settings,
                                          const TCsvSeparators& separators);
 

@@ -45,11 +45,16 @@ void TWorkTotals::TDayReport::Pair(TDateTime start, TDateTime stop) {
   if (!firstIn) firstIn = start;
   lastOut = stop;
   tableTotal += stop - start;
+  if (keepSpells_) tableSpells.push_back({start, stop});
 }
 
 void TWorkTotals::TDayReport::DayEnds() {
   // A total that is not above zero is not shown.
-  if (ownTable && tableTotal > 0) shownSeconds += SpanSeconds(tableTotal).value_or(0);
+  if (ownTable && tableTotal > 0) {
+    shownSeconds += SpanSeconds(tableTotal).value_or(0);
+    shownSpells.insert(shownSpells.end(), tableSpells.begin(), tableSpells.end());
+  }
+  tableSpells.clear();
   ownTable = false;
   tableTotal = 0;
 }
@@ -58,6 +63,8 @@ void TWorkTotals::TDayReport::DayEnds() {
 
 TWorkTotals::TWorkTotals(const TWorkTotals& other)
     : dayStart_(other.dayStart_),
+      keepSpells_(other.keepSpells_),
+      resets_(other.resets_),
       days_(other.days_),
       firstDay_(other.firstDay_),
       generation_(other.generation_) {}
@@ -69,7 +76,8 @@ TWorkTotals& TWorkTotals::operator=(const TWorkTotals& other) {
 
 TWorkTotals::TDayReport& TWorkTotals::ReportOf(int64_t day) {
   // Records come mostly day after day: the last day's report is at hand.
-  if (!last_ || last_->day_ != day) last_ = &days_.try_emplace(day, day, dayStart_).first->second;
+  if (!last_ || last_->day_ != day)
+    last_ = &days_.try_emplace(day, day, dayStart_, keepSpells_).first->second;
   return *last_;
 }
 
@@ -78,6 +86,7 @@ void TWorkTotals::Reset(TDateTime dayStart) {
   days_.clear();
   last_ = nullptr;
   firstDay_.reset();
+  resets_ += generation_ + 1;
   generation_ = 0;
   keptSum_.reset();
 }
@@ -119,6 +128,34 @@ TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& ru
   return figures;
 }
 
+std::vector<TSpan> TWorkTotals::Spells(int64_t day,
+                                       const std::optional<TRunningSpell>& running) const {
+  const auto found = days_.find(day);
+  if (found == days_.end()) return {};
+  const TDayReport& report = found->second;
+  std::vector<TSpan> spells = report.shownSpells;
+  if (!report.ownTable) return spells;
+  // The open table counts as Day counts it: with the running spell's pair,
+  // and only when its total is shown.
+  std::vector<TSpan> open = report.tableSpells;
+  TDateTime total = report.tableTotal;
+  const std::optional<TDateTime> pending = report.pairing.PendingStart();
+  if (running && pending && *pending == running->start &&
+      WorkDayOf(running->until, dayStart_) == day) {
+    open.push_back({running->start, running->until});
+    total += running->until - running->start;
+  }
+  if (total > 0) spells.insert(spells.end(), open.begin(), open.end());
+  return spells;
+}
+
+std::vector<int64_t> TWorkTotals::Days() const {
+  std::vector<int64_t> days;
+  days.reserve(days_.size());
+  for (const auto& [day, report] : days_) days.push_back(day);
+  return days;
+}
+
 int64_t TWorkTotals::WorkedOverTarget(int64_t from, int64_t through,
                                       const THoursSettings& settings) const {
   if (through < from) return 0;
@@ -145,13 +182,13 @@ void LoadWorkTotals(const std::string& dataPath, TWorkTotals& totals) {
 
 // ---- The figures of the tip ------------------------------------------------------
 
-int64_t BalanceFirstDay(const TWorkTotals& totals, const THoursSettings& settings,
+int64_t BalanceFirstDay(const TDayHours& totals, const THoursSettings& settings,
                         int64_t otherwise) {
   if (settings.balanceFrom) return *settings.balanceFrom;
   return totals.FirstDay().value_or(otherwise);
 }
 
-TWorkHours HoursAt(const TWorkTotals& totals, const THoursSettings& settings, TDateTime now,
+TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDateTime now,
                    int firstDayOfWeek, const std::optional<TRunningSpell>& running) {
   TWorkHours hours;
   const int64_t today = WorkDayOf(now, totals.DayStart());

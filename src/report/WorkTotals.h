@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "data/ActRec.h"
 #include "platform/DateTime.h"
@@ -39,9 +40,37 @@ struct TRunningSpell {
   TDateTime until = 0;
 };
 
-class TWorkTotals {
+// A spell as a day counts it, from its In to its Out.
+struct TSpan {
+  TDateTime from = 0, to = 0;
+};
+
+// Where the hours of each working day come from: one journal (TWorkTotals),
+// or the union of several machines' journals (machines/MachineHours).
+class TDayHours {
  public:
-  explicit TWorkTotals(TDateTime dayStart = 0) : dayStart_(dayStart) {}
+  virtual ~TDayHours() = default;
+  virtual TDateTime DayStart() const = 0;
+  // The day (a working day's number) and its figures, with this machine's
+  // running spell where it runs in that day.
+  virtual TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const = 0;
+  int64_t Worked(int64_t day, const std::optional<TRunningSpell>& running = {}) const {
+    return Day(day, running).seconds;
+  }
+  // The earliest day with a live record; nothing before the first.
+  virtual std::optional<int64_t> FirstDay() const = 0;
+  // The sum over the days from..through of Worked minus the target, this
+  // machine's running spell left out.
+  virtual int64_t WorkedOverTarget(int64_t from, int64_t through,
+                                   const THoursSettings& settings) const = 0;
+};
+
+class TWorkTotals : public TDayHours {
+ public:
+  // With keepSpells, each day keeps the spells it counts (Spells), for a
+  // union with other machines' days.
+  explicit TWorkTotals(TDateTime dayStart = 0, bool keepSpells = false)
+      : dayStart_(dayStart), keepSpells_(keepSpells) {}
   TWorkTotals(const TWorkTotals& other);
   TWorkTotals& operator=(const TWorkTotals& other);
   TWorkTotals(TWorkTotals&&) = default;
@@ -52,26 +81,34 @@ class TWorkTotals {
   // Takes the next record of the journal, in file order.
   void Take(const TActRec& record);
 
-  TDateTime DayStart() const { return dayStart_; }
+  TDateTime DayStart() const override { return dayStart_; }
   // The day (a working day's number) and its figures, with the running spell
   // where it runs in that day.
-  TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const;
-  int64_t Worked(int64_t day, const std::optional<TRunningSpell>& running = {}) const {
-    return Day(day, running).seconds;
-  }
+  TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const override;
   // The day of the earliest live record taken; nothing before the first.
-  std::optional<int64_t> FirstDay() const { return firstDay_; }
+  std::optional<int64_t> FirstDay() const override { return firstDay_; }
 
   // The sum over the days from..through of Worked minus the target, running
   // spells left out. The last sum is kept: asking again for the same days
   // with no record taken since costs nothing.
-  int64_t WorkedOverTarget(int64_t from, int64_t through, const THoursSettings& settings) const;
+  int64_t WorkedOverTarget(int64_t from, int64_t through,
+                           const THoursSettings& settings) const override;
+
+  // The spells a day counts, as Day counts them, in no particular order:
+  // the pairs of each of its tables whose total is shown, and the running
+  // spell's. Only while spells are kept (see the constructor).
+  std::vector<TSpan> Spells(int64_t day, const std::optional<TRunningSpell>& running = {}) const;
+  // The days that took a record, in no particular order.
+  std::vector<int64_t> Days() const;
+  // Changes with every record taken and every Reset.
+  uint64_t Generation() const { return generation_ + resets_; }
 
  private:
   // The report of one day alone, as far as the records taken so far go.
   class TDayReport : public TPairingSink {
    public:
-    TDayReport(int64_t day, TDateTime dayStart) : day_(day), dayStart_(dayStart), pairing(dayStart) {}
+    TDayReport(int64_t day, TDateTime dayStart, bool keepSpells)
+        : day_(day), dayStart_(dayStart), keepSpells_(keepSpells), pairing(dayStart) {}
     void DayBegins(TDateTime time) override;
     void InOnly(TDateTime start) override;
     void OutOnly(TDateTime stop) override;
@@ -80,17 +117,23 @@ class TWorkTotals {
 
     int64_t day_;
     TDateTime dayStart_;
+    bool keepSpells_;
     TDayPairing pairing;
     bool ownTable = false;       // the open table is this day's (not the next day's first record)
     TDateTime tableTotal = 0;    // the open table's sum of differences
     int64_t shownSeconds = 0;    // the totals of its closed tables
     std::optional<TDateTime> firstIn, lastOut;
+    // While spells are kept: the open table's pairs, and those of its closed
+    // tables that show a total.
+    std::vector<TSpan> tableSpells, shownSpells;
   };
 
   // The report of a day, made when first asked for.
   TDayReport& ReportOf(int64_t day);
 
   TDateTime dayStart_;
+  bool keepSpells_ = false;
+  uint64_t resets_ = 0;
   std::unordered_map<int64_t, TDayReport> days_;
   TDayReport* last_ = nullptr;  // the day last taken: records come day after day
   std::optional<int64_t> firstDay_;
@@ -122,12 +165,12 @@ struct TWorkHours {
 // target over the days from the balance's first day to yesterday, plus the
 // part of today's Worked above today's target (so that it never drops during
 // a morning).
-TWorkHours HoursAt(const TWorkTotals& totals, const THoursSettings& settings, TDateTime now,
+TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDateTime now,
                    int firstDayOfWeek, const std::optional<TRunningSpell>& running = {});
 
 // The first day of the balance: the one set, else the journal's first day,
 // else the day given.
-int64_t BalanceFirstDay(const TWorkTotals& totals, const THoursSettings& settings,
+int64_t BalanceFirstDay(const TDayHours& totals, const THoursSettings& settings,
                         int64_t otherwise);
 
 // Seconds as h:mm: seconds cut to minutes, hours not wrapped at 24; nothing

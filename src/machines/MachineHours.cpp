@@ -1,0 +1,94 @@
+#include "machines/MachineHours.h"
+
+#include <algorithm>
+
+namespace horalog {
+
+int64_t UnionSeconds(std::vector<TSpan> spans) {
+  std::sort(spans.begin(), spans.end(),
+            [](const TSpan& a, const TSpan& b) { return a.from < b.from; });
+  TDateTime total = 0;
+  std::optional<TSpan> open;
+  for (const TSpan& span : spans) {
+    if (!(span.to > span.from)) continue;
+    if (open && span.from <= open->to) {
+      open->to = std::max(open->to, span.to);
+      continue;
+    }
+    if (open) total += open->to - open->from;
+    open = span;
+  }
+  if (open) total += open->to - open->from;
+  return std::max<int64_t>(0, SpanSeconds(total).value_or(0));
+}
+
+TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime dayStart) {
+  TOtherMachine machine{TWorkTotals(dayStart, true), std::nullopt};
+  for (const TMachineRecord& record : reading.records)
+    machine.totals.Take(MakeRecord(record.action, record.time));
+  // The spell that ran when the copy was made: from the Start that ends its
+  // journal up to its last activity then.
+  if (reading.runningUntil && !reading.records.empty() &&
+      reading.records.back().action == ActionStart)
+    machine.running = TRunningSpell{reading.records.back().time, *reading.runningUntil};
+  return machine;
+}
+
+void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readings) {
+  others_.clear();
+  for (const TMachineReading* reading : readings)
+    others_.push_back(OtherMachineHours(*reading, own_.DayStart()));
+  ++readings_;
+  keptSum_.reset();
+}
+
+TDayFigures TMachineHours::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
+  TDayFigures figures = own_.Day(day, running);
+  if (others_.empty()) return figures;
+  std::vector<TSpan> spans = own_.Spells(day, running);
+  for (const TOtherMachine& other : others_) {
+    const TDayFigures theirs = other.totals.Day(day, other.running);
+    if (theirs.firstIn && (!figures.firstIn || *theirs.firstIn < *figures.firstIn))
+      figures.firstIn = theirs.firstIn;
+    if (theirs.lastOut && (!figures.lastOut || *theirs.lastOut > *figures.lastOut))
+      figures.lastOut = theirs.lastOut;
+    const std::vector<TSpan> spells = other.totals.Spells(day, other.running);
+    spans.insert(spans.end(), spells.begin(), spells.end());
+  }
+  figures.seconds = UnionSeconds(std::move(spans));
+  return figures;
+}
+
+std::optional<int64_t> TMachineHours::FirstDay() const {
+  std::optional<int64_t> first = own_.FirstDay();
+  for (const TOtherMachine& other : others_) {
+    const std::optional<int64_t> theirs = other.totals.FirstDay();
+    if (theirs && (!first || *theirs < *first)) first = theirs;
+  }
+  return first;
+}
+
+int64_t TMachineHours::WorkedOverTarget(int64_t from, int64_t through,
+                                        const THoursSettings& settings) const {
+  if (others_.empty()) return own_.WorkedOverTarget(from, through, settings);
+  if (through < from) return 0;
+  if (keptSum_ && keptSum_->from == from && keptSum_->through == through &&
+      keptSum_->ownGeneration == own_.Generation() && keptSum_->readings == readings_ &&
+      keptSum_->settings == settings)
+    return keptSum_->value;
+  std::vector<int64_t> days = own_.Days();
+  for (const TOtherMachine& other : others_) {
+    const std::vector<int64_t> theirs = other.totals.Days();
+    days.insert(days.end(), theirs.begin(), theirs.end());
+  }
+  std::sort(days.begin(), days.end());
+  days.erase(std::unique(days.begin(), days.end()), days.end());
+  int64_t sum = 0;
+  for (const int64_t day : days)
+    if (day >= from && day <= through) sum += Worked(day);
+  for (int64_t day = from; day <= through; ++day) sum -= settings.Target(day);
+  keptSum_ = TKeptSum{from, through, own_.Generation(), readings_, settings, sum};
+  return sum;
+}
+
+}  // namespace horalog

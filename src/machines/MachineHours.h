@@ -1,0 +1,65 @@
+// The hours of several machines: per working day, each machine gives the
+// spells it counts for its own tip (the pairs of its journal, with its
+// running spell), and the day's Worked is the length of their union, so that
+// time worked on two machines at once counts once. The tip's Today, This
+// week and Balance and the day summary count by it while [Machines] is set.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "machines/MachineCopy.h"
+#include "report/HoursSettings.h"
+#include "report/WorkTotals.h"
+
+namespace horalog {
+
+// The whole seconds of the union of the spans (as a day's total shows them);
+// a span that ends before it begins covers nothing.
+int64_t UnionSeconds(std::vector<TSpan> spans);
+
+// One other machine's hours, from its copy read last.
+struct TOtherMachine {
+  TWorkTotals totals;
+  std::optional<TRunningSpell> running;  // the spell that ran when its copy was made
+};
+
+// The other machine's hours from a reading of its copy, days split at dayStart.
+TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime dayStart);
+
+class TMachineHours : public TDayHours {
+ public:
+  // This machine's hours, which keep their spells (see TWorkTotals), and
+  // nothing of the others yet; own must outlive this.
+  explicit TMachineHours(const TWorkTotals& own) : own_(own) {}
+
+  // The other machines afresh, from their readings, days split as own's.
+  void SetMachines(const std::vector<const TMachineReading*>& readings);
+  size_t MachineCount() const { return others_.size(); }
+
+  TDateTime DayStart() const override { return own_.DayStart(); }
+  // The union of all machines' spells of the day; the first In and last Out
+  // of any of them. With no other machine, this machine's own figures.
+  TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const override;
+  std::optional<int64_t> FirstDay() const override;
+  // Kept as the one-journal sum is: asking again for the same days with
+  // nothing new costs nothing.
+  int64_t WorkedOverTarget(int64_t from, int64_t through,
+                           const THoursSettings& settings) const override;
+
+ private:
+  const TWorkTotals& own_;
+  std::vector<TOtherMachine> others_;
+  uint64_t readings_ = 0;  // SetMachines so far, for the kept sum
+
+  struct TKeptSum {
+    int64_t from = 0, through = 0;
+    uint64_t ownGeneration = 0, readings = 0;
+    THoursSettings settings;
+    int64_t value = 0;
+  };
+  mutable std::optional<TKeptSum> keptSum_;
+};
+
+}  // namespace horalog
