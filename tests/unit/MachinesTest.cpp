@@ -1,0 +1,354 @@
+// Several machines through one shared folder: the names that are machines,
+// the copies as the sync service brings them (in pieces, twice, held open,
+// older, from a cloned machine), a folder that cannot be read, the union of
+// the machines' spells, and two recorders that see each other's hours.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RecorderSupport.h"
+#include "TestSupport.h"
+#include "machines/MachineCopy.h"
+#include "machines/MachineFolder.h"
+#include "machines/MachineHours.h"
+#include "platform/Platform.h"
+#include "recorder/Recorder.h"
+
+namespace horalog {
+namespace {
+
+const TDateTime Monday = ComposeDate(2026, 3, 2);
+TDateTime At(uint16_t h, uint16_t m, uint16_t s = 0) { return Monday + ComposeTime(h, m, s, 0); }
+
+const std::string Desk = "0d2c6a1e-5b7f-4c3a-9e1d-2f4b6a8c0e11";
+const std::string Laptop = "7f3e9b20-1c4d-4e5f-8a6b-9c0d1e2f3a44";
+
+bool Contains(const std::vector<std::string>& lines, const std::string& part) {
+  for (const std::string& line : lines)
+    if (line.find(part) != std::string::npos) return true;
+  return false;
+}
+
+// The names a sync service makes of a copy's name are no machines; the name
+// this program writes is, read back from both ends.
+TEST(MachineNames, OnlyTheExactNamesThisProgramWritesAreMachines) {
+  const std::string name = CopyFileName("Laptop (home)", Laptop);
+  EXPECT_EQ(name, "Horalog Laptop (home) {" + Laptop + "}.dat");
+  const std::optional<TMachineName> machine = MachineOfFileName(name);
+  ASSERT_TRUE(machine);
+  EXPECT_EQ(machine->name, "Laptop (home)");
+  EXPECT_EQ(machine->identity, Laptop);
+  // A name a file name cannot hold is made safe, and so read back.
+  EXPECT_EQ(CopyFileName(" Büro: PC/2. ", Desk), "Horalog Büro_ PC_2 {" + Desk + "}.dat");
+  EXPECT_TRUE(MachineOfFileName(CopyFileName(" Büro: PC/2. ", Desk)));
+
+  const std::string stem = "Horalog Laptop {" + Laptop + "}";
+  for (const std::string& other : std::vector<std::string>{
+           stem + " (Anna's conflicted copy 2026-12-08).dat",      // Dropbox
+           stem + " (conflicted copy 2026-12-08 101010).dat",      // Nextcloud
+           stem + ".sync-conflict-20261208-101010-ABCDEFG.dat",    // Syncthing
+           "~syncthing~" + stem + ".dat.tmp", "." + stem + ".dat.~1a2b",
+           stem + "-LAPTOP.dat",                                   // OneDrive
+           stem + ".dat.tmp",                                      // this program's, on its way
+           "Horalog Laptop {" + Laptop + "} .dat", "horalog Laptop {" + Laptop + "}.dat",
+           "Horalog Laptop {" + Laptop + "}.DAT", "Horalog  {" + Laptop + "}.dat",
+           "Horalog Laptop {7F3E9B20-1C4D-4E5F-8A6B-9C0D1E2F3A44}.dat",
+           "Horalog Laptop {7f3e9b20-1c4d-4e5f-8a6b-9c0d1e2f3a4}.dat", "hl.dat"})
+    EXPECT_FALSE(MachineOfFileName(other)) << other;
+}
+
+class MachinesTest : public ::testing::Test {
+ protected:
+  void TearDown() override { platform::FailFileOperation(0); }
+
+  std::string Folder() const { return shared.Path(); }
+  std::string CopyPath(const std::string& name, const std::string& identity) const {
+    return Folder() + CopyFileName(name, identity);
+  }
+  // A copy of the records as a machine writes it, made at madeAt.
+  void WriteCopy(const std::string& name, const std::string& identity,
+                 const std::vector<TActRec>& records, TDateTime madeAt,
+                 std::optional<TDateTime> runningUntil = {}, const std::string& writer = "OTHER") {
+    const std::string journal = scratch.Path("journal.dat");
+    test::WriteRecords(journal, records);
+    WriteMachineCopy(CopyPath(name, identity), journal, {}, runningUntil,
+                     {identity, name, writer, madeAt});
+  }
+  TMachineFolder Folder(const std::string& identity, const std::string& computer = "DESK") {
+    return TMachineFolder({Folder(), "Desk", identity, computer},
+                          [this](const std::string& line) { log.push_back(line); });
+  }
+  static std::vector<std::string> Names(const TMachineFolder& folder) {
+    std::vector<std::string> names;
+    for (const TMachineReading* reading : folder.Machines()) names.push_back(reading->mark.name);
+    return names;
+  }
+
+  test::ScratchDir shared{"shared"}, scratch;
+  std::vector<std::string> log;
+};
+
+const std::vector<TActRec> LaptopMorning{MakeRecord(ActionStart, At(8, 0)),
+                                         MakeRecord(ActionStop, At(10, 0))};
+
+// A copy that comes in pieces is not counted until it is whole; the reading
+// before it is kept meanwhile, and each state of it is told once, naming the
+// file. An empty copy and one that is older than the one read are passed
+// over the same way.
+TEST_F(MachinesTest, ACopyArrivingInPiecesKeepsTheLastGoodReading) {
+  TMachineFolder folder = Folder(Desk);
+  const std::string path = CopyPath("Laptop", Laptop);
+  WriteCopy("Laptop", Laptop, LaptopMorning, At(10, 5));
+  const test::Bytes whole = test::ReadBytes(path);
+  test::WriteBytes(path, test::Bytes(whole.begin(), whole.begin() + 200));
+  EXPECT_FALSE(folder.Look());
+  EXPECT_TRUE(folder.Machines().empty());
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0], path + " is still arriving (its size is not whole records); Laptop is not "
+                           "counted until it can be read.");
+  test::WriteBytes(path, test::Bytes(whole.begin(), whole.begin() + 2 * RecordSize));
+  EXPECT_FALSE(folder.Look()) << "whole records without the mark at the end";
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_NE(log[1].find("does not end with Horalog's mark"), std::string::npos) << log[1];
+  test::WriteBytes(path, whole);
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"Laptop"});
+  ASSERT_EQ(folder.Machines()[0]->records.size(), 2u);
+  EXPECT_EQ(log.size(), 2u);
+
+  // The next copy arrives in pieces too: the reading before counts meanwhile.
+  WriteCopy("Laptop", Laptop, {LaptopMorning[0], LaptopMorning[1], MakeRecord(ActionStart, At(11, 0))},
+            At(11, 5));
+  const test::Bytes next = test::ReadBytes(path);
+  test::WriteBytes(path, test::Bytes(next.begin(), next.begin() + 300));
+  EXPECT_FALSE(folder.Look());
+  ASSERT_EQ(folder.Machines().size(), 1u);
+  EXPECT_EQ(folder.Machines()[0]->records.size(), 2u);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_NE(log[2].find("; Laptop counts as read before."), std::string::npos) << log[2];
+  EXPECT_FALSE(folder.Look()) << "an unchanged file is not read again";
+  EXPECT_EQ(log.size(), 3u) << "told once";
+  test::WriteBytes(path, {});
+  folder.Look();
+  EXPECT_EQ(folder.Machines()[0]->records.size(), 2u);
+  EXPECT_NE(log.back().find(" is empty; Laptop counts as read before."), std::string::npos)
+      << log.back();
+  // An older copy (the sync service brings back one it had).
+  WriteCopy("Laptop", Laptop, {LaptopMorning[0]}, At(9, 0));
+  EXPECT_FALSE(folder.Look());
+  EXPECT_EQ(folder.Machines()[0]->records.size(), 2u);
+  EXPECT_NE(log.back().find(" is older than the copy read before"), std::string::npos) << log.back();
+  test::WriteBytes(path, next);
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(folder.Machines()[0]->records.size(), 3u);
+
+  // A copy that another program holds open is read at the next look, though
+  // it did not change.
+  WriteCopy("Laptop", Laptop, LaptopMorning, At(12, 0), At(12, 30));
+  platform::FailFileOperation(4, platform::FileFault::SharingViolation);  // make, list, stamp, open
+  EXPECT_FALSE(folder.Look());
+  EXPECT_NE(log.back().find("is still arriving (another program holds it open)"), std::string::npos)
+      << log.back();
+  EXPECT_TRUE(folder.Look());
+  ASSERT_TRUE(folder.Machines()[0]->runningUntil);
+  EXPECT_EQ(*folder.Machines()[0]->runningUntil, At(12, 30));
+}
+
+// Two copies of one machine (renamed, or a copy the sync service kept): the
+// newer counts, told once. Conflict copies and temporary files are no
+// machines and stop nobody; a folder that cannot be read keeps the machines
+// read before.
+TEST_F(MachinesTest, TwinsConflictCopiesAndAnUnreadableFolderStopNobody) {
+  TMachineFolder folder = Folder(Desk);
+  WriteCopy("Laptop", Laptop, LaptopMorning, At(10, 5));
+  WriteCopy("Notebook", Laptop, {LaptopMorning[0]}, At(11, 0));
+  WriteCopy("Tablet", "11111111-2222-4333-8444-555555555555", LaptopMorning, At(9, 0));
+  const std::string conflict =
+      "Horalog Laptop {" + Laptop + "} (Anna's conflicted copy 2026-03-02).dat";
+  test::WriteBytes(Folder() + conflict, test::ReadBytes(CopyPath("Laptop", Laptop)));
+  test::WriteText(Folder() + "desktop.ini", "[.ShellClassInfo]");
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"Tablet", "Notebook"}));
+  EXPECT_TRUE(Contains(log, Folder() + conflict + " is not a machine's copy"));
+  EXPECT_TRUE(Contains(log, "Two copies of the machine Notebook {" + Laptop + "} in " + Folder() +
+                                ": Horalog Laptop {" + Laptop + "}.dat, Horalog Notebook {" +
+                                Laptop + "}.dat; the newer, Horalog Notebook {" + Laptop +
+                                "}.dat, counts."));
+  EXPECT_EQ(log.size(), 2u) << "nothing about desktop.ini";
+  EXPECT_FALSE(folder.Look());
+  EXPECT_EQ(log.size(), 2u) << "told once";
+  // The newer goes: the other counts again.
+  platform::RemoveFile(CopyPath("Notebook", Laptop));
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"Tablet", "Laptop"}));
+
+  platform::FailFileOperation(2);  // the listing
+  EXPECT_FALSE(folder.Look());
+  EXPECT_FALSE(folder.Readable());
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"Tablet", "Laptop"}));
+  EXPECT_NE(log.back().find("Cannot read the folder " + Folder() + " of [Machines]: "),
+            std::string::npos)
+      << log.back();
+  const size_t lines = log.size();
+  platform::FailFileOperation(2);
+  folder.Look();
+  EXPECT_EQ(log.size(), lines) << "told once per change";
+  folder.Look();
+  EXPECT_TRUE(folder.Readable());
+}
+
+// A folder that cannot be made is told once, and writing this machine's copy
+// into it fails without raising: recording goes on.
+TEST_F(MachinesTest, AFolderThatCannotBeMadeIsToldOnce) {
+  test::WriteText(scratch.Path("file"), "not a folder");
+  TMachineFolder folder({scratch.Path("file") + "/Horalog/", "Desk", Desk, "DESK"},
+                        [this](const std::string& line) { log.push_back(line); });
+  EXPECT_FALSE(folder.Look());
+  EXPECT_FALSE(folder.Look());
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].rfind("Cannot make the folder " + scratch.Path("file") + "/Horalog/ of [Machines]: ", 0), 0u)
+      << log[0];
+  EXPECT_FALSE(folder.WriteOwnCopy(scratch.Path("hl.dat"), {}, {}, At(9, 0)));
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_NE(log[1].find("Recording goes on"), std::string::npos) << log[1];
+}
+
+// A machine cloned from the same image shares the identity: the copy under
+// it that another computer wrote is told and never overwritten; this
+// computer's own copy, of an earlier run or written just now, is.
+TEST_F(MachinesTest, ACopyOfThisIdentityFromAnotherComputerIsNotOverwritten) {
+  const std::string journal = scratch.Path("hl.dat");
+  test::WriteRecords(journal, LaptopMorning);
+  TMachineFolder folder = Folder(Desk, "DESK");
+  ASSERT_TRUE(folder.WriteOwnCopy(journal, {}, {}, At(10, 0)));
+  EXPECT_TRUE(folder.WriteOwnCopy(journal, {}, At(10, 30), At(10, 31)));
+  TMachineFolder nextRun = Folder(Desk, "DESK");
+  EXPECT_TRUE(nextRun.WriteOwnCopy(journal, {}, {}, At(11, 0)));
+  EXPECT_TRUE(log.empty());
+
+  // The clone writes under the same identity.
+  WriteCopy("Desk", Desk, {LaptopMorning[0]}, At(11, 5), {}, "DESK-2");
+  const test::Bytes clones = test::ReadBytes(CopyPath("Desk", Desk));
+  EXPECT_FALSE(nextRun.WriteOwnCopy(journal, {}, {}, At(11, 10)));
+  EXPECT_FALSE(nextRun.Look());
+  EXPECT_TRUE(nextRun.Machines().empty()) << "this machine is no other machine";
+  ASSERT_EQ(log.size(), 1u) << "told once";
+  EXPECT_NE(log[0].find("has this machine's identity {" + Desk +
+                        "} but was not written by Horalog here (its writer: DESK-2)"),
+            std::string::npos)
+      << log[0];
+  EXPECT_EQ(test::ReadBytes(CopyPath("Desk", Desk)), clones);
+  TMachineFolder clean = Folder(Desk, "DESK");
+  EXPECT_FALSE(clean.WriteOwnCopy(journal, {}, {}, At(11, 15))) << "a start does not clear it";
+}
+
+// The copy is the journal's records as any release reads them, then the
+// running spell's last activity and the mark, which readers of a journal
+// pass over.
+TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
+  const std::string journal = scratch.Path("hl.dat");
+  test::WriteRecords(journal, LaptopMorning);
+  TMachineFolder folder({Folder(), "Laptop", Laptop, "LAPTOP"},
+                        [this](const std::string& line) { log.push_back(line); });
+  ASSERT_TRUE(folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40),
+                                  At(11, 41)));
+  const std::vector<TActRec> records = test::ReadJournal(folder.OwnCopyPath());
+  ASSERT_EQ(records.size(), 5u);
+  const test::Bytes bytes = test::ReadBytes(folder.OwnCopyPath());
+  EXPECT_EQ(test::ReadBytes(journal), test::Bytes(bytes.begin(), bytes.begin() + 2 * RecordSize));
+  EXPECT_EQ(records[2].Status, StatusLive);
+  EXPECT_EQ(records[3].Status, StatusRunningUntil);
+  EXPECT_EQ(records[3].Action, ActionStop);
+  const std::optional<TCopyMark> mark = ReadCopyMark(records[4]);
+  ASSERT_TRUE(mark);
+  EXPECT_EQ(mark->identity, Laptop);
+  EXPECT_EQ(mark->name, "Laptop");
+  EXPECT_EQ(mark->writer, "LAPTOP");
+  EXPECT_EQ(mark->madeAt, At(11, 41));
+  // What a reader of the journal takes of it.
+  TWorkTotals totals;
+  LoadWorkTotals(folder.OwnCopyPath(), totals);
+  EXPECT_EQ(totals.Worked(DayNumber(Monday)), 2 * 3600);
+}
+
+// The union: time on two machines at once counts once, a running spell of
+// another machine counts up to its last activity in its copy, and a day's
+// first In and last Out are any machine's.
+TEST(MachineHoursTest, TheDayCountsTheUnionOfAllMachinesSpells) {
+  EXPECT_EQ(UnionSeconds({{At(8, 0), At(10, 0)}, {At(9, 0), At(11, 0)}, {At(12, 0), At(12, 30)},
+                          {At(10, 0), At(10, 30)}, {At(13, 0), At(12, 0)}}),
+            3 * 3600 + 1800);
+  const int64_t day = DayNumber(Monday);
+  TWorkTotals own(0, true);
+  for (const TActRec& record : {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(12, 0)),
+                                MakeRecord(ActionStart, At(13, 0))})
+    own.Take(record);
+  TMachineHours hours(own);
+  EXPECT_EQ(hours.Worked(day), 3 * 3600) << "alone, as its own";
+  TMachineReading laptop;
+  laptop.records = {{At(8, 0), ActionStart}, {At(10, 0), ActionStop}, {At(11, 30), ActionStart},
+                    {At(12, 30), ActionStop}, {At(16, 0), ActionStart}};
+  laptop.runningUntil = At(17, 0);
+  TMachineReading tablet;
+  tablet.records = {{At(7, 0), ActionStart}, {At(7, 30), ActionStop}};
+  hours.SetMachines({&laptop, &tablet});
+  // 7:00-7:30, 8:00-12:30, 16:00-17:00; this machine's running spell to 14:00.
+  EXPECT_EQ(hours.Worked(day), 6 * 3600);
+  EXPECT_EQ(hours.Worked(day, TRunningSpell{At(13, 0), At(14, 0)}), 7 * 3600);
+  const TDayFigures figures = hours.Day(day);
+  EXPECT_EQ(figures.firstIn, At(7, 0));
+  EXPECT_EQ(figures.lastOut, At(12, 30));
+  EXPECT_EQ(hours.FirstDay(), day);
+  THoursSettings settings;
+  for (int weekday = 1; weekday <= 5; ++weekday) settings.weekdayTargets[weekday] = 5 * 3600;
+  EXPECT_EQ(hours.WorkedOverTarget(day, day, settings), 3600);
+  EXPECT_EQ(HoursAt(hours, settings, At(18, 0), 1).today, 6 * 3600);
+}
+
+// Two recorders, two machines, one folder: each copy follows its journal, and
+// each tip counts the union once the folder has been looked at again.
+TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
+  test::ScratchDir deskDir, laptopDir;
+  test::FakeSource deskClock, laptopClock;
+  test::FakeView deskView, laptopView;
+  TLocale locale;
+  deskClock.wall = laptopClock.wall = At(9, 0);
+  TRecorder desk(deskClock, deskView, deskDir.Path(), locale);
+  TRecorder laptop(laptopClock, laptopView, laptopDir.Path(), locale);
+  desk.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  laptop.SetMachinesSettings({Folder(), "Laptop", Laptop, "LAPTOP"});
+  desk.Start();
+  laptop.Start();
+  // A copy of no records yet: the other machines know this one from the start.
+  EXPECT_EQ(test::ReadJournal(CopyPath("Desk", Desk)).size(), 1u);
+  auto work = [](TRecorder& recorder, test::FakeSource& clock, int seconds, bool moving) {
+    for (int i = 0; i < seconds; ++i) {
+      clock.Advance(1000);
+      if (moving) ++clock.x;
+      recorder.Tick();
+    }
+  };
+  work(desk, deskClock, 3600, true);      // 9:00 to 10:00 at the desk
+  work(laptop, laptopClock, 1800, false);
+  work(laptop, laptopClock, 3600, true);  // 9:30 to 10:30 on the laptop
+  // The laptop's copy says how far its running spell has run.
+  const std::vector<TActRec> copy = test::ReadJournal(CopyPath("Laptop", Laptop));
+  ASSERT_GE(copy.size(), 3u);
+  EXPECT_EQ(copy[copy.size() - 2].Status, StatusRunningUntil);
+  EXPECT_GE(copy[copy.size() - 2].Time, At(10, 24));
+  work(desk, deskClock, 1800 + 601, false);  // the desk's Stop, its copy, the laptop's copy read
+  EXPECT_EQ(deskView.tip, "Horalog\nToday 1:25\nThis week 1:25");
+  work(laptop, laptopClock, 601 + 60, false);  // the laptop's Stop and the desk's copy read
+  EXPECT_EQ(laptopView.tip, "Horalog\nToday 1:30\nThis week 1:30");
+  work(desk, deskClock, 60, false);
+  EXPECT_EQ(deskView.tip, "Horalog\nToday 1:30\nThis week 1:30");
+  ASSERT_TRUE(laptop.Exit());
+  EXPECT_EQ(test::ReadJournal(CopyPath("Laptop", Laptop)).size(), 4u) << "Start, Stop, exit's Stop, mark";
+  // Nothing of the other machine is in either journal.
+  EXPECT_EQ(test::ReadJournal(deskDir.Path(DataFileBaseName)).size(), 2u);
+  EXPECT_TRUE(deskView.boxes.empty());
+}
+
+}  // namespace
+}  // namespace horalog
