@@ -8,6 +8,8 @@
 #include "app/HoralogMain.h"
 #include "app/HoursSettingsFile.h"
 #include "app/IniFile.h"
+#include "app/MachinesCommand.h"
+#include "app/MachinesSettingsFile.h"
 #include "data/ActRec.h"
 #include "data/AtomicFile.h"
 #include "data/Compaction.h"
@@ -137,6 +139,13 @@ std::string CommandText(const TCommand& command, const std::string& exePath) {
 
   // As the report window reads it: no journal is an empty one.
   const std::string dataPath = DirectoryOf(exePath) + DataFileBaseName;
+  std::vector<std::string> machinesProblems;
+  const TMachinesSettings machines =
+      ReadMachinesSettings(TIniFile(iniPath), exePath, machinesProblems);
+  for (const std::string& problem : machinesProblems) SayReason(problem);
+  if (machines.Active())
+    return MachinesCommandText(machines, dataPath, command.daySummary, command.firstDay,
+                               command.lastDay, settings, SayReason);
   const TDateTime startDate = static_cast<TDateTime>(command.firstDay);
   const TDateTime endDate = static_cast<TDateTime>(command.lastDay);
   std::vector<TReportDay> days;
@@ -205,6 +214,9 @@ std::optional<int> RunCommand(const std::vector<std::string>& arguments,
     Say(Usage, STD_OUTPUT_HANDLE);
     return CommandDone;
   }
+  if (SameTextAZ(arguments[0], "/machines"))
+    return ListMachines(
+        exePath, [](const std::string& line) { Say(line + "\r\n", STD_OUTPUT_HANDLE); }, SayReason);
   std::string reason;
   const std::optional<TCommand> command = ReadCommand(arguments, reason);
   if (!command) {

@@ -288,7 +288,8 @@ void TForm1::ReportActionExecute() {
     endDate = dialog.EndDate();
   }
   if (result != IDOK) return;
-  ShowReport(this, startDate, endDate, recorder_->HoursSettings(), recorder_->Door());
+  ShowReport(this, startDate, endDate, recorder_->HoursSettings(), recorder_->Door(),
+             recorder_->Machines());
 }
 
 void TForm1::FormClose(bool& allow) {

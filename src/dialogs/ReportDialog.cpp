@@ -2,6 +2,7 @@
 
 #include "data/DataDir.h"
 #include "data/Errors.h"
+#include "machines/MachineReport.h"
 #include "ms/text/msText.h"
 #include "platform/Platform.h"
 #include "platform/win32/WideText.h"
@@ -44,14 +45,23 @@ TReportDlg::TReportDlg(ui::TComponent* owner) : ui::TDialog(owner) {
 }
 
 void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate,
-                             const THoursSettings& settings) {
+                             const THoursSettings& settings, const TMachineFolder* machines) {
   ReportFileName = DataDir() + ReportFileBaseName;
   Settings = settings;
   FirstDay = DayNumber(startDate);
   LastDay = DayNumber(endDate);
-  ReportDays = BuildReportFile(DataDir(), startDate, endDate, platform::UserLocale(),
-                               settings.dayStart, &Totals)
-                   .days;
+  MachineTotals.reset();
+  if (machines) {
+    MachineTotals = std::make_unique<TMachineHours>(Totals);
+    ReportDays = BuildMachinesReportFile(DataDir(), startDate, endDate, platform::UserLocale(),
+                                         settings.dayStart, machines->Settings().name,
+                                         machines->Machines(), Totals, *MachineTotals)
+                     .days;
+  } else {
+    ReportDays = BuildReportFile(DataDir(), startDate, endDate, platform::UserLocale(),
+                                 settings.dayStart, &Totals)
+                     .days;
+  }
   WebBrowser1.Navigate(ReportFileName);
 }
 
@@ -72,11 +82,13 @@ void TReportDlg::SaveReportAs(const std::string& target) {
 }
 
 void TReportDlg::SaveCsvAs(const std::string& target) {
-  SaveNewFile(target, JoinLines(ReportCsvLines(ReportDays, CsvSeparators(platform::UserLocale()))));
+  SaveNewFile(target, JoinLines(ReportCsvLines(ReportDays, CsvSeparators(platform::UserLocale()),
+                                               MachineTotals != nullptr)));
 }
 
 void TReportDlg::SaveDaySummaryAs(const std::string& target) {
-  SaveNewFile(target, JoinLines(DaySummaryLines(ReportDays, FirstDay, LastDay, Totals, Settings,
+  const TDayHours& hours = MachineTotals ? static_cast<const TDayHours&>(*MachineTotals) : Totals;
+  SaveNewFile(target, JoinLines(DaySummaryLines(ReportDays, FirstDay, LastDay, hours, Settings,
                                                 CsvSeparators(platform::UserLocale()))));
 }
 
@@ -132,10 +144,11 @@ LRESULT TReportDlg::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate,
-                const THoursSettings& settings, const TFileDoor& door) {
+                const THoursSettings& settings, const TFileDoor& door,
+                const TMachineFolder* machines) {
   TReportDlg dialog(owner);
   ThroughDoor(door, TFileCommand::Reads,
-              [&] { dialog.BuildReport(startDate, endDate, settings); });
+              [&] { dialog.BuildReport(startDate, endDate, settings, machines); });
   dialog.ShowModal();
 }
 

@@ -3,9 +3,12 @@
 // the same rows as a CSV file, or one row a day (the day summary).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "machines/MachineFolder.h"
+#include "machines/MachineHours.h"
 #include "platform/DateTime.h"
 #include "recorder/Recorder.h"
 #include "report/HoursSettings.h"
@@ -56,12 +59,17 @@ class TReportDlg : public ui::TDialog {
   int64_t FirstDay = 0, LastDay = -1;
   THoursSettings Settings;
   TWorkTotals Totals;
+  // With [Machines]: the union of this machine's hours (Totals) and the
+  // other machines' as their copies were read.
+  std::unique_ptr<TMachineHours> MachineTotals;
 
   // Writes the report of the dates (each a day at midnight; days split at
   // the settings' working day's start) to DataDir + "report.html" and makes
-  // the browser show it. A failure raises.
+  // the browser show it. A failure raises. With the machines' folder, every
+  // machine's rows and the union's totals.
   void BuildReport(TDateTime startDate, TDateTime endDate,
-                   const THoursSettings& settings = THoursSettings{});
+                   const THoursSettings& settings = THoursSettings{},
+                   const TMachineFolder* machines = nullptr);
 
   void SaveActionExecute();
   void CloseActionExecute();
@@ -101,6 +109,7 @@ TReportSaveTarget ReportSaveTarget(const std::string& chosen, int filterIndex);
 // start and the day summary's targets. The report reads the data file
 // through the recorder's door, when one is given.
 void ShowReport(ui::TComponent* owner, TDateTime startDate, TDateTime endDate,
-                const THoursSettings& settings, const TFileDoor& door = {});
+                const THoursSettings& settings, const TFileDoor& door = {},
+                const TMachineFolder* machines = nullptr);
 
 }  // namespace horalog

@@ -44,13 +44,13 @@ void TReportPairing::DayBegins(TDateTime time) {
                    .total = 0});
 }
 
-void TReportPairing::InOnly(TDateTime start) { days_.back().rows.push_back({.in = start, .out = {}}); }
+void TReportPairing::InOnly(TDateTime start) { days_.back().rows.push_back({.in = start, .out = {}, .machine = {}}); }
 
-void TReportPairing::OutOnly(TDateTime stop) { days_.back().rows.push_back({.in = {}, .out = stop}); }
+void TReportPairing::OutOnly(TDateTime stop) { days_.back().rows.push_back({.in = {}, .out = stop, .machine = {}}); }
 
 void TReportPairing::Pair(TDateTime start, TDateTime stop) {
   TReportDay& day = days_.back();
-  day.rows.push_back({.in = start, .out = stop});
+  day.rows.push_back({.in = start, .out = stop, .machine = {}});
   day.total += day.rows.back().Diff();
 }
 
@@ -73,23 +73,27 @@ std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime st
 }
 
 std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
-                                         const TLocale& locale) {
+                                         const TLocale& locale, const TPageOfMachines* machines) {
   auto clock = [&locale](TDateTime time) { return FormatDateTime(ClockPattern, time, locale); };
   std::vector<std::string> lines = PageHead;
   for (const TReportDay& day : days) {
     lines.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, day.dated, locale) +
                     "</font></h3>");
     lines.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
-    lines.push_back("<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
+    lines.push_back(machines ? "<tr><th>In</th><th>Out</th><th>Time difference</th><th>Machine</th></tr>"
+                             : "<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
     for (const TReportRow& row : day.rows) {
       lines.push_back("<tr><td>" + (row.in ? clock(*row.in) : "") + "</td><td>" +
                       (row.out ? clock(*row.out) : "") + "</td><td>" +
-                      (row.IsPair() ? SpanText(row.Diff(), locale) : "") + "</td></tr>");
+                      (row.IsPair() ? SpanText(row.Diff(), locale) : "") + "</td>" +
+                      (machines ? "<td>" + HtmlText(row.machine) + "</td>" : "") + "</tr>");
     }
     lines.push_back("</table>");
     if (day.ShowsTotal())
       lines.push_back("<p><b>Total time: " + SpanText(day.total, locale) + "</b></p>");
   }
+  if (machines)
+    for (const std::string& line : machines->lines) lines.push_back("<p>" + line + "</p>");
   lines.insert(lines.end(), PageFoot.begin(), PageFoot.end());
   return lines;
 }
@@ -98,6 +102,20 @@ std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime
                                           TDateTime endDate, const TLocale& locale,
                                           TDateTime dayStart) {
   return ReportPageLines(ReadReportDays(dataPath, startDate, endDate, dayStart), locale);
+}
+
+std::string HtmlText(const std::string& text) {
+  std::string html;
+  for (const char c : text) {
+    switch (c) {
+      case '&': html += "&amp;"; break;
+      case '<': html += "&lt;"; break;
+      case '>': html += "&gt;"; break;
+      case '"': html += "&quot;"; break;
+      default: html += c;
+    }
+  }
+  return html;
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
@@ -126,8 +144,14 @@ ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
   } else if (totals) {
     totals->Reset(dayStart);
   }
-  const std::string text = JoinLines(ReportPageLines(outcome.days, locale));
+  const std::vector<std::string> lines = ReportPageLines(outcome.days, locale);
+  return WriteReportFile(dataDir, std::move(outcome.days), lines);
+}
 
+ReportOutcome WriteReportFile(const std::string& dataDir, std::vector<TReportDay> days,
+                              const std::vector<std::string>& lines) {
+  ReportOutcome outcome{dataDir + ReportFileBaseName, std::move(days)};
+  const std::string text = JoinLines(lines);
   // Written beside the report and put in its place in one step, so a failure
   // part-way never leaves a half-written report where the earlier one was.
   TReplacingFile file(outcome.path);

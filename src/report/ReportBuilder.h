@@ -22,8 +22,11 @@ inline constexpr const char* ReportFileBaseName = "report.html";
 // One row of a day's table: an In/Out pair, or an In or an Out alone.
 struct TReportRow {
   std::optional<TDateTime> in, out;
+  std::string machine;  // the machine whose journal holds it, in a report of several
 
   bool IsPair() const { return in && out; }
+  // Its In, or its Out when it has none: where it stands in time.
+  TDateTime Moment() const { return in ? *in : *out; }
   // Out minus In, as is: negative when the Out is the earlier. Pairs only.
   TDateTime Diff() const { return *out - *in; }
 };
@@ -82,14 +85,24 @@ std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime st
                                        TDateTime endDate, TDateTime dayStart = 0,
                                        TWorkTotals* totals = nullptr);
 
+// What a page of several machines adds: a fourth column that names each
+// row's machine, and lines about the machines below the last day.
+struct TPageOfMachines {
+  std::vector<std::string> lines;
+};
+
 // The page's lines (without line ends) for the days.
 std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
-                                         const TLocale& locale);
+                                         const TLocale& locale,
+                                         const TPageOfMachines* machines = nullptr);
 
 // The lines of the report over the data file at dataPath.
 std::vector<std::string> BuildReportLines(const std::string& dataPath, TDateTime startDate,
                                           TDateTime endDate, const TLocale& locale,
                                           TDateTime dayStart = 0);
+
+// Text as the page shows it: its markup characters as text.
+std::string HtmlText(const std::string& text);
 
 // The lines as one text, each ended by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
@@ -98,6 +111,12 @@ struct ReportOutcome {
   std::string path;              // dataDir + "report.html"
   std::vector<TReportDay> days;  // what the page shows
 };
+
+// Writes the page's lines to dataDir + "report.html" (CR LF line ends),
+// beside it first and then in its place: a failure raises, and an earlier
+// report file stays as it was.
+ReportOutcome WriteReportFile(const std::string& dataDir, std::vector<TReportDay> days,
+                              const std::vector<std::string>& lines);
 
 // Writes dataDir + "report.html" (CR LF line ends) from dataDir + "hl.dat".
 // No data file is an empty journal: the page without day tables, so that the

@@ -1,6 +1,7 @@
 // The report as CSV, and the day summary. Every field of the rows' CSV is
 // digits with ":", "-" or the decimal separator, or a word of its own
-// ("Date", "Total"): none holds the field separator, so none needs quotes.
+// ("Date", "Total"): none holds the field separator, so none needs quotes;
+// only a machine's name, in a report of several machines, may need them.
 // The summary's "First In" and "Last Out" hold a space and its signed values
 // a "+": they are quoted where that is the separator.
 #include "report/ReportCsv.h"
@@ -105,9 +106,21 @@ TCsvSeparators CsvSeparators(const TLocale& locale) {
 }
 
 std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
-                                        const TCsvSeparators& separators) {
+                                        const TCsvSeparators& separators, bool machineColumn) {
   auto line = [&separators](std::initializer_list<std::string> fields) {
     return CsvLine(fields, separators);
+  };
+  // The machine's name as a field: quoted, its quotes doubled, when it holds
+  // the separator, a quote or a blank at either end.
+  auto machine = [&](const std::string& name) -> std::string {
+    if (!machineColumn) return "";
+    const bool quote = name.find_first_of(std::string(1, separators.field) + "\"\r\n") !=
+                           std::string::npos ||
+                       (!name.empty() && (name.front() == ' ' || name.back() == ' '));
+    if (!quote) return separators.field + name;
+    std::string text = separators.field + std::string("\"");
+    for (const char c : name) text += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return text + '"';
   };
   // Duration and Hours of a span; both empty for a span that is no number.
   auto duration = [](const std::optional<int64_t>& seconds) {
@@ -117,7 +130,8 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
     return seconds ? HoursField(*seconds, separators.decimal) : std::string();
   };
 
-  std::vector<std::string> lines{line({"Date", "In", "Out", "Duration", "Hours"})};
+  std::vector<std::string> lines{line({"Date", "In", "Out", "Duration", "Hours"}) +
+                                 (machineColumn ? separators.field + std::string("Machine") : "")};
   int64_t sum = 0;
   bool anyTotal = false;
   for (const TReportDay& day : days) {
@@ -126,18 +140,20 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
       const std::optional<int64_t> seconds =
           row.IsPair() ? SpanSeconds(row.Diff()) : std::nullopt;
       lines.push_back(line({date, ClockField(row.in), ClockField(row.out), duration(seconds),
-                            hours(seconds)}));
+                            hours(seconds)}) +
+                      machine(row.machine));
     }
     if (day.ShowsTotal()) {
       const std::optional<int64_t> seconds = SpanSeconds(day.total);
-      lines.push_back(line({date, "Total", "", duration(seconds), hours(seconds)}));
+      lines.push_back(line({date, "Total", "", duration(seconds), hours(seconds)}) + machine(""));
       sum += seconds.value_or(0);
       anyTotal = true;
     }
   }
   if (anyTotal)
     lines.push_back(
-        line({"Total", "", "", DurationField(sum), HoursField(sum, separators.decimal)}));
+        line({"Total", "", "", DurationField(sum), HoursField(sum, separators.decimal)}) +
+        machine(""));
   return lines;
 }
 

@@ -31,9 +31,12 @@ TCsvSeparators CsvSeparators(const TLocale& locale);
 
 // The CSV's lines (without line ends), ASCII: a header, one line per row of
 // the page, each day's total where the page shows one, and the sum of those
-// totals last when there was any.
+// totals last when there was any. With machineColumn (a report of several
+// machines) each line ends with a field that names the row's machine, empty
+// on the totals' lines; a name that holds the separator or a quote is quoted.
 std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
-                                        const TCsvSeparators& separators);
+                                        const TCsvSeparators& separators,
+                                        bool machineColumn = false);
 
 // The day summary's lines (without line ends), ASCII, with the CSV's
 // separators: a header, one line per working day from firstDay to lastDay

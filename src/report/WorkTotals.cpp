@@ -67,6 +67,7 @@ TWorkTotals::TWorkTotals(const TWorkTotals& other)
       resets_(other.resets_),
       days_(other.days_),
       firstDay_(other.firstDay_),
+      lastMoment_(other.lastMoment_),
       generation_(other.generation_) {}
 
 TWorkTotals& TWorkTotals::operator=(const TWorkTotals& other) {
@@ -86,6 +87,7 @@ void TWorkTotals::Reset(TDateTime dayStart) {
   days_.clear();
   last_ = nullptr;
   firstDay_.reset();
+  lastMoment_.reset();
   resets_ += generation_ + 1;
   generation_ = 0;
   keptSum_.reset();
@@ -98,6 +100,7 @@ void TWorkTotals::Take(const TActRec& record) {
   const int64_t day = DayNumber(workTime);
   ++generation_;
   if (!firstDay_ || day < *firstDay_) firstDay_ = day;
+  if (!lastMoment_ || time > *lastMoment_) lastMoment_ = time;
   // The record's own day takes it, and the day before when it is the very
   // first moment of its day (the day after, where rounding puts it there):
   // as the report of each of those days alone takes it (TakenForRange).

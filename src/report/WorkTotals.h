@@ -87,6 +87,8 @@ class TWorkTotals : public TDayHours {
   TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const override;
   // The day of the earliest live record taken; nothing before the first.
   std::optional<int64_t> FirstDay() const override { return firstDay_; }
+  // The latest moment of a live record taken; nothing before the first.
+  std::optional<TDateTime> LastMoment() const { return lastMoment_; }
 
   // The sum over the days from..through of Worked minus the target, running
   // spells left out. The last sum is kept: asking again for the same days
@@ -137,6 +139,7 @@ class TWorkTotals : public TDayHours {
   std::unordered_map<int64_t, TDayReport> days_;
   TDayReport* last_ = nullptr;  // the day last taken: records come day after day
   std::optional<int64_t> firstDay_;
+  std::optional<TDateTime> lastMoment_;
   uint64_t generation_ = 0;  // records taken since the last Reset, for the kept sum
 
   struct TKeptSum {

@@ -1,0 +1,59 @@
+#include "app/MachinesCommand.h"
+
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/IniFile.h"
+#include "app/MachinesSettingsFile.h"
+#include "data/SettingsRules.h"
+#include "machines/MachineReport.h"
+#include "platform/Platform.h"
+#include "report/ReportCsv.h"
+
+namespace horalog {
+
+std::string MachinesCommandText(const TMachinesSettings& machines, const std::string& dataPath,
+                                bool daySummary, int64_t firstDay, int64_t lastDay,
+                                const THoursSettings& settings, const TSayLine& tell) {
+  TMachineFolder folder(machines, tell);
+  folder.Look();
+  const TDateTime startDate = static_cast<TDateTime>(firstDay);
+  const TDateTime endDate = static_cast<TDateTime>(lastDay);
+  TWorkTotals totals(settings.dayStart, true);
+  std::vector<TReportDay> own;
+  if (platform::FileStamp(dataPath))
+    own = ReadReportDays(dataPath, startDate, endDate, settings.dayStart, &totals);
+  TMachineHours hours(totals);
+  hours.SetMachines(folder.Machines());
+  const std::vector<TReportDay> days = MachinesReportDays(
+      std::move(own), machines.name, folder.Machines(), startDate, endDate, settings.dayStart, hours);
+  const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
+  return JoinLines(daySummary
+                       ? DaySummaryLines(days, firstDay, lastDay, hours, settings, separators)
+                       : ReportCsvLines(days, separators, true));
+}
+
+int ListMachines(const std::string& exePath, const TSayLine& say, const TSayLine& tell) {
+  std::vector<std::string> problems;
+  const std::string iniPath = SettingsFilePath(exePath);
+  const TMachinesSettings machines = ReadMachinesSettings(TIniFile(iniPath), exePath, problems);
+  for (const std::string& problem : problems) tell(problem);
+  if (!machines.Active()) {
+    tell("no folder of [Machines] is set in " + platform::PathForDisplay(iniPath) + ".");
+    return CommandBadJournal;
+  }
+  TMachineFolder folder(machines, tell);
+  folder.Look();
+  if (!folder.Readable()) return CommandBadJournal;
+  // This machine's own copy too, as the others read it.
+  std::vector<const TMachineReading*> copies = folder.Machines();
+  const TCopyOutcome own = ReadMachineCopy(folder.OwnCopyPath(),
+                                           CopyFileName(machines.name, machines.identity),
+                                           machines.identity);
+  if (own.reading) copies.insert(copies.begin(), &*own.reading);
+  for (const std::string& line : MachineListLines(copies, machines.identity, platform::Now()))
+    say(line);
+  return CommandDone;
+}
+
+}  // namespace horalog
