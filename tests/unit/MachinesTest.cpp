@@ -12,6 +12,8 @@
 #include "machines/MachineCopy.h"
 #include "machines/MachineFolder.h"
 #include "machines/MachineHours.h"
+#include "machines/MachineReport.h"
+#include "report/ReportCsv.h"
 #include "platform/Platform.h"
 #include "recorder/Recorder.h"
 
@@ -348,6 +350,65 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   // Nothing of the other machine is in either journal.
   EXPECT_EQ(test::ReadJournal(deskDir.Path(DataFileBaseName)).size(), 2u);
   EXPECT_TRUE(deskView.boxes.empty());
+}
+
+}  // namespace
+}  // namespace horalog
+
+namespace horalog {
+namespace {
+
+// The page of several machines: each day's rows of every machine in time
+// order, named in a fourth column, the day's total the union's, and a line
+// per machine below the last day; the CSV's rows name their machine too.
+TEST_F(MachinesTest, ThePageShowsEveryMachinesRowsAndTheUnionsTotal) {
+  test::ScratchDir data;
+  test::WriteRecords(data.Path(DataFileBaseName),
+                     {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(12, 0)),
+                      MakeRecord(ActionStart, Monday + 1 + 9.0 / 24)});
+  WriteCopy("Laptop & Co", Laptop,
+            {MakeRecord(ActionStart, At(8, 0)), MakeRecord(ActionStop, At(10, 0)),
+             MakeRecord(ActionStop, At(13, 0))},
+            At(17, 35));
+  TMachineFolder folder = Folder(Desk);
+  folder.Look();
+  TWorkTotals totals;
+  TMachineHours hours(totals);
+  const ReportOutcome outcome =
+      BuildMachinesReportFile(data.Path(), Monday, Monday + 1, TLocale{}, 0, "Desk",
+                              folder.Machines(), totals, hours);
+  const std::string page = test::ReadText(outcome.path);
+  EXPECT_NE(page.find("<tr><th>In</th><th>Out</th><th>Time difference</th><th>Machine</th></tr>\r\n"
+                      "<tr><td>08:00:00 am</td><td>10:00:00 am</td><td>02:00:00</td><td>Laptop &amp; Co</td></tr>\r\n"
+                      "<tr><td>09:00:00 am</td><td>12:00:00 pm</td><td>03:00:00</td><td>Desk</td></tr>\r\n"
+                      "<tr><td></td><td>01:00:00 pm</td><td></td><td>Laptop &amp; Co</td></tr>\r\n"
+                      "</table>\r\n<p><b>Total time: 04:00:00</b></p>\r\n"),
+            std::string::npos)
+      << page;
+  EXPECT_NE(page.find("<tr><td>09:00:00 am</td><td></td><td></td><td>Desk</td></tr>\r\n</table>\r\n"
+                      "<p>Desk (this machine): records to 3/3/2026 9:00:00 AM</p>\r\n"
+                      "<p>Laptop &amp; Co: records to 3/2/2026 1:00:00 PM, copy of 5:35:00 PM</p>\r\n"
+                      "</font>"),
+            std::string::npos)
+      << page;
+  EXPECT_EQ(ReportCsvLines(outcome.days, TCsvSeparators{}, true),
+            (std::vector<std::string>{"Date,In,Out,Duration,Hours,Machine",
+                                      "2026-03-02,08:00:00,10:00:00,2:00:00,2.00,Laptop & Co",
+                                      "2026-03-02,09:00:00,12:00:00,3:00:00,3.00,Desk",
+                                      "2026-03-02,,13:00:00,,,Laptop & Co",
+                                      "2026-03-02,Total,,4:00:00,4.00,",
+                                      "2026-03-03,09:00:00,,,,Desk", "Total,,,4:00:00,4.00,"}));
+  EXPECT_EQ(ReportCsvLines(outcome.days, TCsvSeparators{'&', "."}, true)[1],
+            "2026-03-02&08:00:00&10:00:00&2:00:00&2.00&\"Laptop & Co\"");
+  const std::vector<std::string> summary =
+      DaySummaryLines(outcome.days, DayNumber(Monday), DayNumber(Monday), hours, THoursSettings{},
+                      TCsvSeparators{});
+  EXPECT_EQ(summary[1], "2026-03-02,08:00:00,13:00:00,4:00:00,4.00");
+
+  EXPECT_EQ(MachineListLines(folder.Machines(), Desk, At(18, 0)),
+            std::vector<std::string>{"Laptop & Co {" + Laptop +
+                                     "}: 3 records, 2026-03-02 08:00 to 2026-03-02 13:00, copy "
+                                     "of 2026-03-02 17:35, 0:25 old"});
 }
 
 }  // namespace
