@@ -1,5 +1,7 @@
 #include "E2eDriver.h"
 
+#include <commctrl.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -160,6 +162,83 @@ BOOL CALLBACK CollectWindow(HWND w, LPARAM param) {
 }
 
 }  // namespace
+
+namespace {
+
+// The texts of the tools of a tooltip window of another process, read with
+// the messages' structures and buffers in that process's memory.
+std::vector<std::string> ToolTexts(HWND tooltip) {
+  std::vector<std::string> texts;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(tooltip, &pid);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return texts;
+  constexpr SIZE_T TextChars = 1024;
+  char* remote = static_cast<char*>(VirtualAllocEx(
+      process, nullptr, sizeof(TTTOOLINFOW) + TextChars * sizeof(wchar_t), MEM_COMMIT,
+      PAGE_READWRITE));
+  if (remote != nullptr) {
+    auto* remoteText = reinterpret_cast<LPWSTR>(remote + sizeof(TTTOOLINFOW));
+    const LRESULT count = SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      TTTOOLINFOW info{};
+      info.cbSize = sizeof info;
+      info.lpszText = remoteText;
+      WriteProcessMemory(process, remote, &info, sizeof info, nullptr);
+      if (!SendMessageW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote))) continue;
+      ReadProcessMemory(process, remote, &info, sizeof info, nullptr);
+      info.lpszText = remoteText;
+      WriteProcessMemory(process, remote, &info, sizeof info, nullptr);
+      SendMessageW(tooltip, TTM_GETTEXTW, TextChars, reinterpret_cast<LPARAM>(remote));
+      wchar_t text[TextChars] = {};
+      ReadProcessMemory(process, remoteText, text, (TextChars - 1) * sizeof(wchar_t), nullptr);
+      texts.push_back(Utf8(text));
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return texts;
+}
+
+struct TipSearch {
+  std::string beginning, found;
+};
+
+BOOL CALLBACK SearchTip(HWND window, LPARAM lParam) {
+  auto& search = *reinterpret_cast<TipSearch*>(lParam);
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (lstrcmpiA(className, TOOLTIPS_CLASSA) != 0 || pid == GetCurrentProcessId()) return TRUE;
+  for (const std::string& text : ToolTexts(window))
+    if (text.rfind(search.beginning, 0) == 0 && text.find('\n') != std::string::npos) {
+      search.found = text;
+      return FALSE;
+    }
+  return TRUE;
+}
+
+}  // namespace
+
+std::string TrayTip(const std::string& beginning) {
+  TipSearch search{beginning, {}};
+  EnumWindows(SearchTip, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+  using ToUnix = char*(CDECL*)(LPCWSTR);
+  const auto convert = reinterpret_cast<ToUnix>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  if (convert == nullptr) return {};
+  char* unix = convert(Wide(windowsPath).c_str());
+  if (unix == nullptr) return {};
+  std::string path = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  return path;
+}
 
 double NowAsDateTime() {
   SYSTEMTIME t;

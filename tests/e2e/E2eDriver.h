@@ -61,6 +61,13 @@ int64_t FileSize(const std::string& path);  // -1 when missing
 // Now, local time, as days since 30 December 1899.
 double NowAsDateTime();
 
+// The tip of the program's icon in the notification area, as the shell's
+// tooltip for it holds it (read from the shell's process); empty when no
+// icon's tip begins with beginning.
+std::string TrayTip(const std::string& beginning = "Horalog");
+// The Unix path that a Windows path names under Wine; empty when none.
+std::string UnixPath(const std::string& windowsPath);
+
 // The handle published in the instance block, or nullptr when no block exists
 // or it holds 0. Opens the block only when it exists, and closes it at once.
 HWND PublishedWindow();

@@ -2,7 +2,7 @@
 //   runs the end-to-end tests against that program;
 // horalog_e2e --tour <step> [argument]
 //   does one step of a guided tour of a running instance, for screenshots:
-//   wait, show, menu <letter>, item <letter>,
+//   wait, tip (prints the tip of its icon), show, menu <letter>, item <letter>,
 //   key <ins|del|esc|enter|ctrlenter|tab|virtual-key code>, tray, esc, close.
 #include <gtest/gtest.h>
 
@@ -27,6 +27,13 @@ DWORD PidOf(HWND w) {
 
 int Tour(const std::string& step, const char* argument) {
   if (step == "wait") return WaitUntil([] { return RunningMain() != nullptr; }, 15000) ? 0 : 1;
+  if (step == "tip") {
+    // The tip of the running instance's icon, once it has its hours.
+    std::string tip;
+    WaitUntil([&tip] { return !(tip = TrayTip()).empty(); }, 15000);
+    std::fputs(tip.c_str(), stdout);
+    return tip.empty() ? 1 : 0;
+  }
   HWND main = RunningMain();
   if (main == nullptr) {
     std::fprintf(stderr, "no running instance\n");
