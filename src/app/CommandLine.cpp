@@ -15,6 +15,7 @@
 #include "ms/text/msText.h"
 #include "platform/Platform.h"
 #include "platform/win32/WideText.h"
+#include "report/ReportBuilder.h"
 #include "report/ReportCsv.h"
 
 namespace horalog {
@@ -137,13 +138,11 @@ std::string CommandText(const TCommand& command, const std::string& exePath) {
 
   // As the report window reads it: no journal is an empty one.
   const std::string dataPath = DirectoryOf(exePath) + DataFileBaseName;
-  const TDateTime startDate = static_cast<TDateTime>(command.firstDay);
-  const TDateTime endDate = static_cast<TDateTime>(command.lastDay);
-  std::vector<TReportDay> days;
   TWorkTotals totals(settings.dayStart);
-  if (platform::FileExists(dataPath))
-    days = ReadReportDays(dataPath, startDate, endDate, settings.dayStart,
-                          command.daySummary ? &totals : nullptr);
+  const std::vector<TReportDay> days =
+      ReadJournalDays(dataPath, static_cast<TDateTime>(command.firstDay),
+                      static_cast<TDateTime>(command.lastDay), settings.dayStart,
+                      command.daySummary ? &totals : nullptr);
 
   const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
   return JoinLines(command.daySummary ? DaySummaryLines(days, command.firstDay, command.lastDay,

@@ -72,6 +72,15 @@ std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime st
   return pairing.TakeDays();
 }
 
+std::vector<TReportDay> ReadJournalDays(const std::string& dataPath, TDateTime startDate,
+                                        TDateTime endDate, TDateTime dayStart,
+                                        TWorkTotals* totals) {
+  if (platform::FileFound(dataPath))
+    return ReadReportDays(dataPath, startDate, endDate, dayStart, totals);
+  if (totals) totals->Reset(dayStart);
+  return {};
+}
+
 std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
                                          const TLocale& locale) {
   auto clock = [&locale](TDateTime time) { return FormatDateTime(ClockPattern, time, locale); };
@@ -121,11 +130,7 @@ ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
 
   // Everything is read before the report file is touched: a read error leaves
   // the earlier report as it was. Without a data file the journal is empty.
-  if (platform::FileExists(dataPath)) {
-    outcome.days = ReadReportDays(dataPath, startDate, endDate, dayStart, totals);
-  } else if (totals) {
-    totals->Reset(dayStart);
-  }
+  outcome.days = ReadJournalDays(dataPath, startDate, endDate, dayStart, totals);
   const std::string text = JoinLines(ReportPageLines(outcome.days, locale));
 
   // Written beside the report and put in its place in one step, so a failure

@@ -81,6 +81,12 @@ class TReportPairing : private TPairingSink {
 std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime startDate,
                                        TDateTime endDate, TDateTime dayStart = 0,
                                        TWorkTotals* totals = nullptr);
+// The same as the report reads the journal: a data file that is not there is
+// an empty journal (no days, and totals of none). One that may or may not be
+// there raises its I/O error, as a failed read does: that is no empty journal.
+std::vector<TReportDay> ReadJournalDays(const std::string& dataPath, TDateTime startDate,
+                                        TDateTime endDate, TDateTime dayStart = 0,
+                                        TWorkTotals* totals = nullptr);
 
 // The page's lines (without line ends) for the days.
 std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
@@ -102,7 +108,8 @@ struct ReportOutcome {
 // Writes dataDir + "report.html" (CR LF line ends) from dataDir + "hl.dat".
 // No data file is an empty journal: the page without day tables, so that the
 // file always holds the report just asked for, never one of an earlier run.
-// A failure raises, and an earlier report file stays as it was. Days split
+// A failure raises, and an earlier report file stays as it was; so does a data
+// file whose presence the system cannot tell. Days split
 // dayStart after midnight; totals, when given, get the hours of the whole
 // data file (see ReadReportDays).
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,

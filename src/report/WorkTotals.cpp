@@ -135,7 +135,7 @@ int64_t TWorkTotals::WorkedOverTarget(int64_t from, int64_t through,
 
 void LoadWorkTotals(const std::string& dataPath, TWorkTotals& totals) {
   totals.Reset(totals.DayStart());
-  if (!platform::FileExists(dataPath)) return;
+  if (!platform::FileFound(dataPath)) return;
   TActRecReader reader(dataPath);  // closed on every way out
   size_t count = 0;
   while (const TActRec* records = reader.NextRecords(count))

@@ -107,7 +107,7 @@ class TWorkTotals {
 
 // Fills totals (days split at their day start) with the whole data file at
 // dataPath, read once from the front. A missing file is an empty journal; a
-// failed read raises its I/O error.
+// file that may or may not be there, and a failed read, raise their I/O error.
 void LoadWorkTotals(const std::string& dataPath, TWorkTotals& totals);
 
 // The figures of the tray icon's tip, in whole seconds.
