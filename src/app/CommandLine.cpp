@@ -17,6 +17,7 @@
 #include "platform/win32/WideText.h"
 #include "report/ReportBuilder.h"
 #include "report/ReportCsv.h"
+#include "win32/Handles.h"
 
 namespace horalog {
 
@@ -150,13 +151,42 @@ std::string CommandText(const TCommand& command, const std::string& exePath) {
                                       : ReportCsvLines(days, separators));
 }
 
-// Whether path names one of the program's own files beside exePath.
+// What tells an existing file from every other, however its name is spelt
+// (a \\?\ path, a short name, another drive or share onto the same folder, a
+// junction, a hard link): its volume's serial number and its index there.
+struct TFileIdentity {
+  DWORD volume = 0, indexHigh = 0, indexLow = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
+// The identity of the file at path; nothing when it cannot be opened (there
+// is none). Opening it asks for no access, so no other program's sharing
+// stands in the way.
+std::optional<TFileIdentity> FileIdentity(const std::string& path) {
+  const HANDLE opened =
+      CreateFileW(platform::WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
+  const win32::UniqueKernelHandle file(opened);
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file.get(), &information)) return std::nullopt;
+  return TFileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                       information.nFileIndexLow};
+}
+
+// Whether path (a full path) is one of the program's own files beside
+// exePath: the same file as one that exists, or the name of one that does
+// not exist yet.
 bool IsOwnFile(const std::string& path, const std::string& exePath) {
   const std::string dir = DirectoryOf(exePath);
+  const std::optional<TFileIdentity> identity = FileIdentity(path);
   for (const std::string& own :
        {dir + DataFileBaseName, dir + BackupFileName, dir + CompactionTempFileName,
-        SettingsFilePath(exePath), exePath})
+        SettingsFilePath(exePath), dir + ReportFileBaseName, exePath}) {
     if (SameTextAZ(path, own)) return true;
+    if (identity && identity == FileIdentity(own)) return true;
+  }
   return false;
 }
 

@@ -5,7 +5,9 @@
 
 #include "E2eDriver.h"
 
+#include <iostream>
 #include <string>
+#include <vector>
 
 namespace horalog::e2e {
 namespace {
@@ -120,8 +122,28 @@ TEST_F(CommandLine, DaysWhileHoralogRunsWritesTheSummaryAndLeavesTheRunningCopyA
   const std::string before = ReadAll(days);
   EXPECT_EQ(RunCommand(exe_, "/days 2003-03-03 2003-03-03 days.csv", dir_->Path()).exitCode, 3u);
   EXPECT_EQ(ReadAll(days), before);
-  EXPECT_EQ(RunCommand(exe_, "/csv 2003-03-03 2003-03-03 hl.dat", dir_->Path()).exitCode, 3u)
-      << "the journal was taken for FILE";
+
+  // FILE is one of Horalog's own files, however it is spelt: 3, and the file
+  // stays as it was.
+  const std::string ini = dir_->Path("Horalog.ini"), report = dir_->Path("report.html");
+  WriteAll(report, "an earlier report");
+  const std::string journal = ReadAll(DataFile()), settings = ReadAll(ini);
+  std::vector<std::string> spellings{"hl.dat", "\\\\?\\" + DataFile(), "REPORT.HTML"};
+  wchar_t shortName[MAX_PATH];
+  const DWORD length = GetShortPathNameW(Wide(ini).c_str(), shortName, MAX_PATH);
+  if (length > 0 && length < MAX_PATH && Utf8(shortName) != ini)
+    spellings.push_back(Utf8(shortName));
+  else
+    std::cout << "[ note ] no short name for " << ini << "\n";
+  for (const std::string& spelling : spellings) {
+    const CommandResult refused =
+        RunCommand(exe_, "/csv 2003-03-03 2003-03-03 \"" + spelling + "\"", dir_->Path());
+    EXPECT_EQ(refused.exitCode, 3u) << spelling;
+    EXPECT_THAT(refused.output, HasSubstr(": it is one of Horalog's own files.\r\n")) << spelling;
+  }
+  EXPECT_TRUE(ReadAll(DataFile()) == journal) << "the journal was taken for FILE";
+  EXPECT_EQ(ReadAll(ini), settings);
+  EXPECT_EQ(ReadAll(report), "an earlier report");
 
   // The journal cannot be read (another program holds it): 2.
   HANDLE held = CreateFileW(Wide(DataFile()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
