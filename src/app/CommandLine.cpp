@@ -11,6 +11,7 @@
 #include "data/ActRec.h"
 #include "data/AtomicFile.h"
 #include "data/Compaction.h"
+#include "data/JournalWriter.h"
 #include "data/SettingsRules.h"
 #include "ms/text/msText.h"
 #include "platform/Platform.h"
@@ -72,7 +73,7 @@ void SayReason(const std::string& reason) { Say("Horalog: " + reason + "\r\n"); 
 
 // An error's message as one line of UTF-8 (the messages are ANSI text).
 std::string MessageOf(const std::exception& error) {
-  const std::wstring wide = platform::WideFromAnsi(error.what());
+  const std::wstring wide = platform::WideFromAnsi(JournalFailureReason(error));
   std::string text = platform::Utf8FromWide(wide);
   for (char& c : text)
     if (c == '\r' || c == '\n') c = ' ';
@@ -129,8 +130,9 @@ std::optional<TCommand> ReadCommand(const std::vector<std::string>& arguments,
 }
 
 // What the command writes, from the journal and the settings beside exePath.
-// A journal that cannot be read raises.
-std::string CommandText(const TCommand& command, const std::string& exePath) {
+// A failure raises; readingJournal tells whether it was the journal's.
+std::string CommandText(const TCommand& command, const std::string& exePath,
+                        bool& readingJournal) {
   std::vector<THoursSettingsProblem> problems;
   const std::string iniPath = SettingsFilePath(exePath);
   const THoursSettings settings = ReadHoursSettings(TIniFile(iniPath), problems);
@@ -140,11 +142,13 @@ std::string CommandText(const TCommand& command, const std::string& exePath) {
   // As the report window reads it: no journal is an empty one.
   const std::string dataPath = DirectoryOf(exePath) + DataFileBaseName;
   TWorkTotals totals(settings.dayStart);
+  readingJournal = true;
   const std::vector<TReportDay> days =
       ReadJournalDays(dataPath, static_cast<TDateTime>(command.firstDay),
                       static_cast<TDateTime>(command.lastDay), settings.dayStart,
                       command.daySummary ? &totals : nullptr);
 
+  readingJournal = false;
   const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
   return JoinLines(command.daySummary ? DaySummaryLines(days, command.firstDay, command.lastDay,
                                                         totals, settings, separators)
@@ -246,11 +250,15 @@ std::optional<int> RunCommand(const std::vector<std::string>& arguments,
   }
 
   std::string text;
+  bool readingJournal = false;
   try {
-    text = CommandText(*command, exePath);
+    text = CommandText(*command, exePath, readingJournal);
   } catch (const std::exception& error) {
-    SayReason("cannot read the journal " + DirectoryOf(exePath) + DataFileBaseName + ": " +
-              MessageOf(error));
+    // Anything but the journal's reading (memory running out while the
+    // settings or the text are made) says what failed.
+    SayReason((readingJournal ? "cannot read the journal " + DirectoryOf(exePath) + DataFileBaseName
+                              : "cannot make the text of " + command->file) +
+              ": " + MessageOf(error));
     return CommandBadJournal;
   }
   try {
