@@ -109,9 +109,9 @@ struct ReportOutcome {
 // No data file is an empty journal: the page without day tables, so that the
 // file always holds the report just asked for, never one of an earlier run.
 // A failure raises, and an earlier report file stays as it was; so does a data
-// file whose presence the system cannot tell. Days split
-// dayStart after midnight; totals, when given, get the hours of the whole
-// data file (see ReadReportDays).
+// file whose presence the system cannot tell. Days split dayStart after
+// midnight; totals, when given, get the hours of the whole data file (see
+// ReadReportDays).
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
                               TDateTime endDate, const TLocale& locale, TDateTime dayStart = 0,
                               TWorkTotals* totals = nullptr);
