@@ -165,8 +165,8 @@ TEST(HoursSettings, BalanceCountsFromItsFirstDayWithDaysOffOpeningAndTodayAboveI
   // Thursday, below its target: 1:00 - 1:00 + 2:00, today not yet.
   EXPECT_EQ(balanceAt(3, 15), 2 * Hour);
   // Thursday, a spell running since 15:00 until 18:30: 9:30 worked, 1:30 above.
-  const TRunningSpell running{Monday + 3 + 15.0 / 24, Monday + 3 + 18.5 / 24};
-  totals.Take(MakeRecord(ActionStart, running.start));
+  totals.Take(Record(ActionStart, 3, 15));
+  const TRunningSpell running{Monday + 3 + 18.5 / 24};
   EXPECT_EQ(balanceAt(3, 18.5, running), 3 * Hour + 30 * Minute);
   // Friday morning, nothing yet: Thursday in full.
   EXPECT_EQ(balanceAt(4, 7), 2 * Hour - 2 * Hour);
@@ -199,6 +199,33 @@ TEST(HoursSettings, BalanceCountsFromItsFirstDayWithDaysOffOpeningAndTodayAboveI
   EXPECT_EQ(DaySummaryLines({}, 0, -1, totals, settings, TCsvSeparators{' ', "."})[0],
             "Date \"First In\" \"Last Out\" Worked Hours Target Difference Balance");
   EXPECT_EQ(balanceAt(3, 7), Hour - Hour + 2 * Hour) << "Thursday morning: Wednesday's end";
+
+  // A spell from Thursday 23:00 still running at Friday 1:00 counts its hour
+  // before midnight in Thursday: 1:00 - 1:00 + 2:00 - 1:00, Friday not yet
+  // above its target.
+  totals.Take(Record(ActionStart, 3, 23));
+  EXPECT_EQ(balanceAt(4, 1.1), 0);
+  EXPECT_EQ(balanceAt(4, 1.1, TRunningSpell{Monday + 4 + 1.0 / 24}), Hour);
+  const TWorkHours hours =
+      HoursAt(totals, settings, Monday + 4 + 1.1 / 24, 1, TRunningSpell{Monday + 4 + 1.0 / 24});
+  EXPECT_EQ(hours.today, Hour);
+  EXPECT_EQ(hours.week, 27 * Hour);
+}
+
+// With nothing recorded, a target set and no BalanceFrom, the balance counts
+// from today in the day summary as in the tip: Opening at the start of today.
+TEST(HoursSettings, WithAnEmptyJournalTheBalanceCountsFromTodayInTheSummaryAsInTheTip) {
+  std::vector<THoursSettingsProblem> problems;
+  const THoursSettings settings = Parse({{"Target", "8:00"}, {"Opening", "+1:00"}}, problems);
+  const TWorkTotals empty;
+  EXPECT_EQ(HoursAt(empty, settings, Monday + 2.5, 1).balance, Hour);
+  const std::vector<std::string> summary =
+      DaySummaryLines({}, MondayDay + 1, MondayDay + 3, empty, settings, TCsvSeparators{},
+                      MondayDay + 2);
+  ASSERT_EQ(summary.size(), 5u);
+  EXPECT_EQ(summary[1], "2003-03-04,,,0:00:00,0.00,8:00,-8:00,");
+  EXPECT_EQ(summary[2], "2003-03-05,,,0:00:00,0.00,8:00,-8:00,-7:00");
+  EXPECT_EQ(summary[3], "2003-03-06,,,0:00:00,0.00,8:00,-8:00,-15:00");
 }
 
 }  // namespace
