@@ -808,22 +808,19 @@ void ExpectSummaryAgrees(const Lines& summary, const std::vector<PageDay>& page,
           if (firstIn.empty()) firstIn = row.in;
           if (!row.out.empty()) lastOut = row.out;
         }
-    if (parts.beginAtSplit.count(days[i])) {
-      EXPECT_EQ(DurationSeconds(fields[1]), split) << summary[i + 1];
-    } else {
-      EXPECT_EQ(fields[1].empty(), firstIn.empty()) << summary[i + 1];
-      if (!firstIn.empty()) {
-        EXPECT_EQ(DurationSeconds(fields[1]), ClockSeconds(firstIn));
+    // The split, or the page's clock (none when the page shows none).
+    auto expectClock = [&](const std::string& field, bool atSplit, const std::string& clock) {
+      if (atSplit) {
+        EXPECT_EQ(DurationSeconds(field), split) << summary[i + 1];
+        return;
       }
-    }
-    if (parts.endAtSplit.count(days[i])) {
-      EXPECT_EQ(DurationSeconds(fields[2]), split) << summary[i + 1];
-    } else {
-      EXPECT_EQ(fields[2].empty(), lastOut.empty()) << summary[i + 1];
-      if (!lastOut.empty()) {
-        EXPECT_EQ(DurationSeconds(fields[2]), ClockSeconds(lastOut));
+      EXPECT_EQ(field.empty(), clock.empty()) << summary[i + 1];
+      if (!clock.empty()) {
+        EXPECT_EQ(DurationSeconds(field), ClockSeconds(clock)) << summary[i + 1];
       }
-    }
+    };
+    expectClock(fields[1], parts.beginAtSplit.count(days[i]) > 0, firstIn);
+    expectClock(fields[2], parts.endAtSplit.count(days[i]) > 0, lastOut);
     const auto total = dayTotals.find(date);
     const int64_t seconds = DurationSeconds(fields[3]);
     EXPECT_EQ(seconds, (total == dayTotals.end() ? 0 : total->second) + parts.Of(days[i]))
