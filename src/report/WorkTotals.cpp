@@ -129,7 +129,7 @@ TDayFigures TWorkTotals::ReportFigures(int64_t day,
   return figures;
 }
 
-std::optional<TWorkTotals::TSpell> TWorkTotals::SpellAcross(
+std::optional<TWorkTotals::TSplitSpell> TWorkTotals::SpellAcross(
     int64_t day, const std::optional<TRunningSpell>& running) const {
   // The running spell's Stop, once written, is the last record of its day.
   auto stopIn = [&](int64_t of) { return running && WorkDayOf(running->until, dayStart_) == of; };
@@ -138,9 +138,9 @@ std::optional<TWorkTotals::TSpell> TWorkTotals::SpellAcross(
   const TDayReport* after = FoundReport(day);
   if (after && after->ownRecords) {
     if (!after->firstStop) return std::nullopt;
-    return TSpell{*before->lastStart, *after->firstStop};
+    return TSplitSpell{*before->lastStart, *after->firstStop};
   }
-  if (stopIn(day)) return TSpell{*before->lastStart, running->until};
+  if (stopIn(day)) return TSplitSpell{*before->lastStart, running->until};
   return std::nullopt;
 }
 
@@ -151,11 +151,11 @@ TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& ru
   auto part = [](TDateTime span) { return std::max<int64_t>(0, SpanSeconds(span).value_or(0)); };
   const TDateTime split = static_cast<TDateTime>(day) + dayStart_;
   const TDateTime nextSplit = static_cast<TDateTime>(day + 1) + dayStart_;
-  if (const std::optional<TSpell> spell = SpellAcross(day, running)) {
+  if (const std::optional<TSplitSpell> spell = SpellAcross(day, running)) {
     figures.seconds += part(spell->stop - split);
     figures.firstIn = split;
   }
-  if (const std::optional<TSpell> spell = SpellAcross(day + 1, running)) {
+  if (const std::optional<TSplitSpell> spell = SpellAcross(day + 1, running)) {
     figures.seconds += part(nextSplit - spell->start);
     figures.lastOut = nextSplit;
   }

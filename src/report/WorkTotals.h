@@ -104,7 +104,7 @@ class TWorkTotals {
   };
 
   // A Start and the Stop it runs to across a split.
-  struct TSpell {
+  struct TSplitSpell {
     TDateTime start, stop;
   };
 
@@ -118,7 +118,7 @@ class TWorkTotals {
   // of the day before is a Start and the first of day a Stop, or the running
   // spell's Stop to come when day has no record yet; none when that Stop
   // will be the last record of the day before.
-  std::optional<TSpell> SpellAcross(int64_t day, const std::optional<TRunningSpell>& running) const;
+  std::optional<TSplitSpell> SpellAcross(int64_t day, const std::optional<TRunningSpell>& running) const;
 
   TDateTime dayStart_;
   std::unordered_map<int64_t, TDayReport> days_;
