@@ -458,41 +458,6 @@ int64_t PageDayTotal(const Lines& page, TDateTime day) {
   return total;
 }
 
-// What each day counts of spells across the split between two working days,
-// told plainly: the live records grouped by working day in file order; where
-// a day's last record is a Start and the next day's first a Stop, the first
-// day counts from the Start to the split and the second from the split to the
-// Stop, each in the whole seconds of its span. The days that end and begin
-// at a split besides.
-struct SplitParts {
-  std::map<int64_t, int64_t> seconds;
-  std::set<int64_t> endAtSplit, beginAtSplit;
-
-  int64_t Of(int64_t day) const {
-    const auto found = seconds.find(day);
-    return found == seconds.end() ? 0 : found->second;
-  }
-};
-
-SplitParts PartsAcrossSplits(const std::vector<TActRec>& records, TDateTime dayStart) {
-  std::map<int64_t, std::vector<const TActRec*>> byDay;
-  for (const TActRec& r : records)
-    if (r.Status == StatusLive) byDay[WorkDayOf(r.Time, dayStart)].push_back(&r);
-  auto seconds = [](TDateTime span) { return std::llround(span * MSecsPerDay) / 1000; };
-  SplitParts parts;
-  for (const auto& [day, dayRecords] : byDay) {
-    const auto next = byDay.find(day + 1);
-    if (dayRecords.back()->Action != ActionStart || next == byDay.end() ||
-        next->second.front()->Action == ActionStart)
-      continue;
-    const TDateTime split = static_cast<TDateTime>(day + 1) + dayStart;
-    parts.seconds[day] += seconds(split - dayRecords.back()->Time);
-    parts.seconds[day + 1] += seconds(next->second.front()->Time - split);
-    parts.endAtSplit.insert(day);
-    parts.beginAtSplit.insert(day + 1);
-  }
-  return parts;
-}
 
 // Each day's hours are what the report of that day alone shows, and its parts
 // of spells across its splits, on random journals around the week's first
@@ -562,8 +527,8 @@ TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
     TWorkTotals totals(dayStart), withStop(dayStart);
     LoadWorkTotals(DataPath().string(), totals);
     LoadWorkTotals(stoppedPath, withStop);
-    const SplitParts parts = PartsAcrossSplits(records, dayStart);
-    const SplitParts stoppedParts = PartsAcrossSplits(stopped, dayStart);
+    const test::SplitParts parts = test::PartsAcrossSplits(records, dayStart);
+    const test::SplitParts stoppedParts = test::PartsAcrossSplits(stopped, dayStart);
     const TRunningSpell running{until};
     int64_t days = 0;
     for (int d = 0; d < 7; ++d) {
@@ -779,7 +744,7 @@ std::string Signed(int64_t seconds) {
 // and last Out, or the split where a spell across it begins or ends the day;
 // Difference is Worked less Target, and the Total line sums them.
 void ExpectSummaryAgrees(const Lines& summary, const std::vector<PageDay>& page,
-                         const std::map<std::string, int64_t>& dayTotals, const SplitParts& parts,
+                         const std::map<std::string, int64_t>& dayTotals, const test::SplitParts& parts,
                          const THoursSettings& settings, int64_t firstDay, int64_t lastDay) {
   const bool targets = settings.HasTarget();
   ASSERT_FALSE(summary.empty());
@@ -960,7 +925,7 @@ TEST_F(ReportBuilderTest, RandomJournalsGiveAPageAndACsvThatAgree) {
     }
     const int64_t firstDay = DayNumber(startDate), lastDay = DayNumber(endDate);
     const int64_t today = DayNumber(Monday) - 2 + below(8);
-    const SplitParts parts = PartsAcrossSplits(records, dayStart);
+    const test::SplitParts parts = test::PartsAcrossSplits(records, dayStart);
     const Lines summary =
         DaySummaryLines(read, firstDay, lastDay, totals, settings, separators, today);
     ExpectSummaryAgrees(summary, page, dayTotals, parts, settings, firstDay, lastDay);
