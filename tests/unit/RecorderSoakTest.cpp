@@ -418,6 +418,13 @@ class Soak : public ::testing::Test {
       case 'v': EditInTheView(); break;
       case 'c': Compact(); break;
       case 'd': DeclinedExit(); break;
+      case 'h':
+        // Now and then the exit comes while the file is held and records wait.
+        if (Chance(0.4)) {
+          Seconds(Between(5, 60), true);
+          DeclinedExit();
+        }
+        break;
       case 'r': ExitAndLaterStart(Between(1, 20)); break;
       case 's':
         EndSession();
