@@ -35,7 +35,7 @@ void BM_QuietTick(benchmark::State& state) {
   NullSink sink;
   TLocale locale;
   for (auto _ : state) detector.Tick(source, sink, locale);
-  benchmark::DoNotOptimize(detector.Idle);
+  benchmark::DoNotOptimize(detector.Idle());
 }
 BENCHMARK(BM_QuietTick);
 
@@ -53,7 +53,7 @@ void BM_MovedTick(benchmark::State& state) {
   TLocale locale;
   detector.Tick(source, sink, locale);  // the Start, outside the measured loop
   for (auto _ : state) detector.Tick(source, sink, locale);
-  benchmark::DoNotOptimize(detector.LastPos);
+  benchmark::DoNotOptimize(detector.LastPos());
 }
 BENCHMARK(BM_MovedTick);
 

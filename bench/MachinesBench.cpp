@@ -130,7 +130,7 @@ void BM_MachinesTipAtATick(benchmark::State& state) {
   hours.SetMachines(folder.Machines());
   const THoursSettings settings = EightHours();
   const TDateTime now = machines.lastDay + 0.5;
-  const TRunningSpell running{now - 0.01, now};
+  const TRunningSpell running{now};
   for (auto _ : state) {
     const TWorkHours figures = HoursAt(hours, settings, now, 1, running);
     benchmark::DoNotOptimize(figures.balance);

@@ -141,7 +141,7 @@ void BM_TipFiguresAtATick(benchmark::State& state) {
   THoursSettings settings;
   for (int day = 1; day <= 5; ++day) settings.weekdayTargets[static_cast<size_t>(day)] = 8 * 3600;
   const TDateTime now = journal.lastDay + 0.5;
-  const TRunningSpell running{now - 0.01, now};
+  const TRunningSpell running{now};
   for (auto _ : state) {
     const TWorkHours hours = HoursAt(totals, settings, now, 1, running);
     benchmark::DoNotOptimize(hours.balance);

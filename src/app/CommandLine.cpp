@@ -13,11 +13,14 @@
 #include "data/ActRec.h"
 #include "data/AtomicFile.h"
 #include "data/Compaction.h"
+#include "data/JournalWriter.h"
 #include "data/SettingsRules.h"
 #include "ms/text/msText.h"
 #include "platform/Platform.h"
 #include "platform/win32/WideText.h"
+#include "report/ReportBuilder.h"
 #include "report/ReportCsv.h"
+#include "win32/Handles.h"
 
 namespace horalog {
 
@@ -72,7 +75,7 @@ void SayReason(const std::string& reason) { Say("Horalog: " + reason + "\r\n"); 
 
 // An error's message as one line of UTF-8 (the messages are ANSI text).
 std::string MessageOf(const std::exception& error) {
-  const std::wstring wide = platform::WideFromAnsi(error.what());
+  const std::wstring wide = platform::WideFromAnsi(JournalFailureReason(error));
   std::string text = platform::Utf8FromWide(wide);
   for (char& c : text)
     if (c == '\r' || c == '\n') c = ' ';
@@ -129,8 +132,9 @@ std::optional<TCommand> ReadCommand(const std::vector<std::string>& arguments,
 }
 
 // What the command writes, from the journal and the settings beside exePath.
-// A journal that cannot be read raises.
-std::string CommandText(const TCommand& command, const std::string& exePath) {
+// A failure raises; readingJournal tells whether it was the journal's.
+std::string CommandText(const TCommand& command, const std::string& exePath,
+                        bool& readingJournal) {
   std::vector<THoursSettingsProblem> problems;
   const std::string iniPath = SettingsFilePath(exePath);
   const THoursSettings settings = ReadHoursSettings(TIniFile(iniPath), problems);
@@ -145,28 +149,57 @@ std::string CommandText(const TCommand& command, const std::string& exePath) {
   for (const std::string& problem : machinesProblems) SayReason(problem);
   if (machines.Active())
     return MachinesCommandText(machines, dataPath, command.daySummary, command.firstDay,
-                               command.lastDay, settings, SayReason);
-  const TDateTime startDate = static_cast<TDateTime>(command.firstDay);
-  const TDateTime endDate = static_cast<TDateTime>(command.lastDay);
-  std::vector<TReportDay> days;
+                               command.lastDay, settings, SayReason, readingJournal);
   TWorkTotals totals(settings.dayStart);
-  if (platform::FileExists(dataPath))
-    days = ReadReportDays(dataPath, startDate, endDate, settings.dayStart,
-                          command.daySummary ? &totals : nullptr);
+  readingJournal = true;
+  const std::vector<TReportDay> days =
+      ReadJournalDays(dataPath, static_cast<TDateTime>(command.firstDay),
+                      static_cast<TDateTime>(command.lastDay), settings.dayStart,
+                      command.daySummary ? &totals : nullptr);
 
+  readingJournal = false;
   const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
   return JoinLines(command.daySummary ? DaySummaryLines(days, command.firstDay, command.lastDay,
                                                         totals, settings, separators)
                                       : ReportCsvLines(days, separators));
 }
 
-// Whether path names one of the program's own files beside exePath.
+// What tells an existing file from every other, however its name is spelt
+// (a \\?\ path, a short name, another drive or share onto the same folder, a
+// junction, a hard link): its volume's serial number and its index there.
+struct TFileIdentity {
+  DWORD volume = 0, indexHigh = 0, indexLow = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
+// The identity of the file at path; nothing when it cannot be opened (there
+// is none). Opening it asks for no access, so no other program's sharing
+// stands in the way.
+std::optional<TFileIdentity> FileIdentity(const std::string& path) {
+  const HANDLE opened =
+      CreateFileW(platform::WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
+  const win32::UniqueKernelHandle file(opened);
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file.get(), &information)) return std::nullopt;
+  return TFileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                       information.nFileIndexLow};
+}
+
+// Whether path (a full path) is one of the program's own files beside
+// exePath: the same file as one that exists, or the name of one that does
+// not exist yet.
 bool IsOwnFile(const std::string& path, const std::string& exePath) {
   const std::string dir = DirectoryOf(exePath);
+  const std::optional<TFileIdentity> identity = FileIdentity(path);
   for (const std::string& own :
        {dir + DataFileBaseName, dir + BackupFileName, dir + CompactionTempFileName,
-        SettingsFilePath(exePath), exePath})
+        SettingsFilePath(exePath), dir + ReportFileBaseName, exePath}) {
     if (SameTextAZ(path, own)) return true;
+    if (identity && identity == FileIdentity(own)) return true;
+  }
   return false;
 }
 
@@ -229,11 +262,15 @@ std::optional<int> RunCommand(const std::vector<std::string>& arguments,
   }
 
   std::string text;
+  bool readingJournal = false;
   try {
-    text = CommandText(*command, exePath);
+    text = CommandText(*command, exePath, readingJournal);
   } catch (const std::exception& error) {
-    SayReason("cannot read the journal " + DirectoryOf(exePath) + DataFileBaseName + ": " +
-              MessageOf(error));
+    // Anything but the journal's reading (memory running out while the
+    // settings or the text are made) says what failed.
+    SayReason((readingJournal ? "cannot read the journal " + DirectoryOf(exePath) + DataFileBaseName
+                              : "cannot make the text of " + command->file) +
+              ": " + MessageOf(error));
     return CommandBadJournal;
   }
   try {

@@ -18,7 +18,7 @@ namespace horalog {
 enum TCommandExit : int {
   CommandDone = 0,           // FILE was written (or the usage printed)
   CommandBadArguments = 1,   // arguments that cannot be read
-  CommandBadJournal = 2,     // the journal cannot be read
+  CommandBadJournal = 2,     // the journal cannot be read (or the text not made of it)
   CommandFileNotWritten = 3  // FILE cannot be written
 };
 

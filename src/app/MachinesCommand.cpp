@@ -14,15 +14,17 @@ namespace horalog {
 
 std::string MachinesCommandText(const TMachinesSettings& machines, const std::string& dataPath,
                                 bool daySummary, int64_t firstDay, int64_t lastDay,
-                                const THoursSettings& settings, const TSayLine& tell) {
+                                const THoursSettings& settings, const TSayLine& tell,
+                                bool& readingJournal) {
   TMachineFolder folder(machines, tell);
   folder.Look();
   const TDateTime startDate = static_cast<TDateTime>(firstDay);
   const TDateTime endDate = static_cast<TDateTime>(lastDay);
   TWorkTotals totals(settings.dayStart, true);
-  std::vector<TReportDay> own;
-  if (platform::FileStamp(dataPath))
-    own = ReadReportDays(dataPath, startDate, endDate, settings.dayStart, &totals);
+  readingJournal = true;
+  std::vector<TReportDay> own =
+      ReadJournalDays(dataPath, startDate, endDate, settings.dayStart, &totals);
+  readingJournal = false;
   TMachineHours hours(totals);
   hours.SetMachines(folder.Machines());
   const std::vector<TReportDay> days = MachinesReportDays(

@@ -17,10 +17,11 @@ using TSayLine = std::function<void(const std::string&)>;
 // The text of /csv (daySummary false) or /days for the days firstDay to
 // lastDay: this machine's journal at dataPath with the other machines'
 // copies in the folder, which is looked at once; what it tells goes to
-// tell. A journal that cannot be read raises.
+// tell. A failure raises; readingJournal tells whether it was the journal's.
 std::string MachinesCommandText(const TMachinesSettings& machines, const std::string& dataPath,
                                 bool daySummary, int64_t firstDay, int64_t lastDay,
-                                const THoursSettings& settings, const TSayLine& tell);
+                                const THoursSettings& settings, const TSayLine& tell,
+                                bool& readingJournal);
 
 // Horalog.exe /machines for the program at exePath: one line per machine's
 // copy in the folder to say, what the folder tells to tell. The exit code:

@@ -88,7 +88,9 @@ void TDBViewDlg::FillList() {
   // worth of it held for the life of the program.
   std::vector<TActRec>().swap(rows_);
   DBListView.SetRowCount(0);
-  if (!platform::FileExists(DataFileName)) return;
+  // No journal is an empty one; one that the system cannot tell is there or
+  // not fails as a load does.
+  if (!platform::FileFound(DataFileName)) return;
   // A load that fails shows nothing rather than part of the journal out of order.
   TActRecList list;
   list.LoadFromFile(DataFileName);

@@ -26,11 +26,9 @@ TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime daySta
   TOtherMachine machine{TWorkTotals(dayStart, true), std::nullopt};
   for (const TMachineRecord& record : reading.records)
     machine.totals.Take(MakeRecord(record.action, record.time));
-  // The spell that ran when the copy was made: from the Start that ends its
-  // journal up to its last activity then.
-  if (reading.runningUntil && !reading.records.empty() &&
-      reading.records.back().action == ActionStart)
-    machine.running = TRunningSpell{reading.records.back().time, *reading.runningUntil};
+  // The spell that ran when the copy was made, up to its last activity
+  // then: it counts as that machine's tip counted it.
+  if (reading.runningUntil) machine.running = TRunningSpell{*reading.runningUntil};
   return machine;
 }
 

@@ -83,9 +83,7 @@ ReportOutcome BuildMachinesReportFile(const std::string& dataDir, TDateTime star
   totals = TWorkTotals(dayStart, true);
   // Everything is read before the report file is touched. Without a data
   // file this machine's journal is empty.
-  std::vector<TReportDay> own;
-  if (platform::FileStamp(dataPath))
-    own = ReadReportDays(dataPath, startDate, endDate, dayStart, &totals);
+  std::vector<TReportDay> own = ReadJournalDays(dataPath, startDate, endDate, dayStart, &totals);
   hours.SetMachines(others);
   std::vector<TReportDay> days =
       MachinesReportDays(std::move(own), ownName, others, startDate, endDate, dayStart, hours);

@@ -56,7 +56,11 @@ class File {
   intptr_t handle_ = -1;
 };
 
-bool FileExists(const std::string& path);
+// Whether a file of that name is there: false only when the system says that
+// neither it nor the folder on its way is (a folder of that name is no file
+// either); any other failure, such as a share that does not answer or a
+// folder that may not be read, raises its I/O error, for then nobody can tell.
+bool FileFound(const std::string& path);
 // Replaces target by source in one step (the target is either the old or the
 // new file, never a mix), written through to the disk.
 void ReplaceFile(const std::string& source, const std::string& target);

@@ -238,7 +238,7 @@ std::string TRecorder::TipText() const {
   if (!totalsKnown_) return HORALOG_PRODUCT_NAME;
   std::optional<TRunningSpell> running;
   if (const std::optional<TSpell> spell = detector_.Running())
-    running = TRunningSpell{spell->start, spell->lastActivity};
+    running = TRunningSpell{spell->lastActivity};
   return WorkHoursTip(HORALOG_PRODUCT_NAME, HoursAt(Hours(), settings_, source_.Now(),
                                                     locale_.firstDayOfWeek, running));
 }

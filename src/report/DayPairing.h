@@ -1,8 +1,9 @@
 // The report's pairing of journal records into rows, one day at a time. The
 // records are taken in file order; a Start waits for the next Stop of the
 // same day. A Start left waiting and a Stop without a Start become half rows,
-// and a spell begun before midnight belongs to neither day. The report page
-// and the tray icon's hours both count by it.
+// and a spell begun before midnight is in neither day's total. The report page
+// and the tray icon's hours both count by it (the hours add each day's part
+// of such a spell: WorkTotals).
 #pragma once
 
 #include <cmath>

@@ -1,22 +1,38 @@
 #include "report/HoursSettings.h"
 
 #include <algorithm>
+#include <map>
 
 #include "platform/SystemError.h"
 
 namespace horalog {
 
-bool THoursSettings::HasTarget() const {
-  return std::any_of(weekdayTargets.begin(), weekdayTargets.end(),
+namespace {
+
+bool AnyTarget(const TWeekTargets& week) {
+  return std::any_of(week.begin(), week.end(),
                      [](const std::optional<int64_t>& target) { return target.has_value(); });
+}
+
+}  // namespace
+
+bool THoursSettings::HasTarget() const {
+  return AnyTarget(weekdayTargets) ||
+         std::any_of(datedTargets.begin(), datedTargets.end(),
+                     [](const auto& dated) { return AnyTarget(dated.second); });
 }
 
 int64_t THoursSettings::Target(int64_t day) const {
   for (const auto& [first, last] : daysOff)
     if (day >= first && day <= last) return 0;
+  const TWeekTargets* week = &weekdayTargets;
+  for (const auto& [from, targets] : datedTargets) {
+    if (from > day) break;
+    week = &targets;
+  }
   // Day 0, 30 December 1899, was a Saturday.
   const int weekday = static_cast<int>(((day % 7) + 7 + 6) % 7);
-  return weekdayTargets[static_cast<size_t>(weekday)].value_or(0);
+  return (*week)[static_cast<size_t>(weekday)].value_or(0);
 }
 
 namespace {
@@ -112,14 +128,56 @@ std::optional<int64_t> DayFromText(std::string_view text) {
 
 namespace {
 
-// Numbered as DateTimeFields::dayOfWeek.
-constexpr std::array<const char*, 7> WeekdayKeys{"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                                 "Thursday", "Friday", "Saturday"};
+// The keys of a week's targets in the order they are read: Target, then the
+// weekdays, numbered as DateTimeFields::dayOfWeek from 1 on.
+constexpr std::array<const char*, 8> TargetKeys{"Target",    "Sunday",   "Monday",
+                                                "Tuesday",   "Wednesday", "Thursday",
+                                                "Friday",    "Saturday"};
+
+// The keys of one week's targets as read: Target, and each weekday's own.
+struct TTargetKeys {
+  std::optional<int64_t> target;
+  TWeekTargets weekdays;
+
+  void Set(size_t key, int64_t seconds) { (key == 0 ? target : weekdays[key - 1]) = seconds; }
+  // Target holds Monday to Friday where a weekday has none of its own.
+  TWeekTargets Week() const {
+    TWeekTargets week = weekdays;
+    for (size_t weekday = 1; weekday <= 5; ++weekday)
+      if (!week[weekday]) week[weekday] = target;
+    return week;
+  }
+};
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+           return lower(x) == lower(y);
+         });
+}
+
+// A key of a target from a date: a name of TargetKeys, a space, and what
+// should be the date.
+struct TDatedKey {
+  size_t key = 0;  // in TargetKeys
+  std::string_view date;
+};
+
+std::optional<TDatedKey> DatedKey(std::string_view name) {
+  for (size_t key = 0; key < TargetKeys.size(); ++key) {
+    const std::string_view keyName = TargetKeys[key];
+    if (name.size() > keyName.size() && SameLetters(name.substr(0, keyName.size()), keyName) &&
+        (name[keyName.size()] == ' ' || name[keyName.size()] == '\t'))
+      return TDatedKey{key, Trimmed(name.substr(keyName.size()))};
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
 THoursSettings ParseHoursSettings(const std::function<std::string(const std::string&)>& value,
-                                  std::vector<THoursSettingsProblem>& problems) {
+                                  std::vector<THoursSettingsProblem>& problems,
+                                  const std::vector<std::string>& keys) {
   THoursSettings settings;
   // Reads one key: nothing when it is missing or empty; a problem when its
   // text does not convert.
@@ -133,12 +191,23 @@ THoursSettings ParseHoursSettings(const std::function<std::string(const std::str
     return converted;
   };
 
-  if (const auto target = read("Target", TargetValue))
-    for (int weekday = 1; weekday <= 5; ++weekday)
-      settings.weekdayTargets[static_cast<size_t>(weekday)] = *target;
-  for (size_t weekday = 0; weekday < WeekdayKeys.size(); ++weekday)
-    if (const auto target = read(WeekdayKeys[weekday], TargetValue))
-      settings.weekdayTargets[weekday] = *target;
+  TTargetKeys undated;
+  for (size_t key = 0; key < TargetKeys.size(); ++key)
+    if (const auto target = read(TargetKeys[key], TargetValue)) undated.Set(key, *target);
+  settings.weekdayTargets = undated.Week();
+  // A key whose date cannot be read cannot be read as a whole.
+  std::map<int64_t, TTargetKeys> dated;
+  for (const std::string& name : keys) {
+    const std::optional<TDatedKey> key = DatedKey(name);
+    if (!key) continue;
+    const std::optional<int64_t> day = DayFromText(key->date);
+    const auto target = read(name, [&day](std::string_view text) {
+      return day ? TargetValue(text) : std::nullopt;
+    });
+    if (target) dated[*day].Set(key->key, *target);
+  }
+  for (const auto& [day, targets] : dated) settings.datedTargets.emplace_back(day, targets.Week());
+
   if (auto daysOff = read("DaysOff", DaysOffValue)) settings.daysOff = std::move(*daysOff);
   settings.balanceFrom = read("BalanceFrom", DayFromText);
   settings.opening = read("Opening", OpeningValue).value_or(0);

@@ -17,11 +17,17 @@
 
 namespace horalog {
 
+// The target of each weekday in seconds, numbered as
+// DateTimeFields::dayOfWeek (0 = Sunday ... 6 = Saturday); a weekday without
+// one has the target 0.
+using TWeekTargets = std::array<std::optional<int64_t>, 7>;
+
 struct THoursSettings {
-  // The target of each weekday in seconds, numbered as
-  // DateTimeFields::dayOfWeek (0 = Sunday ... 6 = Saturday); a weekday
-  // without one has the target 0 while any other has one.
-  std::array<std::optional<int64_t>, 7> weekdayTargets;
+  // The week's targets before the first day of datedTargets.
+  TWeekTargets weekdayTargets;
+  // Weeks of targets that hold from a day (a day number) on, each until the
+  // next, in the order of their days.
+  std::vector<std::pair<int64_t, TWeekTargets>> datedTargets;
   // Days whose target is 0: first and last day number of each range, both
   // included.
   std::vector<std::pair<int64_t, int64_t>> daysOff;
@@ -33,7 +39,8 @@ struct THoursSettings {
   // How long after midnight a working day begins (0 to half a day).
   TDateTime dayStart = 0;
 
-  // Whether any target is set: only then is there a balance.
+  // Whether any target is set, before a date or from one: only then is there
+  // a balance.
   bool HasTarget() const;
   // The target of a day (a day number), in seconds: 0 on a day off.
   int64_t Target(int64_t day) const;
@@ -55,15 +62,21 @@ struct THoursSettingsProblem {
 };
 
 // The settings from the keys' texts: value(key) gives a key's text, empty
-// when the key is missing. Keys whose text cannot be read are left out and
-// named in problems. The keys: Target (Monday to Friday) and Sunday ...
-// Saturday (each wins over Target), h:mm from 0:00 to 24:00; DaysOff, dates
+// when the key is missing; keys are the names of the section's keys as
+// written, in which the targets from a date are found. Keys whose text cannot
+// be read are left out and named in problems. The keys: Target (Monday to
+// Friday) and Sunday ... Saturday (each wins over Target), h:mm from 0:00 to
+// 24:00; the same names with a date yyyy-mm-dd after a space, the targets
+// from that day on: the keys of one date make a whole week of targets, as the
+// keys without a date do, which holds until the next date; DaysOff, dates
 // yyyy-mm-dd and ranges yyyy-mm-dd..yyyy-mm-dd separated by commas;
 // BalanceFrom, a date; Opening, [+|-]h:mm up to 999:59; DayStart, h:mm from
 // 0:00 to 12:00. Minutes are two digits below 60; spaces around a value or an
-// item are passed over, and an empty value is a missing key.
+// item are passed over, and an empty value is a missing key. Names are
+// matched whatever their case, as the settings file matches them.
 THoursSettings ParseHoursSettings(const std::function<std::string(const std::string&)>& value,
-                                  std::vector<THoursSettingsProblem>& problems);
+                                  std::vector<THoursSettingsProblem>& problems,
+                                  const std::vector<std::string>& keys = {});
 
 // The log pane's line for a key that cannot be read in the settings file at
 // path (a path as the log pane shows it): one line, "Cannot read

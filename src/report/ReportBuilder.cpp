@@ -72,6 +72,15 @@ std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime st
   return pairing.TakeDays();
 }
 
+std::vector<TReportDay> ReadJournalDays(const std::string& dataPath, TDateTime startDate,
+                                        TDateTime endDate, TDateTime dayStart,
+                                        TWorkTotals* totals) {
+  if (platform::FileFound(dataPath))
+    return ReadReportDays(dataPath, startDate, endDate, dayStart, totals);
+  if (totals) totals->Reset(dayStart);
+  return {};
+}
+
 std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
                                          const TLocale& locale, const TPageOfMachines* machines) {
   auto clock = [&locale](TDateTime time) { return FormatDateTime(ClockPattern, time, locale); };
@@ -139,11 +148,7 @@ ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
 
   // Everything is read before the report file is touched: a read error leaves
   // the earlier report as it was. Without a data file the journal is empty.
-  if (platform::FileExists(dataPath)) {
-    outcome.days = ReadReportDays(dataPath, startDate, endDate, dayStart, totals);
-  } else if (totals) {
-    totals->Reset(dayStart);
-  }
+  outcome.days = ReadJournalDays(dataPath, startDate, endDate, dayStart, totals);
   const std::vector<std::string> lines = ReportPageLines(outcome.days, locale);
   return WriteReportFile(dataDir, std::move(outcome.days), lines);
 }

@@ -84,6 +84,12 @@ class TReportPairing : private TPairingSink {
 std::vector<TReportDay> ReadReportDays(const std::string& dataPath, TDateTime startDate,
                                        TDateTime endDate, TDateTime dayStart = 0,
                                        TWorkTotals* totals = nullptr);
+// The same as the report reads the journal: a data file that is not there is
+// an empty journal (no days, and totals of none). One that may or may not be
+// there raises its I/O error, as a failed read does: that is no empty journal.
+std::vector<TReportDay> ReadJournalDays(const std::string& dataPath, TDateTime startDate,
+                                        TDateTime endDate, TDateTime dayStart = 0,
+                                        TWorkTotals* totals = nullptr);
 
 // What a page of several machines adds: a fourth column that names each
 // row's machine, and lines about the machines below the last day.
@@ -121,9 +127,10 @@ ReportOutcome WriteReportFile(const std::string& dataDir, std::vector<TReportDay
 // Writes dataDir + "report.html" (CR LF line ends) from dataDir + "hl.dat".
 // No data file is an empty journal: the page without day tables, so that the
 // file always holds the report just asked for, never one of an earlier run.
-// A failure raises, and an earlier report file stays as it was. Days split
-// dayStart after midnight; totals, when given, get the hours of the whole
-// data file (see ReadReportDays).
+// A failure raises, and an earlier report file stays as it was; so does a data
+// file whose presence the system cannot tell. Days split dayStart after
+// midnight; totals, when given, get the hours of the whole data file (see
+// ReadReportDays).
 ReportOutcome BuildReportFile(const std::string& dataDir, TDateTime startDate,
                               TDateTime endDate, const TLocale& locale, TDateTime dayStart = 0,
                               TWorkTotals* totals = nullptr);

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/Platform.h"
+
 namespace horalog {
 
 namespace {
@@ -160,7 +162,8 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
 std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
                                          int64_t lastDay, const TDayHours& totals,
                                          const THoursSettings& settings,
-                                         const TCsvSeparators& separators) {
+                                         const TCsvSeparators& separators,
+                                         std::optional<int64_t> today) {
   const bool targets = settings.HasTarget();
   // Worked and Hours of a sum of seconds.
   auto worked = [&separators](int64_t seconds) {
@@ -186,9 +189,10 @@ std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, in
     for (const char* name : {"Target", "Difference", "Balance"})
       lines[0] += separators.field + std::string(name);
 
-  // The balance counts from its first day (nothing before it; without a
-  // record and a day set, from no day of the range), each day in full.
-  const int64_t balanceFrom = BalanceFirstDay(totals, settings, lastDay + 1);
+  // The balance counts from its first day (nothing before it), each day in
+  // full; without a record and a day set, from today, as the tip counts it.
+  if (!today) today = WorkDayOf(platform::Now(), totals.DayStart());
+  const int64_t balanceFrom = BalanceFirstDay(totals, settings, *today);
   std::optional<int64_t> balance;
   int64_t workedSum = 0, targetSum = 0;
   auto dayLine = [&](int64_t day) {

@@ -42,13 +42,16 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
 // separators: a header, one line per working day from firstDay to lastDay
 // (day numbers) that days shows a table of, or while a target is set every
 // day of them, and a Total line. Each day's Worked, First In and Last Out are
-// what the report of that day alone shows (totals, read from the whole
-// journal with the same working day's start); while a target is set, its
-// target, Worked minus the target, and the balance at the end of the day
-// with the day in full (empty before the balance's first day).
+// what totals (read from the whole journal with the same working day's
+// start) count of it: the report of that day alone, and its parts of spells
+// across its splits; while a target is set, its target, Worked minus the
+// target, and the balance at the end of the day with the day in full (empty
+// before the balance's first day, which with no record and no day set is
+// today, the working day of the clock's now unless given, as in the tip).
 std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
                                          int64_t lastDay, const TDayHours& totals,
                                          const THoursSettings& settings,
-                                         const TCsvSeparators& separators);
+                                         const TCsvSeparators& separators,
+                                         std::optional<int64_t> today = std::nullopt);
 
 }  // namespace horalog

@@ -109,46 +109,96 @@ void TWorkTotals::Take(const TActRec& record) {
     if (!InWorkDays(workTime, date, date)) continue;
     TDayReport& report = ReportOf(other);
     report.pairing.Take(record, day, report);
+    if (other != day) continue;
+    const bool start = record.Action == ActionStart;
+    if (!report.ownRecords && !start) report.firstStop = time;
+    report.ownRecords = true;
+    report.lastStart = start ? std::optional<TDateTime>(time) : std::nullopt;
   }
 }
 
-TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
+const TWorkTotals::TDayReport* TWorkTotals::FoundReport(int64_t day) const {
   const auto found = days_.find(day);
-  if (found == days_.end()) return {};
-  const TDayReport& report = found->second;
-  TDayFigures figures{report.shownSeconds, report.firstIn, report.lastOut};
-  if (!report.ownTable) return figures;
+  return found == days_.end() ? nullptr : &found->second;
+}
+
+TDayFigures TWorkTotals::ReportFigures(int64_t day,
+                                       const std::optional<TRunningSpell>& running) const {
+  const TDayReport* report = FoundReport(day);
+  if (!report) return {};
+  TDayFigures figures{report->shownSeconds, report->firstIn, report->lastOut};
+  if (!report->ownTable) return figures;
   // The open table, as the page shows it at the end of the journal: its
   // waiting Start an In of its own.
-  const std::optional<TDateTime> pending = report.pairing.PendingStart();
+  const std::optional<TDateTime> pending = report->pairing.PendingStart();
   if (!figures.firstIn) figures.firstIn = pending;
-  TDateTime total = report.tableTotal;
-  // The running spell's Stop, written in this day, will pair with its Start.
-  if (running && pending && *pending == running->start &&
-      WorkDayOf(running->until, dayStart_) == day)
-    total += running->until - running->start;
+  TDateTime total = report->tableTotal;
+  // The running spell's Stop, written in this day, will pair with the Start
+  // that waits.
+  if (running && pending && WorkDayOf(running->until, dayStart_) == day)
+    total += running->until - *pending;
   if (total > 0) figures.seconds += SpanSeconds(total).value_or(0);
+  return figures;
+}
+
+std::optional<TWorkTotals::TSplitSpell> TWorkTotals::SpellAcross(
+    int64_t day, const std::optional<TRunningSpell>& running) const {
+  // The running spell's Stop, once written, is the last record of its day.
+  auto stopIn = [&](int64_t of) { return running && WorkDayOf(running->until, dayStart_) == of; };
+  const TDayReport* before = FoundReport(day - 1);
+  if (!before || !before->lastStart || stopIn(day - 1)) return std::nullopt;
+  const TDayReport* after = FoundReport(day);
+  if (after && after->ownRecords) {
+    if (!after->firstStop) return std::nullopt;
+    return TSplitSpell{*before->lastStart, *after->firstStop};
+  }
+  if (stopIn(day)) return TSplitSpell{*before->lastStart, running->until};
+  return std::nullopt;
+}
+
+TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
+  TDayFigures figures = ReportFigures(day, running);
+  // The parts of spells across the splits that begin and end the day, each
+  // in its own whole seconds.
+  auto part = [](TDateTime span) { return std::max<int64_t>(0, SpanSeconds(span).value_or(0)); };
+  const TDateTime split = static_cast<TDateTime>(day) + dayStart_;
+  const TDateTime nextSplit = static_cast<TDateTime>(day + 1) + dayStart_;
+  if (const std::optional<TSplitSpell> spell = SpellAcross(day, running)) {
+    figures.seconds += part(spell->stop - split);
+    figures.firstIn = split;
+  }
+  if (const std::optional<TSplitSpell> spell = SpellAcross(day + 1, running)) {
+    figures.seconds += part(nextSplit - spell->start);
+    figures.lastOut = nextSplit;
+  }
   return figures;
 }
 
 std::vector<TSpan> TWorkTotals::Spells(int64_t day,
                                        const std::optional<TRunningSpell>& running) const {
-  const auto found = days_.find(day);
-  if (found == days_.end()) return {};
-  const TDayReport& report = found->second;
-  std::vector<TSpan> spells = report.shownSpells;
-  if (!report.ownTable) return spells;
-  // The open table counts as Day counts it: with the running spell's pair,
-  // and only when its total is shown.
-  std::vector<TSpan> open = report.tableSpells;
-  TDateTime total = report.tableTotal;
-  const std::optional<TDateTime> pending = report.pairing.PendingStart();
-  if (running && pending && *pending == running->start &&
-      WorkDayOf(running->until, dayStart_) == day) {
-    open.push_back({running->start, running->until});
-    total += running->until - running->start;
+  std::vector<TSpan> spells;
+  if (const TDayReport* report = FoundReport(day)) {
+    spells = report->shownSpells;
+    if (report->ownTable) {
+      // The open table counts as Day counts it: with the running spell's
+      // Stop paired with the Start that waits, and only when its total is shown.
+      std::vector<TSpan> open = report->tableSpells;
+      TDateTime total = report->tableTotal;
+      const std::optional<TDateTime> pending = report->pairing.PendingStart();
+      if (running && pending && WorkDayOf(running->until, dayStart_) == day) {
+        open.push_back({*pending, running->until});
+        total += running->until - *pending;
+      }
+      if (total > 0) spells.insert(spells.end(), open.begin(), open.end());
+    }
   }
-  if (total > 0) spells.insert(spells.end(), open.begin(), open.end());
+  // The parts of spells across the splits that begin and end the day.
+  const TDateTime split = static_cast<TDateTime>(day) + dayStart_;
+  const TDateTime nextSplit = static_cast<TDateTime>(day + 1) + dayStart_;
+  if (const std::optional<TSplitSpell> spell = SpellAcross(day, running))
+    spells.push_back({split, spell->stop});
+  if (const std::optional<TSplitSpell> spell = SpellAcross(day + 1, running))
+    spells.push_back({spell->start, nextSplit});
   return spells;
 }
 
@@ -175,7 +225,7 @@ int64_t TWorkTotals::WorkedOverTarget(int64_t from, int64_t through,
 
 void LoadWorkTotals(const std::string& dataPath, TWorkTotals& totals) {
   totals.Reset(totals.DayStart());
-  if (!platform::FileExists(dataPath)) return;
+  if (!platform::FileFound(dataPath)) return;
   TActRecReader reader(dataPath);  // closed on every way out
   size_t count = 0;
   while (const TActRec* records = reader.NextRecords(count))
@@ -205,6 +255,13 @@ TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDat
     int64_t balance = settings.opening;
     if (today >= from) {
       balance += totals.WorkedOverTarget(from, today - 1, settings);
+      // The running spell in the days before today: its Stop's day and the
+      // days on either side, whose spells across the split it begins or ends.
+      if (running) {
+        const int64_t until = WorkDayOf(running->until, totals.DayStart());
+        for (int64_t day = std::max(from, until - 1); day <= std::min(today - 1, until + 1); ++day)
+          balance += totals.Worked(day, running) - totals.Worked(day);
+      }
       balance += std::max<int64_t>(0, hours.today - settings.Target(today));
     }
     hours.balance = balance;

@@ -1,13 +1,19 @@
-// The hours worked per day, as the report of each day alone shows them, kept
-// up to date from the records the program appends so that showing them never
-// reads the data file: the tray icon's Today, This week and balance, and the
-// day summary, count by it.
+// The hours worked per day, kept up to date from the records the program
+// appends so that showing them never reads the data file: the tray icon's
+// Today, This week and balance, and the day summary, count by it.
 //
-// The report of one day takes the live records of that day (and the one at
-// the very start of the next), in file order, and pairs them by the report's
-// own rules (DayPairing). So a record of another day between a Start and its
-// Stop does not split their pair here, as it does not in that report, even
-// where the journal is out of time order.
+// A day counts what the report of that day alone shows, and its part of a
+// spell across the split between two days. The report of one day takes the
+// live records of that day (and the one at the very start of the next), in
+// file order, and pairs them by the report's own rules (DayPairing). So a
+// record of another day between a Start and its Stop does not split their
+// pair here, as it does not in that report, even where the journal is out of
+// time order. A spell across the split is a day's last record (in file
+// order), a Start, and the next day's first, a Stop: the report shows an In without an Out on one
+// day and an Out without an In on the next, and totals neither; here each day
+// counts the part of the spell that lies in it. Only adjacent days join: a
+// Start whose next record is two days on does not make a spell of a whole
+// day without records.
 #pragma once
 
 #include <cstdint>
@@ -27,16 +33,22 @@ namespace horalog {
 // numbered as DateTimeFields::dayOfWeek (0 = Sunday).
 TDateTime WeekStart(TDateTime moment, int firstDayOfWeek);
 
-// What the report of one day alone shows of that day.
+// What a day counts.
 struct TDayFigures {
-  int64_t seconds = 0;  // its totals, in their whole seconds; 0 when it shows none
-  std::optional<TDateTime> firstIn, lastOut;  // its first In and last Out cells
+  // The totals the report of the day alone shows, in their whole seconds,
+  // and the whole seconds of its parts of spells across its splits.
+  int64_t seconds = 0;
+  // The report's first In and last Out cells; the split itself where a spell
+  // across it comes first or last.
+  std::optional<TDateTime> firstIn, lastOut;
 };
 
-// A spell still running: its Start and its last activity. It counts as its
-// pair will once its Stop is written there.
+// A spell still running, known by its last activity alone: it counts as the
+// Stop stamped then will once it is written at the end of the journal, the
+// last record of its day: paired with the Start that waits in that day,
+// whichever that is, or ending a spell across the split when it will be the
+// day's first record too.
 struct TRunningSpell {
-  TDateTime start = 0;
   TDateTime until = 0;
 };
 
@@ -52,7 +64,7 @@ class TDayHours {
   virtual ~TDayHours() = default;
   virtual TDateTime DayStart() const = 0;
   // The day (a working day's number) and its figures, with this machine's
-  // running spell where it runs in that day.
+  // running spell where it counts in that day.
   virtual TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const = 0;
   int64_t Worked(int64_t day, const std::optional<TRunningSpell>& running = {}) const {
     return Day(day, running).seconds;
@@ -83,7 +95,7 @@ class TWorkTotals : public TDayHours {
 
   TDateTime DayStart() const override { return dayStart_; }
   // The day (a working day's number) and its figures, with the running spell
-  // where it runs in that day.
+  // where it counts in that day.
   TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const override;
   // The day of the earliest live record taken; nothing before the first.
   std::optional<int64_t> FirstDay() const override { return firstDay_; }
@@ -97,8 +109,9 @@ class TWorkTotals : public TDayHours {
                            const THoursSettings& settings) const override;
 
   // The spells a day counts, as Day counts them, in no particular order:
-  // the pairs of each of its tables whose total is shown, and the running
-  // spell's. Only while spells are kept (see the constructor).
+  // the pairs of each of its tables whose total is shown (the running
+  // spell's among them), and its parts of spells across its splits. Only
+  // while spells are kept (see the constructor).
   std::vector<TSpan> Spells(int64_t day, const std::optional<TRunningSpell>& running = {}) const;
   // The days that took a record, in no particular order.
   std::vector<int64_t> Days() const;
@@ -125,17 +138,35 @@ class TWorkTotals : public TDayHours {
     TDateTime tableTotal = 0;    // the open table's sum of differences
     int64_t shownSeconds = 0;    // the totals of its closed tables
     std::optional<TDateTime> firstIn, lastOut;
+    // The day's own records in file order: whether there is one, the first
+    // when it is a Stop, the last when it is a Start.
+    bool ownRecords = false;
+    std::optional<TDateTime> firstStop, lastStart;
     // While spells are kept: the open table's pairs, and those of its closed
     // tables that show a total.
     std::vector<TSpan> tableSpells, shownSpells;
   };
 
+  // A Start and the Stop it runs to across a split.
+  struct TSplitSpell {
+    TDateTime start, stop;
+  };
+
   // The report of a day, made when first asked for.
   TDayReport& ReportOf(int64_t day);
+  const TDayReport* FoundReport(int64_t day) const;
+  // What the report of the day alone shows, the running spell's Stop paired
+  // with the Start that waits there.
+  TDayFigures ReportFigures(int64_t day, const std::optional<TRunningSpell>& running) const;
+  // The spell across the split at the start of day, if any: the last record
+  // of the day before is a Start and the first of day a Stop, or the running
+  // spell's Stop to come when day has no record yet; none when that Stop
+  // will be the last record of the day before.
+  std::optional<TSplitSpell> SpellAcross(int64_t day, const std::optional<TRunningSpell>& running) const;
 
   TDateTime dayStart_;
   bool keepSpells_ = false;
-  uint64_t resets_ = 0;
+  uint64_t resets_ = 0;  // grows with every Reset, for Generation
   std::unordered_map<int64_t, TDayReport> days_;
   TDayReport* last_ = nullptr;  // the day last taken: records come day after day
   std::optional<int64_t> firstDay_;
@@ -153,7 +184,7 @@ class TWorkTotals : public TDayHours {
 
 // Fills totals (days split at their day start) with the whole data file at
 // dataPath, read once from the front. A missing file is an empty journal; a
-// failed read raises its I/O error.
+// file that may or may not be there, and a failed read, raise their I/O error.
 void LoadWorkTotals(const std::string& dataPath, TWorkTotals& totals);
 
 // The figures of the tray icon's tip, in whole seconds.
@@ -167,7 +198,8 @@ struct TWorkHours {
 // a target is set the balance: the opening balance, plus Worked minus the
 // target over the days from the balance's first day to yesterday, plus the
 // part of today's Worked above today's target (so that it never drops during
-// a morning).
+// a morning). The running spell counts in every day it will count in once
+// its Stop is written: yesterday's part of a spell begun then too.
 TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDateTime now,
                    int firstDayOfWeek, const std::optional<TRunningSpell>& running = {});
 

@@ -5,7 +5,9 @@
 
 #include "E2eDriver.h"
 
+#include <iostream>
 #include <string>
+#include <vector>
 
 namespace horalog::e2e {
 namespace {
@@ -58,6 +60,61 @@ CommandResult RunCommand(const std::string& exe, const std::string& arguments,
   CloseHandle(process.hProcess);
   return result;
 }
+
+// The error the system gives for a question about the file at path; 0 when
+// it answers.
+DWORD AttributesError(const std::string& path) {
+  return GetFileAttributesW(Wide(path).c_str()) == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+}
+
+// A symbolic link to itself in place of a file: the system cannot tell
+// whether a file is there. Wine's CreateSymbolicLinkW makes no link, and its
+// file functions cannot delete one that leads nowhere, so the Unix ln and rm
+// make and remove it, run by Wine as it runs any program. Nothing is made
+// where that cannot be done (not under Wine).
+class LinkToItself {
+ public:
+  explicit LinkToItself(const std::string& path) : path_(path) {
+    using UnixFileName = char*(CDECL*)(const wchar_t*);
+    const auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unixPath = unixFileName ? unixFileName(Wide(path).c_str()) : nullptr;
+    if (unixPath == nullptr) return;
+    unixPath_ = L"\"" + Wide(unixPath) + L"\"";
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    const std::wstring leaf = Wide(path.substr(path.find_last_of('\\') + 1));
+    made_ = RunUnix(L"ln -s " + leaf + L" " + unixPath_) &&
+            WaitUntil([&] { return AttributesError(path_) == ERROR_CANT_RESOLVE_FILENAME; });
+  }
+  ~LinkToItself() {
+    if (made_ && RunUnix(L"rm " + unixPath_))
+      WaitUntil([&] { return AttributesError(path_) == ERROR_FILE_NOT_FOUND; });
+  }
+  LinkToItself(const LinkToItself&) = delete;
+  LinkToItself& operator=(const LinkToItself&) = delete;
+
+  bool Made() const { return made_; }
+
+ private:
+  // Starts a program of /bin; the handle of a Unix program tells nothing of
+  // its end, the file does.
+  static bool RunUnix(std::wstring commandLine) {
+    const std::wstring program = L"Z:\\bin\\" + commandLine.substr(0, commandLine.find(L' '));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+      return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+  }
+
+  std::string path_;
+  std::wstring unixPath_;  // in quotes
+  bool made_ = false;
+};
 
 using CommandLine = ProgramTest;
 
@@ -120,8 +177,28 @@ TEST_F(CommandLine, DaysWhileHoralogRunsWritesTheSummaryAndLeavesTheRunningCopyA
   const std::string before = ReadAll(days);
   EXPECT_EQ(RunCommand(exe_, "/days 2003-03-03 2003-03-03 days.csv", dir_->Path()).exitCode, 3u);
   EXPECT_EQ(ReadAll(days), before);
-  EXPECT_EQ(RunCommand(exe_, "/csv 2003-03-03 2003-03-03 hl.dat", dir_->Path()).exitCode, 3u)
-      << "the journal was taken for FILE";
+
+  // FILE is one of Horalog's own files, however it is spelt: 3, and the file
+  // stays as it was.
+  const std::string ini = dir_->Path("Horalog.ini"), report = dir_->Path("report.html");
+  WriteAll(report, "an earlier report");
+  const std::string journal = ReadAll(DataFile()), settings = ReadAll(ini);
+  std::vector<std::string> spellings{"hl.dat", "\\\\?\\" + DataFile(), "REPORT.HTML"};
+  wchar_t shortName[MAX_PATH];
+  const DWORD length = GetShortPathNameW(Wide(ini).c_str(), shortName, MAX_PATH);
+  if (length > 0 && length < MAX_PATH && Utf8(shortName) != ini)
+    spellings.push_back(Utf8(shortName));
+  else
+    std::cout << "[ note ] no short name for " << ini << "\n";
+  for (const std::string& spelling : spellings) {
+    const CommandResult refused =
+        RunCommand(exe_, "/csv 2003-03-03 2003-03-03 \"" + spelling + "\"", dir_->Path());
+    EXPECT_EQ(refused.exitCode, 3u) << spelling;
+    EXPECT_THAT(refused.output, HasSubstr(": it is one of Horalog's own files.\r\n")) << spelling;
+  }
+  EXPECT_TRUE(ReadAll(DataFile()) == journal) << "the journal was taken for FILE";
+  EXPECT_EQ(ReadAll(ini), settings);
+  EXPECT_EQ(ReadAll(report), "an earlier report");
 
   // The journal cannot be read (another program holds it): 2.
   HANDLE held = CreateFileW(Wide(DataFile()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -132,6 +209,21 @@ TEST_F(CommandLine, DaysWhileHoralogRunsWritesTheSummaryAndLeavesTheRunningCopyA
   EXPECT_EQ(unread.exitCode, 2u) << unread.output;
   EXPECT_EQ(FileSize(dir_->Path("y.csv")), -1);
   EXPECT_TRUE(First().Running());
+
+  // The system cannot tell whether the journal is there: 2 again, for that is
+  // no empty journal. (The running copy is ended first: an append of its own
+  // would put the journal back.)
+  First().Terminate();
+  DeleteFileW(Wide(DataFile()).c_str());
+  const LinkToItself link(DataFile());
+  if (!link.Made()) {
+    std::cout << "[ note ] no link to itself can be made here\n";
+    return;
+  }
+  const CommandResult untold = RunCommand(exe_, "/days 2003-03-03 2003-03-03 z.csv", dir_->Path());
+  EXPECT_EQ(untold.exitCode, 2u) << untold.output;
+  EXPECT_THAT(untold.output, HasSubstr("Horalog: cannot read the journal " + DataFile() + ": "));
+  EXPECT_EQ(FileSize(dir_->Path("z.csv")), -1);
 }
 
 }  // namespace

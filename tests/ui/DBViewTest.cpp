@@ -257,7 +257,7 @@ TEST_F(DBView, DeleteAsksFirstAndCanEmptyTheFile) {
   Select({0, 1, 2, 3, 4, 5, 6});
   AnswerWarning(VK_RETURN);
   view->DeleteActionExecute();
-  EXPECT_EQ(platform::FileExists(data), true);
+  EXPECT_EQ(platform::FileFound(data), true);
   EXPECT_TRUE(ReadBytes(data).empty());
   EXPECT_EQ(view->DBListView.RowCount(), 0);
 }
@@ -351,7 +351,7 @@ TEST_F(DBView, WithoutADataFileCommandsFailAndCreateNone) {
   EXPECT_EQ(test::IoErrorText([&] { view->EditActionExecute(); }), "File not found");
   AnswerEditor([](TActionEditDialog& e) { e.ActionComboBox.SetItemIndex(0); });
   EXPECT_EQ(test::IoErrorText([&] { view->InsertActionExecute(); }), "File not found");
-  EXPECT_FALSE(platform::FileExists(data));
+  EXPECT_FALSE(platform::FileFound(data));
   EXPECT_EQ(view->DBListView.RowCount(), 7) << "a failed command does not refill";
 }
 

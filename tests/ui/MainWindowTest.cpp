@@ -60,7 +60,7 @@ class MainWindow : public ::testing::Test {
   std::string Log() { return test::WindowText(form->Memo1.Handle()); }
   std::vector<TActRec> Records() {
     std::vector<TActRec> records;
-    if (!platform::FileExists(data)) return records;
+    if (!platform::FileFound(data)) return records;
     TActRecReader reader(data);
     TActRec record;
     while (reader.Next(record)) records.push_back(record);

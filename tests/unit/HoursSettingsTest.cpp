@@ -19,14 +19,17 @@ const TDateTime Monday = ComposeDate(2003, 3, 3);
 const int64_t MondayDay = DayNumber(Monday);
 constexpr int64_t Hour = 3600, Minute = 60;
 
+// The keys as a settings file gives them: each name listed, its value by name.
 THoursSettings Parse(const std::map<std::string, std::string>& keys,
                      std::vector<THoursSettingsProblem>& problems) {
+  std::vector<std::string> names;
+  for (const auto& key : keys) names.push_back(key.first);
   return ParseHoursSettings(
       [&keys](const std::string& key) {
         const auto found = keys.find(key);
         return found == keys.end() ? std::string() : found->second;
       },
-      problems);
+      problems, names);
 }
 
 // Every key read, its limits taken; a key whose value cannot be read is
@@ -94,6 +97,46 @@ TEST(HoursSettings, KeysThatCannotBeReadAreNamedAndLeftOutWhileTheOthersCount) {
             "Cannot read DayStart=25:00 in [Hours] of C:\\Horalog\\Horalog.ini; it is ignored.");
 }
 
+// The keys of one date make the whole week's targets from that day until the
+// next date that has keys; before the first date the keys without one hold.
+// A dated key that cannot be read, its date or its value, is named as written
+// and makes no date.
+TEST(HoursSettings, TargetsFromADateReplaceTheWholeWeekUntilTheNextDate) {
+  std::vector<THoursSettingsProblem> problems;
+  const THoursSettings settings =
+      Parse({{"Target", "8:00"},
+             {"Target 2003-03-10", "6:00"},
+             {"friday  2003-03-10", " 4:00"},      // any case, any spaces
+             {"Saturday 2003-03-17", "2:00"},      // the next week: Saturday alone
+             {"Monday 2003-03-20", "25:00"},       // cannot be read: no date
+             {"Target 2003-02-30", "5:00"},        // no such day
+             {"Sunday 2003-03-20", ""},            // empty: missing
+             {"Targets 2003-03-10", "1:00"}},      // not a key of [Hours]
+            problems);
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[0].key + "=" + problems[0].value, "Monday 2003-03-20=25:00");
+  EXPECT_EQ(problems[1].key + "=" + problems[1].value, "Target 2003-02-30=5:00");
+  // Monday to Sunday of each week from the one before the first date.
+  auto week = [&settings](int64_t monday) {
+    std::string text;
+    for (int64_t day = monday; day < monday + 7; ++day)
+      text += HoursText(settings.Target(day)) + (day < monday + 6 ? " " : "");
+    return text;
+  };
+  EXPECT_EQ(week(MondayDay), "8:00 8:00 8:00 8:00 8:00 0:00 0:00");
+  EXPECT_EQ(week(MondayDay + 7), "6:00 6:00 6:00 6:00 4:00 0:00 0:00");
+  EXPECT_EQ(week(MondayDay + 14), "0:00 0:00 0:00 0:00 0:00 2:00 0:00");
+  EXPECT_EQ(week(MondayDay + 21), "0:00 0:00 0:00 0:00 0:00 2:00 0:00");
+
+  // A date alone still sets a target: before it every day's target is 0.
+  problems.clear();
+  const THoursSettings dated = Parse({{"Friday 2003-03-07", "4:00"}}, problems);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_TRUE(dated.HasTarget());
+  EXPECT_EQ(dated.Target(MondayDay + 4) + dated.Target(MondayDay + 3), 4 * Hour);
+  EXPECT_FALSE(Parse({{"Friday 2003-03-07", "x"}}, problems).HasTarget());
+}
+
 TActRec Record(uint8_t action, int day, double hours) {
   return MakeRecord(action, Monday + day + hours / 24);
 }
@@ -122,8 +165,8 @@ TEST(HoursSettings, BalanceCountsFromItsFirstDayWithDaysOffOpeningAndTodayAboveI
   // Thursday, below its target: 1:00 - 1:00 + 2:00, today not yet.
   EXPECT_EQ(balanceAt(3, 15), 2 * Hour);
   // Thursday, a spell running since 15:00 until 18:30: 9:30 worked, 1:30 above.
-  const TRunningSpell running{Monday + 3 + 15.0 / 24, Monday + 3 + 18.5 / 24};
-  totals.Take(MakeRecord(ActionStart, running.start));
+  totals.Take(Record(ActionStart, 3, 15));
+  const TRunningSpell running{Monday + 3 + 18.5 / 24};
   EXPECT_EQ(balanceAt(3, 18.5, running), 3 * Hour + 30 * Minute);
   // Friday morning, nothing yet: Thursday in full.
   EXPECT_EQ(balanceAt(4, 7), 2 * Hour - 2 * Hour);
@@ -156,6 +199,33 @@ TEST(HoursSettings, BalanceCountsFromItsFirstDayWithDaysOffOpeningAndTodayAboveI
   EXPECT_EQ(DaySummaryLines({}, 0, -1, totals, settings, TCsvSeparators{' ', "."})[0],
             "Date \"First In\" \"Last Out\" Worked Hours Target Difference Balance");
   EXPECT_EQ(balanceAt(3, 7), Hour - Hour + 2 * Hour) << "Thursday morning: Wednesday's end";
+
+  // A spell from Thursday 23:00 still running at Friday 1:00 counts its hour
+  // before midnight in Thursday: 1:00 - 1:00 + 2:00 - 1:00, Friday not yet
+  // above its target.
+  totals.Take(Record(ActionStart, 3, 23));
+  EXPECT_EQ(balanceAt(4, 1.1), 0);
+  EXPECT_EQ(balanceAt(4, 1.1, TRunningSpell{Monday + 4 + 1.0 / 24}), Hour);
+  const TWorkHours hours =
+      HoursAt(totals, settings, Monday + 4 + 1.1 / 24, 1, TRunningSpell{Monday + 4 + 1.0 / 24});
+  EXPECT_EQ(hours.today, Hour);
+  EXPECT_EQ(hours.week, 27 * Hour);
+}
+
+// With nothing recorded, a target set and no BalanceFrom, the balance counts
+// from today in the day summary as in the tip: Opening at the start of today.
+TEST(HoursSettings, WithAnEmptyJournalTheBalanceCountsFromTodayInTheSummaryAsInTheTip) {
+  std::vector<THoursSettingsProblem> problems;
+  const THoursSettings settings = Parse({{"Target", "8:00"}, {"Opening", "+1:00"}}, problems);
+  const TWorkTotals empty;
+  EXPECT_EQ(HoursAt(empty, settings, Monday + 2.5, 1).balance, Hour);
+  const std::vector<std::string> summary =
+      DaySummaryLines({}, MondayDay + 1, MondayDay + 3, empty, settings, TCsvSeparators{},
+                      MondayDay + 2);
+  ASSERT_EQ(summary.size(), 5u);
+  EXPECT_EQ(summary[1], "2003-03-04,,,0:00:00,0.00,8:00,-8:00,");
+  EXPECT_EQ(summary[2], "2003-03-05,,,0:00:00,0.00,8:00,-8:00,-7:00");
+  EXPECT_EQ(summary[3], "2003-03-06,,,0:00:00,0.00,8:00,-8:00,-15:00");
 }
 
 }  // namespace

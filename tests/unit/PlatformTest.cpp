@@ -1,6 +1,7 @@
 // The system seam: real files in a scratch folder, error texts, clock, locale.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -62,15 +63,34 @@ TEST_F(FileTest, OpenFailuresCarryTheIoTexts) {
   EXPECT_EQ(test::IoErrorText([&] { File::Open(Path("folder"), OpenMode::Create); }), "File access denied");
 }
 
-TEST_F(FileTest, ExistsIsForFilesOnly) {
-  EXPECT_FALSE(platform::FileExists(Path("x")));
+// A file is found or not only when the system says so; a question it cannot
+// answer raises, for "not there" would be a guess.
+TEST_F(FileTest, FoundIsForFilesAndRaisesWhenTheSystemCannotTell) {
+  EXPECT_FALSE(platform::FileFound(Path("x")));
+  EXPECT_FALSE(platform::FileFound(Path("no-such-dir/x")));
   File::Open(Path("x"), OpenMode::Create).Close();
-  EXPECT_TRUE(platform::FileExists(Path("x")));
+  EXPECT_TRUE(platform::FileFound(Path("x")));
   fs::create_directory(Dir() / "folder");
-  EXPECT_FALSE(platform::FileExists(Path("folder")));
+  EXPECT_FALSE(platform::FileFound(Path("folder")));
   EXPECT_TRUE(platform::RemoveFile(Path("x")));
-  EXPECT_FALSE(platform::FileExists(Path("x")));
+  EXPECT_FALSE(platform::FileFound(Path("x")));
   EXPECT_FALSE(platform::RemoveFile(Path("x")));
+
+#ifdef _WIN32
+  // A name the system refuses.
+  EXPECT_THROW(platform::FileFound(Path("a|b")), EInOutError);
+#else
+  // A link that leads to itself.
+  fs::create_symlink("loop", Dir() / "loop");
+  EXPECT_EQ(test::IoErrorText([&] { platform::FileFound(Path("loop")); }),
+            EInOutError::Text(ELOOP));
+#endif
+  // An armed check fails as the system would.
+  File::Open(Path("x"), OpenMode::Create).Close();
+  platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  EXPECT_EQ(test::IoErrorText([&] { platform::FileFound(Path("x")); }),
+            "I/O error 32 (the file is in use by another program)");
+  EXPECT_TRUE(platform::FileFound(Path("x")));
 }
 
 TEST_F(FileTest, ReplaceSwapsInTheNewFileOrLeavesBothAlone) {
@@ -103,7 +123,7 @@ TEST_F(FileTest, PathsOutsideTheAnsiCodePageNameTheRealFiles) {
   f.Write("journal", 7);
   f.Close();
   EXPECT_TRUE(fs::exists(folder / "hl.dat")) << "written elsewhere";
-  EXPECT_TRUE(platform::FileExists(dir + "hl.dat"));
+  EXPECT_TRUE(platform::FileFound(dir + "hl.dat"));
   platform::CopyFileReplacing(dir + "hl.dat", dir + "hl.bak");
   EXPECT_EQ(fs::file_size(folder / "hl.bak"), 7u);
   platform::ReplaceFile(dir + "hl.bak", dir + "hl.dat");

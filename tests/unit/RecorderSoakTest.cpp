@@ -124,6 +124,12 @@ class Soak : public ::testing::Test {
     settings_.balanceFrom = DayNumber(FirstDay);
     settings_.opening = 90 * 60;
     settings_.dayStart = 2.0 / 24;  // a working day from 2:00 to 2:00
+    // A new contract from the second week's Thursday: 6:00 Monday to
+    // Thursday, 4:00 on Friday; the first days keep their 8:00.
+    TWeekTargets shorter;
+    for (int day = 1; day <= 4; ++day) shorter[static_cast<size_t>(day)] = 6 * 3600;
+    shorter[5] = 4 * 3600;
+    settings_.datedTargets.emplace_back(DayNumber(FirstDay) + 10, shorter);
     source_.x = 400;  // the pointer is somewhere on the screen
   }
   void TearDown() override { platform::FailFileOperation(0); }
@@ -373,6 +379,13 @@ class Soak : public ::testing::Test {
       if (minute % 60 == 0) CheckKeptTip();
     }
     Seconds(20 * 60, false);  // gone home
+    // Now and then a night shift: back at 1:30, working past the split at 2:00.
+    if (recorder_ && Chance(0.15)) {
+      Sleep(static_cast<int>(std::lround((FirstDay + index + 1 + 1.5 / 24 - source_.wall) * 1440)));
+      Seconds(Between(40, 80) * 60, true);
+      Seconds(20 * 60, false);
+      ++nightShifts_;
+    }
     if (recorder_ && Chance(0.4)) EndSession();
     Check(index);
   }
@@ -405,6 +418,13 @@ class Soak : public ::testing::Test {
       case 'v': EditInTheView(); break;
       case 'c': Compact(); break;
       case 'd': DeclinedExit(); break;
+      case 'h':
+        // Now and then the exit comes while the file is held and records wait.
+        if (Chance(0.4)) {
+          Seconds(Between(5, 60), true);
+          DeclinedExit();
+        }
+        break;
       case 'r': ExitAndLaterStart(Between(1, 20)); break;
       case 's':
         EndSession();
@@ -464,14 +484,17 @@ class Soak : public ::testing::Test {
         worked_[day] = WorkedByTheReport(Data(), static_cast<TDateTime>(day), settings_.dayStart);
     const int64_t weekStart =
         DayNumber(WeekStart(static_cast<TDateTime>(today), locale_.firstDayOfWeek));
+    // A spell across the split counts its part in each day, beside the page.
+    const test::SplitParts parts = test::PartsAcrossSplits(RecordsOnDisk(), settings_.dayStart);
     int64_t week = 0, balance = settings_.opening;
-    for (const auto& [day, seconds] : worked_) {
+    for (auto [day, seconds] : worked_) {
+      seconds += parts.Of(day);
       if (day >= weekStart && day < weekStart + 7) week += seconds;
       const int64_t over = seconds - settings_.Target(day);
       if (day < today) balance += over;
       if (day == today) balance += std::max<int64_t>(0, over);
     }
-    const std::string expected = "Horalog\nToday " + HoursText(worked_[today]) + "\nThis week " +
+    const std::string expected = "Horalog\nToday " + HoursText(worked_[today] + parts.Of(today)) + "\nThis week " +
                                  HoursText(week) + "\nBalance " + SignedHoursText(balance);
     ASSERT_EQ(recorder_->TipText(), expected);
   }
@@ -495,7 +518,7 @@ class Soak : public ::testing::Test {
   size_t records_ = 0, lost_ = 0, twice_ = 0;
   int failedCommands_ = 0, declinedExits_ = 0, restarts_ = 0, sessionEnds_ = 0;
   int declinedWaiting_ = 0, secondExits_ = 0, startsMoved_ = 0, forwardSteps_ = 0, lateTicks_ = 0,
-      tipChecks_ = 0;
+      tipChecks_ = 0, nightShifts_ = 0;
   double worst_ = 0;
 };
 
@@ -506,10 +529,10 @@ TEST_F(Soak, AWeekOfWork) {
   std::printf("soak: %d days, %zu records, %zu lost, %zu twice, worst stamp %.1f s "
               "(%d declined exits, %d of them while records waited, %d second exits inside, "
               "%d starts again, %d session ends, %d commands failed, %d running Starts moved, "
-              "%d forward steps, %d late ticks, %d tips checked as kept)\n",
+              "%d forward steps, %d late ticks, %d night shifts across the split, %d tips checked as kept)\n",
               days, records_, lost_, twice_, worst_, declinedExits_, declinedWaiting_,
               secondExits_, restarts_, sessionEnds_, failedCommands_, startsMoved_,
-              forwardSteps_, lateTicks_, tipChecks_);
+              forwardSteps_, lateTicks_, nightShifts_, tipChecks_);
   EXPECT_EQ(twice_, 0u);
 }
 

@@ -62,7 +62,7 @@ class FakeView : public TRecorderView {
 // The whole records of a data file; none when it is missing.
 inline std::vector<TActRec> ReadJournal(const std::string& path) {
   std::vector<TActRec> records;
-  if (!platform::FileExists(path)) return records;
+  if (!platform::FileFound(path)) return records;
   TActRecReader reader(path);
   TActRec record;
   while (reader.Next(record)) records.push_back(record);

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -457,11 +458,16 @@ int64_t PageDayTotal(const Lines& page, TDateTime day) {
   return total;
 }
 
-// Each day's hours are what the report of that day alone shows, on random
-// journals around the week's first day: spells across midnight, negative
-// pairs, dead records anywhere, and journals out of time order (a record of
-// another day between a Start and its Stop, later records before earlier
-// ones), which the week's page splits into more tables.
+
+// Each day's hours are what the report of that day alone shows, and its parts
+// of spells across its splits, on random journals around the week's first
+// day, whose days begin at midnight or at a working day's start: spells
+// across the split, negative pairs, dead records anywhere, and journals out
+// of time order (a record of another day between a Start and its Stop, later
+// records before earlier ones), which the week's page splits into more
+// tables. A running spell counts as the Stop stamped at its last activity
+// will once it is written at the end of the journal, with whatever Start
+// waits for it there: the tip while it runs is the tip with that Stop.
 TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
   EXPECT_EQ(WeekStart(Monday + 2.5, 1), Monday);
   EXPECT_EQ(WeekStart(Monday + 2.5, 0), Monday - 1);
@@ -477,16 +483,23 @@ TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
 
   std::mt19937 random(20261207);
   auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
-  int outOfOrder = 0;
+  const std::string stoppedPath = (dir_ / "stopped.dat").string();
+  int outOfOrder = 0, acrossSplits = 0, runningAcross = 0;
   for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
     const int firstDay = static_cast<int>(below(7));
     const TDateTime week = WeekStart(Monday + 3, firstDay);
+    const TDateTime dayStart = round % 3 == 0 ? below(721) / 1440.0 : 0;
+    // The running spell's last activity, in the week; in some journals its
+    // working day has no record yet.
+    const TDateTime until = week + dayStart + below(7 * 1440) / 1440.0;
+    const bool untilDayEmpty = below(3) == 0;
     // Live records over ten days from three before the week, in whole minutes
-    // or at exact midnights, in time order; in every other journal some move
-    // to later places, across days too.
+    // or at the exact start of a day, in time order; in every other journal
+    // some move to later places, across days too.
     std::vector<TDateTime> times(round % 40 == 0 ? 3000 : below(120));
     for (TDateTime& t : times)
-      t = below(10) == 0 ? week - 3 + below(11) : week - 3 + below(10 * 1440) / 1440.0;
+      t = below(10) == 0 ? week - 3 + below(11) + dayStart : week - 3 + below(10 * 1440) / 1440.0;
     std::sort(times.begin(), times.end());
     const bool ordered = round % 2 == 0;
     for (uint32_t moves = ordered ? 0 : 1 + below(6); moves > 0 && times.size() > 1; --moves) {
@@ -498,37 +511,69 @@ TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
     }
     std::vector<TActRec> records;
     static const uint8_t actions[] = {0, 0, 1, 1, 2};
-    for (TDateTime t : times) records.push_back(Rec(actions[below(5)], t));
+    for (TDateTime t : times)
+      if (!untilDayEmpty || WorkDayOf(t, dayStart) != WorkDayOf(until, dayStart))
+        records.push_back(Rec(actions[below(5)], t));
     for (uint32_t dead = below(6); dead > 0; --dead) {
       const TDateTime t = week - 3 + below(10 * 1440) / 1440.0;
       const auto at = records.begin() + below(static_cast<uint32_t>(records.size() + 1));
       records.insert(at, Rec(0, t, below(2) == 0 ? StatusDeleted : 7));
     }
+    std::vector<TActRec> stopped = records;
+    stopped.push_back(Stop(until));
     WriteAll(DataPath(), Bytes(records));
+    WriteAll(stoppedPath, Bytes(stopped));
 
-    TWorkTotals totals;
+    TWorkTotals totals(dayStart), withStop(dayStart);
     LoadWorkTotals(DataPath().string(), totals);
+    LoadWorkTotals(stoppedPath, withStop);
+    const test::SplitParts parts = test::PartsAcrossSplits(records, dayStart);
+    const test::SplitParts stoppedParts = test::PartsAcrossSplits(stopped, dayStart);
+    const TRunningSpell running{until};
     int64_t days = 0;
     for (int d = 0; d < 7; ++d) {
-      const Lines alone = BuildReportLines(DataPath().string(), week + d, week + d, English);
-      const int64_t worked = totals.Worked(DayNumber(week + d));
-      ASSERT_EQ(worked % 86400, PageDayTotal(alone, week + d) % 86400)
-          << "round " << round << ", day " << d;
-      const TWorkHours hours = HoursAt(totals, {}, week + d + 0.5, firstDay);
+      SCOPED_TRACE("day " + std::to_string(d));
+      const int64_t day = DayNumber(week + d);
+      const Lines alone = BuildReportLines(DataPath().string(), week + d, week + d, English, dayStart);
+      const int64_t worked = totals.Worked(day);
+      ASSERT_EQ((worked - parts.Of(day)) % 86400, PageDayTotal(alone, week + d) % 86400);
+      const Lines stoppedAlone = BuildReportLines(stoppedPath, week + d, week + d, English, dayStart);
+      ASSERT_EQ((totals.Worked(day, running) - stoppedParts.Of(day)) % 86400,
+                PageDayTotal(stoppedAlone, week + d) % 86400);
+      const TWorkHours hours = HoursAt(totals, {}, week + d + dayStart + 0.5, firstDay);
       ASSERT_EQ(hours.today, worked);
       EXPECT_FALSE(hours.balance) << "no target, no balance";
       days += worked;
+      acrossSplits += parts.Of(day) > 0;
+      runningAcross += stoppedParts.Of(day) != parts.Of(day);
       // Where the week's page splits the day, the report of the day alone
       // is what counts.
       if (!ordered) {
-        const Lines page = BuildReportLines(DataPath().string(), week, week + 6, English);
-        outOfOrder += PageDayTotal(page, week + d) % 86400 != worked % 86400;
+        const Lines page = BuildReportLines(DataPath().string(), week, week + 6, English, dayStart);
+        outOfOrder += PageDayTotal(page, week + d) % 86400 != (worked - parts.Of(day)) % 86400;
       }
     }
     for (int d = 0; d < 7; ++d)
-      ASSERT_EQ(HoursAt(totals, {}, week + d + 0.5, firstDay).week, days) << "round " << round;
+      ASSERT_EQ(HoursAt(totals, {}, week + d + dayStart + 0.5, firstDay).week, days);
+
+    // Within the detector's timeout of the last activity (or days later,
+    // where the clock was stepped on), with targets and a balance from a day
+    // before or in the week (or from the first record).
+    THoursSettings settings;
+    for (int weekday = 0; weekday < 7; ++weekday)
+      if (below(4) != 0) settings.weekdayTargets[static_cast<size_t>(weekday)] = below(10 * 60) * 60;
+    if (below(2) == 0) settings.balanceFrom = DayNumber(week) - 4 + below(12);
+    settings.opening = (static_cast<int64_t>(below(200 * 60)) - 100 * 60) * 60;
+    const TDateTime now = until + (below(4) == 0 ? below(3 * 1440) : below(11)) / 1440.0;
+    const TWorkHours whileRunning = HoursAt(totals, settings, now, firstDay, running);
+    const TWorkHours once = HoursAt(withStop, settings, now, firstDay);
+    EXPECT_EQ(whileRunning.today, once.today);
+    EXPECT_EQ(whileRunning.week, once.week);
+    EXPECT_EQ(whileRunning.balance, once.balance);
   }
   EXPECT_GT(outOfOrder, 20) << "the journals out of order hardly ever split a day";
+  EXPECT_GT(acrossSplits, 100) << "hardly any spell across a split";
+  EXPECT_GT(runningAcross, 20) << "hardly any running spell begins or ends a spell across a split";
 }
 
 // ---- The CSV ------------------------------------------------------------------
@@ -692,50 +737,59 @@ std::string Signed(int64_t seconds) {
   return text;
 }
 
-// The day summary of firstDay..lastDay against the page of that range and
-// the CSV's day totals: a line for every day the page shows (with a target,
-// for every day), each Worked the page's total of that day, First In and
-// Last Out its first In and last Out; Difference is Worked less Target, and
-// the Total line sums them.
+// The day summary of firstDay..lastDay against the page of that range, the
+// CSV's day totals and the parts of spells across splits: a line for every
+// day the page shows (with a target, for every day), each Worked the page's
+// total of that day and the day's parts, First In and Last Out its first In
+// and last Out, or the split where a spell across it begins or ends the day;
+// Difference is Worked less Target, and the Total line sums them.
 void ExpectSummaryAgrees(const Lines& summary, const std::vector<PageDay>& page,
-                         const std::map<std::string, int64_t>& dayTotals,
+                         const std::map<std::string, int64_t>& dayTotals, const test::SplitParts& parts,
                          const THoursSettings& settings, int64_t firstDay, int64_t lastDay) {
   const bool targets = settings.HasTarget();
   ASSERT_FALSE(summary.empty());
   EXPECT_EQ(summary[0], targets ? "Date,First In,Last Out,Worked,Hours,Target,Difference,Balance"
                                 : "Date,First In,Last Out,Worked,Hours");
-  std::vector<std::string> dates;
+  std::vector<int64_t> days;
   for (int64_t day = firstDay; day <= lastDay; ++day) {
     const std::string date = FormatDateTime("yyyy-mm-dd", static_cast<TDateTime>(day), English);
     const bool shown = std::any_of(page.begin(), page.end(),
                                    [&date](const PageDay& d) { return d.date == date; });
-    if (shown || targets) dates.push_back(date);
+    if (shown || targets) days.push_back(day);
   }
-  ASSERT_EQ(summary.size(), dates.size() + 2);
+  ASSERT_EQ(summary.size(), days.size() + 2);
   const size_t width = targets ? 8 : 5;
+  const int64_t split = std::llround(settings.dayStart * 86400);
   int64_t worked = 0, target = 0;
-  for (size_t i = 0; i < dates.size(); ++i) {
+  for (size_t i = 0; i < days.size(); ++i) {
+    const std::string date = FormatDateTime("yyyy-mm-dd", static_cast<TDateTime>(days[i]), English);
     const std::vector<std::string> fields = Fields(summary[i + 1]);
     ASSERT_EQ(fields.size(), width) << summary[i + 1];
-    EXPECT_EQ(fields[0], dates[i]);
+    EXPECT_EQ(fields[0], date);
     std::string firstIn, lastOut;
     for (const PageDay& day : page)
-      if (day.date == dates[i])
+      if (day.date == date)
         for (const PageRow& row : day.rows) {
           if (firstIn.empty()) firstIn = row.in;
           if (!row.out.empty()) lastOut = row.out;
         }
-    EXPECT_EQ(fields[1].empty(), firstIn.empty()) << summary[i + 1];
-    EXPECT_EQ(fields[2].empty(), lastOut.empty()) << summary[i + 1];
-    if (!firstIn.empty()) {
-      EXPECT_EQ(DurationSeconds(fields[1]), ClockSeconds(firstIn));
-    }
-    if (!lastOut.empty()) {
-      EXPECT_EQ(DurationSeconds(fields[2]), ClockSeconds(lastOut));
-    }
-    const auto total = dayTotals.find(dates[i]);
+    // The split, or the page's clock (none when the page shows none).
+    auto expectClock = [&](const std::string& field, bool atSplit, const std::string& clock) {
+      if (atSplit) {
+        EXPECT_EQ(DurationSeconds(field), split) << summary[i + 1];
+        return;
+      }
+      EXPECT_EQ(field.empty(), clock.empty()) << summary[i + 1];
+      if (!clock.empty()) {
+        EXPECT_EQ(DurationSeconds(field), ClockSeconds(clock)) << summary[i + 1];
+      }
+    };
+    expectClock(fields[1], parts.beginAtSplit.count(days[i]) > 0, firstIn);
+    expectClock(fields[2], parts.endAtSplit.count(days[i]) > 0, lastOut);
+    const auto total = dayTotals.find(date);
     const int64_t seconds = DurationSeconds(fields[3]);
-    EXPECT_EQ(seconds, total == dayTotals.end() ? 0 : total->second) << summary[i + 1];
+    EXPECT_EQ(seconds, (total == dayTotals.end() ? 0 : total->second) + parts.Of(days[i]))
+        << summary[i + 1];
     EXPECT_EQ(fields[4], Hours(seconds));
     worked += seconds;
     if (!targets) continue;
@@ -870,15 +924,19 @@ TEST_F(ReportBuilderTest, RandomJournalsGiveAPageAndACsvThatAgree) {
       if (below(2) == 0) settings.balanceFrom = DayNumber(Monday) - 3 + below(9);
     }
     const int64_t firstDay = DayNumber(startDate), lastDay = DayNumber(endDate);
-    const Lines summary = DaySummaryLines(read, firstDay, lastDay, totals, settings, separators);
-    ExpectSummaryAgrees(summary, page, dayTotals, settings, firstDay, lastDay);
+    const int64_t today = DayNumber(Monday) - 2 + below(8);
+    const test::SplitParts parts = test::PartsAcrossSplits(records, dayStart);
+    const Lines summary =
+        DaySummaryLines(read, firstDay, lastDay, totals, settings, separators, today);
+    ExpectSummaryAgrees(summary, page, dayTotals, parts, settings, firstDay, lastDay);
     if (!settings.HasTarget()) continue;
     // Each day's balance is that of the whole journal, whatever the range:
-    // over all days from before the first record it adds up from Opening.
+    // over all days from before the first record it adds up from Opening
+    // (from today when there is no record, as the tip counts it).
     const int64_t before = DayNumber(Monday) - 3;
     const Lines whole =
-        DaySummaryLines(read, before, lastDay, totals, settings, separators);
-    const int64_t from = settings.balanceFrom.value_or(firstLiveDay.value_or(lastDay + 1));
+        DaySummaryLines(read, before, lastDay, totals, settings, separators, today);
+    const int64_t from = settings.balanceFrom.value_or(firstLiveDay.value_or(today));
     std::optional<int64_t> balance;
     for (int64_t day = before; day <= lastDay; ++day) {
       const std::vector<std::string> fields = Fields(whole[static_cast<size_t>(day - before + 1)]);

@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <set>
 #include <iterator>
 #include <random>
 #include <string>
@@ -15,6 +17,7 @@
 #include "../ScratchDir.h"
 #include "data/ActRec.h"
 #include "data/Errors.h"
+#include "report/DayPairing.h"
 
 namespace horalog::test {
 
@@ -81,6 +84,42 @@ inline TActRec PatternedRecord(int32_t status, uint8_t action, TDateTime time, u
   std::mt19937 gen(seed);
   for (auto& b : r.Reserved) b = static_cast<uint8_t>(gen());
   return r;
+}
+
+// What each day counts of spells across the split between two working days,
+// told plainly: the live records grouped by working day in file order; where
+// a day's last record is a Start and the next day's first a Stop, the first
+// day counts from the Start to the split and the second from the split to the
+// Stop, each in the whole seconds of its span. The days that end and begin
+// at a split besides.
+struct SplitParts {
+  std::map<int64_t, int64_t> seconds;
+  std::set<int64_t> endAtSplit, beginAtSplit;
+
+  int64_t Of(int64_t day) const {
+    const auto found = seconds.find(day);
+    return found == seconds.end() ? 0 : found->second;
+  }
+};
+
+inline SplitParts PartsAcrossSplits(const std::vector<TActRec>& records, TDateTime dayStart) {
+  std::map<int64_t, std::vector<const TActRec*>> byDay;
+  for (const TActRec& r : records)
+    if (r.Status == StatusLive) byDay[WorkDayOf(r.Time, dayStart)].push_back(&r);
+  auto seconds = [](TDateTime span) { return std::llround(span * MSecsPerDay) / 1000; };
+  SplitParts parts;
+  for (const auto& [day, dayRecords] : byDay) {
+    const auto next = byDay.find(day + 1);
+    if (dayRecords.back()->Action != ActionStart || next == byDay.end() ||
+        next->second.front()->Action == ActionStart)
+      continue;
+    const TDateTime split = static_cast<TDateTime>(day + 1) + dayStart;
+    parts.seconds[day] += seconds(split - dayRecords.back()->Time);
+    parts.seconds[day + 1] += seconds(next->second.front()->Time - split);
+    parts.endAtSplit.insert(day);
+    parts.beginAtSplit.insert(day + 1);
+  }
+  return parts;
 }
 
 }  // namespace horalog::test

@@ -168,10 +168,12 @@ void File::Close() {
   if (closed != 0 && errno != EINTR) RaiseIo(errno);
 }
 
-bool FileExists(const std::string& path) {
-  if (Fault()) return false;
+bool FileFound(const std::string& path) {
+  if (Fault()) RaiseIo(errno);
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  if (::stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+  if (errno == ENOENT || errno == ENOTDIR) return false;
+  RaiseIo(errno);
 }
 
 bool TryReplaceFile(const std::string& source, const std::string& target) {

@@ -153,10 +153,13 @@ void File::Close() {
   if (!closed) RaiseLastIo();
 }
 
-bool FileExists(const std::string& path) {
-  if (Fault()) return false;
+bool FileFound(const std::string& path) {
+  if (Fault()) RaiseLastIo();
   const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (attributes != INVALID_FILE_ATTRIBUTES) return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+  RaiseIo(error);
 }
 
 bool TryReplaceFile(const std::string& source, const std::string& target) {
