@@ -308,6 +308,30 @@ TEST(MachineHoursTest, TheDayCountsTheUnionOfAllMachinesSpells) {
   EXPECT_EQ(HoursAt(hours, settings, At(18, 0), 1).today, 6 * 3600);
 }
 
+// A spell across the day's split counts its part in each day on each
+// machine, and the parts join the other machines' spells of those days.
+TEST(MachineHoursTest, SpellsAcrossTheSplitJoinTheUnionOfEachDay) {
+  const TDateTime dayStart = 2.0 / 24;  // days split at 2:00
+  const int64_t day = DayNumber(Monday);
+  TWorkTotals own(dayStart, true);
+  // Monday 23:00 to Tuesday 3:00 on this machine.
+  own.Take(MakeRecord(ActionStart, At(23, 0)));
+  own.Take(MakeRecord(ActionStop, Monday + 1 + 3.0 / 24));
+  TMachineHours hours(own);
+  TMachineReading laptop;
+  // Tuesday 1:00 to 2:30 on the laptop (across the split too), and a spell
+  // from Tuesday 2:45 that ran to 4:00 when its copy was made.
+  laptop.records = {{Monday + 1 + 1.0 / 24, ActionStart}, {Monday + 1 + 2.5 / 24, ActionStop},
+                    {Monday + 1 + 2.75 / 24, ActionStart}};
+  laptop.runningUntil = Monday + 1 + 4.0 / 24;
+  hours.SetMachines({&laptop});
+  // Monday: 23:00 to 2:00 on both; Tuesday: 2:00 to 3:00 here, 2:00 to 2:30
+  // and 2:45 to 4:00 on the laptop: 2:00 to 4:00.
+  EXPECT_EQ(hours.Worked(day), 3 * 3600);
+  EXPECT_EQ(hours.Worked(day + 1), 2 * 3600);
+  EXPECT_EQ(hours.Day(day + 1).firstIn, Monday + 1 + dayStart);
+}
+
 // Two recorders, two machines, one folder: each copy follows its journal, and
 // each tip counts the union once the folder has been looked at again.
 TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
