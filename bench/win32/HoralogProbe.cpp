@@ -24,6 +24,7 @@
 #include "data/ActRec.h"
 #include "dialogs/ActionEditDlg.h"
 #include "dialogs/DBViewDialog.h"
+#include "machines/MachineCopy.h"
 #include "platform/Platform.h"
 #include "report/WorkTotals.h"
 #include "ui/Application.h"
@@ -166,8 +167,9 @@ TEST_F(Probe, AnHourOfTicksInThisProcess) {
          std::to_string(sink.pane.size()) + " bytes of log lines");
 }
 
-// The large journal: five spells a day, the last day today.
-void WriteLargeJournal(const std::string& path) {
+// The large journal: five spells a day, the last day today; each spell
+// shifted by the hours given.
+void WriteLargeJournal(const std::string& path, double shiftHours = 0) {
   const int Records = JournalRecords();
   constexpr int PerDay = 10;
   const double today = static_cast<double>(static_cast<int64_t>(NowAsDateTime()));
@@ -175,7 +177,7 @@ void WriteLargeJournal(const std::string& path) {
   bytes.reserve(static_cast<size_t>(Records) * RecordSize);
   for (int i = 0; i < Records; ++i) {
     const double day = today - (Records - 1 - i) / PerDay;
-    bytes += RecordBytes(0, static_cast<uint8_t>(i % 2), day + (8 + i % PerDay) / 24.0);
+    bytes += RecordBytes(0, static_cast<uint8_t>(i % 2), day + (8 + i % PerDay + shiftHours) / 24.0);
   }
   WriteAll(path, bytes);
 }
@@ -225,6 +227,72 @@ TEST_F(Probe, CommandTimesOnALargeJournal) {
          Ms(TimeTo([&] { ClickButton(box, IDYES); }, "#32770", "Information", &box)),
          "native compaction " + Native("BM_Compact/100000"));
   Close(box, IDOK);
+}
+
+// Three machines of the large journal's size through one folder, beside one
+// machine alone in the same run: the start to the published window, from
+// there to the tip's first hours, a changed copy to the tip, and the file
+// reads of a minute of ticks, which hold one look at the folder.
+TEST_F(Probe, MachinesOnLargeJournals) {
+  const std::string shared = dir_->Path("shared");
+  CreateDirectoryW(Wide(shared).c_str(), nullptr);
+  WriteLargeJournal(DataFile());
+  const double today = static_cast<double>(static_cast<int64_t>(NowAsDateTime()));
+  const char* identities[] = {"00000000-0000-4000-8000-0000000000a1",
+                              "00000000-0000-4000-8000-0000000000a2"};
+  const std::string journal = dir_->Path("other.dat");
+  auto writeCopy = [&](int n, double madeAt) {
+    const std::string name = "Machine " + std::to_string(n + 1);
+    WriteMachineCopy(shared + "\\" + CopyFileName(name, identities[n]), journal, {}, {},
+                     {identities[n], name, "PROBE", madeAt});
+  };
+  for (int n = 0; n < 2; ++n) {
+    WriteLargeJournal(journal, 0.5 * (n + 1));
+    writeCopy(n, today);
+  }
+  auto hoursInTip = [] { return TrayTip().find('\n') != std::string::npos; };
+  auto startToTip = [&](double& window, double& tip) {
+    const ULONGLONG start = GetTickCount64();
+    StartReady();
+    window = static_cast<double>(GetTickCount64() - start);
+    const ULONGLONG published = GetTickCount64();
+    WaitUntil(hoursInTip, 60000);
+    tip = static_cast<double>(GetTickCount64() - published);
+  };
+  std::printf("Three machines of %s records each, through one folder:\n", RecordsText().c_str());
+  double aloneWindow = 0, aloneTip = 0, window = 0, tip = 0;
+  WriteIni(HoursWithATarget);
+  startToTip(aloneWindow, aloneTip);
+  First().Terminate();
+  processes_.clear();
+  first_ = nullptr;
+  WaitUntil([] { return PublishedWindow() == nullptr && TrayTip().empty(); }, 10000);
+  WriteIni(std::string(HoursWithATarget) + "[Machines]\r\nFolder=" + shared + "\r\nName=Probe\r\n");
+  startToTip(window, tip);
+  Figure("start, to the published main window", Ms(window), "one machine " + Ms(aloneWindow));
+  Figure("published window to the tip's hours", Ms(tip),
+         "one machine " + Ms(aloneTip) + "; native " + Native("BM_MachinesFirstTip"));
+  const std::string before = TrayTip();
+  Sleep(1500);
+  ProcessCounters counters = Now();
+  Sleep(61000);
+  const ProcessCounters after = Now();
+  char text[32];
+  std::snprintf(text, sizeof text, "%llu",
+                static_cast<unsigned long long>(after.readOperations - counters.readOperations));
+  Figure("file reads over 60 ticks and one look", text,
+         "a look where nothing changed, native " + Native("BM_LookAtUnchangedFolder"));
+  std::snprintf(text, sizeof text, "%.0f us", (after.cpu100ns - counters.cpu100ns) / 10.0 / 60);
+  Figure("CPU time per quiet tick", text, "native tip " + Native("BM_MachinesTipAtATick"));
+  // Another spell of the second machine's, today.
+  std::string bytes = ReadAll(journal);
+  bytes += RecordBytes(0, 0, today + 21.0 / 24) + RecordBytes(0, 1, today + 23.0 / 24);
+  WriteAll(journal, bytes);
+  const ULONGLONG changed = GetTickCount64();
+  writeCopy(1, NowAsDateTime());
+  WaitUntil([&] { return TrayTip() != before; }, 120000);
+  Figure("a changed copy to the tip", Ms(static_cast<double>(GetTickCount64() - changed)),
+         "the folder looked at once a minute");
 }
 
 TActionEditDialog* OpenEditor() {
