@@ -42,16 +42,24 @@ void TMachineFolder::Tell(const std::string& key, const std::string& text) {
 
 void TMachineFolder::Settle(const std::string& key) { told_.erase(key); }
 
+bool TMachineFolder::MakeFolder() {
+  try {
+    platform::MakeFolders(settings_.folder);
+    return true;
+  } catch (const std::exception& error) {
+    Tell("folder", "Cannot make the folder " + platform::PathForDisplay(settings_.folder) +
+                       " of [Machines]: " + JournalFailureReason(error) +
+                       ". Recording goes on; the other machines are not counted until it can be "
+                       "made.");
+    return false;
+  }
+}
+
 bool TMachineFolder::Look() {
   std::vector<std::string> names;
   const std::string folder = platform::PathForDisplay(settings_.folder);
-  try {
-    platform::MakeFolders(settings_.folder);
-  } catch (const std::exception& error) {
+  if (!MakeFolder()) {
     readable_ = false;
-    Tell("folder", "Cannot make the folder " + folder + " of [Machines]: " +
-                       JournalFailureReason(error) +
-                       ". Recording goes on; the other machines are not counted until it can be made.");
     return false;
   }
   try {
@@ -234,8 +242,8 @@ bool TMachineFolder::WriteOwnCopy(const std::string& dataPath, const std::deque<
                                   std::optional<TDateTime> runningUntil, TDateTime now) {
   const std::string ownName = CopyFileName(settings_.name, settings_.identity);
   const std::string path = settings_.folder + ownName;
+  if (!MakeFolder()) return false;
   try {
-    platform::MakeFolders(settings_.folder);
     if (const std::optional<platform::TFileStamp> stamp = platform::FileStamp(path);
         stamp && !OwnCopyIsOurs(path, *stamp)) {
       Tell("own:" + ownName, NotOursText(ownName));

@@ -73,6 +73,9 @@ class TMachineFolder {
     std::optional<TMachineReading> good;  // its last good reading
   };
 
+  // Makes the folder when it is missing; false, told once per change, when
+  // it cannot be made.
+  bool MakeFolder();
   // The log line for key, unless it was the last one told for key.
   void Tell(const std::string& key, const std::string& text);
   void Settle(const std::string& key);
