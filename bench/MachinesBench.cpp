@@ -83,6 +83,21 @@ Machines& TheMachines() {
   return machines;
 }
 
+// This machine's hours and the other two machines' read from the folder:
+// what the tip counts.
+struct Counted {
+  TWorkTotals own{0, true};
+  TMachineFolder folder;
+  TMachineHours hours{own};
+
+  explicit Counted(const Machines& machines)
+      : folder(machines.Settings(), [](const std::string&) {}) {
+    LoadWorkTotals(machines.dataPath, own);
+    folder.Look();
+    hours.SetMachines(folder.Machines());
+  }
+};
+
 THoursSettings EightHours() {
   THoursSettings settings;
   for (int day = 1; day <= 5; ++day) settings.weekdayTargets[static_cast<size_t>(day)] = 8 * 3600;
@@ -95,13 +110,8 @@ void BM_MachinesFirstTip(benchmark::State& state) {
   Machines& machines = TheMachines();
   const THoursSettings settings = EightHours();
   for (auto _ : state) {
-    TWorkTotals own(0, true);
-    LoadWorkTotals(machines.dataPath, own);
-    TMachineFolder folder(machines.Settings(), [](const std::string&) {});
-    folder.Look();
-    TMachineHours hours(own);
-    hours.SetMachines(folder.Machines());
-    const TWorkHours figures = HoursAt(hours, settings, machines.lastDay + 0.5, 1);
+    const Counted counted(machines);
+    const TWorkHours figures = HoursAt(counted.hours, settings, machines.lastDay + 0.5, 1);
     benchmark::DoNotOptimize(figures.balance);
   }
   state.SetItemsProcessed(state.iterations() * 3 * RecordCount);
@@ -122,17 +132,11 @@ BENCHMARK(BM_LookAtUnchangedFolder)->Unit(benchmark::kMicrosecond);
 // day (kept between ticks), this machine's spell running.
 void BM_MachinesTipAtATick(benchmark::State& state) {
   Machines& machines = TheMachines();
-  TWorkTotals own(0, true);
-  LoadWorkTotals(machines.dataPath, own);
-  TMachineFolder folder(machines.Settings(), [](const std::string&) {});
-  folder.Look();
-  TMachineHours hours(own);
-  hours.SetMachines(folder.Machines());
+  const Counted counted(machines);
   const THoursSettings settings = EightHours();
   const TDateTime now = machines.lastDay + 0.5;
-  const TRunningSpell running{now};
   for (auto _ : state) {
-    const TWorkHours figures = HoursAt(hours, settings, now, 1, running);
+    const TWorkHours figures = HoursAt(counted.hours, settings, now, 1, TRunningSpell{now});
     benchmark::DoNotOptimize(figures.balance);
   }
 }
