@@ -71,7 +71,7 @@ int64_t TMachineHours::WorkedOverTarget(int64_t from, int64_t through,
   if (others_.empty()) return own_.WorkedOverTarget(from, through, settings);
   if (through < from) return 0;
   if (keptSum_ && keptSum_->from == from && keptSum_->through == through &&
-      keptSum_->ownGeneration == own_.Generation() && keptSum_->readings == readings_ &&
+      keptSum_->ownVersion == own_.Version() && keptSum_->readings == readings_ &&
       keptSum_->settings == settings)
     return keptSum_->value;
   std::vector<int64_t> days = own_.Days();
@@ -85,7 +85,7 @@ int64_t TMachineHours::WorkedOverTarget(int64_t from, int64_t through,
   for (const int64_t day : days)
     if (day >= from && day <= through) sum += Worked(day);
   for (int64_t day = from; day <= through; ++day) sum -= settings.Target(day);
-  keptSum_ = TKeptSum{from, through, own_.Generation(), readings_, settings, sum};
+  keptSum_ = TKeptSum{from, through, own_.Version(), readings_, settings, sum};
   return sum;
 }
 

@@ -55,7 +55,7 @@ class TMachineHours : public TDayHours {
 
   struct TKeptSum {
     int64_t from = 0, through = 0;
-    uint64_t ownGeneration = 0, readings = 0;
+    uint64_t ownVersion = 0, readings = 0;
     THoursSettings settings;
     int64_t value = 0;
   };

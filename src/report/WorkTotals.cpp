@@ -1,6 +1,7 @@
 #include "report/WorkTotals.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "data/Errors.h"
@@ -64,7 +65,7 @@ void TWorkTotals::TDayReport::DayEnds() {
 TWorkTotals::TWorkTotals(const TWorkTotals& other)
     : dayStart_(other.dayStart_),
       keepSpells_(other.keepSpells_),
-      resets_(other.resets_),
+      version_(other.version_),
       days_(other.days_),
       firstDay_(other.firstDay_),
       lastMoment_(other.lastMoment_),
@@ -88,7 +89,7 @@ void TWorkTotals::Reset(TDateTime dayStart) {
   last_ = nullptr;
   firstDay_.reset();
   lastMoment_.reset();
-  resets_ += generation_ + 1;
+  version_ = NewVersion();
   generation_ = 0;
   keptSum_.reset();
 }
@@ -101,6 +102,7 @@ void TWorkTotals::Take(const TActRec& record) {
   ++generation_;
   if (!firstDay_ || day < *firstDay_) firstDay_ = day;
   if (!lastMoment_ || time > *lastMoment_) lastMoment_ = time;
+  version_ = NewVersion();
   // The record's own day takes it, and the day before when it is the very
   // first moment of its day (the day after, where rounding puts it there):
   // as the report of each of those days alone takes it (TakenForRange).
@@ -200,6 +202,11 @@ std::vector<TSpan> TWorkTotals::Spells(int64_t day,
   if (const std::optional<TSplitSpell> spell = SpellAcross(day + 1, running))
     spells.push_back({spell->start, nextSplit});
   return spells;
+}
+
+uint64_t TWorkTotals::NewVersion() {
+  static std::atomic<uint64_t> versions{0};
+  return versions.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 std::vector<int64_t> TWorkTotals::Days() const {

@@ -115,8 +115,9 @@ class TWorkTotals : public TDayHours {
   std::vector<TSpan> Spells(int64_t day, const std::optional<TRunningSpell>& running = {}) const;
   // The days that took a record, in no particular order.
   std::vector<int64_t> Days() const;
-  // Changes with every record taken and every Reset.
-  uint64_t Generation() const { return generation_ + resets_; }
+  // Changes with every record taken and every Reset, and differs between
+  // totals read apart: what a sum kept elsewhere was counted from.
+  uint64_t Version() const { return version_; }
 
  private:
   // The report of one day alone, as far as the records taken so far go.
@@ -152,6 +153,9 @@ class TWorkTotals : public TDayHours {
     TDateTime start, stop;
   };
 
+  // A version no totals had before.
+  static uint64_t NewVersion();
+
   // The report of a day, made when first asked for.
   TDayReport& ReportOf(int64_t day);
   const TDayReport* FoundReport(int64_t day) const;
@@ -166,7 +170,7 @@ class TWorkTotals : public TDayHours {
 
   TDateTime dayStart_;
   bool keepSpells_ = false;
-  uint64_t resets_ = 0;  // grows with every Reset, for Generation
+  uint64_t version_ = NewVersion();
   std::unordered_map<int64_t, TDayReport> days_;
   TDayReport* last_ = nullptr;  // the day last taken: records come day after day
   std::optional<int64_t> firstDay_;

@@ -306,6 +306,16 @@ TEST(MachineHoursTest, TheDayCountsTheUnionOfAllMachinesSpells) {
   for (int weekday = 1; weekday <= 5; ++weekday) settings.weekdayTargets[weekday] = 5 * 3600;
   EXPECT_EQ(hours.WorkedOverTarget(day, day, settings), 3600);
   EXPECT_EQ(HoursAt(hours, settings, At(18, 0), 1).today, 6 * 3600);
+  // This machine's hours read afresh after an edit of the same number of
+  // records: the sum kept for the balance goes with them.
+  TWorkTotals edited(0, true);
+  for (const TActRec& record : {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(15, 0)),
+                                MakeRecord(ActionStart, At(16, 0))})
+    edited.Take(record);
+  own = edited;
+  EXPECT_EQ(hours.WorkedOverTarget(day, day, settings), 3 * 3600 + 1800);
+  own.Take(MakeRecord(ActionStop, At(18, 0)));
+  EXPECT_EQ(hours.WorkedOverTarget(day, day, settings), 4 * 3600 + 1800);
 }
 
 // A spell across the day's split counts its part in each day on each
