@@ -3,9 +3,10 @@
 // days FROM to TO (yyyy-mm-dd) to FILE, the same bytes the report window's
 // Save writes, and end. They show no window, start no recording and leave
 // the instance block and the start-up lock alone, so they run beside a
-// running Horalog; they read the journal as the file holds it. `/?` prints
-// the usage. A one-line reason goes to the console the command came from, if
-// any; never a box.
+// running Horalog; they read the journal as the file holds it (with
+// [Machines], and the other machines' copies in its folder). `/machines`
+// lists those copies (MachinesCommand). `/?` prints the usage. A one-line
+// reason goes to the console the command came from, if any; never a box.
 #pragma once
 
 #include <optional>
