@@ -154,7 +154,7 @@ TEST_F(MachinesTest, ACopyArrivingInPiecesKeepsTheLastGoodReading) {
       << log.back();
   EXPECT_TRUE(folder.Look());
   ASSERT_TRUE(folder.Machines()[0]->runningUntil);
-  EXPECT_EQ(*folder.Machines()[0]->runningUntil, At(12, 30));
+  EXPECT_DOUBLE_EQ(*folder.Machines()[0]->runningUntil, At(12, 30));
 }
 
 // Two copies of one machine (renamed, or a copy the sync service kept): the
@@ -267,7 +267,7 @@ TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
   EXPECT_EQ(mark->identity, Laptop);
   EXPECT_EQ(mark->name, "Laptop");
   EXPECT_EQ(mark->writer, "LAPTOP");
-  EXPECT_EQ(mark->madeAt, At(11, 41));
+  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 41));
   // What a reader of the journal takes of it.
   TWorkTotals totals;
   LoadWorkTotals(folder.OwnCopyPath(), totals);
@@ -299,8 +299,9 @@ TEST(MachineHoursTest, TheDayCountsTheUnionOfAllMachinesSpells) {
   EXPECT_EQ(hours.Worked(day), 6 * 3600);
   EXPECT_EQ(hours.Worked(day, TRunningSpell{At(14, 0)}), 7 * 3600);
   const TDayFigures figures = hours.Day(day);
-  EXPECT_EQ(figures.firstIn, At(7, 0));
-  EXPECT_EQ(figures.lastOut, At(12, 30));
+  ASSERT_TRUE(figures.firstIn && figures.lastOut);
+  EXPECT_DOUBLE_EQ(*figures.firstIn, At(7, 0));
+  EXPECT_DOUBLE_EQ(*figures.lastOut, At(12, 30));
   EXPECT_EQ(hours.FirstDay(), day);
   THoursSettings settings;
   for (int weekday = 1; weekday <= 5; ++weekday) settings.weekdayTargets[weekday] = 5 * 3600;
@@ -339,7 +340,7 @@ TEST(MachineHoursTest, SpellsAcrossTheSplitJoinTheUnionOfEachDay) {
   // and 2:45 to 4:00 on the laptop: 2:00 to 4:00.
   EXPECT_EQ(hours.Worked(day), 3 * 3600);
   EXPECT_EQ(hours.Worked(day + 1), 2 * 3600);
-  EXPECT_EQ(hours.Day(day + 1).firstIn, Monday + 1 + dayStart);
+  EXPECT_DOUBLE_EQ(hours.Day(day + 1).firstIn.value_or(0), Monday + 1 + dayStart);
 }
 
 // Two recorders, two machines, one folder: each copy follows its journal, and
