@@ -27,8 +27,9 @@ std::string MachinesCommandText(const TMachinesSettings& machines, const std::st
   readingJournal = false;
   TMachineHours hours(totals);
   hours.SetMachines(folder.Machines());
-  const std::vector<TReportDay> days = MachinesReportDays(
-      std::move(own), machines.name, folder.Machines(), startDate, endDate, settings.dayStart, hours);
+  const std::vector<TReportDay> days =
+      MachinesReportDays(std::move(own), machines.name, folder.Machines(), startDate, endDate,
+                         settings.dayStart, hours);
   const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
   return JoinLines(daySummary
                        ? DaySummaryLines(days, firstDay, lastDay, hours, settings, separators)
@@ -49,9 +50,8 @@ int ListMachines(const std::string& exePath, const TSayLine& say, const TSayLine
   if (!folder.Readable()) return CommandBadJournal;
   // This machine's own copy too, as the others read it.
   std::vector<const TMachineReading*> copies = folder.Machines();
-  const TCopyOutcome own = ReadMachineCopy(folder.OwnCopyPath(),
-                                           CopyFileName(machines.name, machines.identity),
-                                           machines.identity);
+  const TCopyOutcome own = ReadMachineCopy(
+      folder.OwnCopyPath(), CopyFileName(machines.name, machines.identity), machines.identity);
   if (own.reading) copies.insert(copies.begin(), &*own.reading);
   for (const std::string& line : MachineListLines(copies, machines.identity, platform::Now()))
     say(line);

@@ -13,7 +13,8 @@ namespace {
 // The text with its %NAME% variables expanded; as it is when that fails.
 std::wstring Expanded(const std::wstring& text) {
   std::wstring out(32768, L'\0');
-  const DWORD got = ExpandEnvironmentStringsW(text.c_str(), out.data(), static_cast<DWORD>(out.size()));
+  const DWORD got =
+      ExpandEnvironmentStringsW(text.c_str(), out.data(), static_cast<DWORD>(out.size()));
   if (got == 0 || got > out.size()) return text;
   out.resize(got - 1);
   return out;
@@ -32,7 +33,8 @@ TMachinesSettings ReadMachinesSettings(const TIniFile& ini, const std::string& e
                         (folder.size() >= 1 && (folder[0] == L'\\' || folder[0] == L'/'));
   if (!absolute) folder = platform::WidePath(DirectoryOf(exePath)) + folder;
   std::wstring full(32768, L'\0');
-  const DWORD got = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  const DWORD got =
+      GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (got == 0 || got >= full.size()) {
     problems.push_back("Cannot read Folder=" + written + " in [Machines] of " +
                        platform::AnsiPathText(ini.FileName()) +
@@ -49,7 +51,8 @@ TMachinesSettings ReadMachinesSettings(const TIniFile& ini, const std::string& e
     return settings;
   }
   settings.computer = platform::ComputerName();
-  settings.name = platform::Utf8FromWide(platform::WideFromAnsi(ini.ReadString(MachinesSection, "Name", "")));
+  settings.name =
+      platform::Utf8FromWide(platform::WideFromAnsi(ini.ReadString(MachinesSection, "Name", "")));
   if (FileNameSafe(settings.name).empty()) settings.name = settings.computer;
   if (FileNameSafe(settings.name).empty()) settings.name = "Machine";
   settings.folder = platform::Utf8FromWide(full);

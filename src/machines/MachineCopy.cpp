@@ -167,8 +167,8 @@ TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileNam
       return outcome;
     }
     if (mark->identity != identity) {
-      outcome.problem = "is not the copy its name says: its mark names the machine {" +
-                        mark->identity + "}";
+      outcome.problem =
+          "is not the copy its name says: its mark names the machine {" + mark->identity + "}";
       return outcome;
     }
     TMachineReading reading;

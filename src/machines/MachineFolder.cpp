@@ -66,8 +66,8 @@ bool TMachineFolder::Look() {
     names = platform::FolderFileNames(settings_.folder);
   } catch (const std::exception& error) {
     readable_ = false;
-    Tell("folder", "Cannot read the folder " + folder + " of [Machines]: " +
-                       JournalFailureReason(error) +
+    Tell("folder", "Cannot read the folder " + folder +
+                       " of [Machines]: " + JournalFailureReason(error) +
                        ". Recording goes on; the other machines count as read before.");
     return false;
   }
@@ -179,8 +179,7 @@ void TMachineFolder::TellTwins() {
     std::string text = "Two copies of the machine " + counted->mark.name + " {" +
                        counted->mark.identity + "} in " +
                        platform::PathForDisplay(settings_.folder) + ":";
-    for (size_t i = 0; i < copies.size(); ++i)
-      text += (i == 0 ? " " : ", ") + copies[i]->fileName;
+    for (size_t i = 0; i < copies.size(); ++i) text += (i == 0 ? " " : ", ") + copies[i]->fileName;
     Tell("twin:" + counted->mark.identity,
          text + "; the newer, " + counted->fileName + ", counts.");
   }

@@ -15,7 +15,9 @@ namespace {
 std::string PageText(const std::string& name) { return HtmlText(platform::PathForDisplay(name)); }
 
 // A moment as the command line writes it, whatever the locale.
-std::string FixedMoment(TDateTime time) { return FormatDateTime("yyyy-mm-dd hh:nn", time, TLocale{}); }
+std::string FixedMoment(TDateTime time) {
+  return FormatDateTime("yyyy-mm-dd hh:nn", time, TLocale{});
+}
 
 }  // namespace
 
@@ -48,16 +50,16 @@ std::vector<TReportDay> MachinesReportDays(std::vector<TReportDay> ownDays,
   }
   std::vector<TReportDay> days;
   for (auto& [key, day] : byDay) {
-    std::stable_sort(day.rows.begin(), day.rows.end(),
-                     [](const TReportRow& a, const TReportRow& b) { return a.Moment() < b.Moment(); });
+    std::stable_sort(
+        day.rows.begin(), day.rows.end(),
+        [](const TReportRow& a, const TReportRow& b) { return a.Moment() < b.Moment(); });
     day.total = static_cast<TDateTime>(hours.Worked(key)) / 86400.0;
     days.push_back(std::move(day));
   }
   return days;
 }
 
-std::vector<std::string> MachineLines(const std::string& ownName,
-                                      std::optional<TDateTime> ownLast,
+std::vector<std::string> MachineLines(const std::string& ownName, std::optional<TDateTime> ownLast,
                                       const std::vector<const TMachineReading*>& others,
                                       const TLocale& locale) {
   auto recordsTo = [&locale](const std::optional<TDateTime>& last) {
@@ -75,8 +77,8 @@ std::vector<std::string> MachineLines(const std::string& ownName,
 }
 
 ReportOutcome BuildMachinesReportFile(const std::string& dataDir, TDateTime startDate,
-                                      TDateTime endDate, const TLocale& locale,
-                                      TDateTime dayStart, const std::string& ownName,
+                                      TDateTime endDate, const TLocale& locale, TDateTime dayStart,
+                                      const std::string& ownName,
                                       const std::vector<const TMachineReading*>& others,
                                       TWorkTotals& totals, TMachineHours& hours) {
   const std::string dataPath = dataDir + DataFileBaseName;

@@ -31,8 +31,7 @@ std::vector<TReportDay> MachinesReportDays(std::vector<TReportDay> ownDays,
 // The lines below the last day, in the locale's forms, for example
 // "Laptop: records to 12/8/2026 5:32:00 PM, copy of 5:35:00 PM"; this
 // machine's first, from its own journal.
-std::vector<std::string> MachineLines(const std::string& ownName,
-                                      std::optional<TDateTime> ownLast,
+std::vector<std::string> MachineLines(const std::string& ownName, std::optional<TDateTime> ownLast,
                                       const std::vector<const TMachineReading*>& others,
                                       const TLocale& locale);
 
@@ -41,8 +40,8 @@ std::vector<std::string> MachineLines(const std::string& ownName,
 // other machines' readings. totals gets this machine's hours with their
 // spells, and hours (over totals) the other machines': the union of all.
 ReportOutcome BuildMachinesReportFile(const std::string& dataDir, TDateTime startDate,
-                                      TDateTime endDate, const TLocale& locale,
-                                      TDateTime dayStart, const std::string& ownName,
+                                      TDateTime endDate, const TLocale& locale, TDateTime dayStart,
+                                      const std::string& ownName,
                                       const std::vector<const TMachineReading*>& others,
                                       TWorkTotals& totals, TMachineHours& hours);
 

@@ -44,9 +44,13 @@ void TReportPairing::DayBegins(TDateTime time) {
                    .total = 0});
 }
 
-void TReportPairing::InOnly(TDateTime start) { days_.back().rows.push_back({.in = start, .out = {}, .machine = {}}); }
+void TReportPairing::InOnly(TDateTime start) {
+  days_.back().rows.push_back({.in = start, .out = {}, .machine = {}});
+}
 
-void TReportPairing::OutOnly(TDateTime stop) { days_.back().rows.push_back({.in = {}, .out = stop, .machine = {}}); }
+void TReportPairing::OutOnly(TDateTime stop) {
+  days_.back().rows.push_back({.in = {}, .out = stop, .machine = {}});
+}
 
 void TReportPairing::Pair(TDateTime start, TDateTime stop) {
   TReportDay& day = days_.back();
@@ -89,8 +93,8 @@ std::vector<std::string> ReportPageLines(const std::vector<TReportDay>& days,
     lines.push_back("<h3><font color=\"red\">" + FormatDateTime(DayPattern, day.dated, locale) +
                     "</font></h3>");
     lines.push_back("<table border=\"1\" cellpadding=\"5\" cellspacing=\"5\">");
-    lines.push_back(machines ? "<tr><th>In</th><th>Out</th><th>Time difference</th><th>Machine</th></tr>"
-                             : "<tr><th>In</th><th>Out</th><th>Time difference</th></tr>");
+    lines.push_back(std::string("<tr><th>In</th><th>Out</th><th>Time difference</th>") +
+                    (machines ? "<th>Machine</th>" : "") + "</tr>");
     for (const TReportRow& row : day.rows) {
       lines.push_back("<tr><td>" + (row.in ? clock(*row.in) : "") + "</td><td>" +
                       (row.out ? clock(*row.out) : "") + "</td><td>" +

@@ -230,8 +230,8 @@ std::string TrayTip(const std::string& beginning) {
 
 std::string UnixPath(const std::string& windowsPath) {
   using ToUnix = char*(CDECL*)(LPCWSTR);
-  const auto convert = reinterpret_cast<ToUnix>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  const auto convert = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
   if (convert == nullptr) return {};
   char* unix = convert(Wide(windowsPath).c_str());
   if (unix == nullptr) return {};

@@ -127,7 +127,8 @@ TEST_F(Machines, EachTipShowsTheUnionAndDaysFromAThirdMachineWritesIt) {
   const std::string laptopCopy = shared + "\\Horalog Laptop {" + LaptopGuid + "}.dat";
   EXPECT_TRUE(WaitUntil([&] { return FileSize(laptopCopy) > 0; }, 30000)) << "under its own GUID";
   StartReady();
-  EXPECT_TRUE(WaitUntil([&] { return FileSize(shared + "\\Horalog Desk {" + OwnMachineGuid() + "}.dat") > 0; }));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return FileSize(shared + "\\Horalog Desk {" + OwnMachineGuid() + "}.dat") > 0; }));
 
   // Each looks at the folder once a minute: within about one, both count both.
   const std::string both = "Horalog\nToday 3:00\nThis week 3:00";
@@ -153,13 +154,14 @@ TEST_F(Machines, EachTipShowsTheUnionAndDaysFromAThirdMachineWritesIt) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
     return std::string(text);
   }();
-  ASSERT_EQ(Unix("run " + thirdPrefix_ + " " + UnixPath(third) + " " + UnixPath(third + "\\out.txt") +
-                 " " + UnixPath(third + "\\Horalog.exe") + " /days " + date + " " + date + " days.csv"),
-            0)
+  ASSERT_EQ(
+      Unix("run " + thirdPrefix_ + " " + UnixPath(third) + " " + UnixPath(third + "\\out.txt") +
+           " " + UnixPath(third + "\\Horalog.exe") + " /days " + date + " " + date + " days.csv"),
+      0)
       << ReadAll(third + "\\out.txt");
   EXPECT_EQ(ReadAll(third + "\\days.csv"), "Date,First In,Last Out,Worked,Hours\r\n" + date +
-                                                ",08:00:00,11:00:00,3:00:00,3.00\r\n"
-                                                "Total,,,3:00:00,3.00\r\n");
+                                               ",08:00:00,11:00:00,3:00:00,3.00\r\n"
+                                               "Total,,,3:00:00,3.00\r\n");
 }
 
 }  // namespace

@@ -13,9 +13,9 @@
 #include "machines/MachineFolder.h"
 #include "machines/MachineHours.h"
 #include "machines/MachineReport.h"
-#include "report/ReportCsv.h"
 #include "platform/Platform.h"
 #include "recorder/Recorder.h"
+#include "report/ReportCsv.h"
 
 namespace horalog {
 namespace {
@@ -47,12 +47,12 @@ TEST(MachineNames, OnlyTheExactNamesThisProgramWritesAreMachines) {
 
   const std::string stem = "Horalog Laptop {" + Laptop + "}";
   for (const std::string& other : std::vector<std::string>{
-           stem + " (Anna's conflicted copy 2026-12-08).dat",      // Dropbox
-           stem + " (conflicted copy 2026-12-08 101010).dat",      // Nextcloud
-           stem + ".sync-conflict-20261208-101010-ABCDEFG.dat",    // Syncthing
+           stem + " (Anna's conflicted copy 2026-12-08).dat",    // Dropbox
+           stem + " (conflicted copy 2026-12-08 101010).dat",    // Nextcloud
+           stem + ".sync-conflict-20261208-101010-ABCDEFG.dat",  // Syncthing
            "~syncthing~" + stem + ".dat.tmp", "." + stem + ".dat.~1a2b",
-           stem + "-LAPTOP.dat",                                   // OneDrive
-           stem + ".dat.tmp",                                      // this program's, on its way
+           stem + "-LAPTOP.dat",  // OneDrive
+           stem + ".dat.tmp",     // this program's, on its way
            "Horalog Laptop {" + Laptop + "} .dat", "horalog Laptop {" + Laptop + "}.dat",
            "Horalog Laptop {" + Laptop + "}.DAT", "Horalog  {" + Laptop + "}.dat",
            "Horalog Laptop {7F3E9B20-1C4D-4E5F-8A6B-9C0D1E2F3A44}.dat",
@@ -107,8 +107,9 @@ TEST_F(MachinesTest, ACopyArrivingInPiecesKeepsTheLastGoodReading) {
   EXPECT_FALSE(folder.Look());
   EXPECT_TRUE(folder.Machines().empty());
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0], path + " is still arriving (its size is not whole records); Laptop is not "
-                           "counted until it can be read.");
+  EXPECT_EQ(log[0], path +
+                        " is still arriving (its size is not whole records); Laptop is not "
+                        "counted until it can be read.");
   test::WriteBytes(path, test::Bytes(whole.begin(), whole.begin() + 2 * RecordSize));
   EXPECT_FALSE(folder.Look()) << "whole records without the mark at the end";
   ASSERT_EQ(log.size(), 2u);
@@ -120,8 +121,8 @@ TEST_F(MachinesTest, ACopyArrivingInPiecesKeepsTheLastGoodReading) {
   EXPECT_EQ(log.size(), 2u);
 
   // The next copy arrives in pieces too: the reading before counts meanwhile.
-  WriteCopy("Laptop", Laptop, {LaptopMorning[0], LaptopMorning[1], MakeRecord(ActionStart, At(11, 0))},
-            At(11, 5));
+  WriteCopy("Laptop", Laptop,
+            {LaptopMorning[0], LaptopMorning[1], MakeRecord(ActionStart, At(11, 0))}, At(11, 5));
   const test::Bytes next = test::ReadBytes(path);
   test::WriteBytes(path, test::Bytes(next.begin(), next.begin() + 300));
   EXPECT_FALSE(folder.Look());
@@ -140,7 +141,8 @@ TEST_F(MachinesTest, ACopyArrivingInPiecesKeepsTheLastGoodReading) {
   WriteCopy("Laptop", Laptop, {LaptopMorning[0]}, At(9, 0));
   EXPECT_FALSE(folder.Look());
   EXPECT_EQ(folder.Machines()[0]->records.size(), 2u);
-  EXPECT_NE(log.back().find(" is older than the copy read before"), std::string::npos) << log.back();
+  EXPECT_NE(log.back().find(" is older than the copy read before"), std::string::npos)
+      << log.back();
   test::WriteBytes(path, next);
   EXPECT_TRUE(folder.Look());
   EXPECT_EQ(folder.Machines()[0]->records.size(), 3u);
@@ -209,7 +211,9 @@ TEST_F(MachinesTest, AFolderThatCannotBeMadeIsToldOnce) {
   EXPECT_FALSE(folder.Look());
   EXPECT_FALSE(folder.Look());
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].rfind("Cannot make the folder " + scratch.Path("file") + "/Horalog/ of [Machines]: ", 0), 0u)
+  EXPECT_EQ(log[0].rfind(
+                "Cannot make the folder " + scratch.Path("file") + "/Horalog/ of [Machines]: ", 0),
+            0u)
       << log[0];
   EXPECT_NE(log[0].find("Recording goes on"), std::string::npos) << log[0];
   EXPECT_FALSE(folder.WriteOwnCopy(scratch.Path("hl.dat"), {}, {}, At(9, 0)));
@@ -253,8 +257,8 @@ TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
   test::WriteRecords(journal, LaptopMorning);
   TMachineFolder folder({Folder(), "Laptop", Laptop, "LAPTOP"},
                         [this](const std::string& line) { log.push_back(line); });
-  ASSERT_TRUE(folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40),
-                                  At(11, 41)));
+  ASSERT_TRUE(
+      folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 41)));
   const std::vector<TActRec> records = test::ReadJournal(folder.OwnCopyPath());
   ASSERT_EQ(records.size(), 5u);
   const test::Bytes bytes = test::ReadBytes(folder.OwnCopyPath());
@@ -278,19 +282,26 @@ TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
 // another machine counts up to its last activity in its copy, and a day's
 // first In and last Out are any machine's.
 TEST(MachineHoursTest, TheDayCountsTheUnionOfAllMachinesSpells) {
-  EXPECT_EQ(UnionSeconds({{At(8, 0), At(10, 0)}, {At(9, 0), At(11, 0)}, {At(12, 0), At(12, 30)},
-                          {At(10, 0), At(10, 30)}, {At(13, 0), At(12, 0)}}),
+  EXPECT_EQ(UnionSeconds({{At(8, 0), At(10, 0)},
+                          {At(9, 0), At(11, 0)},
+                          {At(12, 0), At(12, 30)},
+                          {At(10, 0), At(10, 30)},
+                          {At(13, 0), At(12, 0)}}),
             3 * 3600 + 1800);
   const int64_t day = DayNumber(Monday);
   TWorkTotals own(0, true);
-  for (const TActRec& record : {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(12, 0)),
-                                MakeRecord(ActionStart, At(13, 0))})
+  for (const TActRec& record :
+       {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(12, 0)),
+        MakeRecord(ActionStart, At(13, 0))})
     own.Take(record);
   TMachineHours hours(own);
   EXPECT_EQ(hours.Worked(day), 3 * 3600) << "alone, as its own";
   TMachineReading laptop;
-  laptop.records = {{At(8, 0), ActionStart}, {At(10, 0), ActionStop}, {At(11, 30), ActionStart},
-                    {At(12, 30), ActionStop}, {At(16, 0), ActionStart}};
+  laptop.records = {{At(8, 0), ActionStart},
+                    {At(10, 0), ActionStop},
+                    {At(11, 30), ActionStart},
+                    {At(12, 30), ActionStop},
+                    {At(16, 0), ActionStart}};
   laptop.runningUntil = At(17, 0);
   TMachineReading tablet;
   tablet.records = {{At(7, 0), ActionStart}, {At(7, 30), ActionStop}};
@@ -310,8 +321,9 @@ TEST(MachineHoursTest, TheDayCountsTheUnionOfAllMachinesSpells) {
   // This machine's hours read afresh after an edit of the same number of
   // records: the sum kept for the balance goes with them.
   TWorkTotals edited(0, true);
-  for (const TActRec& record : {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(15, 0)),
-                                MakeRecord(ActionStart, At(16, 0))})
+  for (const TActRec& record :
+       {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(15, 0)),
+        MakeRecord(ActionStart, At(16, 0))})
     edited.Take(record);
   own = edited;
   EXPECT_EQ(hours.WorkedOverTarget(day, day, settings), 3 * 3600 + 1800);
@@ -332,7 +344,8 @@ TEST(MachineHoursTest, SpellsAcrossTheSplitJoinTheUnionOfEachDay) {
   TMachineReading laptop;
   // Tuesday 1:00 to 2:30 on the laptop (across the split too), and a spell
   // from Tuesday 2:45 that ran to 4:00 when its copy was made.
-  laptop.records = {{Monday + 1 + 1.0 / 24, ActionStart}, {Monday + 1 + 2.5 / 24, ActionStop},
+  laptop.records = {{Monday + 1 + 1.0 / 24, ActionStart},
+                    {Monday + 1 + 2.5 / 24, ActionStop},
                     {Monday + 1 + 2.75 / 24, ActionStart}};
   laptop.runningUntil = Monday + 1 + 4.0 / 24;
   hours.SetMachines({&laptop});
@@ -366,7 +379,7 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
       recorder.Tick();
     }
   };
-  work(desk, deskClock, 3600, true);      // 9:00 to 10:00 at the desk
+  work(desk, deskClock, 3600, true);  // 9:00 to 10:00 at the desk
   work(laptop, laptopClock, 1800, false);
   work(laptop, laptopClock, 3600, true);  // 9:30 to 10:30 on the laptop
   // The laptop's copy says how far its running spell has run.
@@ -381,7 +394,8 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   work(desk, deskClock, 60, false);
   EXPECT_EQ(deskView.tip, "Horalog\nToday 1:30\nThis week 1:30");
   ASSERT_TRUE(laptop.Exit());
-  EXPECT_EQ(test::ReadJournal(CopyPath("Laptop", Laptop)).size(), 4u) << "Start, Stop, exit's Stop, mark";
+  EXPECT_EQ(test::ReadJournal(CopyPath("Laptop", Laptop)).size(), 4u)
+      << "Start, Stop, exit's Stop, mark";
   // Nothing of the other machine is in either journal.
   EXPECT_EQ(test::ReadJournal(deskDir.Path(DataFileBaseName)).size(), 2u);
   EXPECT_TRUE(deskView.boxes.empty());
@@ -409,22 +423,25 @@ TEST_F(MachinesTest, ThePageShowsEveryMachinesRowsAndTheUnionsTotal) {
   folder.Look();
   TWorkTotals totals;
   TMachineHours hours(totals);
-  const ReportOutcome outcome =
-      BuildMachinesReportFile(data.Path(), Monday, Monday + 1, TLocale{}, 0, "Desk",
-                              folder.Machines(), totals, hours);
+  const ReportOutcome outcome = BuildMachinesReportFile(
+      data.Path(), Monday, Monday + 1, TLocale{}, 0, "Desk", folder.Machines(), totals, hours);
   const std::string page = test::ReadText(outcome.path);
-  EXPECT_NE(page.find("<tr><th>In</th><th>Out</th><th>Time difference</th><th>Machine</th></tr>\r\n"
-                      "<tr><td>08:00:00 am</td><td>10:00:00 am</td><td>02:00:00</td><td>Laptop &amp; Co</td></tr>\r\n"
-                      "<tr><td>09:00:00 am</td><td>12:00:00 pm</td><td>03:00:00</td><td>Desk</td></tr>\r\n"
-                      "<tr><td></td><td>01:00:00 pm</td><td></td><td>Laptop &amp; Co</td></tr>\r\n"
-                      "</table>\r\n<p><b>Total time: 04:00:00</b></p>\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      page.find(
+          "<tr><th>In</th><th>Out</th><th>Time difference</th><th>Machine</th></tr>\r\n"
+          "<tr><td>08:00:00 am</td><td>10:00:00 am</td><td>02:00:00</td><td>Laptop &amp; "
+          "Co</td></tr>\r\n"
+          "<tr><td>09:00:00 am</td><td>12:00:00 pm</td><td>03:00:00</td><td>Desk</td></tr>\r\n"
+          "<tr><td></td><td>01:00:00 pm</td><td></td><td>Laptop &amp; Co</td></tr>\r\n"
+          "</table>\r\n<p><b>Total time: 04:00:00</b></p>\r\n"),
+      std::string::npos)
       << page;
-  EXPECT_NE(page.find("<tr><td>09:00:00 am</td><td></td><td></td><td>Desk</td></tr>\r\n</table>\r\n"
-                      "<p>Desk (this machine): records to 3/3/2026 9:00:00 AM</p>\r\n"
-                      "<p>Laptop &amp; Co: records to 3/2/2026 1:00:00 PM, copy of 5:35:00 PM</p>\r\n"
-                      "</font>"),
-            std::string::npos)
+  EXPECT_NE(
+      page.find("<tr><td>09:00:00 am</td><td></td><td></td><td>Desk</td></tr>\r\n</table>\r\n"
+                "<p>Desk (this machine): records to 3/3/2026 9:00:00 AM</p>\r\n"
+                "<p>Laptop &amp; Co: records to 3/2/2026 1:00:00 PM, copy of 5:35:00 PM</p>\r\n"
+                "</font>"),
+      std::string::npos)
       << page;
   EXPECT_EQ(ReportCsvLines(outcome.days, TCsvSeparators{}, true),
             (std::vector<std::string>{"Date,In,Out,Duration,Hours,Machine",
