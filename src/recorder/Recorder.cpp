@@ -415,10 +415,8 @@ void TRecorder::EndSession() {
   // The copy for the other machines comes after the journal, when every
   // record is written and time is left.
   if (machines_ && journal_.Empty() &&
-      source_.SteadyMilliseconds() - began < SessionEndCopyWithinMs) {
-    journalChanged_ = true;
+      source_.SteadyMilliseconds() - began < SessionEndCopyWithinMs)
     WriteOwnCopy(true);
-  }
   outageText_.clear();
   state_ = TRecorderState::Over;
 }

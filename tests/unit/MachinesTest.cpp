@@ -399,6 +399,13 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   // Nothing of the other machine is in either journal.
   EXPECT_EQ(test::ReadJournal(deskDir.Path(DataFileBaseName)).size(), 2u);
   EXPECT_TRUE(deskView.boxes.empty());
+  // The end of the session: the spell's Stop, then the copy with it.
+  work(desk, deskClock, 30, true);
+  desk.EndSession();
+  const std::vector<TActRec> last = test::ReadJournal(CopyPath("Desk", Desk));
+  ASSERT_EQ(last.size(), 5u) << "two spells and the mark";
+  EXPECT_EQ(last[3].Action, ActionStop);
+  EXPECT_EQ(last[3].Status, StatusLive);
 }
 
 }  // namespace
