@@ -186,10 +186,11 @@ TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileNam
       }
       for (size_t i = 0; i < want; ++i) {
         const TActRec& record = block[i];
+        const TDateTime time = record.Time;  // by value: the field is not aligned
         if (record.Status == StatusLive) {
-          reading.records.push_back({record.Time, record.Action});
+          reading.records.push_back({time, record.Action});
         } else if (record.Status == StatusRunningUntil) {
-          reading.runningUntil = record.Time;
+          reading.runningUntil = time;
         }
       }
       done += static_cast<int64_t>(want);

@@ -263,8 +263,8 @@ TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
   ASSERT_EQ(records.size(), 5u);
   const test::Bytes bytes = test::ReadBytes(folder.OwnCopyPath());
   EXPECT_EQ(test::ReadBytes(journal), test::Bytes(bytes.begin(), bytes.begin() + 2 * RecordSize));
-  EXPECT_EQ(records[2].Status, StatusLive);
-  EXPECT_EQ(records[3].Status, StatusRunningUntil);
+  EXPECT_EQ(int32_t{records[2].Status}, StatusLive);  // by value: not aligned
+  EXPECT_EQ(int32_t{records[3].Status}, StatusRunningUntil);
   EXPECT_EQ(records[3].Action, ActionStop);
   const std::optional<TCopyMark> mark = ReadCopyMark(records[4]);
   ASSERT_TRUE(mark);
@@ -385,8 +385,8 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   // The laptop's copy says how far its running spell has run.
   const std::vector<TActRec> copy = test::ReadJournal(CopyPath("Laptop", Laptop));
   ASSERT_GE(copy.size(), 3u);
-  EXPECT_EQ(copy[copy.size() - 2].Status, StatusRunningUntil);
-  EXPECT_GE(copy[copy.size() - 2].Time, At(10, 24));
+  EXPECT_EQ(int32_t{copy[copy.size() - 2].Status}, StatusRunningUntil);
+  EXPECT_GE(TDateTime{copy[copy.size() - 2].Time}, At(10, 24));
   work(desk, deskClock, 1800 + 601, false);  // the desk's Stop, its copy, the laptop's copy read
   EXPECT_EQ(deskView.tip, "Horalog\nToday 1:25\nThis week 1:25");
   work(laptop, laptopClock, 601 + 60, false);  // the laptop's Stop and the desk's copy read
@@ -405,7 +405,7 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   const std::vector<TActRec> last = test::ReadJournal(CopyPath("Desk", Desk));
   ASSERT_EQ(last.size(), 5u) << "two spells and the mark";
   EXPECT_EQ(last[3].Action, ActionStop);
-  EXPECT_EQ(last[3].Status, StatusLive);
+  EXPECT_EQ(int32_t{last[3].Status}, StatusLive);
 }
 
 }  // namespace
