@@ -158,4 +158,16 @@ std::string MachineIdentity();
 // The computer's name as the system gives it (UTF-8); empty when unknown.
 std::string ComputerName();
 
+// ---- Calls ---------------------------------------------------------------
+
+// Starts watching the system's record of the programs that use the
+// microphone or the camera, once; later calls only say what the first found.
+// False when the system keeps no such record: then no call is ever seen. The
+// watch belongs to the calling thread, which must live as long as it.
+bool WatchCalls();
+// The file name of a program that uses the microphone or the camera now
+// ("Teams.exe"; a packaged app by its package name), or nothing. The record is
+// read again only after it changed, or a program it named ended.
+std::optional<std::string> CallProgram();
+
 }  // namespace horalog::platform

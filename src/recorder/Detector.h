@@ -10,6 +10,7 @@
 
 #include "platform/DateTime.h"
 #include "platform/Platform.h"
+#include "recorder/PresenceSettings.h"
 
 namespace horalog {
 
@@ -32,6 +33,12 @@ class ActivitySource {
   // The system's moment of the last input, in its own units, or nothing when
   // it cannot tell. Only a change means anything: the value may wrap.
   virtual std::optional<uint32_t> LastInputMoment() { return std::nullopt; }
+  // Starts watching which programs use the microphone or the camera; false
+  // when the system keeps no record of it (then no call is ever seen).
+  virtual bool WatchCalls() { return false; }
+  // The file name of a program that uses the microphone or the camera now,
+  // or nothing.
+  virtual std::optional<std::string> CallProgram() { return std::nullopt; }
 };
 
 // The real pointer, keyboard and clock.
@@ -43,6 +50,8 @@ class SystemActivitySource : public ActivitySource {
   uint64_t SteadyMilliseconds() override;
   void Pause(uint32_t ms) override;
   std::optional<uint32_t> LastInputMoment() override;
+  bool WatchCalls() override;
+  std::optional<std::string> CallProgram() override;
 };
 
 // Where the detector's transitions go: the log pane and the data file.
@@ -56,11 +65,19 @@ class ActivitySink {
 
 inline constexpr const char* ActivityStartedText = "Activity started at ";
 inline constexpr const char* ActivityEndedText = "Activity ended at ";
+// The log pane's line when calls are to count and the system keeps no record
+// of the programs that use the microphone or the camera.
+inline constexpr const char* NoCallRecordText =
+    "Calls do not count as activity: this Windows does not record which programs use the "
+    "microphone or the camera.";
 
-// A spell of activity that runs: its Start and its last activity.
+// A spell of activity that runs: its Start and its last activity, and where
+// the quiet spell before it began when the detector itself ended the spell
+// before (by the timeout or a sleep of the machine), with that Stop.
 struct TSpell {
   TDateTime start = 0;
   TDateTime lastActivity = 0;
+  std::optional<TDateTime> quietFrom;
 };
 
 // The one owner of the running spell: whether one runs, where it began, its
@@ -68,6 +85,9 @@ struct TSpell {
 class TActivityDetector {
  public:
   TDateTime IdleSpan = 10 * OneMinute;
+  // Calls, the confirmation of a start and the pointer's slack, used from the
+  // next tick on; all off unless set. The detector does not offer away time.
+  TPresenceSettings Presence;
 
   // One tick of the timer; its texts use the locale given.
   void Tick(ActivitySource& source, ActivitySink& sink, const TLocale& locale);
@@ -80,7 +100,7 @@ class TActivityDetector {
   // The spell that runs, if one does.
   std::optional<TSpell> Running() const {
     if (idle_) return std::nullopt;
-    return TSpell{spellStart_, lastActivity_};
+    return TSpell{spellStart_, lastActivity_, spellQuietFrom_};
   }
 
   // The stamp of a Stop for a spell found over at now: the spell ended where
@@ -91,6 +111,8 @@ class TActivityDetector {
     return std::min(now - IdleSpan, lastActivity_ + TickInterval);
   }
 
+  // Whether the pointer left where it last came to rest: by any pixel, or
+  // by the pointer's slack when one is set.
   bool MouseMoved(TPoint pos) const;
   // Asks keys 0 ... 255 in turn and stops at the first one pressed.
   static bool AnyKeyPressed(ActivitySource& source);
@@ -117,6 +139,12 @@ class TActivityDetector {
   // counts from there at the earliest. Nothing happens while Idle.
   void GoOnFrom(TDateTime at, ActivitySink& sink);
 
+  // The quiet spell before the running one was counted as work: its Stop and
+  // the running spell's Start are gone from the journal, and the spell runs
+  // from start, the Start before that Stop. Nothing happens unless the
+  // running spell is the one that began at `after`.
+  void JoinSpellBefore(TDateTime after, TDateTime start);
+
  private:
   // Ends the spell at the last activity when the clock jumped between two
   // ticks: forward by a sleep of the machine (longer than the timeout), or
@@ -124,6 +152,12 @@ class TActivityDetector {
   void EndSpellAtClockJump(TDateTime now, uint64_t steadyNow, ActivitySink& sink,
                            const TLocale& locale);
   void EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale);
+  // Whether a program uses the microphone or the camera at this tick; the log
+  // pane is told once per call, and once when the system cannot tell.
+  bool CallGoesOn(ActivitySource& source, ActivitySink& sink, const TLocale& locale);
+  // With ConfirmStart set, input while Idle waits for more within that many
+  // seconds (touch_): a touch left alone that long lapses, told in the pane.
+  void LapseTouch(TDateTime now, uint64_t steadyNow, ActivitySink& sink, const TLocale& locale);
 
   TPoint lastPos_{0, 0};
   TDateTime lastActivity_ = 0;
@@ -133,6 +167,12 @@ class TActivityDetector {
   uint64_t lastSteady_ = 0;                 // the steady clock then
   std::optional<uint32_t> lastInput_;       // the system's last-input moment at the previous tick
   bool pointerFailing_ = false;             // the previous tick could not read the pointer
+  std::optional<TDateTime> lastStop_;       // the Stop of a spell this detector ended by the timeout or a sleep
+  std::optional<TDateTime> spellQuietFrom_; // that Stop, for the spell that started after it
+  std::optional<bool> callsWatched_;        // whether the system can tell of calls, once asked
+  bool inCall_ = false;                     // the previous tick saw a call
+  std::optional<TDateTime> touch_;          // input while Idle that waits to be confirmed
+  std::optional<uint64_t> touchToldMs_;     // when a lone touch was last told (steady clock)
 };
 
 }  // namespace horalog

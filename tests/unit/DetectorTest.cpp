@@ -15,8 +15,8 @@
 namespace horalog {
 namespace {
 
-// A pointer, keyboard and clock under the test's control. Presses stay set
-// until a query for their key consumes them, as the system's keyboard does.
+// A pointer, keyboard, clock and calls under the test's control. Presses stay
+// set until a query for their key consumes them, as the system's keyboard does.
 class ScriptedSource : public ActivitySource {
  public:
   TDateTime clock = 0;
@@ -26,6 +26,9 @@ class ScriptedSource : public ActivitySource {
   std::optional<uint32_t> lastInput;  // the system's last-input moment
   TDateTime step = 0;                 // how far the clock goes on at each reading
   uint64_t steady = 0;                // the steady clock, in milliseconds
+  bool callsRecorded = true;          // whether the system keeps a record of calls
+  int watches = 0;                    // how often the watch of calls was started
+  std::optional<std::string> call;    // the program in a call now
 
   void MoveTo(int32_t x, int32_t y) { pointer = {true, x, y, 0}; }
   void FailPointer(uint32_t code) { pointer = {false, 0, 0, code}; }
@@ -45,6 +48,11 @@ class ScriptedSource : public ActivitySource {
   uint64_t SteadyMilliseconds() override { return steady; }
   void Pause(uint32_t ms) override { steady += ms; }
   std::optional<uint32_t> LastInputMoment() override { return lastInput; }
+  bool WatchCalls() override {
+    ++watches;
+    return callsRecorded;
+  }
+  std::optional<std::string> CallProgram() override { return call; }
 };
 
 struct Record {
@@ -545,6 +553,182 @@ TEST_F(DetectorTest, FailingStopAfterSleepEndsTheTickThere) {
   ASSERT_EQ(sink.records.size(), 2u);
   EXPECT_EQ(sink.records[1].action, ActionStart);
   EXPECT_TIME(sink.records[1].time, At(11, 0, 1));
+}
+
+// ---- Presence: calls -----------------------------------------------------
+
+// A call begins while quiet and starts a spell; no timeout ends it while it
+// lasts, a locked screen included; the quiet counts from its last tick. The
+// pane tells each call once, by its program and the locale's time.
+TEST_F(DetectorTest, ACallIsActivityFromItsFirstTickToItsLast) {
+  detector.Presence.calls = true;
+  Tick(At(10, 0, 0));
+  EXPECT_TRUE(detector.Idle());
+  source.call = "Teams.exe";
+  Tick(At(10, 2, 13));
+  ASSERT_EQ(sink.records.size(), 1u);
+  EXPECT_EQ(sink.records[0].action, ActionStart);
+  EXPECT_TIME(sink.records[0].time, At(10, 2, 13));
+  EXPECT_EQ(sink.log, (std::vector<std::string>{"A call (Teams.exe) counts as activity from 10:02:13 AM",
+                                                Started(At(10, 2, 13))}));
+  for (uint16_t m = 3; m < 40; ++m) Tick(At(10, m, 0));
+  source.FailPointer(5);  // the screen locks during the call
+  Tick(At(10, 40, 0));
+  EXPECT_FALSE(detector.Idle());
+  EXPECT_EQ(sink.records.size(), 1u);
+  EXPECT_EQ(sink.log.size(), 3u) << "the call told again";
+
+  source.call.reset();
+  source.MoveTo(0, 0);
+  Tick(At(10, 50, 0));
+  EXPECT_FALSE(detector.Idle()) << "the quiet counts from the call's last tick";
+  Tick(At(10, 50, 1));
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(10, 40, 1));
+
+  // The next call is told again.
+  source.call = "zoom.exe";
+  Tick(At(11, 0, 0));
+  EXPECT_EQ(sink.log.back(), Started(At(11, 0, 0)));
+  EXPECT_EQ(sink.log[sink.log.size() - 2], "A call (zoom.exe) counts as activity from 11:00:00 AM");
+  EXPECT_EQ(source.watches, 1);
+}
+
+// On a system that keeps no record of calls nothing counts, and one line
+// says so at the first tick; without Calls nothing is asked.
+TEST_F(DetectorTest, CallsCountForNothingWhereTheSystemCannotTell) {
+  source.call = "Teams.exe";
+  Tick(At(9, 0, 0));
+  EXPECT_EQ(source.watches, 0);
+  EXPECT_TRUE(detector.Idle());
+  source.callsRecorded = false;
+  detector.Presence.calls = true;
+  Tick(At(9, 0, 1));
+  Tick(At(9, 0, 2));
+  EXPECT_TRUE(detector.Idle());
+  EXPECT_EQ(sink.log, std::vector<std::string>{NoCallRecordText});
+  EXPECT_EQ(source.watches, 1);
+}
+
+// ---- Presence: a touch to confirm ----------------------------------------
+
+// Input after the quiet starts a spell only when more input follows in a
+// later tick within ConfirmStart seconds; the Start is stamped at the first.
+// A touch left alone leaves no record and one line, at most one a minute.
+TEST_F(DetectorTest, ConfirmStartCountsATouchOnlyWhenMoreInputFollowsInTime) {
+  detector.Presence.confirmStartSeconds = 5;
+  Move(At(3, 12, 44));
+  for (uint16_t s = 45; s <= 49; ++s) Tick(At(3, 12, s));  // the pointer rests where it was touched
+  EXPECT_TRUE(detector.Idle());
+  EXPECT_TRUE(sink.log.empty());
+  Tick(At(3, 12, 49, 1));
+  EXPECT_TRUE(sink.records.empty());
+  EXPECT_EQ(sink.log, std::vector<std::string>{"Input at 3:12:44 AM not counted: nothing followed within 5 s"});
+  source.pressed.set(0x41);  // the cleaner's elbow on the keyboard, within the minute: not told
+  Tick(At(3, 13, 0));
+  Tick(At(3, 13, 30));
+  EXPECT_EQ(sink.log.size(), 1u);
+
+  // Two touches within the window: one spell, from the first.
+  Move(At(9, 0, 0));
+  Tick(At(9, 0, 2));
+  source.pressed.set(0x20);
+  Tick(At(9, 0, 5));
+  EXPECT_FALSE(detector.Idle());
+  ASSERT_EQ(sink.records.size(), 1u);
+  EXPECT_TIME(sink.records[0].time, At(9, 0, 0));
+  EXPECT_EQ(sink.log.back(), Started(At(9, 0, 0)));
+  EXPECT_EQ(detector.LastActivity(), At(9, 0, 5));
+  Tick(At(9, 5, 0));  // the timeout's rule is the usual one
+  Tick(At(9, 10, 6));
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(9, 0, 6));
+
+  // Two touches beyond it: the first lapses, the second waits anew and a
+  // third in time confirms it.
+  Move(At(10, 0, 0));
+  Move(At(10, 0, 6));
+  EXPECT_TRUE(detector.Idle());
+  EXPECT_EQ(sink.log.back(), "Input at 10:00:00 AM not counted: nothing followed within 5 s");
+  Move(At(10, 0, 11));
+  ASSERT_EQ(sink.records.size(), 3u);
+  EXPECT_TIME(sink.records[2].time, At(10, 0, 6));
+
+  // A call needs no second touch.
+  detector.Presence.calls = true;
+  Tick(At(10, 20, 0));
+  source.call = "Teams.exe";
+  Tick(At(10, 30, 0));
+  ASSERT_EQ(sink.records.size(), 5u);
+  EXPECT_TIME(sink.records[4].time, At(10, 30, 0));
+}
+
+// ---- Presence: the pointer's slack ---------------------------------------
+
+// A pointer that twitches less than the slack from where it came to rest, in
+// both directions, is no activity, though it moves the system's last-input
+// moment; leaving the box is activity at once.
+TEST_F(DetectorTest, PointerSlackPassesOverATwitchButNotLeavingTheBox) {
+  detector.Presence.pointerSlack = 3;
+  source.lastInput = 0;
+  source.MoveTo(100, 100);
+  Tick(At(22, 0, 0));
+  ASSERT_FALSE(detector.Idle());
+  for (uint32_t s = 1; s <= 601; ++s) {
+    source.MoveTo(100 + static_cast<int32_t>(s % 5) - 2, 100 - static_cast<int32_t>(s % 3));
+    source.lastInput = s;
+    Tick(At(22, 0, 0) + s * OneSecond);
+  }
+  EXPECT_TRUE(detector.Idle());
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(22, 0, 1));
+  for (TPoint leave : {TPoint{103, 100}, TPoint{100, 97}}) {
+    detector.Reset();
+    source.MoveTo(100, 100);
+    Tick(At(23, 0, 0));
+    Tick(At(23, 10, 1));
+    source.MoveTo(leave.x, leave.y);
+    Tick(At(23, 20, 0));
+    EXPECT_FALSE(detector.Idle()) << leave.x << "," << leave.y;
+  }
+}
+
+// ---- Presence: the quiet spell before a spell ----------------------------
+
+// A spell knows the Stop before it when the detector wrote that Stop itself,
+// by the timeout or at a sleep; not after a step of the clock, the end of the
+// session or at start-up, nor once it goes on after an exit's Stop.
+TEST_F(DetectorTest, ASpellKnowsTheStopBeforeItThatTheDetectorWrote) {
+  auto quietFrom = [this] { return detector.Running().value().quietFrom.value_or(-1); };
+  Move(At(11, 0, 0));
+  EXPECT_EQ(quietFrom(), -1);
+  Tick(At(11, 5, 0));
+  Tick(At(11, 10, 1));
+  Move(At(11, 52, 0));
+  EXPECT_TIME(quietFrom(), At(11, 0, 1));
+  Move(At(14, 0, 0));  // asleep until 16:30
+  Move(At(16, 30, 0));
+  EXPECT_TIME(quietFrom(), At(14, 0, 0));
+  detector.GoOnFrom(At(16, 30, 1), sink);
+  EXPECT_EQ(quietFrom(), -1);
+
+  steadyFollows = false;  // the clock steps back an hour
+  source.steady += 1000;
+  Move(At(15, 30, 2));
+  EXPECT_EQ(quietFrom(), -1);
+  steadyFollows = true;
+  detector.EndSession(sink, locale);
+  Move(At(17, 0, 0));
+  EXPECT_EQ(quietFrom(), -1);
+
+  // With ConfirmStart the spell begins at its first touch, after the same Stop.
+  detector.Presence.confirmStartSeconds = 5;
+  Tick(At(17, 5, 0));
+  Tick(At(17, 10, 1));
+  Move(At(17, 30, 0));
+  Move(At(17, 30, 3));
+  EXPECT_TIME(quietFrom(), At(17, 0, 1));
+  EXPECT_EQ(detector.Running()->start, At(17, 30, 0));
 }
 
 // ---- The system's source -------------------------------------------------

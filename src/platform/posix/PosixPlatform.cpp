@@ -346,4 +346,9 @@ std::string ComputerName() {
   return name;
 }
 
+// The native build knows of no calls.
+bool WatchCalls() { return false; }
+
+std::optional<std::string> CallProgram() { return std::nullopt; }
+
 }  // namespace horalog::platform

@@ -1,0 +1,83 @@
+#include "recorder/PresenceSettings.h"
+
+#include <optional>
+#include <string_view>
+
+namespace horalog {
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// One or two digits, as their number.
+std::optional<int> SmallNumber(std::string_view text) {
+  if (text.empty() || text.size() > 2) return std::nullopt;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::optional<int> InRange(std::optional<int> value, int low, int high) {
+  if (!value || *value < low || *value > high) return std::nullopt;
+  return value;
+}
+
+std::optional<bool> SwitchValue(std::string_view text) {
+  if (text == "0") return false;
+  if (text == "1") return true;
+  return std::nullopt;
+}
+
+// h:mm from 0:05 to 12:00, as seconds.
+std::optional<int64_t> AskAfterValue(std::string_view text) {
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos || text.size() != colon + 3) return std::nullopt;
+  const std::optional<int> hours = SmallNumber(text.substr(0, colon));
+  const std::optional<int> minutes = SmallNumber(text.substr(colon + 1));
+  if (!hours || !minutes || *minutes > 59) return std::nullopt;
+  const int64_t seconds = (int64_t{*hours} * 60 + *minutes) * 60;
+  if (seconds < 5 * 60 || seconds > 12 * 3600) return std::nullopt;
+  return seconds;
+}
+
+}  // namespace
+
+TPresenceSettings ParsePresenceSettings(const std::function<std::string(const std::string&)>& value,
+                                        std::vector<TPresenceSettingsProblem>& problems) {
+  TPresenceSettings settings;
+  // Reads one key: nothing when it is missing or empty; a problem when its
+  // text does not convert.
+  auto read = [&](const std::string& key, auto convert) {
+    const std::string text = value(key);
+    const std::string_view trimmed = Trimmed(text);
+    decltype(convert(trimmed)) converted;
+    if (trimmed.empty()) return converted;
+    converted = convert(trimmed);
+    if (!converted) problems.push_back({key, text});
+    return converted;
+  };
+  settings.calls = read("Calls", SwitchValue).value_or(false);
+  settings.confirmStartSeconds =
+      read("ConfirmStart", [](std::string_view t) { return InRange(SmallNumber(t), 1, 60); })
+          .value_or(0);
+  settings.pointerSlack =
+      read("PointerSlack", [](std::string_view t) { return InRange(SmallNumber(t), 1, 20); })
+          .value_or(0);
+  settings.askAfterSeconds = read("AskAfter", AskAfterValue).value_or(0);
+  return settings;
+}
+
+std::string PresenceSettingsProblemText(const TPresenceSettingsProblem& problem,
+                                        const std::string& path) {
+  return "Cannot read " + problem.key + "=" + problem.value + " in [" + PresenceSection + "] of " +
+         path + "; it is ignored.";
+}
+
+}  // namespace horalog
