@@ -4,6 +4,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "data/ActRecList.h"
 #include "data/Errors.h"
 
 namespace horalog {
@@ -63,6 +64,16 @@ std::vector<int> MatchRecords(std::span<const TActRec> rows, std::span<const int
     found.push_back(index);
   }
   return found;
+}
+
+int FindRecord(std::span<const TActRec> journal, const TActRec& wanted) {
+  const auto [first, last] =
+      std::equal_range(journal.begin(), journal.end(), wanted, [](const TActRec& a, const TActRec& b) {
+        return CompareByTime(a, b) < 0;
+      });
+  for (auto at = first; at != last; ++at)
+    if (CompareBytes(*at, wanted) == 0) return static_cast<int>(at - journal.begin());
+  return RecordNotFound;
 }
 
 TMomentFields SplitMoment(TDateTime moment) { return {WholePart(moment), FractionPart(moment)}; }

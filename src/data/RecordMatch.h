@@ -24,6 +24,11 @@ inline constexpr int RecordNotFound = -1;
 std::vector<int> MatchRecords(std::span<const TActRec> rows, std::span<const int> picked,
                               std::span<const TActRec> journal);
 
+// Where one record is in journal, a load of the data file sorted by time:
+// the index of an entry of its time holding its content (all 141 bytes), or
+// RecordNotFound. Only the entries of that time are compared.
+int FindRecord(std::span<const TActRec> journal, const TActRec& wanted);
+
 // A moment as the action editor's fields are given it: the day at midnight,
 // and the time of day on day 0. JoinMoment(SplitMoment(m)) is m exactly.
 struct TMomentFields {

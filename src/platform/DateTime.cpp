@@ -260,4 +260,30 @@ std::string TimeText(TDateTime value, const TLocale& locale) {
 
 std::string TimeText(TDateTime value) { return TimeText(value, platform::UserLocale()); }
 
+std::string ClockText(TDateTime value, const TLocale& locale) {
+  std::string pattern = locale.longTimeFormat;
+  for (size_t i = 0; i < pattern.size();) {
+    const char c = pattern[i];
+    if (c == '"' || c == '\'') {
+      // Quoted text stays as it is.
+      const size_t end = pattern.find(c, i + 1);
+      i = end == std::string::npos ? pattern.size() : end + 1;
+    } else if (c == 's' || c == 'S') {
+      size_t from = i, to = i;
+      while (to < pattern.size() && (pattern[to] == 's' || pattern[to] == 'S')) ++to;
+      if (from > 0 && (pattern[from - 1] == ':' || pattern[from - 1] == '.')) --from;
+      // Quoted text right after the seconds names them ("ss' s'").
+      if (to < pattern.size() && (pattern[to] == '"' || pattern[to] == '\'')) {
+        const size_t end = pattern.find(pattern[to], to + 1);
+        to = end == std::string::npos ? pattern.size() : end + 1;
+      }
+      pattern.erase(from, to - from);
+      i = from;
+    } else {
+      ++i;
+    }
+  }
+  return FormatDateTime(pattern, value, locale);
+}
+
 }  // namespace horalog

@@ -85,6 +85,9 @@ std::string DateTimeText(TDateTime value);
 // The locale's long time.
 std::string TimeText(TDateTime value, const TLocale& locale);
 std::string TimeText(TDateTime value);
+// The locale's long time without its seconds and the separator before them,
+// as a clock shows the time: "11:05 AM".
+std::string ClockText(TDateTime value, const TLocale& locale);
 
 // What the text forms give for a value that is no moment of the calendar.
 inline constexpr const char* InvalidDateTimeText = "(invalid time)";

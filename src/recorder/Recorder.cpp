@@ -1,10 +1,14 @@
 #include "recorder/Recorder.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <exception>
 #include <utility>
 
+#include "data/ActRecList.h"
 #include "data/Errors.h"
+#include "data/RecordMatch.h"
 #include "platform/Platform.h"
 #include "version.h"
 
@@ -265,6 +269,7 @@ void TRecorder::Tick() {
     if (machines_ && machinesLookedAtMs_ &&
         source_.SteadyMilliseconds() - *machinesLookedAtMs_ >= LookAtMachinesEveryMs)
       LookAtMachines(false);
+    OfferAwayTime();
     // The hours follow the clock: a running spell, midnight, a new week.
     UpdateTip();
   } catch (const std::exception& e) {
@@ -325,6 +330,87 @@ void TRecorder::ShowTickError(const std::string& text) {
   }
   TStateFor box(state_, TRecorderState::TickBox);
   view_.ShowBox(text);
+}
+
+// ---- Away time kept ------------------------------------------------------------
+
+void TRecorder::OfferAwayTime() {
+  const int64_t askAfter = detector_.Presence.askAfterSeconds;
+  if (askAfter <= 0) return;
+  const std::optional<TSpell> spell = detector_.Running();
+  // Once per spell, at its first tick.
+  if (!spell || awayLookedAt_ == spell->start) return;
+  awayLookedAt_ = spell->start;
+  if (!spell->quietFrom ||
+      std::llround((spell->start - *spell->quietFrom) * MSecsPerDay) < askAfter * 1000)
+    return;
+  // Only the latest can be kept: a newer one replaces the balloon.
+  away_ = TAwayTime{*spell->quietFrom, spell->start};
+  view_.ShowBalloon(AwayText() + ". Click here to count it as work.");
+}
+
+std::string TRecorder::AwayText() const {
+  // The span between the two clock times shown, in their whole minutes, so
+  // that the three agree.
+  const auto minute = [](TDateTime t) { return std::llround(t * MSecsPerDay) / 60000; };
+  const int64_t seconds = (minute(away_->start) - minute(away_->stop)) * 60;
+  return "Away " + ClockText(away_->stop, locale_) + " to " + ClockText(away_->start, locale_) +
+         " (" + HoursText(seconds) + ")";
+}
+
+void TRecorder::KeepAwayTime() {
+  if (!away_) return;
+  auto notKept = [this](const std::string& why) {
+    AddLogLine(AwayText() + " not counted as work: " + why + ".");
+  };
+  if (away_->kept) return notKept("it counts already");
+  // The exit's question is open only while the file fails; from the end of
+  // the session on, the program ends.
+  if (state_ == TRecorderState::ExitQuestion || state_ == TRecorderState::SessionEnding ||
+      state_ == TRecorderState::Over)
+    return notKept(std::string(HORALOG_PRODUCT_NAME) + " is exiting");
+
+  const TActRec stop = MakeRecord(ActionStop, away_->stop);
+  const TActRec start = MakeRecord(ActionStart, away_->start);
+  auto waits = [this](const TActRec& record) {
+    return std::any_of(journal_.Waiting().begin(), journal_.Waiting().end(),
+                       [&record](const TActRec& r) { return std::memcmp(&r, &record, RecordSize) == 0; });
+  };
+  std::string why;
+  try {
+    FileCommand(TFileCommand::Rewrites, [&] {
+      if (waits(stop) || waits(start)) {
+        why = "its Stop and Start are not written to " + std::string(DataFileBaseName) + " yet";
+        return;
+      }
+      TActRecList list;
+      list.LoadFromFile(DataFilePath());
+      const int at = FindRecord(list.Entries(), stop);
+      const int next = FindRecord(list.Entries(), start);
+      if (at == RecordNotFound || next == RecordNotFound) {
+        why = "its Stop or Start is no longer in " + std::string(DataFileBaseName);
+        return;
+      }
+      if (next != at + 1) {
+        why = "a record lies between its Stop and Start";
+        return;
+      }
+      list.MarkDeleted(at);
+      list.MarkDeleted(next);
+      list.SaveToFile(DataFilePath());
+      // The running spell, when it is the one after the away time, runs from
+      // the Start before the away time now, as the journal pairs them; the
+      // hours read after the rewrite count it so.
+      if (at > 0 && list.Items(at - 1).Action == ActionStart)
+        detector_.JoinSpellBefore(away_->start, list.Items(at - 1).Time);
+    });
+  } catch (const std::exception& error) {
+    why = JournalFailureReason(error);
+  }
+  if (!why.empty()) return notKept(why);
+  away_->kept = true;
+  AddLogLine(AwayText() + " counted as work: its Stop and Start are deleted from " +
+             DataFileBaseName + ".");
 }
 
 // ---- The end --------------------------------------------------------------------

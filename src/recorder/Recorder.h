@@ -19,6 +19,7 @@
 #include "machines/MachineHours.h"
 #include "platform/DateTime.h"
 #include "recorder/Detector.h"
+#include "recorder/PresenceSettings.h"
 #include "report/HoursSettings.h"
 #include "report/WorkTotals.h"
 
@@ -37,6 +38,10 @@ class TRecorderView {
   virtual bool Confirm(const std::string& question) = 0;
   // The tray icon's tip, given only when it changed.
   virtual void SetTip(const std::string& text) = 0;
+  // A notification beside the tray icon that asks nothing and takes no
+  // focus; a click on it comes back as TRecorder::KeepAwayTime. A newer one
+  // replaces it.
+  virtual void ShowBalloon(const std::string& text) = 0;
 };
 
 // How a command uses the data file.
@@ -72,7 +77,11 @@ inline void ThroughDoor(const TFileDoor& door, TFileCommand use,
 //   is open, the exit's Stop is the last record;
 // - a command that reads or rewrites the data file runs in any state (while
 //   the exit's question is open, the exit's Stop is written with the other
-//   waiting records; a No then goes on from a Start just after it).
+//   waiting records; a No then goes on from a Start just after it);
+// - a click on the balloon that offers an away time keeps it while
+//   recording or while a tick's box is open; while the exit's question is
+//   open and from the end of the session on it changes nothing (the file is
+//   failing, or the program ends) and the log pane says so.
 enum class TRecorderState {
   Recording,
   TickBox,        // a box raised by a tick is open
@@ -118,6 +127,11 @@ class TRecorder : private ActivitySink {
   // of all machines'.
   const TDayHours& Hours() const;
 
+  // Calls, the confirmation of a start and the pointer's slack for the
+  // detector, and when an away time is offered; from the next tick on.
+  const TPresenceSettings& PresenceSettings() const { return detector_.Presence; }
+  void SetPresenceSettings(const TPresenceSettings& settings) { detector_.Presence = settings; }
+
   // One tick of the timer: the detector's sample, the tip, the records that
   // wait when their retry is due, the hours when their retry is due, and a
   // box for a new outage or an error.
@@ -149,6 +163,13 @@ class TRecorder : private ActivitySink {
   // The hours afresh from the journal (first after StartBeforeHours), shown
   // in the tip.
   void ReadHours();
+
+  // The click on the balloon: the latest away time offered counts as work.
+  // Its Stop and the Start after it are deleted from the data file, as the
+  // database view's Delete deletes them and through the same door, while
+  // both are there and no record lies between them; the log pane says what
+  // was kept, or why nothing was.
+  void KeepAwayTime();
 
   // The tip's text now: the name and, when the journal could be read, the
   // hours, with a running spell up to its last activity.
@@ -184,6 +205,11 @@ class TRecorder : private ActivitySink {
   // the hours it had and a tick reads again a minute later.
   void ReloadTotals();
   void UpdateTip();
+  // A spell that started after an away time of at least AskAfter: the
+  // balloon offers it.
+  void OfferAwayTime();
+  // "Away 11:05 to 11:52 (0:47)".
+  std::string AwayText() const;
   // An error of a tick: in a box, unless a box of an earlier tick is still
   // open; then in the log pane.
   void ShowTickError(const std::string& text);
@@ -221,6 +247,14 @@ class TRecorder : private ActivitySink {
   bool journalChanged_ = false;                  // since this machine's copy was written
   std::optional<TDateTime> copyUntil_;           // the running spell's last activity in it
   std::string outageText_;       // the box that tells of a new outage, shown at the end of the tick
+
+  // The away time the balloon offers: its Stop and the Start after it.
+  struct TAwayTime {
+    TDateTime stop = 0, start = 0;
+    bool kept = false;
+  };
+  std::optional<TAwayTime> away_;
+  std::optional<TDateTime> awayLookedAt_;  // the Start of the spell last looked at for one
 };
 
 }  // namespace horalog

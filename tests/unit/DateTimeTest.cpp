@@ -242,6 +242,19 @@ TEST(DateTimeLocale, OtherNamesSeparatorsAndFormats) {
   EXPECT_EQ(FormatDateTime("hh':'nn", t, l), "21:05");
 }
 
+// The clock's form: the long time without its seconds and their separator,
+// whatever the order and quotes of the locale's pattern.
+TEST(DateTimeLocale, ClockTextLeavesOutTheSeconds) {
+  const TDateTime t = At(2003, 3, 3, 21, 5, 7);
+  EXPECT_EQ(ClockText(t, TLocale{}), "9:05 PM");
+  EXPECT_EQ(ClockText(t, GermanLike()), "21-05");
+  TLocale l;
+  l.longTimeFormat = "ampm h.nn.ss";
+  EXPECT_EQ(ClockText(t, l), "PM 9.05");
+  l.longTimeFormat = "hh'h'nn'm'ss's'";
+  EXPECT_EQ(ClockText(t, l), "21h05m");
+}
+
 TEST(DateTimeLocale, FormsWithoutALocaleUseTheUsersOne) {
   const TLocale& user = platform::UserLocale();
   const TDateTime t = At(2003, 3, 3, 21, 5, 7);

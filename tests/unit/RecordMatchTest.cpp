@@ -78,6 +78,23 @@ TEST(RecordMatch, LargeJournalWithEveryRowPicked) {
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) ASSERT_EQ(found[i], i + 1);
 }
 
+// One record in a journal sorted by time: by its whole content, among the
+// entries of its time only.
+TEST(RecordMatch, OneRecordIsFoundAmongTheEntriesOfItsTime) {
+  TActRec sameTime = B;
+  sameTime.Reserved[127] ^= 1;
+  TActRec stop = MakeRecord(ActionStop, B.Time);
+  const Rows journal = {A, sameTime, B, stop, D, Future};
+  EXPECT_EQ(FindRecord(journal, B), 2);
+  EXPECT_EQ(FindRecord(journal, stop), 3);
+  EXPECT_EQ(FindRecord(journal, Future), 5);
+  EXPECT_EQ(FindRecord(journal, C), RecordNotFound);
+  TActRec other = B;
+  other.Action = ActionStart;
+  EXPECT_EQ(FindRecord(journal, other), RecordNotFound);
+  EXPECT_EQ(FindRecord({}, A), RecordNotFound);
+}
+
 TEST(MomentFields, SplitGivesDayAndTimeOfDayAndJoinsBackExactly) {
   // 2003-03-03 14:30:00.
   const TDateTime moment = ComposeDate(2003, 3, 3) + ComposeTime(14, 30, 0, 0);

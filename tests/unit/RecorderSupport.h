@@ -38,7 +38,7 @@ class FakeSource : public ActivitySource {
 
 class FakeView : public TRecorderView {
  public:
-  std::vector<std::string> log, boxes, questions;
+  std::vector<std::string> log, boxes, questions, balloons;
   std::string tip;
   int tips = 0;
   std::function<void()> onBox;
@@ -57,6 +57,7 @@ class FakeView : public TRecorderView {
     tip = text;
     ++tips;
   }
+  void ShowBalloon(const std::string& text) override { balloons.push_back(text); }
 };
 
 // The whole records of a data file; none when it is missing.

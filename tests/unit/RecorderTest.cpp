@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RecorderSupport.h"
 #include "TestSupport.h"
+#include "data/ActRecList.h"
 #include "data/Errors.h"
 #include "platform/Platform.h"
 
@@ -281,6 +284,152 @@ TEST_F(RecorderTest, ErrorsOfTicksWhileATicksBoxIsOpenGoToTheLog) {
   EXPECT_EQ(recorder.Journal().Count(), 1u);
   EXPECT_TRUE(Contains(view.log, "1 record written late to"));
   EXPECT_TRUE(Contains(view.log, "Horalog keeps the records and tries again."));
+}
+
+// ---- Away time kept ---------------------------------------------------------
+
+class AwayTimeTest : public RecorderTest {
+ protected:
+  // AskAfter=0:05.
+  void Begin() {
+    TPresenceSettings presence;
+    presence.askAfterSeconds = 5 * 60;
+    recorder.SetPresenceSettings(presence);
+    RecorderTest::Begin();
+  }
+  // The data file as records of (action, time), for comparing.
+  std::vector<std::pair<int, TDateTime>> Records() const {
+    std::vector<std::pair<int, TDateTime>> records;
+    for (const TActRec& r : Journal()) records.emplace_back(r.Action, r.Time);
+    return records;
+  }
+  // A minute of work from 9:00:01, its Stop at 9:01:01 after the timeout,
+  // away until 9:52:01 and back at 9:52:02.
+  void WorkAwayAndBack() {
+    Work(60);
+    Quiet(601);
+    Quiet(41 * 60);
+    Work(1);
+  }
+  const std::string Away = "Away 9:01 AM to 9:52 AM (0:51)";
+};
+
+// A spell after an away time of at least AskAfter offers it in a balloon; a
+// click deletes its Stop and the Start after it through the recorder's door,
+// its Start still waiting for a held file included, and the running spell
+// counts from the Start before. A second click changes nothing.
+TEST_F(AwayTimeTest, AClickCountsTheAwayTimeAsWorkWithItsRecordsWaiting) {
+  Begin();
+  Work(60);
+  Quiet(601);
+  EXPECT_TRUE(view.balloons.empty());
+  Quiet(41 * 60);
+  platform::FailFileOperation(1, platform::FileFault::SharingViolation);
+  Work(1);
+  ASSERT_EQ(view.balloons, std::vector<std::string>{Away + ". Click here to count it as work."});
+  ASSERT_EQ(recorder.Journal().Count(), 1u) << "the Start waits";
+  EXPECT_EQ(view.tip, "Horalog\nToday 0:01\nThis week 0:01");
+
+  recorder.KeepAwayTime();
+  EXPECT_EQ(view.log.back(), Away + " counted as work: its Stop and Start are deleted from hl.dat.");
+  EXPECT_TRUE(recorder.Journal().Empty());
+  ASSERT_EQ(Journal().size(), 1u);
+  EXPECT_NEAR(Journal()[0].Time, At(9, 0, 1), Ms);
+  EXPECT_EQ(view.tip, "Horalog\nToday 0:52\nThis week 0:52");
+  Work(8 * 60);
+  EXPECT_EQ(view.tip, "Horalog\nToday 1:00\nThis week 1:00");
+  Quiet(601);
+  const std::vector<TActRec> records = Journal();
+  ASSERT_EQ(records.size(), 2u) << "one pair across";
+  EXPECT_EQ(records[1].Action, ActionStop);
+  EXPECT_EQ(view.tip, "Horalog\nToday 1:00\nThis week 1:00");
+
+  recorder.KeepAwayTime();
+  EXPECT_EQ(view.log.back(), Away + " not counted as work: it counts already.");
+  EXPECT_EQ(Journal().size(), 2u);
+  EXPECT_EQ(view.balloons.size(), 1u);
+}
+
+// Only the latest away time, only while its Stop and Start are both in the
+// file and no record lies between them, and not while they still wait for a
+// file that fails: otherwise the click changes nothing and says why. A quiet
+// spell shorter than AskAfter offers nothing.
+TEST_F(AwayTimeTest, TheClickChangesNothingWhenTheJournalChangedAroundTheAwayTime) {
+  Begin();
+  WorkAwayAndBack();
+  ASSERT_EQ(view.balloons.size(), 1u);
+  // A Stop put in between by hand, as the database view's Insert does.
+  auto rewrite = [this](const std::function<void(TActRecList&)>& change) {
+    recorder.FileCommand(TFileCommand::Rewrites, [&] {
+      TActRecList list;
+      list.LoadFromFile(Data());
+      change(list);
+      list.SortByTime();
+      list.SaveToFile(Data());
+    });
+  };
+  rewrite([](TActRecList& list) { list.Add(MakeRecord(ActionStop, At(9, 30))); });
+  auto before = Records();
+  recorder.KeepAwayTime();
+  EXPECT_EQ(view.log.back(), Away + " not counted as work: a record lies between its Stop and Start.");
+  EXPECT_EQ(Records(), before);
+  rewrite([](TActRecList& list) {
+    list.MarkDeleted(1);  // the away time's Stop
+    list.MarkDeleted(2);  // the one put in
+  });
+  before = Records();
+  ASSERT_EQ(before.size(), 2u);
+  recorder.KeepAwayTime();
+  EXPECT_EQ(view.log.back(), Away + " not counted as work: its Stop or Start is no longer in hl.dat.");
+  EXPECT_EQ(Records(), before);
+
+  // A short quiet offers nothing; the next long one replaces the balloon,
+  // and while its Start cannot be written the click keeps nothing.
+  recorder.SetIdleSpan(OneMinute);
+  Quiet(62);
+  Quiet(60);
+  Work(1);  // back at 9:54:05, 2 minutes after the Stop
+  EXPECT_EQ(view.balloons.size(), 1u);
+  Quiet(62);  // the Stop at 9:54:06
+  Quiet(6 * 60);
+  platform::FailFileOperation(1);
+  Work(1);  // back at 10:01:08
+  ASSERT_EQ(view.balloons.size(), 2u);
+  const std::string newer = "Away 9:54 AM to 10:01 AM (0:07)";
+  EXPECT_EQ(view.balloons[1], newer + ". Click here to count it as work.");
+  before = Records();
+  platform::FailFileOperation(1);
+  recorder.KeepAwayTime();
+  EXPECT_EQ(view.log.back(), newer + " not counted as work: its Stop and Start are not written to hl.dat yet.");
+  EXPECT_EQ(Records(), before);
+  recorder.KeepAwayTime();
+  EXPECT_EQ(view.log.back(), newer + " counted as work: its Stop and Start are deleted from hl.dat.");
+  ASSERT_EQ(before.size(), 5u);
+  before.pop_back();
+  EXPECT_EQ(Records(), before);
+}
+
+// While the exit's question is open the file fails, and from the end of the
+// session on the program ends: a click then changes nothing.
+TEST_F(AwayTimeTest, AClickWhileTheExitAsksOrAfterTheEndChangesNothing) {
+  Begin();
+  WorkAwayAndBack();
+  ASSERT_EQ(view.balloons.size(), 1u);
+  const auto before = Records();
+  ASSERT_EQ(before.size(), 3u);
+  platform::FailFileOperation(1);
+  view.answer = [this] {
+    recorder.KeepAwayTime();
+    return false;
+  };
+  EXPECT_FALSE(recorder.Exit());
+  EXPECT_EQ(view.log.back(), Away + " not counted as work: Horalog is exiting.");
+  EXPECT_EQ(Records(), before);
+  recorder.EndSession();
+  const auto ended = Records();
+  ASSERT_EQ(ended.size(), 4u);
+  recorder.KeepAwayTime();
+  EXPECT_EQ(Records(), ended);
 }
 
 }  // namespace
