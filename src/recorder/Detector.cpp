@@ -208,6 +208,8 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const T
       lastPos_ = pos;
       activity = false;
     }
+  } else {
+    touch_.reset();  // ConfirmStart was switched off meanwhile
   }
 
   if (activity || call) {
