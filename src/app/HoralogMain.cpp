@@ -6,6 +6,7 @@
 
 #include "app/HoursSettingsFile.h"
 #include "app/MachinesSettingsFile.h"
+#include "app/PresenceSettingsFile.h"
 #include "app/Startup.h"
 #include "data/ActRec.h"
 #include "data/Compaction.h"
@@ -72,6 +73,9 @@ TForm1::TForm1(std::string exePath, ActivitySource* source)
   TrayIcon = std::make_unique<TmsTrayIcon>(this);
   TrayIcon->SetTip(HORALOG_PRODUCT_NAME);
   TrayIcon->SetPopUpMenu(PopupMenu1.get());
+  TrayIcon->OnBalloonClick = [this] {
+    if (recorder_) recorder_->KeepAwayTime();
+  };
   TrayIcon->Loaded();
 
   FormCreate();
@@ -207,6 +211,10 @@ bool TForm1::Confirm(const std::string& question) { return ui::Confirm(question,
 
 void TForm1::SetTip(const std::string& text) { TrayIcon->SetTip(text); }
 
+void TForm1::ShowBalloon(const std::string& text) {
+  TrayIcon->ShowBalloon(HORALOG_PRODUCT_NAME, text);
+}
+
 void TForm1::Timer1Timer() {
   recorder_->Tick();
   LookAtHoursSettings();
@@ -225,6 +233,11 @@ void TForm1::LoadHoursSettings() {
   const TMachinesSettings machines = ReadMachinesSettings(*IniFile, exePath_, machinesProblems);
   for (const std::string& problem : machinesProblems) AddLogLine(problem);
   recorder_->SetMachinesSettings(machines);
+  std::vector<TPresenceSettingsProblem> presenceProblems;
+  const TPresenceSettings presence = ReadPresenceSettings(*IniFile, presenceProblems);
+  for (const TPresenceSettingsProblem& problem : presenceProblems)
+    AddLogLine(PresenceSettingsProblemText(problem, platform::AnsiPathText(IniFile->FileName())));
+  recorder_->SetPresenceSettings(presence);
 }
 
 void TForm1::LookAtHoursSettings() {

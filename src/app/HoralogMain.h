@@ -119,17 +119,18 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   void StartTimer1();
   // The session ends (WM_ENDSESSION): the recorder's records first.
   void EndSession();
-  // The [Hours] and [Machines] settings from the settings file for the
-  // recorder; a key that cannot be read is told in the log pane.
+  // The [Hours], [Machines] and [Presence] settings from the settings file
+  // for the recorder; a key that cannot be read is told in the log pane.
   void LoadHoursSettings();
   // At most once a minute: the settings file changed since it was read, so
-  // its [Hours] and [Machines] are read again.
+  // its [Hours], [Machines] and [Presence] are read again.
   void LookAtHoursSettings();
 
   // TRecorderView.
   void ShowBox(const std::string& text) override;
   bool Confirm(const std::string& question) override;
   void SetTip(const std::string& text) override;
+  void ShowBalloon(const std::string& text) override;
 
   std::string exePath_;
   SystemActivitySource systemSource_;

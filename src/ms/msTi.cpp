@@ -17,6 +17,11 @@ namespace {
 // The first form of the shell's record, 88 bytes: every Windows takes it.
 constexpr DWORD RecordSize = 88;
 static_assert(offsetof(NOTIFYICONDATAA, szTip) + 64 == RecordSize);
+// The second form, which carries a balloon's title, text and flags (every
+// Windows since 2000). Only a balloon's change uses it: its tip field is
+// twice as long, and the shell reads the others' record in the first form.
+constexpr DWORD BalloonRecordSize = NOTIFYICONDATAA_V2_SIZE;
+static_assert(offsetof(NOTIFYICONDATAA, dwInfoFlags) + sizeof(DWORD) == BalloonRecordSize);
 
 // The property of a hooked owner window that names its tray icon.
 constexpr const char* HookProperty = "Horalog.TmsTrayIcon";
@@ -56,18 +61,23 @@ void TmsTrayIcon::Update(UINT flags) {
   StartRetrying();
 }
 
+NOTIFYICONDATAA TmsTrayIcon::Record(DWORD size, UINT flags) const {
+  NOTIFYICONDATAA data;
+  std::memset(&data, 0, sizeof(data));
+  data.cbSize = size;
+  data.hWnd = notifyWindow_.get();
+  data.uID = IconId;
+  data.uFlags = flags;
+  return data;
+}
+
 bool TmsTrayIcon::TrySend(DWORD message, UINT flags) {
   if (message == NIM_MODIFY && (flags & (NIF_ICON | NIF_TIP)) && failUpdates_ > 0) {
     --failUpdates_;
     SetLastError(ERROR_TIMEOUT);
     return false;
   }
-  NOTIFYICONDATAA data;
-  std::memset(&data, 0, sizeof(data));
-  data.cbSize = RecordSize;
-  data.hWnd = notifyWindow_.get();
-  data.uID = IconId;
-  data.uFlags = flags;
+  NOTIFYICONDATAA data = Record(RecordSize, flags);
   if (flags & NIF_MESSAGE) data.uCallbackMessage = WM_TRAYNOTIFY;
   if (flags & NIF_ICON) data.hIcon = icon_.get();
   if (flags & NIF_TIP) std::memcpy(data.szTip, tip_.data(), std::min(tip_.size(), TipLimit));
@@ -101,6 +111,20 @@ void TmsTrayIcon::AssignIconHandle(HICON icon) {
 void TmsTrayIcon::SetTip(const std::string& tip) {
   tip_ = tip;
   Update(NIF_TIP);
+}
+
+bool TmsTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+  if (!added_) return false;
+  NOTIFYICONDATAA data = Record(BalloonRecordSize, NIF_INFO);
+  std::memcpy(data.szInfoTitle, title.data(), std::min(title.size(), sizeof(data.szInfoTitle) - 1));
+  std::memcpy(data.szInfo, text.data(), std::min(text.size(), sizeof(data.szInfo) - 1));
+  data.dwInfoFlags = NIIF_INFO;
+#ifdef NIIF_RESPECT_QUIET_TIME
+  data.dwInfoFlags |= NIIF_RESPECT_QUIET_TIME;
+#endif
+  // A balloon the shell refuses is not shown; the icon itself stays as it is
+  // (its picture and tip go their own way when refused).
+  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
 bool TmsTrayIcon::Add() {
@@ -216,8 +240,15 @@ LRESULT TmsTrayIcon::CallbackWindowProc(UINT message, WPARAM wParam, LPARAM lPar
   }
   if (message != WM_TRAYNOTIFY || wParam != IconId)
     return DefWindowProcA(notifyWindow_.get(), message, wParam, lParam);
-  // While a modal window is open, the icon only leads back to it.
+  // lParam is the mouse message, or the balloon's event, as the shell sends
+  // them to an icon of the first version: the icon never asks for another,
+  // whose messages carry the event and the id otherwise.
   const UINT event = static_cast<UINT>(lParam);
+  if (event == NIN_BALLOONUSERCLICK) {
+    if (OnBalloonClick) OnBalloonClick();
+    return 0;
+  }
+  // While a modal window is open, the icon only leads back to it.
   if ((event == WM_RBUTTONDOWN || event == WM_LBUTTONDBLCLK) &&
       ui::Application().BringModalToFront())
     return 0;

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 
 #include "ui/Component.h"
@@ -56,6 +57,15 @@ class TmsTrayIcon : public ui::TComponent {
   // Keeps the whole text; the shell gets its first 63 characters.
   void SetTip(const std::string& tip);
 
+  // A notification balloon beside the icon: it asks nothing and takes no
+  // focus, and the system holds it back in quiet hours and over a
+  // full-screen program. A newer one replaces it. False when the shell did
+  // not take it (no icon yet): then nothing is shown, and nothing else
+  // happens.
+  bool ShowBalloon(const std::string& title, const std::string& text);
+  // Runs when the user clicks the balloon.
+  std::function<void()> OnBalloonClick;
+
   ui::TPopupMenu* PopUpMenu() const { return popUpMenu_; }
   void SetPopUpMenu(ui::TPopupMenu* menu) { popUpMenu_ = menu; }
 
@@ -89,6 +99,9 @@ class TmsTrayIcon : public ui::TComponent {
                                            LPARAM lParam);
   static LRESULT CALLBACK OwnerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+  // The shell's record for this icon, zero-filled but for its size, window,
+  // id and flags.
+  NOTIFYICONDATAA Record(DWORD size, UINT flags) const;
   bool TrySend(DWORD message, UINT flags);
   // Sends the picture (NIF_ICON) or the tip (NIF_TIP) to an added icon; a
   // refusal starts the retry of the add.

@@ -420,6 +420,30 @@ void Process::Terminate() {
 
 // ---- ProgramTest ------------------------------------------------------------
 
+PlantedConsentStore::PlantedConsentStore() {
+  HKEY store = nullptr;
+  wasThere_ = RegOpenKeyExW(HKEY_CURRENT_USER, ConsentStoreKey, 0, KEY_READ, &store) == ERROR_SUCCESS;
+  if (wasThere_) RegCloseKey(store);
+}
+
+PlantedConsentStore::~PlantedConsentStore() {
+  if (!wasThere_) RegDeleteTreeW(HKEY_CURRENT_USER, ConsentStoreKey);
+}
+
+void PlantedConsentStore::Plant(const std::wstring& path, ULONGLONG start, ULONGLONG stop) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(ConsentStoreKey) + L"\\" + path).c_str(),
+                            0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  if (start != 0) {
+    RegSetValueExW(key, L"LastUsedTimeStart", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&start),
+                   sizeof start);
+    RegSetValueExW(key, L"LastUsedTimeStop", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&stop),
+                   sizeof stop);
+  }
+  RegCloseKey(key);
+}
+
 void ProgramTest::SetUp() {
   ASSERT_FALSE(ProgramPath().empty()) << "no program given on the command line";
   // No instance may be left over from an earlier test.

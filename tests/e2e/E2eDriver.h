@@ -41,6 +41,25 @@ constexpr UINT WmShowMain = WM_USER + 18;
 constexpr UINT WmTrayNotify = WM_USER + 200;
 constexpr WPARAM TrayIconId = 5;
 constexpr const char* InstanceBlockName = "zirovevid";
+// Where Windows records which programs use the microphone and the camera
+// (under HKEY_CURRENT_USER); a scratch prefix has none until a test plants it.
+constexpr const wchar_t* ConsentStoreKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager\\ConsentStore";
+// For the life of a test: keys planted under the consent store, which goes
+// again at the end unless it was there before.
+class PlantedConsentStore {
+ public:
+  PlantedConsentStore();
+  ~PlantedConsentStore();
+  PlantedConsentStore(const PlantedConsentStore&) = delete;
+  PlantedConsentStore& operator=(const PlantedConsentStore&) = delete;
+  // The key at path below the store, made when missing; its values set when
+  // given: the FILETIMEs of the last use's start and stop.
+  void Plant(const std::wstring& path, ULONGLONG start = 0, ULONGLONG stop = 0);
+
+ private:
+  bool wasThere_ = false;
+};
 
 // hl.dat holds 141-byte records: the status (4 bytes), the action (1), the
 // time at byte 5, unaligned (8), then Reserved bytes kept as they are.

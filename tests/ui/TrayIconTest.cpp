@@ -208,6 +208,34 @@ TEST_F(TrayIcon, TipKeepsItsWholeTextAndPicturesAreOwned) {
   EXPECT_EQ(tray->IconHandle(), nullptr);
 }
 
+// A balloon goes to the shell in the larger record of its own, beside the
+// icon's 88-byte ones; its click comes back as the icon's callback with the
+// balloon's event in place of a mouse message, and runs the handler once.
+// The balloon's other events and the mouse's handling stay as they were.
+TEST_F(TrayIcon, ABalloonIsShownAndItsClickRunsItsHandler) {
+  int clicks = 0;
+  tray->OnBalloonClick = [&clicks] { ++clicks; };
+  EXPECT_TRUE(tray->ShowBalloon("Horalog", std::string(300, 'a')));
+  EXPECT_TRUE(ShellHasIcon()) << "the 88-byte record no longer taken";
+  for (UINT event : {UINT{NIN_BALLOONSHOW}, UINT{NIN_BALLOONHIDE}, UINT{NIN_BALLOONTIMEOUT}})
+    EXPECT_EQ(Notify(TmsTrayIcon::IconId, event), 0);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(Notify(TmsTrayIcon::IconId, NIN_BALLOONUSERCLICK), 0);
+  Notify(4, NIN_BALLOONUSERCLICK);
+  EXPECT_EQ(clicks, 1);
+  Notify(TmsTrayIcon::IconId, WM_LBUTTONDBLCLK);
+  EXPECT_EQ(ran, std::vector<int>{2});
+
+  // Without an icon in the shell there is no balloon, and nothing else.
+  test::CaptureErrors errors;
+  TmsTrayIcon::FailAdds(1);
+  SendMessageA(tray->NotifyWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_FALSE(tray->ShowBalloon("Horalog", "away"));
+  TmsTrayIcon::FailAdds(0);
+  KillTimer(tray->NotifyWindow(), TmsTrayIcon::RetryTimerId);
+  EXPECT_TRUE(errors.texts.empty());
+}
+
 // The retry settings of one test, put back afterwards.
 struct RetrySettings {
   RetrySettings(UINT intervalMs, ULONGLONG giveUpAfterMs) {
