@@ -1,7 +1,9 @@
 // The cost of one detector tick when nothing happens: the pointer stays put
-// and no key was pressed, so all 256 keys are asked.
+// and no key was pressed, so all 256 keys are asked; without [Presence] and
+// with every key of it set.
 #include <benchmark/benchmark.h>
 
+#include <optional>
 #include <string>
 
 #include "recorder/Detector.h"
@@ -29,15 +31,34 @@ class NullSink : public ActivitySink {
   void AppendRecord(uint8_t, TDateTime) override {}
 };
 
-void BM_QuietTick(benchmark::State& state) {
+void QuietTicks(benchmark::State& state, QuietSource& source, const TPresenceSettings& presence) {
   TActivityDetector detector;
-  QuietSource source;
+  detector.Presence = presence;
   NullSink sink;
   TLocale locale;
   for (auto _ : state) detector.Tick(source, sink, locale);
   benchmark::DoNotOptimize(detector.Idle());
 }
+
+void BM_QuietTick(benchmark::State& state) {
+  QuietSource source;
+  QuietTicks(state, source, {});
+}
 BENCHMARK(BM_QuietTick);
+
+// The same with every key of [Presence] set: the calls asked at each tick
+// (none going on), a pointer's slack, and ConfirmStart.
+class QuietSourceWithCalls : public QuietSource {
+ public:
+  bool WatchCalls() override { return true; }
+  std::optional<std::string> CallProgram() override { return std::nullopt; }
+};
+
+void BM_QuietTickWithPresence(benchmark::State& state) {
+  QuietSourceWithCalls source;
+  QuietTicks(state, source, TPresenceSettings{true, 5, 3, 15 * 60});
+}
+BENCHMARK(BM_QuietTickWithPresence);
 
 // A tick in which the pointer moved: no key is asked.
 class MovingSource : public QuietSource {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "AwayTimeScript.h"
 #include "E2eDriver.h"
 #include "ScriptedDay.h"
 #include "UiTestSupport.h"
@@ -106,6 +107,18 @@ class Probe : public WindowRounds {
 // record.
 constexpr const char* HoursWithATarget = "[Hours]\r\nTarget=8:00\r\n";
 
+// Every key of [Presence]; the consent store's keys of a Windows that keeps
+// the record of calls are planted (empty: no call goes on), so that the
+// ticks watch them.
+constexpr const char* EveryPresenceKey =
+    "[Presence]\r\nCalls=1\r\nConfirmStart=5\r\nPointerSlack=3\r\nAskAfter=0:15\r\n";
+
+// The quiet tick's figure without [Presence], for the one with it.
+std::string& QuietTickFigure() {
+  static std::string figure = "(not measured)";
+  return figure;
+}
+
 TEST_F(Probe, CpuTimePerTick) {
   WriteIni(HoursWithATarget);
   StartReady();
@@ -116,6 +129,7 @@ TEST_F(Probe, CpuTimePerTick) {
   ProcessCounters after = Now();
   char text[32];
   std::snprintf(text, sizeof text, "%.0f us", (after.cpu100ns - before.cpu100ns) / 10.0 / 60);
+  QuietTickFigure() = text;
   Figure("quiet tick, the tip with a balance", text, "native tick " + Native("BM_QuietTick") +
          ", the tip's figures " + Native("BM_TipFiguresAtATick"));
   std::snprintf(text, sizeof text, "%llu",
@@ -130,6 +144,24 @@ TEST_F(Probe, CpuTimePerTick) {
   after = Now();
   std::snprintf(text, sizeof text, "%.0f us", (after.cpu100ns - before.cpu100ns) / 10.0 / 60);
   Figure("tick with the pointer moving", text, "native tick " + Native("BM_MovedTick"));
+}
+
+// The quiet ticks of CpuTimePerTick with every key of [Presence] set.
+TEST_F(Probe, CpuTimePerTickWithPresence) {
+  PlantedConsentStore store;
+  store.Plant(L"microphone\\NonPackaged");
+  store.Plant(L"webcam");
+  WriteIni(std::string(HoursWithATarget) + EveryPresenceKey);
+  StartReady();
+  Sleep(3000);
+  const ProcessCounters before = Now();
+  Sleep(60000);
+  const ProcessCounters after = Now();
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f us", (after.cpu100ns - before.cpu100ns) / 10.0 / 60);
+  Figure("quiet tick, every key of [Presence] set", text,
+         "without [Presence] " + QuietTickFigure() + "; native " +
+             Native("BM_QuietTickWithPresence"));
 }
 
 TEST_F(Probe, MemoryAfterStartAndAfterEachWindow) {
@@ -371,6 +403,34 @@ TEST(ProbeInThisProcess, DatabaseViewCommands) {
   view.reset();
   DeleteFileA(data.c_str());
   RemoveDirectoryA(DataDir().c_str());
+}
+
+// The click on the balloon that keeps an away time, in this process, on a
+// journal of a million records whatever the journal of the other figures:
+// from the click to the log pane's answer.
+TEST(ProbeInThisProcess, AwayTimeKeptOnAMillionRecords) {
+  constexpr int Records = 1000000;
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string dir =
+      std::string(temp) + "horalog-probe-keep-" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  const TDateTime day = WholePart(platform::Now());
+  WriteJournalBefore(dir + DataFileBaseName, Records, day);
+  ScriptedDesk desk;
+  TRecorder recorder(desk, desk, dir, platform::UserLocale());
+  BringToAwayTime(recorder, desk, day);
+  EXPECT_FALSE(desk.balloon.empty()) << "no away time offered";
+  const auto start = std::chrono::steady_clock::now();
+  recorder.KeepAwayTime();
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_NE(desk.lastLine.find("counted as work: its Stop"), std::string::npos) << desk.lastLine;
+  std::printf("The balloon's click in this process, on a journal of 1,000,000 records:\n");
+  Figure("away time kept, from the click to the log line", Ms(ms),
+         "native " + Native("BM_KeepAwayTime/1000000/iterations:2"));
+  DeleteFileA((dir + DataFileBaseName).c_str());
+  RemoveDirectoryA(dir.c_str());
 }
 
 }  // namespace
