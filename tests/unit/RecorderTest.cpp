@@ -300,7 +300,10 @@ class AwayTimeTest : public RecorderTest {
   // The data file as records of (action, time), for comparing.
   std::vector<std::pair<int, TDateTime>> Records() const {
     std::vector<std::pair<int, TDateTime>> records;
-    for (const TActRec& r : Journal()) records.emplace_back(r.Action, r.Time);
+    for (const TActRec& r : Journal()) {
+      const TDateTime time = r.Time;  // an unaligned field, copied
+      records.emplace_back(r.Action, time);
+    }
     return records;
   }
   // A minute of work from 9:00:01, its Stop at 9:01:01 after the timeout,
