@@ -65,6 +65,7 @@ class ActivitySink {
 
 inline constexpr const char* ActivityStartedText = "Activity started at ";
 inline constexpr const char* ActivityEndedText = "Activity ended at ";
+
 // The log pane's line when calls are to count and the system keeps no record
 // of the programs that use the microphone or the camera.
 inline constexpr const char* NoCallRecordText =

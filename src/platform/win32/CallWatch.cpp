@@ -55,8 +55,10 @@ bool AnySubkey(HKEY key, Each&& each) {
   for (DWORD i = 0;; ++i) {
     DWORD length = static_cast<DWORD>(std::size(name));
     const LONG result = RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) return false;
-    if (result != ERROR_SUCCESS) continue;
+    // A name too long for any key is passed over; a key deleted meanwhile
+    // (or any other failure) has nothing more to give.
+    if (result == ERROR_MORE_DATA) continue;
+    if (result != ERROR_SUCCESS) return false;
     win32::UniqueKey subkey;
     if (RegOpenKeyExW(key, name, 0, KEY_READ, subkey.put()) != ERROR_SUCCESS) continue;
     if (each(std::wstring_view(name, length), subkey.get())) return true;
