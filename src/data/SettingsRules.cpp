@@ -82,4 +82,16 @@ std::string SettingsFilePath(const std::string& exePath) {
 
 std::string DirectoryOf(const std::string& path) { return path.substr(0, FileNameStart(path)); }
 
+std::string_view TrimmedSetting(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string SettingsProblemText(const std::string& section, const TSettingsProblem& problem,
+                                const std::string& path) {
+  return "Cannot read " + problem.key + "=" + problem.value + " in [" + section + "] of " + path +
+         "; it is ignored.";
+}
+
 }  // namespace horalog

@@ -7,12 +7,6 @@ namespace horalog {
 
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // One or two digits, as their number.
 std::optional<int> SmallNumber(std::string_view text) {
   if (text.empty() || text.size() > 2) return std::nullopt;
@@ -52,16 +46,8 @@ std::optional<int64_t> AskAfterValue(std::string_view text) {
 TPresenceSettings ParsePresenceSettings(const std::function<std::string(const std::string&)>& value,
                                         std::vector<TPresenceSettingsProblem>& problems) {
   TPresenceSettings settings;
-  // Reads one key: nothing when it is missing or empty; a problem when its
-  // text does not convert.
   auto read = [&](const std::string& key, auto convert) {
-    const std::string text = value(key);
-    const std::string_view trimmed = Trimmed(text);
-    decltype(convert(trimmed)) converted;
-    if (trimmed.empty()) return converted;
-    converted = convert(trimmed);
-    if (!converted) problems.push_back({key, text});
-    return converted;
+    return ReadSetting(key, value(key), convert, problems);
   };
   settings.calls = read("Calls", SwitchValue).value_or(false);
   settings.confirmStartSeconds =
@@ -76,8 +62,7 @@ TPresenceSettings ParsePresenceSettings(const std::function<std::string(const st
 
 std::string PresenceSettingsProblemText(const TPresenceSettingsProblem& problem,
                                         const std::string& path) {
-  return "Cannot read " + problem.key + "=" + problem.value + " in [" + PresenceSection + "] of " +
-         path + "; it is ignored.";
+  return SettingsProblemText(PresenceSection, problem, path);
 }
 
 }  // namespace horalog

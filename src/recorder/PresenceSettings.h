@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "data/SettingsRules.h"
+
 namespace horalog {
 
 struct TPresenceSettings {
@@ -32,10 +34,7 @@ struct TPresenceSettings {
 inline constexpr const char* PresenceSection = "Presence";
 
 // A key whose value cannot be read: it is ignored, the other keys still work.
-struct TPresenceSettingsProblem {
-  std::string key;
-  std::string value;
-};
+using TPresenceSettingsProblem = TSettingsProblem;
 
 // The settings from the keys' texts: value(key) gives a key's text, empty
 // when the key is missing. Keys whose text cannot be read are left out and

@@ -37,12 +37,6 @@ int64_t THoursSettings::Target(int64_t day) const {
 
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The number of the digits text[from, from + count), all of which must be digits.
@@ -99,13 +93,13 @@ std::optional<std::vector<std::pair<int64_t, int64_t>>> DaysOffValue(std::string
   std::vector<std::pair<int64_t, int64_t>> ranges;
   while (!text.empty()) {
     const size_t comma = text.find(',');
-    const std::string_view item = Trimmed(text.substr(0, comma));
+    const std::string_view item = TrimmedSetting(text.substr(0, comma));
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     if (item.empty()) continue;
     const size_t dots = item.find("..");
-    const std::optional<int64_t> first = DayFromText(Trimmed(item.substr(0, dots)));
+    const std::optional<int64_t> first = DayFromText(TrimmedSetting(item.substr(0, dots)));
     const std::optional<int64_t> last =
-        dots == std::string_view::npos ? first : DayFromText(Trimmed(item.substr(dots + 2)));
+        dots == std::string_view::npos ? first : DayFromText(TrimmedSetting(item.substr(dots + 2)));
     if (!first || !last || *last < *first) return std::nullopt;
     ranges.emplace_back(*first, *last);
   }
@@ -168,7 +162,7 @@ std::optional<TDatedKey> DatedKey(std::string_view name) {
     const std::string_view keyName = TargetKeys[key];
     if (name.size() > keyName.size() && SameLetters(name.substr(0, keyName.size()), keyName) &&
         (name[keyName.size()] == ' ' || name[keyName.size()] == '\t'))
-      return TDatedKey{key, Trimmed(name.substr(keyName.size()))};
+      return TDatedKey{key, TrimmedSetting(name.substr(keyName.size()))};
   }
   return std::nullopt;
 }
@@ -182,13 +176,7 @@ THoursSettings ParseHoursSettings(const std::function<std::string(const std::str
   // Reads one key: nothing when it is missing or empty; a problem when its
   // text does not convert.
   auto read = [&](const std::string& key, auto convert) {
-    const std::string text = value(key);
-    const std::string_view trimmed = Trimmed(text);
-    decltype(convert(trimmed)) converted;
-    if (trimmed.empty()) return converted;
-    converted = convert(trimmed);
-    if (!converted) problems.push_back({key, text});
-    return converted;
+    return ReadSetting(key, value(key), convert, problems);
   };
 
   TTargetKeys undated;
@@ -217,8 +205,7 @@ THoursSettings ParseHoursSettings(const std::function<std::string(const std::str
 
 std::string HoursSettingsProblemText(const THoursSettingsProblem& problem,
                                      const std::string& path) {
-  return "Cannot read " + problem.key + "=" + problem.value + " in [" + HoursSection + "] of " +
-         path + "; it is ignored.";
+  return SettingsProblemText(HoursSection, problem, path);
 }
 
 }  // namespace horalog

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/SettingsRules.h"
 #include "platform/DateTime.h"
 
 namespace horalog {
@@ -56,10 +57,7 @@ std::optional<int64_t> DayFromText(std::string_view text);
 inline constexpr const char* HoursSection = "Hours";
 
 // A key whose value cannot be read: it is ignored, the other keys still work.
-struct THoursSettingsProblem {
-  std::string key;
-  std::string value;
-};
+using THoursSettingsProblem = TSettingsProblem;
 
 // The settings from the keys' texts: value(key) gives a key's text, empty
 // when the key is missing; keys are the names of the section's keys as
