@@ -434,11 +434,7 @@ bool TRecorder::Exit() {
   Keep(MakeRecord(ActionStop, source_.Now()));
   const TJournalOutcome outcome = WriteJournal(true);
   UpdateTip();
-  if (!outcome.failed) {
-    state_ = TRecorderState::Over;
-    if (machines_) WriteOwnCopy(true);
-    return true;
-  }
+  if (!outcome.failed) return Ended();
   // The question tells of the failure; no box of its own follows at the next tick.
   outageText_.clear();
   const TActRec stop = journal_.Waiting().back();
@@ -459,9 +455,7 @@ bool TRecorder::Exit() {
     // The file may have come back while the question was open: what it takes
     // now is not lost.
     WriteJournal(true);
-    state_ = TRecorderState::Over;
-    if (machines_) WriteOwnCopy(true);
-    return true;
+    return Ended();
   }
   // The program goes on, and the other records wait for the next retry.
   if (journal_.Withdraw(stop)) {
@@ -483,6 +477,13 @@ bool TRecorder::Exit() {
   }
   UpdateTip();
   return false;
+}
+
+bool TRecorder::Ended() {
+  state_ = TRecorderState::Over;
+  // The other machines' last word of this one: no spell runs here any more.
+  if (machines_) WriteOwnCopy(true);
+  return true;
 }
 
 void TRecorder::EndSession() {

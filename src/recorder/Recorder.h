@@ -205,6 +205,8 @@ class TRecorder : private ActivitySink {
   // the hours it had and a tick reads again a minute later.
   void ReloadTotals();
   void UpdateTip();
+  // The exit's Stop is written or given up: the program may end. True.
+  bool Ended();
   // A spell that started after an away time of at least AskAfter: the
   // balloon offers it.
   void OfferAwayTime();
