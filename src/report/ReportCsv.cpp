@@ -218,10 +218,14 @@ std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, in
     // Every day of the range.
     for (int64_t day = firstDay; day <= lastDay; ++day) lines.push_back(dayLine(day));
   } else {
-    // The days of the range that the page shows a table of.
+    // The days of the range that the page shows a table of, and those
+    // without a record that a spell across them counts in.
     std::set<int64_t> shown;
     for (const TReportDay& day : days)
       if (day.key >= firstDay && day.key <= lastDay) shown.insert(day.key);
+    for (int64_t day = std::max(firstDay, totals.FirstDay().value_or(lastDay + 1)); day <= lastDay;
+         ++day)
+      if (!shown.count(day) && totals.Worked(day) > 0) shown.insert(day);
     for (int64_t day : shown) lines.push_back(dayLine(day));
   }
   lines.push_back(line("Total", "", "", workedSum,
