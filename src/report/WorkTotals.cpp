@@ -6,6 +6,7 @@
 
 #include "data/Errors.h"
 #include "platform/Platform.h"
+#include "report/NetHours.h"
 
 namespace horalog {
 
@@ -288,8 +289,9 @@ int64_t TWorkTotals::WorkedOverTarget(int64_t from, int64_t through,
     return keptSum_->value;
   int64_t sum = 0;
   for (const int64_t day : Days())
-    if (day >= from && day <= through) sum += Worked(day);
-  for (int64_t day = from; day <= through; ++day) sum -= settings.Target(day);
+    if (day >= from && day <= through) sum += NetWorked(*this, settings, day);
+  for (int64_t day = from; day <= through; ++day)
+    sum -= settings.Target(day) - settings.Credit(day);
   keptSum_ = TKeptSum{from, through, generation_, settings, sum};
   return sum;
 }
@@ -318,9 +320,9 @@ TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDat
   const int64_t today = WorkDayOf(now, totals.DayStart());
   const int64_t first =
       DayNumber(WeekStart(static_cast<TDateTime>(today), firstDayOfWeek));
-  hours.today = totals.Worked(today, running);
+  hours.today = NetWorked(totals, settings, today, running);
   for (int64_t day = first; day < first + 7; ++day)
-    hours.week += day == today ? hours.today : totals.Worked(day, running);
+    hours.week += day == today ? hours.today : NetWorked(totals, settings, day, running);
   if (settings.HasTarget()) {
     const int64_t from = BalanceFirstDay(totals, settings, today);
     int64_t balance = settings.opening;
@@ -332,9 +334,10 @@ TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDat
         const auto [firstChanged, lastChanged] = totals.RunningDays(*running);
         for (int64_t day = std::max(from, firstChanged); day <= std::min(today - 1, lastChanged);
              ++day)
-          balance += totals.Worked(day, running) - totals.Worked(day);
+          balance += NetWorked(totals, settings, day, running) - NetWorked(totals, settings, day);
       }
-      balance += std::max<int64_t>(0, hours.today - settings.Target(today));
+      balance +=
+          std::max<int64_t>(0, hours.today + settings.Credit(today) - settings.Target(today));
     }
     hours.balance = balance;
   }

@@ -72,14 +72,18 @@ class TDayHours {
   int64_t Worked(int64_t day, const std::optional<TRunningSpell>& running = {}) const {
     return Day(day, running).seconds;
   }
+  // The spells the day counts, in no particular order (while they are kept:
+  // see TWorkTotals), for its breaks.
+  virtual std::vector<TSpan> Spells(int64_t day,
+                                    const std::optional<TRunningSpell>& running = {}) const = 0;
   // The earliest day with a live record; nothing before the first.
   virtual std::optional<int64_t> FirstDay() const = 0;
   // The first and last day whose figures the running spell may change: the
   // day of its Stop, and the days of the spells across splits that the Stop
   // ends or breaks once it is written.
   virtual std::pair<int64_t, int64_t> RunningDays(const TRunningSpell& running) const = 0;
-  // The sum over the days from..through of Worked minus the target, this
-  // machine's running spell left out.
+  // The sum over the days from..through of the net worked (NetWorked) and
+  // the credit, minus the target, this machine's running spell left out.
   virtual int64_t WorkedOverTarget(int64_t from, int64_t through,
                                    const THoursSettings& settings) const = 0;
 };
@@ -110,8 +114,8 @@ class TWorkTotals : public TDayHours {
   std::optional<TDateTime> LastMoment() const { return lastMoment_; }
   std::pair<int64_t, int64_t> RunningDays(const TRunningSpell& running) const override;
 
-  // The sum over the days from..through of Worked minus the target, running
-  // spells left out. The last sum is kept: asking again for the same days
+  // The sum over the days from..through of the net worked and the credit
+  // minus the target, running spells left out. The last sum is kept: asking again for the same days
   // with no record taken since costs nothing.
   int64_t WorkedOverTarget(int64_t from, int64_t through,
                            const THoursSettings& settings) const override;
@@ -120,7 +124,8 @@ class TWorkTotals : public TDayHours {
   // the pairs of each of its tables whose total is shown (the running
   // spell's among them), and its parts of spells across its splits. Only
   // while spells are kept (see the constructor).
-  std::vector<TSpan> Spells(int64_t day, const std::optional<TRunningSpell>& running = {}) const;
+  std::vector<TSpan> Spells(int64_t day,
+                            const std::optional<TRunningSpell>& running = {}) const override;
   // The days that took a record, and those of no record that a spell across
   // them counts in, in no particular order.
   std::vector<int64_t> Days() const;
@@ -222,11 +227,11 @@ struct TWorkHours {
   std::optional<int64_t> balance;  // while a target is set
 };
 
-// The hours at now: today's working day, the week that holds it, and while
-// a target is set the balance: the opening balance, plus Worked minus the
-// target over the days from the balance's first day to yesterday, plus the
-// part of today's Worked above today's target (so that it never drops during
-// a morning). The running spell counts in every day it will count in once
+// The hours at now, net (NetWorked): today's working day, the week that
+// holds it, and while a target is set the balance: the opening balance, plus
+// the net and the credit minus the target over the days from the balance's
+// first day to yesterday, plus the part of today's net and credit above
+// today's target (so that it never drops during a morning). The running spell counts in every day it will count in once
 // its Stop is written: yesterday's part of a spell begun then too.
 TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDateTime now,
                    int firstDayOfWeek, const std::optional<TRunningSpell>& running = {});
