@@ -1,6 +1,7 @@
 // The daily report over a journal of 100,000 records (ten spells a day for
 // 5,000 days), beside a plain read of the same file and a write of as many
-// bytes as the report has.
+// bytes as the report has; the day summary of 1,000,000 records with every
+// key of breaks, limits and absences set, beside the same without them.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "platform/DateTime.h"
 #include "platform/Platform.h"
 #include "report/ReportBuilder.h"
+#include "report/ReportCsv.h"
 #include "report/WorkTotals.h"
 
 namespace horalog {
@@ -32,18 +34,20 @@ struct Journal {
   std::string dataDir;
   TDateTime firstDay = 0, lastDay = 0;
 
-  Journal() {
+  explicit Journal(int recordCount = RecordCount) {
+    const int days = recordCount / (2 * SpellsPerDay);
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir = fs::temp_directory_path() / ("horalog-report-bench-" + std::to_string(stamp));
+    dir = fs::temp_directory_path() /
+          ("horalog-report-bench-" + std::to_string(recordCount) + "-" + std::to_string(stamp));
     fs::create_directories(dir);
     dataDir = dir.string() + static_cast<char>(fs::path::preferred_separator);
     firstDay = ComposeDate(2000, 1, 3);
-    lastDay = firstDay + Days - 1;
+    lastDay = firstDay + days - 1;
 
-    std::vector<TActRec> records(RecordCount);
+    std::vector<TActRec> records(static_cast<size_t>(recordCount));
     std::memset(records.data(), 0, records.size() * sizeof(TActRec));
     size_t i = 0;
-    for (int day = 0; day < Days; ++day) {
+    for (int day = 0; day < days; ++day) {
       for (int spell = 0; spell < SpellsPerDay; ++spell) {
         const TDateTime in = firstDay + day + ComposeTime(8 + 2 * spell, 7 * spell, 13, 0);
         records[i].Action = ActionStart;
@@ -176,6 +180,43 @@ void BM_WriteReportSizedFile(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
 }
 BENCHMARK(BM_WriteReportSizedFile)->Unit(benchmark::kMillisecond);
+
+// The day summary of a journal of 1,000,000 records (ten spells a day for
+// 100,000 days), read from the file as /days reads it: with none of the keys
+// of breaks, limits and absences (0), and with every one of them (1).
+void BM_DaySummaryOfAMillionRecords(benchmark::State& state) {
+  static Journal journal(1000000);
+  THoursSettings settings;
+  for (int day = 1; day <= 5; ++day) settings.weekdayTargets[static_cast<size_t>(day)] = 8 * 3600;
+  if (state.range(0) != 0) {
+    settings.breaks = {{6 * 3600, 30 * 60}, {9 * 3600, 45 * 60}};
+    settings.maxDay = 10 * 3600;
+    settings.maxStretch = 6 * 3600;
+    settings.minRest = 11 * 3600;
+    const int64_t first = DayNumber(journal.firstDay);
+    for (int64_t year = 0; year < 270; ++year) {
+      settings.vacation.push_back({first + year * 365 + 100, first + year * 365 + 114, false});
+      settings.vacation.push_back({first + year * 365 + 200, first + year * 365 + 200, true});
+      settings.sick.push_back({first + year * 365 + 50, first + year * 365 + 52, false});
+    }
+    settings.vacationDays = 30;
+    if (const std::optional<THolidayRegion> region = FindHolidayRegion("DE-BY"))
+      settings.holidays = THolidays(*region);
+  }
+  const TCsvSeparators separators;
+  const int64_t firstDay = DayNumber(journal.firstDay), lastDay = DayNumber(journal.lastDay);
+  size_t lines = 0;
+  for (auto _ : state) {
+    TWorkTotals totals(0, settings.NeedsSpells());
+    const std::vector<TReportDay> days = ReadJournalDays(
+        journal.DataPath(), journal.firstDay, journal.lastDay, 0, &totals);
+    lines = DaySummaryLines(days, firstDay, lastDay, totals, settings, separators, lastDay).size();
+    benchmark::DoNotOptimize(lines);
+  }
+  state.SetItemsProcessed(state.iterations() * 1000000);
+  state.SetLabel(state.range(0) != 0 ? "every key" : "no key");
+}
+BENCHMARK(BM_DaySummaryOfAMillionRecords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace horalog

@@ -150,7 +150,7 @@ std::string CommandText(const TCommand& command, const std::string& exePath,
   if (machines.Active())
     return MachinesCommandText(machines, dataPath, command.daySummary, command.firstDay,
                                command.lastDay, settings, SayReason, readingJournal);
-  TWorkTotals totals(settings.dayStart);
+  TWorkTotals totals(settings.dayStart, settings.NeedsSpells());
   readingJournal = true;
   const std::vector<TReportDay> days =
       ReadJournalDays(dataPath, static_cast<TDateTime>(command.firstDay),

@@ -74,7 +74,7 @@ TForm1::TForm1(std::string exePath, ActivitySource* source)
   TrayIcon->SetTip(HORALOG_PRODUCT_NAME);
   TrayIcon->SetPopUpMenu(PopupMenu1.get());
   TrayIcon->OnBalloonClick = [this] {
-    if (recorder_) recorder_->KeepAwayTime();
+    if (recorder_ && !noticeShown_) recorder_->KeepAwayTime();
   };
   TrayIcon->Loaded();
 
@@ -212,6 +212,12 @@ bool TForm1::Confirm(const std::string& question) { return ui::Confirm(question,
 void TForm1::SetTip(const std::string& text) { TrayIcon->SetTip(text); }
 
 void TForm1::ShowBalloon(const std::string& text) {
+  noticeShown_ = false;
+  TrayIcon->ShowBalloon(HORALOG_PRODUCT_NAME, text);
+}
+
+void TForm1::ShowNotice(const std::string& text) {
+  noticeShown_ = true;
   TrayIcon->ShowBalloon(HORALOG_PRODUCT_NAME, text);
 }
 

@@ -131,11 +131,13 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   bool Confirm(const std::string& question) override;
   void SetTip(const std::string& text) override;
   void ShowBalloon(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
 
   std::string exePath_;
   SystemActivitySource systemSource_;
   ActivitySource& source_;
   std::unique_ptr<TRecorder> recorder_;
+  bool noticeShown_ = false;  // the balloon shown last is a notice: a click keeps nothing
   // The settings file's last-write time when [Hours] was read, and when it
   // was last looked at (steady clock, milliseconds).
   std::optional<uint64_t> hoursWritten_;

@@ -58,6 +58,8 @@ void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate,
                                          machines->Machines(), Totals, *MachineTotals)
                      .days;
   } else {
+    // Breaks and stretches count from each day's spells.
+    Totals = TWorkTotals(settings.dayStart, settings.NeedsSpells());
     ReportDays = BuildReportFile(DataDir(), startDate, endDate, platform::UserLocale(),
                                  settings.dayStart, &Totals)
                      .days;

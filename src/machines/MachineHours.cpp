@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "report/NetHours.h"
+
 namespace horalog {
 
 int64_t UnionSeconds(std::vector<TSpan> spans) {
@@ -43,18 +45,25 @@ void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readi
 TDayFigures TMachineHours::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
   TDayFigures figures = own_.Day(day, running);
   if (others_.empty()) return figures;
-  std::vector<TSpan> spans = own_.Spells(day, running);
   for (const TOtherMachine& other : others_) {
     const TDayFigures theirs = other.totals.Day(day, other.running);
     if (theirs.firstIn && (!figures.firstIn || *theirs.firstIn < *figures.firstIn))
       figures.firstIn = theirs.firstIn;
     if (theirs.lastOut && (!figures.lastOut || *theirs.lastOut > *figures.lastOut))
       figures.lastOut = theirs.lastOut;
+  }
+  figures.seconds = UnionSeconds(Spells(day, running));
+  return figures;
+}
+
+std::vector<TSpan> TMachineHours::Spells(int64_t day,
+                                         const std::optional<TRunningSpell>& running) const {
+  std::vector<TSpan> spans = own_.Spells(day, running);
+  for (const TOtherMachine& other : others_) {
     const std::vector<TSpan> spells = other.totals.Spells(day, other.running);
     spans.insert(spans.end(), spells.begin(), spells.end());
   }
-  figures.seconds = UnionSeconds(std::move(spans));
-  return figures;
+  return spans;
 }
 
 std::optional<int64_t> TMachineHours::FirstDay() const {
@@ -83,8 +92,9 @@ int64_t TMachineHours::WorkedOverTarget(int64_t from, int64_t through,
   days.erase(std::unique(days.begin(), days.end()), days.end());
   int64_t sum = 0;
   for (const int64_t day : days)
-    if (day >= from && day <= through) sum += Worked(day);
-  for (int64_t day = from; day <= through; ++day) sum -= settings.Target(day);
+    if (day >= from && day <= through) sum += NetWorked(*this, settings, day);
+  for (int64_t day = from; day <= through; ++day)
+    sum -= settings.Target(day) - settings.Credit(day);
   keptSum_ = TKeptSum{from, through, own_.Version(), readings_, settings, sum};
   return sum;
 }

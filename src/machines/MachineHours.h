@@ -42,7 +42,14 @@ class TMachineHours : public TDayHours {
   // The union of all machines' spells of the day; the first In and last Out
   // of any of them. With no other machine, this machine's own figures.
   TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running = {}) const override;
+  // The spells of every machine that count in the day.
+  std::vector<TSpan> Spells(int64_t day,
+                            const std::optional<TRunningSpell>& running = {}) const override;
   std::optional<int64_t> FirstDay() const override;
+  // This machine's running spell changes the days it changes in own.
+  std::pair<int64_t, int64_t> RunningDays(const TRunningSpell& running) const override {
+    return own_.RunningDays(running);
+  }
   // Kept as the one-journal sum is: asking again for the same days with
   // nothing new costs nothing.
   int64_t WorkedOverTarget(int64_t from, int64_t through,

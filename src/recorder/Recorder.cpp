@@ -69,7 +69,9 @@ void TRecorder::StartBeforeHours() {
 }
 
 void TRecorder::SetHoursSettings(const THoursSettings& settings) {
-  const bool otherDays = settings.dayStart != settings_.dayStart;
+  // Breaks and stretches need each day's spells: the hours are read with them.
+  const bool otherDays = settings.dayStart != settings_.dayStart ||
+                         settings.NeedsSpells() != settings_.NeedsSpells();
   settings_ = settings;
   if (!started_) return;
   if (otherDays) {
@@ -97,7 +99,7 @@ void TRecorder::SetMachinesSettings(const TMachinesSettings& settings) {
   }
   // This machine's spells are kept for the union only.
   const bool read = totalsKnown_;
-  totals_ = TWorkTotals(settings_.dayStart, settings.Active());
+  totals_ = TWorkTotals(settings_.dayStart, settings.Active() || settings_.NeedsSpells());
   totalsKnown_ = false;
   if (!started_) return;
   // Hours that were read are read again with their spells, and the folder
@@ -209,7 +211,7 @@ void TRecorder::ReloadTotals() {
     // Records of a failed write that reached the file all the same count
     // once, from the file: they are settled before the waiting ones are taken.
     TellWrittenLate(journal_.Settle(path));
-    TWorkTotals fresh(settings_.dayStart, machines_ != nullptr);
+    TWorkTotals fresh(settings_.dayStart, machines_ != nullptr || settings_.NeedsSpells());
     LoadWorkTotals(path, fresh);
     // The records that wait come after the file's.
     for (const TActRec& record : journal_.Waiting()) fresh.Take(record);
@@ -272,6 +274,7 @@ void TRecorder::Tick() {
     OfferAwayTime();
     // The hours follow the clock: a running spell, midnight, a new week.
     UpdateTip();
+    WatchLimits();
   } catch (const std::exception& e) {
     error = JournalFailureReason(e);
   }
@@ -330,6 +333,17 @@ void TRecorder::ShowTickError(const std::string& text) {
   }
   TStateFor box(state_, TRecorderState::TickBox);
   view_.ShowBox(text);
+}
+
+// ---- The day's limits -------------------------------------------------------------
+
+void TRecorder::WatchLimits() {
+  if (!totalsKnown_ || (!settings_.maxStretch && !settings_.maxDay)) return;
+  const std::optional<TSpell> spell = detector_.Running();
+  if (!spell) return;
+  if (const std::optional<std::string> notice =
+          limits_.Due(Hours(), settings_, TRunningSpell{spell->lastActivity}, locale_))
+    view_.ShowNotice(*notice);
 }
 
 // ---- Away time kept ------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include "recorder/Detector.h"
 #include "recorder/PresenceSettings.h"
 #include "report/HoursSettings.h"
+#include "report/NetHours.h"
 #include "report/WorkTotals.h"
 
 namespace horalog {
@@ -42,6 +43,10 @@ class TRecorderView {
   // focus; a click on it comes back as TRecorder::KeepAwayTime. A newer one
   // replaces it.
   virtual void ShowBalloon(const std::string& text) = 0;
+  // A notification beside the tray icon that only tells (a limit of the
+  // day's work is near): it asks nothing, takes no focus, and a click on it
+  // keeps nothing. A newer one replaces it.
+  virtual void ShowNotice(const std::string& text) { (void)text; }
 };
 
 // How a command uses the data file.
@@ -212,6 +217,9 @@ class TRecorder : private ActivitySink {
   void OfferAwayTime();
   // "Away 11:05 to 11:52 (0:47)".
   std::string AwayText() const;
+  // While a spell runs with MaxStretch or MaxDay set: the notice a quarter
+  // of an hour before the limit (TLimitWatch), once a day and limit.
+  void WatchLimits();
   // An error of a tick: in a box, unless a box of an earlier tick is still
   // open; then in the log pane.
   void ShowTickError(const std::string& text);
@@ -257,6 +265,7 @@ class TRecorder : private ActivitySink {
   };
   std::optional<TAwayTime> away_;
   std::optional<TDateTime> awayLookedAt_;  // the Start of the spell last looked at for one
+  TLimitWatch limits_;
 };
 
 }  // namespace horalog

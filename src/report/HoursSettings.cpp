@@ -22,9 +22,54 @@ bool THoursSettings::HasTarget() const {
                      [](const auto& dated) { return AnyTarget(dated.second); });
 }
 
-int64_t THoursSettings::Target(int64_t day) const {
+namespace {
+
+bool InDaysOff(const std::vector<std::pair<int64_t, int64_t>>& daysOff, int64_t day) {
   for (const auto& [first, last] : daysOff)
-    if (day >= first && day <= last) return 0;
+    if (day >= first && day <= last) return true;
+  return false;
+}
+
+// The absence of the list that holds day, if any (the last one listed wins).
+const TAbsenceDays* AbsenceOn(const std::vector<TAbsenceDays>& list, int64_t day) {
+  const TAbsenceDays* found = nullptr;
+  for (const TAbsenceDays& days : list)
+    if (day >= days.first && day <= days.last) found = &days;
+  return found;
+}
+
+}  // namespace
+
+int64_t THoursSettings::Credit(int64_t day) const {
+  if (vacation.empty() && sick.empty()) return 0;
+  // Sickness in a vacation keeps the vacation day.
+  const TAbsenceDays* absence = AbsenceOn(sick, day);
+  if (!absence) absence = AbsenceOn(vacation, day);
+  if (!absence) return 0;
+  const int64_t target = Target(day);
+  return absence->half ? target / 2 : target;
+}
+
+double THoursSettings::VacationTaken(int64_t day) const {
+  const TAbsenceDays* absence = AbsenceOn(vacation, day);
+  if (!absence || AbsenceOn(sick, day) || Target(day) == 0) return 0;
+  return absence->half ? 0.5 : 1;
+}
+
+std::string THoursSettings::Absence(int64_t day) const {
+  if (const std::optional<std::string> holiday = holidays.On(day)) return "Holiday: " + *holiday;
+  if (InDaysOff(daysOff, day)) return "Day off";
+  if (Target(day) == 0) return "";
+  if (const TAbsenceDays* absence = AbsenceOn(sick, day))
+    return absence->half ? "Sick, half day" : "Sick";
+  if (const TAbsenceDays* absence = AbsenceOn(vacation, day))
+    return absence->half ? "Vacation, half day" : "Vacation";
+  return "";
+}
+
+int64_t THoursSettings::Target(int64_t day) const {
+  if (InDaysOff(daysOff, day)) return 0;
+  if (holidays.Set() && holidays.On(day)) return 0;
   const TWeekTargets* week = &weekdayTargets;
   for (const auto& [from, targets] : datedTargets) {
     if (from > day) break;
@@ -104,6 +149,69 @@ std::optional<std::vector<std::pair<int64_t, int64_t>>> DaysOffValue(std::string
     ranges.emplace_back(*first, *last);
   }
   return ranges;
+}
+
+// Vacation and Sick: as DaysOff, and a date followed by /2 is a half day.
+std::optional<std::vector<TAbsenceDays>> AbsenceValue(std::string_view text) {
+  std::vector<TAbsenceDays> list;
+  while (!text.empty()) {
+    const size_t comma = text.find(',');
+    std::string_view item = TrimmedSetting(text.substr(0, comma));
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    if (item.empty()) continue;
+    const bool half = item.size() > 2 && item.substr(item.size() - 2) == "/2";
+    if (half) item = TrimmedSetting(item.substr(0, item.size() - 2));
+    const std::optional<std::vector<std::pair<int64_t, int64_t>>> days = DaysOffValue(item);
+    if (!days || days->size() != 1) return std::nullopt;
+    const auto [first, last] = days->front();
+    if (half && first != last) return std::nullopt;
+    list.push_back({first, last, half});
+  }
+  return list;
+}
+
+// Breaks: steps "h:mm h:mm" separated by commas, in the order of their hours.
+std::optional<std::vector<TBreakStep>> BreaksValue(std::string_view text) {
+  std::vector<TBreakStep> steps;
+  while (!text.empty()) {
+    const size_t comma = text.find(',');
+    const std::string_view item = TrimmedSetting(text.substr(0, comma));
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    if (item.empty()) continue;
+    const size_t space = item.find_first_of(" \t");
+    if (space == std::string_view::npos) return std::nullopt;
+    const std::optional<int64_t> worked = TargetValue(item.substr(0, space));
+    const std::optional<int64_t> least = TargetValue(TrimmedSetting(item.substr(space)));
+    if (!worked || !least) return std::nullopt;
+    steps.push_back({*worked, *least});
+  }
+  std::stable_sort(steps.begin(), steps.end(),
+                   [](const TBreakStep& a, const TBreakStep& b) { return a.worked < b.worked; });
+  return steps;
+}
+
+// h:mm from low to high seconds.
+auto SpanValue(int64_t low, int64_t high) {
+  return [low, high](std::string_view text) -> std::optional<int64_t> {
+    const std::optional<int64_t> seconds = HoursValue(text, 2, high);
+    if (!seconds || *seconds < low) return std::nullopt;
+    return seconds;
+  };
+}
+
+// Whole days of a year: 0 to 366.
+std::optional<int64_t> VacationDaysValue(std::string_view text) {
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  const std::optional<int> days = Digits(text, 0, text.size());
+  if (!days || *days > 366) return std::nullopt;
+  return *days;
+}
+
+// A region's code that the holidays' table knows.
+std::optional<THolidays> HolidaysValue(std::string_view text) {
+  const std::optional<THolidayRegion> region = FindHolidayRegion(text);
+  if (!region) return std::nullopt;
+  return THolidays(*region);
 }
 
 }  // namespace
@@ -200,6 +308,16 @@ THoursSettings ParseHoursSettings(const std::function<std::string(const std::str
   settings.balanceFrom = read("BalanceFrom", DayFromText);
   settings.opening = read("Opening", OpeningValue).value_or(0);
   settings.dayStart = read("DayStart", DayStartValue).value_or(0);
+
+  if (auto breaks = read("Breaks", BreaksValue)) settings.breaks = std::move(*breaks);
+  settings.breakPart = read("BreakPart", SpanValue(60, 3600)).value_or(15 * 60);
+  settings.maxDay = read("MaxDay", SpanValue(60, 24 * 3600));
+  settings.maxStretch = read("MaxStretch", SpanValue(60, 24 * 3600));
+  settings.minRest = read("MinRest", SpanValue(60, 24 * 3600));
+  if (auto vacation = read("Vacation", AbsenceValue)) settings.vacation = std::move(*vacation);
+  if (auto sick = read("Sick", AbsenceValue)) settings.sick = std::move(*sick);
+  settings.vacationDays = read("VacationDays", VacationDaysValue);
+  if (auto holidays = read("Holidays", HolidaysValue)) settings.holidays = std::move(*holidays);
   return settings;
 }
 

@@ -1,12 +1,15 @@
 // The settings of a timesheet: a target of hours per weekday with days off,
 // the day the flexitime balance counts from with a balance brought forward,
-// and the hour at which a working day begins. All are optional: without them
-// there is no target and no balance, and days split at midnight.
+// and the hour at which a working day begins; the breaks the day's work
+// needs, its limits, and the days of vacation, sickness and public holidays.
+// All are optional: without them there is no target and no balance, days
+// split at midnight, nothing is deducted and no day is absent.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +18,7 @@
 
 #include "data/SettingsRules.h"
 #include "platform/DateTime.h"
+#include "report/Holidays.h"
 
 namespace horalog {
 
@@ -22,6 +26,41 @@ namespace horalog {
 // DateTimeFields::dayOfWeek (0 = Sunday ... 6 = Saturday); a weekday without
 // one has the target 0.
 using TWeekTargets = std::array<std::optional<int64_t>, 7>;
+
+// Days of an absence: the first and last day number of a range, both
+// included; half, a single day counted half.
+struct TAbsenceDays {
+  int64_t first = 0, last = 0;
+  bool half = false;
+  bool operator==(const TAbsenceDays&) const = default;
+};
+
+// A step of the breaks' rule: more than worked seconds of work need breaks
+// of at least least seconds in all.
+struct TBreakStep {
+  int64_t worked = 0, least = 0;
+  bool operator==(const TBreakStep&) const = default;
+};
+
+// The public holidays of the region set, if any; the same region is the
+// same holidays.
+class THolidays {
+ public:
+  THolidays() = default;
+  explicit THolidays(const THolidayRegion& region)
+      : region_(std::make_shared<const THolidayRegion>(region)) {}
+  bool Set() const { return region_ != nullptr; }
+  // The name of the holiday on day, or nothing.
+  std::optional<std::string> On(int64_t day) const {
+    return region_ ? region_->HolidayOn(day) : std::nullopt;
+  }
+  bool operator==(const THolidays& other) const {
+    return Set() == other.Set() && (!Set() || region_->Code() == other.region_->Code());
+  }
+
+ private:
+  std::shared_ptr<const THolidayRegion> region_;
+};
 
 struct THoursSettings {
   // The week's targets before the first day of datedTargets.
@@ -39,12 +78,40 @@ struct THoursSettings {
   int64_t opening = 0;
   // How long after midnight a working day begins (0 to half a day).
   TDateTime dayStart = 0;
+  // The breaks' rule, its steps in the order of their hours, and the least
+  // gap between two spells that counts as a break (seconds).
+  std::vector<TBreakStep> breaks;
+  int64_t breakPart = 15 * 60;
+  // The day's limits, in seconds: net work a day, work without a break,
+  // rest between two working days.
+  std::optional<int64_t> maxDay, maxStretch, minRest;
+  // Days of vacation and of sickness, the vacation days of a calendar year,
+  // and the public holidays.
+  std::vector<TAbsenceDays> vacation, sick;
+  std::optional<int64_t> vacationDays;
+  THolidays holidays;
 
   // Whether any target is set, before a date or from one: only then is there
   // a balance.
   bool HasTarget() const;
-  // The target of a day (a day number), in seconds: 0 on a day off.
+  // The target of a day (a day number), in seconds: 0 on a day off and on
+  // a public holiday.
   int64_t Target(int64_t day) const;
+  // What a day of vacation or sickness is credited: its target, half of it
+  // for a half day; 0 on every other day.
+  int64_t Credit(int64_t day) const;
+  // What the day is, as the day summary names it: "Holiday: <its name>",
+  // "Day off", "Sick", "Vacation" (with ", half day"), or nothing.
+  std::string Absence(int64_t day) const;
+  // The vacation a day takes: 1, a half day 0.5, otherwise 0.
+  double VacationTaken(int64_t day) const;
+  // Whether any key of breaks, limits or absences is set: each gives the
+  // day summary columns of its own.
+  bool CountsBreaks() const { return !breaks.empty(); }
+  bool HasLimits() const { return maxDay || maxStretch || minRest; }
+  bool HasAbsences() const { return !vacation.empty() || !sick.empty() || holidays.Set(); }
+  // Whether the hours need each day's spells (TWorkTotals' keepSpells).
+  bool NeedsSpells() const { return CountsBreaks() || maxStretch.has_value(); }
 
   bool operator==(const THoursSettings&) const = default;
 };
@@ -69,9 +136,14 @@ using THoursSettingsProblem = TSettingsProblem;
 // keys without a date do, which holds until the next date; DaysOff, dates
 // yyyy-mm-dd and ranges yyyy-mm-dd..yyyy-mm-dd separated by commas;
 // BalanceFrom, a date; Opening, [+|-]h:mm up to 999:59; DayStart, h:mm from
-// 0:00 to 12:00. Minutes are two digits below 60; spaces around a value or an
-// item are passed over, and an empty value is a missing key. Names are
-// matched whatever their case, as the settings file matches them.
+// 0:00 to 12:00; Breaks, steps "h:mm h:mm" (hours worked, least break, each
+// 0:00 to 24:00) separated by commas; BreakPart, 0:01 to 1:00; MaxDay,
+// MaxStretch and MinRest, 0:01 to 24:00; Vacation and Sick, as DaysOff, a
+// date followed by /2 a half day; VacationDays, 0 to 366; Holidays, a
+// region's code (an unknown one cannot be read). Minutes are two digits
+// below 60; spaces around a value or an item are passed over, and an empty
+// value is a missing key. Names are matched whatever their case, as the
+// settings file matches them.
 THoursSettings ParseHoursSettings(const std::function<std::string(const std::string&)>& value,
                                   std::vector<THoursSettingsProblem>& problems,
                                   const std::vector<std::string>& keys = {});

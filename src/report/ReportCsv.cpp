@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "platform/Platform.h"
+#include "report/NetHours.h"
 
 namespace horalog {
 
@@ -165,6 +166,8 @@ std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, in
                                          const TCsvSeparators& separators,
                                          std::optional<int64_t> today) {
   const bool targets = settings.HasTarget();
+  const bool breaks = settings.CountsBreaks(), absences = settings.HasAbsences(),
+             limits = settings.HasLimits();
   // Worked and Hours of a sum of seconds.
   auto worked = [&separators](int64_t seconds) {
     return std::pair{DurationField(seconds), HoursField(seconds, separators.decimal)};
@@ -185,50 +188,115 @@ std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, in
   std::vector<std::string> lines{CsvLine({"Date", quoted("First In"), quoted("Last Out"),
                                           "Worked", "Hours"},
                                          separators)};
-  if (targets)
-    for (const char* name : {"Target", "Difference", "Balance"})
-      lines[0] += separators.field + std::string(name);
+  auto header = [&](std::initializer_list<const char*> names) {
+    for (const char* name : names) lines[0] += separators.field + std::string(name);
+  };
+  if (targets) header({"Target", "Difference", "Balance"});
+  if (breaks) header({"Breaks", "Deducted"});
+  if (absences) header({"Absence", "Credit"});
+  if (limits) header({"Notes"});
 
   // The balance counts from its first day (nothing before it), each day in
   // full; without a record and a day set, from today, as the tip counts it.
   if (!today) today = WorkDayOf(platform::Now(), totals.DayStart());
   const int64_t balanceFrom = BalanceFirstDay(totals, settings, *today);
   std::optional<int64_t> balance;
-  int64_t workedSum = 0, targetSum = 0;
+  int64_t workedSum = 0, targetSum = 0, creditSum = 0, breaksSum = 0, deductedSum = 0;
+  // The last Out of the day before the one in hand, for the rest between them.
+  std::optional<int64_t> lastOutDay;
+  std::optional<TDateTime> lastOut;
   auto dayLine = [&](int64_t day) {
-    const TDayFigures figures = totals.Day(day);
-    workedSum += figures.seconds;
+    const TNetDay net = NetDay(totals, settings, day);
+    const TDayFigures& figures = net.figures;
+    workedSum += net.net;
     std::vector<std::string> more;
     if (targets) {
-      const int64_t target = settings.Target(day);
-      targetSum += target;
+      targetSum += net.target;
+      creditSum += net.credit;
       if (day >= balanceFrom) {
         if (!balance)
           balance = settings.opening + totals.WorkedOverTarget(balanceFrom, day - 1, settings);
-        *balance += figures.seconds - target;
+        *balance += net.OverTarget();
       }
-      more = {HoursText(target), SignedHoursText(figures.seconds - target),
+      more = {HoursText(net.target), SignedHoursText(net.OverTarget()),
               balance ? SignedHoursText(*balance) : std::string()};
     }
+    if (breaks) {
+      breaksSum += net.breaks;
+      deductedSum += net.deducted;
+      more.push_back(DurationField(net.breaks));
+      more.push_back(DurationField(net.deducted));
+    }
+    if (absences) {
+      more.push_back(settings.Absence(day));
+      more.push_back(HoursText(net.credit));
+    }
+    if (limits) {
+      if (lastOutDay != day - 1) lastOut = totals.Day(day - 1).lastOut;
+      more.push_back(DayNotes(net, lastOut, settings));
+      lastOutDay = day;
+      lastOut = figures.lastOut;
+    }
     return line(DateField(static_cast<TDateTime>(day)), ClockField(figures.firstIn),
-                ClockField(figures.lastOut), figures.seconds, more);
+                ClockField(figures.lastOut), net.net, more);
   };
 
   if (targets) {
     // Every day of the range.
     for (int64_t day = firstDay; day <= lastDay; ++day) lines.push_back(dayLine(day));
   } else {
-    // The days of the range that the page shows a table of.
+    // The days of the range that the page shows a table of, and those
+    // without a record that a spell across them counts in.
     std::set<int64_t> shown;
     for (const TReportDay& day : days)
       if (day.key >= firstDay && day.key <= lastDay) shown.insert(day.key);
+    for (int64_t day = std::max(firstDay, totals.FirstDay().value_or(lastDay + 1)); day <= lastDay;
+         ++day)
+      if (!shown.count(day) && totals.Worked(day) > 0) shown.insert(day);
     for (int64_t day : shown) lines.push_back(dayLine(day));
   }
-  lines.push_back(line("Total", "", "", workedSum,
-                       targets ? std::vector<std::string>{HoursText(targetSum),
-                                                          SignedHoursText(workedSum - targetSum),
-                                                          ""}
-                               : std::vector<std::string>{}));
+  std::vector<std::string> more;
+  if (targets)
+    more = {HoursText(targetSum), SignedHoursText(workedSum + creditSum - targetSum), ""};
+  if (breaks) {
+    more.push_back(DurationField(breaksSum));
+    more.push_back(DurationField(deductedSum));
+  }
+  if (absences) {
+    more.push_back("");
+    more.push_back(HoursText(creditSum));
+  }
+  if (limits) more.push_back("");
+  lines.push_back(line("Total", "", "", workedSum, more));
+
+  // The vacation of each calendar year of the range: the days it takes, of
+  // the whole year, and those left of the year's vacation days.
+  if (!settings.vacation.empty() || settings.vacationDays) {
+    DateTimeFields first, last;
+    if (DecodeDateTime(static_cast<TDateTime>(firstDay), first) &&
+        DecodeDateTime(static_cast<TDateTime>(lastDay), last)) {
+      auto dayCount = [&separators](double count) {
+        char text[32];
+        std::snprintf(text, sizeof text, count == std::floor(count) ? "%.0f" : "%.1f", count);
+        std::string field = text;
+        const size_t point = field.find('.');
+        if (point != std::string::npos) field.replace(point, 1, separators.decimal);
+        return field;
+      };
+      for (int year = first.year; year <= last.year; ++year) {
+        const int64_t from = DayNumber(ComposeDate(year, 1, 1));
+        const int64_t through = DayNumber(ComposeDate(year, 12, 31));
+        double taken = 0;
+        for (int64_t day = from; day <= through; ++day) taken += settings.VacationTaken(day);
+        std::string text = quoted("Vacation " + std::to_string(year)) + separators.field +
+                           quoted("taken " + dayCount(taken));
+        if (settings.vacationDays)
+          text += separators.field +
+                  quoted("left " + dayCount(static_cast<double>(*settings.vacationDays) - taken));
+        lines.push_back(text);
+      }
+    }
+  }
   return lines;
 }
 

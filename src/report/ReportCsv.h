@@ -48,6 +48,14 @@ std::vector<std::string> ReportCsvLines(const std::vector<TReportDay>& days,
 // target, and the balance at the end of the day with the day in full (empty
 // before the balance's first day, which with no record and no day set is
 // today, the working day of the clock's now unless given, as in the tip).
+// With breaks, absences or limits set (THoursSettings), each day counts net
+// (NetDay: Worked is the net, Difference and Balance count the credit), and
+// the line gains Breaks and Deducted (h:mm:ss), Absence and Credit (the
+// day's name of an absence, h:mm), and Notes last (DayNotes), each pair
+// while its keys are set; after the Total line, while Vacation or
+// VacationDays is set, one line per calendar year of the range: "Vacation
+// <year>", "taken <days>" and "left <days>" of VacationDays (in the whole
+// year).
 std::vector<std::string> DaySummaryLines(const std::vector<TReportDay>& days, int64_t firstDay,
                                          int64_t lastDay, const TDayHours& totals,
                                          const THoursSettings& settings,

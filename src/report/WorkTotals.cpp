@@ -6,6 +6,7 @@
 
 #include "data/Errors.h"
 #include "platform/Platform.h"
+#include "report/NetHours.h"
 
 namespace horalog {
 
@@ -67,6 +68,7 @@ TWorkTotals::TWorkTotals(const TWorkTotals& other)
       keepSpells_(other.keepSpells_),
       version_(other.version_),
       days_(other.days_),
+      ownDays_(other.ownDays_),
       firstDay_(other.firstDay_),
       lastMoment_(other.lastMoment_),
       generation_(other.generation_) {}
@@ -86,6 +88,7 @@ TWorkTotals::TDayReport& TWorkTotals::ReportOf(int64_t day) {
 void TWorkTotals::Reset(TDateTime dayStart) {
   dayStart_ = dayStart;
   days_.clear();
+  ownDays_.clear();
   last_ = nullptr;
   firstDay_.reset();
   lastMoment_.reset();
@@ -113,7 +116,10 @@ void TWorkTotals::Take(const TActRec& record) {
     report.pairing.Take(record, day, report);
     if (other != day) continue;
     const bool start = record.Action == ActionStart;
-    if (!report.ownRecords && !start) report.firstStop = time;
+    if (!report.ownRecords) {
+      if (!start) report.firstStop = time;
+      ownDays_.insert(day);
+    }
     report.ownRecords = true;
     report.lastStart = start ? std::optional<TDateTime>(time) : std::nullopt;
   }
@@ -143,32 +149,80 @@ TDayFigures TWorkTotals::ReportFigures(int64_t day,
   return figures;
 }
 
+TWorkTotals::TDayEnds TWorkTotals::EndsOf(int64_t day,
+                                          const std::optional<TRunningSpell>& running) const {
+  TDayEnds ends;
+  if (const TDayReport* report = FoundReport(day); report && report->ownRecords)
+    ends = TDayEnds{true, report->firstStop, report->lastStart};
+  // The running spell's Stop, once written, is the last record of its day.
+  if (running && WorkDayOf(running->until, dayStart_) == day) {
+    if (!ends.records) ends.firstStop = running->until;
+    ends.records = true;
+    ends.lastStart.reset();
+  }
+  return ends;
+}
+
+std::optional<int64_t> TWorkTotals::RecordsBefore(
+    int64_t day, const std::optional<TRunningSpell>& running) const {
+  std::optional<int64_t> found;
+  if (auto at = ownDays_.lower_bound(day); at != ownDays_.begin()) found = *std::prev(at);
+  if (running) {
+    const int64_t stopDay = WorkDayOf(running->until, dayStart_);
+    if (stopDay < day && (!found || stopDay > *found)) found = stopDay;
+  }
+  return found;
+}
+
+std::optional<int64_t> TWorkTotals::RecordsFrom(int64_t day,
+                                                const std::optional<TRunningSpell>& running) const {
+  std::optional<int64_t> found;
+  if (auto at = ownDays_.lower_bound(day); at != ownDays_.end()) found = *at;
+  if (running) {
+    const int64_t stopDay = WorkDayOf(running->until, dayStart_);
+    if (stopDay >= day && (!found || stopDay < *found)) found = stopDay;
+  }
+  return found;
+}
+
 std::optional<TWorkTotals::TSplitSpell> TWorkTotals::SpellAcross(
     int64_t day, const std::optional<TRunningSpell>& running) const {
-  // The running spell's Stop, once written, is the last record of its day.
-  auto stopIn = [&](int64_t of) { return running && WorkDayOf(running->until, dayStart_) == of; };
-  const TDayReport* before = FoundReport(day - 1);
-  if (!before || !before->lastStart || stopIn(day - 1)) return std::nullopt;
-  const TDayReport* after = FoundReport(day);
-  if (after && after->ownRecords) {
-    if (!after->firstStop) return std::nullopt;
-    return TSplitSpell{*before->lastStart, *after->firstStop};
-  }
-  if (stopIn(day)) return TSplitSpell{*before->lastStart, running->until};
-  return std::nullopt;
+  const std::optional<int64_t> before = RecordsBefore(day, running);
+  if (!before) return std::nullopt;
+  const std::optional<TDateTime> start = EndsOf(*before, running).lastStart;
+  if (!start) return std::nullopt;
+  const std::optional<int64_t> after = RecordsFrom(day, running);
+  if (!after) return std::nullopt;
+  const std::optional<TDateTime> stop = EndsOf(*after, running).firstStop;
+  if (!stop) return std::nullopt;
+  return TSplitSpell{*start, *stop};
+}
+
+std::pair<int64_t, int64_t> TWorkTotals::RunningDays(const TRunningSpell& running) const {
+  const int64_t stopDay = WorkDayOf(running.until, dayStart_);
+  return {RecordsBefore(stopDay, std::nullopt).value_or(stopDay),
+          RecordsFrom(stopDay + 1, std::nullopt).value_or(stopDay)};
 }
 
 TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
   TDayFigures figures = ReportFigures(day, running);
   // The parts of spells across the splits that begin and end the day, each
-  // in its own whole seconds.
+  // in its own whole seconds; a day without records inside such a spell
+  // counts in full.
   auto part = [](TDateTime span) { return std::max<int64_t>(0, SpanSeconds(span).value_or(0)); };
   const TDateTime split = static_cast<TDateTime>(day) + dayStart_;
   const TDateTime nextSplit = static_cast<TDateTime>(day + 1) + dayStart_;
+  const bool records = EndsOf(day, running).records;
   if (const std::optional<TSplitSpell> spell = SpellAcross(day, running)) {
-    figures.seconds += part(spell->stop - split);
     figures.firstIn = split;
+    if (!records) {
+      figures.seconds = part(nextSplit - split);
+      figures.lastOut = nextSplit;
+      return figures;
+    }
+    figures.seconds += part(spell->stop - split);
   }
+  if (!records) return figures;
   if (const std::optional<TSplitSpell> spell = SpellAcross(day + 1, running)) {
     figures.seconds += part(nextSplit - spell->start);
     figures.lastOut = nextSplit;
@@ -194,11 +248,14 @@ std::vector<TSpan> TWorkTotals::Spells(int64_t day,
       if (total > 0) spells.insert(spells.end(), open.begin(), open.end());
     }
   }
-  // The parts of spells across the splits that begin and end the day.
+  // The parts of spells across the splits that begin and end the day; the
+  // whole day when it has no record.
   const TDateTime split = static_cast<TDateTime>(day) + dayStart_;
   const TDateTime nextSplit = static_cast<TDateTime>(day + 1) + dayStart_;
+  const bool records = EndsOf(day, running).records;
   if (const std::optional<TSplitSpell> spell = SpellAcross(day, running))
-    spells.push_back({split, spell->stop});
+    spells.push_back({split, records ? spell->stop : nextSplit});
+  if (!records) return spells;
   if (const std::optional<TSplitSpell> spell = SpellAcross(day + 1, running))
     spells.push_back({spell->start, nextSplit});
   return spells;
@@ -213,6 +270,14 @@ std::vector<int64_t> TWorkTotals::Days() const {
   std::vector<int64_t> days;
   days.reserve(days_.size());
   for (const auto& [day, report] : days_) days.push_back(day);
+  // The days between two with records that a spell across them covers.
+  for (auto at = ownDays_.begin(); at != ownDays_.end(); ++at) {
+    const auto next = std::next(at);
+    if (next == ownDays_.end() || *next <= *at + 1) continue;
+    if (!SpellAcross(*next, std::nullopt)) continue;
+    for (int64_t day = *at + 1; day < *next; ++day)
+      if (!days_.count(day)) days.push_back(day);
+  }
   return days;
 }
 
@@ -223,9 +288,10 @@ int64_t TWorkTotals::WorkedOverTarget(int64_t from, int64_t through,
       keptSum_->generation == generation_ && keptSum_->settings == settings)
     return keptSum_->value;
   int64_t sum = 0;
-  for (const auto& [day, report] : days_)
-    if (day >= from && day <= through) sum += Worked(day);
-  for (int64_t day = from; day <= through; ++day) sum -= settings.Target(day);
+  for (const int64_t day : Days())
+    if (day >= from && day <= through) sum += NetWorked(*this, settings, day);
+  for (int64_t day = from; day <= through; ++day)
+    sum -= settings.Target(day) - settings.Credit(day);
   keptSum_ = TKeptSum{from, through, generation_, settings, sum};
   return sum;
 }
@@ -254,22 +320,24 @@ TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDat
   const int64_t today = WorkDayOf(now, totals.DayStart());
   const int64_t first =
       DayNumber(WeekStart(static_cast<TDateTime>(today), firstDayOfWeek));
-  hours.today = totals.Worked(today, running);
+  hours.today = NetWorked(totals, settings, today, running);
   for (int64_t day = first; day < first + 7; ++day)
-    hours.week += day == today ? hours.today : totals.Worked(day, running);
+    hours.week += day == today ? hours.today : NetWorked(totals, settings, day, running);
   if (settings.HasTarget()) {
     const int64_t from = BalanceFirstDay(totals, settings, today);
     int64_t balance = settings.opening;
     if (today >= from) {
       balance += totals.WorkedOverTarget(from, today - 1, settings);
       // The running spell in the days before today: its Stop's day and the
-      // days on either side, whose spells across the split it begins or ends.
+      // days of the spells across splits it ends or breaks.
       if (running) {
-        const int64_t until = WorkDayOf(running->until, totals.DayStart());
-        for (int64_t day = std::max(from, until - 1); day <= std::min(today - 1, until + 1); ++day)
-          balance += totals.Worked(day, running) - totals.Worked(day);
+        const auto [firstChanged, lastChanged] = totals.RunningDays(*running);
+        for (int64_t day = std::max(from, firstChanged); day <= std::min(today - 1, lastChanged);
+             ++day)
+          balance += NetWorked(totals, settings, day, running) - NetWorked(totals, settings, day);
       }
-      balance += std::max<int64_t>(0, hours.today - settings.Target(today));
+      balance +=
+          std::max<int64_t>(0, hours.today + settings.Credit(today) - settings.Target(today));
     }
     hours.balance = balance;
   }

@@ -9,16 +9,19 @@
 // record of another day between a Start and its Stop does not split their
 // pair here, as it does not in that report, even where the journal is out of
 // time order. A spell across the split is a day's last record (in file
-// order), a Start, and the next day's first, a Stop: the report shows an In without an Out on one
-// day and an Out without an In on the next, and totals neither; here each day
-// counts the part of the spell that lies in it. Only adjacent days join: a
-// Start whose next record is two days on does not make a spell of a whole
-// day without records.
+// order), a Start, and the first of the next day that has records, a Stop:
+// the report shows an In without an Out on one day and an Out without an In
+// on the other, and totals neither; here each day counts the part of the
+// spell that lies in it, and every day between them, which has no record,
+// counts in full: a spell counts in each working day it covers, however many
+// days it spans.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -69,10 +72,18 @@ class TDayHours {
   int64_t Worked(int64_t day, const std::optional<TRunningSpell>& running = {}) const {
     return Day(day, running).seconds;
   }
+  // The spells the day counts, in no particular order (while they are kept:
+  // see TWorkTotals), for its breaks.
+  virtual std::vector<TSpan> Spells(int64_t day,
+                                    const std::optional<TRunningSpell>& running = {}) const = 0;
   // The earliest day with a live record; nothing before the first.
   virtual std::optional<int64_t> FirstDay() const = 0;
-  // The sum over the days from..through of Worked minus the target, this
-  // machine's running spell left out.
+  // The first and last day whose figures the running spell may change: the
+  // day of its Stop, and the days of the spells across splits that the Stop
+  // ends or breaks once it is written.
+  virtual std::pair<int64_t, int64_t> RunningDays(const TRunningSpell& running) const = 0;
+  // The sum over the days from..through of the net worked (NetWorked) and
+  // the credit, minus the target, this machine's running spell left out.
   virtual int64_t WorkedOverTarget(int64_t from, int64_t through,
                                    const THoursSettings& settings) const = 0;
 };
@@ -101,9 +112,10 @@ class TWorkTotals : public TDayHours {
   std::optional<int64_t> FirstDay() const override { return firstDay_; }
   // The latest moment of a live record taken; nothing before the first.
   std::optional<TDateTime> LastMoment() const { return lastMoment_; }
+  std::pair<int64_t, int64_t> RunningDays(const TRunningSpell& running) const override;
 
-  // The sum over the days from..through of Worked minus the target, running
-  // spells left out. The last sum is kept: asking again for the same days
+  // The sum over the days from..through of the net worked and the credit
+  // minus the target, running spells left out. The last sum is kept: asking again for the same days
   // with no record taken since costs nothing.
   int64_t WorkedOverTarget(int64_t from, int64_t through,
                            const THoursSettings& settings) const override;
@@ -112,8 +124,10 @@ class TWorkTotals : public TDayHours {
   // the pairs of each of its tables whose total is shown (the running
   // spell's among them), and its parts of spells across its splits. Only
   // while spells are kept (see the constructor).
-  std::vector<TSpan> Spells(int64_t day, const std::optional<TRunningSpell>& running = {}) const;
-  // The days that took a record, in no particular order.
+  std::vector<TSpan> Spells(int64_t day,
+                            const std::optional<TRunningSpell>& running = {}) const override;
+  // The days that took a record, and those of no record that a spell across
+  // them counts in, in no particular order.
   std::vector<int64_t> Days() const;
   // Changes with every record taken and every Reset, and differs between
   // totals read apart: what a sum kept elsewhere was counted from.
@@ -148,10 +162,24 @@ class TWorkTotals : public TDayHours {
     std::vector<TSpan> tableSpells, shownSpells;
   };
 
-  // A Start and the Stop it runs to across a split.
+  // A Start and the Stop it runs to across one split or more.
   struct TSplitSpell {
     TDateTime start, stop;
   };
+  // A day's own records as the spells across its splits see them, with the
+  // running spell's Stop written: whether it has one, its first when that is
+  // a Stop, its last when that is a Start.
+  struct TDayEnds {
+    bool records = false;
+    std::optional<TDateTime> firstStop, lastStart;
+  };
+  TDayEnds EndsOf(int64_t day, const std::optional<TRunningSpell>& running) const;
+  // The nearest day before day, and the nearest from day on, with records
+  // of its own (the running spell's Stop's among them).
+  std::optional<int64_t> RecordsBefore(int64_t day,
+                                       const std::optional<TRunningSpell>& running) const;
+  std::optional<int64_t> RecordsFrom(int64_t day,
+                                     const std::optional<TRunningSpell>& running) const;
 
   // A version no totals had before.
   static uint64_t NewVersion();
@@ -163,15 +191,16 @@ class TWorkTotals : public TDayHours {
   // with the Start that waits there.
   TDayFigures ReportFigures(int64_t day, const std::optional<TRunningSpell>& running) const;
   // The spell across the split at the start of day, if any: the last record
-  // of the day before is a Start and the first of day a Stop, or the running
-  // spell's Stop to come when day has no record yet; none when that Stop
-  // will be the last record of the day before.
+  // of the nearest day before with records is a Start, and the first of the
+  // nearest from day on a Stop (the running spell's Stop to come counts as
+  // the last record of its day, and the first when that day has none).
   std::optional<TSplitSpell> SpellAcross(int64_t day, const std::optional<TRunningSpell>& running) const;
 
   TDateTime dayStart_;
   bool keepSpells_ = false;
   uint64_t version_ = NewVersion();
   std::unordered_map<int64_t, TDayReport> days_;
+  std::set<int64_t> ownDays_;   // the days with records of their own
   TDayReport* last_ = nullptr;  // the day last taken: records come day after day
   std::optional<int64_t> firstDay_;
   std::optional<TDateTime> lastMoment_;
@@ -198,11 +227,11 @@ struct TWorkHours {
   std::optional<int64_t> balance;  // while a target is set
 };
 
-// The hours at now: today's working day, the week that holds it, and while
-// a target is set the balance: the opening balance, plus Worked minus the
-// target over the days from the balance's first day to yesterday, plus the
-// part of today's Worked above today's target (so that it never drops during
-// a morning). The running spell counts in every day it will count in once
+// The hours at now, net (NetWorked): today's working day, the week that
+// holds it, and while a target is set the balance: the opening balance, plus
+// the net and the credit minus the target over the days from the balance's
+// first day to yesterday, plus the part of today's net and credit above
+// today's target (so that it never drops during a morning). The running spell counts in every day it will count in once
 // its Stop is written: yesterday's part of a spell begun then too.
 TWorkHours HoursAt(const TDayHours& totals, const THoursSettings& settings, TDateTime now,
                    int firstDayOfWeek, const std::optional<TRunningSpell>& running = {});

@@ -130,6 +130,12 @@ class Soak : public ::testing::Test {
     for (int day = 1; day <= 4; ++day) shorter[static_cast<size_t>(day)] = 6 * 3600;
     shorter[5] = 4 * 3600;
     settings_.datedTargets.emplace_back(DayNumber(FirstDay) + 10, shorter);
+    // Vacation, a half day of it and sick days, worked on or not: each is
+    // credited its target.
+    const int64_t first = DayNumber(FirstDay);
+    settings_.vacation = {{first + 3, first + 3, false}, {first + 8, first + 9, false},
+                          {first + 15, first + 15, true}};
+    settings_.sick = {{first + 4, first + 4, false}, {first + 9, first + 9, true}};
     source_.x = 400;  // the pointer is somewhere on the screen
   }
   void TearDown() override { platform::FailFileOperation(0); }
@@ -142,11 +148,22 @@ class Soak : public ::testing::Test {
   void StartProgram() {
     recorder_ = std::make_unique<TRecorder>(source_, view_, dir_.Path(), locale_);
     recorder_->SetIdleSpan(Timeout);
-    recorder_->SetHoursSettings(settings_);
+    recorder_->SetHoursSettings(Settings());
     recorder_->Start();
     firstTick_ = true;
   }
   void StopProgram() { recorder_.reset(); }
+
+  // On some days breaks are deducted: the settings while they are.
+  THoursSettings Settings() const {
+    THoursSettings settings = settings_;
+    if (breaksToday_) settings.breaks = {{6 * 3600, 30 * 60}, {9 * 3600, 45 * 60}};
+    return settings;
+  }
+  void DeductBreaks(bool deduct) {
+    breaksToday_ = deduct;
+    if (recorder_) recorder_->SetHoursSettings(Settings());
+  }
 
   // One second of the script, with or without input. Some ticks come late,
   // in a spell or in the quiet (a busy machine, a slow append, a short sleep):
@@ -253,12 +270,13 @@ class Soak : public ::testing::Test {
   // activity.
   void CheckKeptTip() {
     if (!recorder_ || !recorder_->Journal().Empty() || !recorder_->HoursCurrent()) return;
-    TWorkTotals fresh(settings_.dayStart);
+    TWorkTotals fresh(settings_.dayStart, true);
     for (const TActRec& record : RecordsOnDisk()) fresh.Take(record);
     if (const std::optional<TSpell> spell = recorder_->Detector().Running())
       fresh.Take(MakeRecord(ActionStop, spell->lastActivity));
     const std::string expected = WorkHoursTip(
-        "Horalog", HoursAt(fresh, settings_, source_.wall, locale_.firstDayOfWeek));
+        "Horalog", HoursAt(fresh, Settings(), source_.wall, locale_.firstDayOfWeek));
+    breakChecks_ += breaksToday_;
     ASSERT_EQ(recorder_->TipText(), expected) << "the tip as kept, at " << source_.wall;
     ++tipChecks_;
   }
@@ -337,6 +355,7 @@ class Soak : public ::testing::Test {
     source_.wall = morning;
     if (recorder_) truth_.Break();
     if (!recorder_) StartProgram();
+    DeductBreaks(Chance(0.4));
 
     Seconds(Between(0, 90) * 60, false);  // before the person comes
     // Events at random moments of the working day, by minute.
@@ -387,6 +406,8 @@ class Soak : public ::testing::Test {
       ++nightShifts_;
     }
     if (recorder_ && Chance(0.4)) EndSession();
+    // The day's check counts without breaks.
+    DeductBreaks(false);
     Check(index);
   }
 
@@ -490,7 +511,7 @@ class Soak : public ::testing::Test {
     for (auto [day, seconds] : worked_) {
       seconds += parts.Of(day);
       if (day >= weekStart && day < weekStart + 7) week += seconds;
-      const int64_t over = seconds - settings_.Target(day);
+      const int64_t over = seconds + settings_.Credit(day) - settings_.Target(day);
       if (day < today) balance += over;
       if (day == today) balance += std::max<int64_t>(0, over);
     }
@@ -518,7 +539,8 @@ class Soak : public ::testing::Test {
   size_t records_ = 0, lost_ = 0, twice_ = 0;
   int failedCommands_ = 0, declinedExits_ = 0, restarts_ = 0, sessionEnds_ = 0;
   int declinedWaiting_ = 0, secondExits_ = 0, startsMoved_ = 0, forwardSteps_ = 0, lateTicks_ = 0,
-      tipChecks_ = 0, nightShifts_ = 0;
+      tipChecks_ = 0, nightShifts_ = 0, breakChecks_ = 0;
+  bool breaksToday_ = false;
   double worst_ = 0;
 };
 
@@ -529,10 +551,10 @@ TEST_F(Soak, AWeekOfWork) {
   std::printf("soak: %d days, %zu records, %zu lost, %zu twice, worst stamp %.1f s "
               "(%d declined exits, %d of them while records waited, %d second exits inside, "
               "%d starts again, %d session ends, %d commands failed, %d running Starts moved, "
-              "%d forward steps, %d late ticks, %d night shifts across the split, %d tips checked as kept)\n",
+              "%d forward steps, %d late ticks, %d night shifts across the split, %d tips checked as kept, %d of them net of breaks)\n",
               days, records_, lost_, twice_, worst_, declinedExits_, declinedWaiting_,
               secondExits_, restarts_, sessionEnds_, failedCommands_, startsMoved_,
-              forwardSteps_, lateTicks_, nightShifts_, tipChecks_);
+              forwardSteps_, lateTicks_, nightShifts_, tipChecks_, breakChecks_);
   EXPECT_EQ(twice_, 0u);
 }
 

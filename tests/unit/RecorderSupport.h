@@ -58,6 +58,8 @@ class FakeView : public TRecorderView {
     ++tips;
   }
   void ShowBalloon(const std::string& text) override { balloons.push_back(text); }
+  std::vector<std::string> notices;
+  void ShowNotice(const std::string& text) override { notices.push_back(text); }
 };
 
 // The whole records of a data file; none when it is missing.

@@ -435,5 +435,32 @@ TEST_F(AwayTimeTest, AClickWhileTheExitAsksOrAfterTheEndChangesNothing) {
   EXPECT_EQ(Records(), ended);
 }
 
+// While a spell runs, a quarter of an hour before a limit a notice says so,
+// once a day and limit: six hours without a break from 9:00, and ten hours
+// net after a break of half an hour, the deduction of the 9:00 step counted.
+TEST_F(RecorderTest, ANoticeComesAQuarterOfAnHourBeforeEachLimitOnceADay) {
+  THoursSettings settings;
+  settings.breaks = {{6 * 3600, 30 * 60}, {9 * 3600, 45 * 60}};
+  settings.maxStretch = 6 * 3600;
+  settings.maxDay = 10 * 3600;
+  recorder.SetHoursSettings(settings);
+  Begin();
+  Work(5 * 3600 + 44 * 60);  // the Start at 9:00:01
+  EXPECT_TRUE(view.notices.empty());
+  Work(2 * 60);
+  ASSERT_EQ(view.notices, std::vector<std::string>{"5:45 without a break: a break is due by 3:00 PM"});
+  Work(14 * 60);
+  Quiet(30 * 60);  // the Stop at 15:00:01, a break of 0:30
+  // 6:00 before, and from 15:30: net 9:45 at 10:00 worked, 19:30.
+  Work(3 * 3600 + 59 * 60);
+  EXPECT_EQ(view.notices.size(), 1u);
+  Work(2 * 60);
+  ASSERT_EQ(view.notices.size(), 2u);
+  EXPECT_EQ(view.notices[1], "9:45 worked today: 10:00 is reached at 7:45 PM");
+  EXPECT_TRUE(view.balloons.empty()) << "a notice offers nothing to keep";
+  Work(60 * 60);
+  EXPECT_EQ(view.notices.size(), 2u) << "once a day and limit";
+}
+
 }  // namespace
 }  // namespace horalog

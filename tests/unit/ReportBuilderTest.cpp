@@ -484,7 +484,7 @@ TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
   std::mt19937 random(20261207);
   auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
   const std::string stoppedPath = (dir_ / "stopped.dat").string();
-  int outOfOrder = 0, acrossSplits = 0, runningAcross = 0;
+  int outOfOrder = 0, acrossSplits = 0, runningAcross = 0, wholeDays = 0;
   for (int round = 0; round < 200; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     const int firstDay = static_cast<int>(below(7));
@@ -511,9 +511,17 @@ TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
     }
     std::vector<TActRec> records;
     static const uint8_t actions[] = {0, 0, 1, 1, 2};
-    for (TDateTime t : times)
-      if (!untilDayEmpty || WorkDayOf(t, dayStart) != WorkDayOf(until, dayStart))
-        records.push_back(Rec(actions[below(5)], t));
+    // In some journals whole days have no record: spells across them.
+    const int64_t emptyFrom = round % 4 == 1 ? DayNumber(week) + below(6) : 0;
+    const int64_t emptyThrough = emptyFrom + below(3);
+    for (TDateTime t : times) {
+      const int64_t day = WorkDayOf(t, dayStart);
+      if (untilDayEmpty && day == WorkDayOf(until, dayStart)) continue;
+      if (day >= emptyFrom && day <= emptyThrough) continue;
+      records.push_back(Rec(actions[below(5)], t));
+    }
+    // A running spell's Start is in the journal: it is never empty.
+    if (records.empty()) records.push_back(Start(week - 3 + 0.5));
     for (uint32_t dead = below(6); dead > 0; --dead) {
       const TDateTime t = week - 3 + below(10 * 1440) / 1440.0;
       const auto at = records.begin() + below(static_cast<uint32_t>(records.size() + 1));
@@ -545,6 +553,7 @@ TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
       EXPECT_FALSE(hours.balance) << "no target, no balance";
       days += worked;
       acrossSplits += parts.Of(day) > 0;
+      wholeDays += parts.Of(day) >= 86400;
       runningAcross += stoppedParts.Of(day) != parts.Of(day);
       // Where the week's page splits the day, the report of the day alone
       // is what counts.
@@ -574,6 +583,57 @@ TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
   EXPECT_GT(outOfOrder, 20) << "the journals out of order hardly ever split a day";
   EXPECT_GT(acrossSplits, 100) << "hardly any spell across a split";
   EXPECT_GT(runningAcross, 20) << "hardly any running spell begins or ends a spell across a split";
+  EXPECT_GT(wholeDays, 10) << "hardly any spell across a whole day";
+}
+
+// A spell over days counts its part in each working day it covers: a call
+// that holds a spell from Monday 9:00 to Wednesday 10:00 counts Monday's
+// 15:00, all of Tuesday and Wednesday's 10:00, while it runs and once its
+// Stop is written, in the tip, the balance and the day summary; the page
+// shows an In without an Out on Monday and an Out without an In on Wednesday.
+TEST_F(ReportBuilderTest, ASpellOverDaysCountsInEveryDayItCovers) {
+  const int64_t monday = DayNumber(Monday);
+  THoursSettings settings;
+  for (int weekday = 1; weekday <= 5; ++weekday) settings.weekdayTargets[weekday] = 8 * 3600;
+  settings.balanceFrom = monday;
+  for (const TDateTime dayStart : {0.0, 2.0 / 24}) {
+    SCOPED_TRACE(dayStart);
+    TWorkTotals totals(dayStart, true);
+    totals.Take(Start(At(0, 9)));
+    // Tuesday noon, the spell still running: Monday to the split, Tuesday's part.
+    const TRunningSpell tuesday{At(1, 12)};
+    const int64_t split = std::llround(dayStart * 86400);
+    EXPECT_EQ(totals.Worked(monday, tuesday), 15 * 3600 + split);
+    EXPECT_EQ(HoursAt(totals, settings, At(1, 12), 1, tuesday).today, 12 * 3600 - split);
+    // Wednesday 10:00: Monday and Tuesday do not vanish.
+    const TRunningSpell wednesday{At(2, 10)};
+    const TWorkHours running = HoursAt(totals, settings, At(2, 10), 1, wednesday);
+    EXPECT_EQ(running.today, 10 * 3600 - split);
+    EXPECT_EQ(running.week, 49 * 3600);
+    EXPECT_EQ(running.balance, (49 - 24) * 3600) << "8:00 a day less, today above its target";
+    totals.Take(Stop(At(2, 10)));
+    const TWorkHours stopped = HoursAt(totals, settings, At(2, 10), 1);
+    EXPECT_EQ(stopped.today, running.today);
+    EXPECT_EQ(stopped.week, running.week);
+    EXPECT_EQ(stopped.balance, running.balance);
+    EXPECT_EQ(totals.Worked(monday + 1), 24 * 3600);
+    EXPECT_EQ(totals.Spells(monday + 1).size(), 1u);
+    EXPECT_EQ(totals.WorkedOverTarget(monday, monday + 2, settings), 25 * 3600);
+  }
+  // The summary without a target shows the day between, which the page does not.
+  WriteAll(DataPath(), Bytes({Start(At(0, 9)), Stop(At(2, 10))}));
+  TWorkTotals totals;
+  const std::vector<TReportDay> days =
+      ReadReportDays(DataPath().string(), Monday, Monday + 2, 0, &totals);
+  EXPECT_EQ(days.size(), 2u);
+  EXPECT_EQ(DaySummaryLines(days, monday, monday + 2, totals, {}, TCsvSeparators{}),
+            (Lines{"Date,First In,Last Out,Worked,Hours",
+                   "2003-03-03,09:00:00,00:00:00,15:00:00,15.00",
+                   "2003-03-04,00:00:00,00:00:00,24:00:00,24.00",
+                   "2003-03-05,00:00:00,10:00:00,10:00:00,10.00", "Total,,,49:00:00,49.00"}));
+  EXPECT_EQ(Report({Start(At(0, 9)), Stop(At(2, 10))}, Monday, Monday + 2),
+            Page(Heading("Monday, March 03 2003") + Lines{InOnly("09:00:00 am"), "</table>"} +
+                 Heading("Wednesday, March 05 2003") + Lines{OutOnly("10:00:00 am"), "</table>"}));
 }
 
 // ---- The CSV ------------------------------------------------------------------
@@ -739,7 +799,8 @@ std::string Signed(int64_t seconds) {
 
 // The day summary of firstDay..lastDay against the page of that range, the
 // CSV's day totals and the parts of spells across splits: a line for every
-// day the page shows (with a target, for every day), each Worked the page's
+// day the page shows or a spell across it covers (with a target, for every
+// day), each Worked the page's
 // total of that day and the day's parts, First In and Last Out its first In
 // and last Out, or the split where a spell across it begins or ends the day;
 // Difference is Worked less Target, and the Total line sums them.
@@ -755,7 +816,7 @@ void ExpectSummaryAgrees(const Lines& summary, const std::vector<PageDay>& page,
     const std::string date = FormatDateTime("yyyy-mm-dd", static_cast<TDateTime>(day), English);
     const bool shown = std::any_of(page.begin(), page.end(),
                                    [&date](const PageDay& d) { return d.date == date; });
-    if (shown || targets) days.push_back(day);
+    if (shown || targets || parts.Of(day) > 0) days.push_back(day);
   }
   ASSERT_EQ(summary.size(), days.size() + 2);
   const size_t width = targets ? 8 : 5;

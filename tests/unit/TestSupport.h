@@ -88,8 +88,9 @@ inline TActRec PatternedRecord(int32_t status, uint8_t action, TDateTime time, u
 
 // What each day counts of spells across the split between two working days,
 // told plainly: the live records grouped by working day in file order; where
-// a day's last record is a Start and the next day's first a Stop, the first
-// day counts from the Start to the split and the second from the split to the
+// a day's last record is a Start and the next day's with records first a
+// Stop, the first day counts from the Start to its split, the days between
+// (which have no record) count in full, and the last from its split to the
 // Stop, each in the whole seconds of its span. The days that end and begin
 // at a split besides.
 struct SplitParts {
@@ -109,15 +110,21 @@ inline SplitParts PartsAcrossSplits(const std::vector<TActRec>& records, TDateTi
   auto seconds = [](TDateTime span) { return std::llround(span * MSecsPerDay) / 1000; };
   SplitParts parts;
   for (const auto& [day, dayRecords] : byDay) {
-    const auto next = byDay.find(day + 1);
+    const auto next = byDay.upper_bound(day);
     if (dayRecords.back()->Action != ActionStart || next == byDay.end() ||
         next->second.front()->Action == ActionStart)
       continue;
     const TDateTime split = static_cast<TDateTime>(day + 1) + dayStart;
+    const TDateTime lastSplit = static_cast<TDateTime>(next->first) + dayStart;
     parts.seconds[day] += seconds(split - dayRecords.back()->Time);
-    parts.seconds[day + 1] += seconds(next->second.front()->Time - split);
+    for (int64_t between = day + 1; between < next->first; ++between) {
+      parts.seconds[between] += 86400;
+      parts.endAtSplit.insert(between);
+      parts.beginAtSplit.insert(between);
+    }
+    parts.seconds[next->first] += seconds(next->second.front()->Time - lastSplit);
     parts.endAtSplit.insert(day);
-    parts.beginAtSplit.insert(day + 1);
+    parts.beginAtSplit.insert(next->first);
   }
   return parts;
 }
