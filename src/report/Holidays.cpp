@@ -210,6 +210,7 @@ std::optional<std::string> THolidayRegion::HolidayOn(int64_t day) const {
 
 std::vector<std::pair<int64_t, std::string>> THolidayRegion::HolidaysIn(int year) const {
   std::vector<std::pair<int64_t, std::string>> holidays;
+  if (year < HolidayFirstYear || year > HolidayLastYear) return holidays;
   const auto& days = days_->days;
   auto it = std::lower_bound(days.begin(), days.end(), std::make_pair(DayOf(year, 1, 1), -1));
   for (const int64_t end = DayOf(year + 1, 1, 1); it != days.end() && it->first < end; ++it)

@@ -101,6 +101,7 @@ TEST(Holidays, TheFirstAndLastYearsHoldTheirHolidaysAndNoYearOutsideDoes) {
   ASSERT_TRUE(germany);
   EXPECT_TRUE(germany->HolidaysIn(1999).empty());
   EXPECT_TRUE(germany->HolidaysIn(2061).empty());
+  EXPECT_TRUE(germany->HolidaysIn(INT32_MAX).empty());
   EXPECT_EQ(germany->HolidaysIn(2000).size(), 9u);
   EXPECT_EQ(germany->HolidayOn(0), std::nullopt);
   EXPECT_EQ(germany->HolidayOn(INT64_MAX), std::nullopt);
