@@ -6,6 +6,7 @@ JOBS   ?= $(shell nproc)
 CTEST  := ctest --output-on-failure --no-tests=error
 
 .PHONY: all bootstrap native win32 build test test-native test-sanitize test-wine soak run bench dist clean
+.PHONY: holidays
 
 all: build
 
@@ -74,6 +75,14 @@ bench: bootstrap
 	scripts/with-wine --xvfb --unmanaged --prefix $(CURDIR)/build/wineprefix-bench sh -c '\
 	  cd $(WIN32) && wine ./horalog_probe.exe --gtest_brief=1 --records=$(PROBE_RECORDS) $(CURDIR)/$(WIN32)/Horalog.exe $(CURDIR)/build/bench-native.json && \
 	  HORALOG_LEAK_ROUNDS=$(LEAK_ROUNDS) wine ./horalog_e2e.exe --gtest_brief=1 --gtest_filter=Leak.* $(CURDIR)/$(WIN32)/Horalog.exe'
+
+# The table of public holidays, src/report/HolidayTable.cpp, made again from
+# the pinned npm package date-holidays (scripts/holidays/package-lock.json,
+# installed into build/holidays). The table is committed: a build needs no node.
+holidays: bootstrap
+	scripts/holidays/install $(CURDIR)/build/holidays
+	NODE_PATH=$(CURDIR)/build/holidays/node_modules \
+	  scripts/holidays/make-holidays src/report/HolidayTable.cpp
 
 clean:
 	rm -rf build

@@ -16,6 +16,7 @@
 #include "data/AtomicFile.h"
 #include "platform/DateTime.h"
 #include "platform/Platform.h"
+#include "report/Holidays.h"
 #include "report/ReportBuilder.h"
 #include "report/ReportCsv.h"
 #include "report/WorkTotals.h"
@@ -217,6 +218,27 @@ void BM_DaySummaryOfAMillionRecords(benchmark::State& state) {
   state.SetLabel(state.range(0) != 0 ? "every key" : "no key");
 }
 BENCHMARK(BM_DaySummaryOfAMillionRecords)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A region's public holidays: found and its years expanded (the table itself
+// is read once, on first use), then asked for every day of its years, as the
+// day summary asks for each of its days.
+void BM_FindHolidayRegion(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(FindHolidayRegion("DE-BY-KATH"));
+}
+BENCHMARK(BM_FindHolidayRegion)->Unit(benchmark::kMicrosecond);
+
+void BM_HolidayOnEveryDay(benchmark::State& state) {
+  const THolidayRegion region = *FindHolidayRegion("DE-BY");
+  const int64_t first = DayNumber(ComposeDate(HolidayFirstYear, 1, 1));
+  const int64_t last = DayNumber(ComposeDate(HolidayLastYear, 12, 31));
+  for (auto _ : state) {
+    int64_t holidays = 0;
+    for (int64_t day = first; day <= last; ++day) holidays += region.HolidayOn(day).has_value();
+    benchmark::DoNotOptimize(holidays);
+  }
+  state.SetItemsProcessed(state.iterations() * (last - first + 1));
+}
+BENCHMARK(BM_HolidayOnEveryDay)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace horalog
