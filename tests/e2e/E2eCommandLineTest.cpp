@@ -180,7 +180,8 @@ TEST_F(CommandLine, DaysWhileHoralogRunsWritesTheSummaryAndLeavesTheRunningCopyA
   WriteAll(dir_->Path("Horalog.ini"),
            Utf16LeWithMark(hours + "[Machines]\r\nFolder=%HoralogNoSuchName%\\Horalog\r\n"));
   const std::string summary = ReadAll(days);
-  const CommandResult utf16 = RunCommand(exe_, "/days 2003-03-03 2003-03-05 days.csv", dir_->Path());
+  const CommandResult utf16 =
+      RunCommand(exe_, "/days 2003-03-03 2003-03-05 days.csv", dir_->Path());
   EXPECT_EQ(utf16.exitCode, 0u) << utf16.output;
   EXPECT_EQ(ReadAll(days), summary);
   EXPECT_THAT(utf16.output, HasSubstr("Cannot read Monday=7:5 in [Hours]"));

@@ -136,9 +136,11 @@ std::string Utf16Le(std::u16string_view text) {
 // As Notepad saves a file: UTF-16 after its mark (either order), UTF-8 with or
 // without its mark, and else the 8-bit code page; the same folder name from each.
 TEST(SettingsText, DecodedAsTheEditorSavedIt) {
-  const std::string folder = "Folder=D:\\\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 \xCE\xA9 \xF0\x9F\x93\x81";
-  EXPECT_EQ(SettingsTextUtf8(Utf16Le(u"Folder=D:\\\u041F\u0430\u043F\u043A\u0430 \u03A9 \U0001F4C1"),
-                             Latin1ToUtf8),
+  const std::string folder =
+      "Folder=D:\\\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 \xCE\xA9 \xF0\x9F\x93\x81";
+  EXPECT_EQ(SettingsTextUtf8(
+                Utf16Le(u"Folder=D:\\\u041F\u0430\u043F\u043A\u0430 \u03A9 \U0001F4C1"),
+                Latin1ToUtf8),
             folder);
   EXPECT_EQ(SettingsTextUtf8(std::string("\xFE\xFF\x00O\x04\x1F", 6), Latin1ToUtf8),
             "O\xD0\x9F");
@@ -191,7 +193,8 @@ TEST(SettingsText, AnUnexpandedNameIsFound) {
   // The closing sign of a name not defined begins the next.
   EXPECT_EQ(UnexpandedVariable("%nope%OneDrive%", defined), "%nope%");
   EXPECT_EQ(UnexpandedVariable("x%OneDrive%nope%", defined), "");
-  for (const char* folder : {"D:\\100% sure\\Horalog", "D:\\50%\\x%y", "%%\\Horalog", "C:\\Horalog"})
+  for (const char* folder :
+       {"D:\\100% sure\\Horalog", "D:\\50%\\x%y", "%%\\Horalog", "C:\\Horalog"})
     EXPECT_EQ(UnexpandedVariable(folder, none), "") << folder;
 }
 
