@@ -50,10 +50,13 @@ test-sanitize:
 	cmake --build $(SANITIZE) -j $(JOBS) --target horalog_unit_tests
 	cd $(SANITIZE) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L 'unit|soak'
 
-# Every Windows test program under Wine, in a scratch prefix on an Xvfb display.
+# Every Windows test program under Wine, in a scratch prefix on an Xvfb display;
+# the e2e cases that wait out real minutes beside them, each session of them in
+# a copy of that prefix on a display of its own. The tests of the scratch
+# prefix take turns (a resource lock), so -j only lets the others run beside.
 test-wine:
 	scripts/with-wine --fresh --xvfb --unmanaged --prefix $(CURDIR)/build/wineprefix-test \
-	  sh -c 'cd $(WIN32) && $(CTEST)'
+	  sh -c 'cd $(WIN32) && $(CTEST) -j4'
 
 run: bootstrap
 	$(MAKE) --no-print-directory win32

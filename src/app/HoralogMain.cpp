@@ -1,5 +1,6 @@
 #include "app/HoralogMain.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -230,20 +231,26 @@ void TForm1::LoadHoursSettings() {
   if (!IniFile) return;
   hoursWritten_ = IniFile->LastWriteTime();
   hoursLookedAt_ = source_.SteadyMilliseconds();
+  // The problems' lines are UTF-8 (the file's path, the values as written).
+  std::vector<std::string> lines;
   std::vector<THoursSettingsProblem> problems;
   const THoursSettings settings = ReadHoursSettings(*IniFile, problems);
   for (const THoursSettingsProblem& problem : problems)
-    AddLogLine(HoursSettingsProblemText(problem, platform::AnsiPathText(IniFile->FileName())));
+    lines.push_back(HoursSettingsProblemText(problem, IniFile->FileName()));
   recorder_->SetHoursSettings(settings);
-  std::vector<std::string> machinesProblems;
-  const TMachinesSettings machines = ReadMachinesSettings(*IniFile, exePath_, machinesProblems);
-  for (const std::string& problem : machinesProblems) AddLogLine(problem);
+  const TMachinesSettings machines = ReadMachinesSettings(*IniFile, exePath_, lines);
   recorder_->SetMachinesSettings(machines);
   std::vector<TPresenceSettingsProblem> presenceProblems;
   const TPresenceSettings presence = ReadPresenceSettings(*IniFile, presenceProblems);
   for (const TPresenceSettingsProblem& problem : presenceProblems)
-    AddLogLine(PresenceSettingsProblemText(problem, platform::AnsiPathText(IniFile->FileName())));
+    lines.push_back(PresenceSettingsProblemText(problem, IniFile->FileName()));
   recorder_->SetPresenceSettings(presence);
+  // A change elsewhere in the file tells again none of those that stay.
+  for (const std::string& line : lines)
+    if (std::find(settingsProblems_.begin(), settingsProblems_.end(), line) ==
+        settingsProblems_.end())
+      AddLogLine(platform::PathForDisplay(line));
+  settingsProblems_ = std::move(lines);
 }
 
 void TForm1::LookAtHoursSettings() {

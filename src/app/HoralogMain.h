@@ -120,7 +120,8 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   // The session ends (WM_ENDSESSION): the recorder's records first.
   void EndSession();
   // The [Hours], [Machines] and [Presence] settings from the settings file
-  // for the recorder; a key that cannot be read is told in the log pane.
+  // for the recorder; a key that cannot be read is told in the log pane,
+  // once while it stays as it is.
   void LoadHoursSettings();
   // At most once a minute: the settings file changed since it was read, so
   // its [Hours], [Machines] and [Presence] are read again.
@@ -142,6 +143,9 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   // was last looked at (steady clock, milliseconds).
   std::optional<uint64_t> hoursWritten_;
   uint64_t hoursLookedAt_ = 0;
+  // The settings' problems told at the last reading: a problem is told when
+  // it comes, not again at each reading while it stays.
+  std::vector<std::string> settingsProblems_;
 };
 
 }  // namespace horalog

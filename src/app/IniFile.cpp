@@ -7,6 +7,7 @@
 #include "data/Errors.h"
 #include "data/SettingsRules.h"
 #include "platform/win32/WideText.h"
+#include "win32/Handles.h"
 
 namespace horalog {
 
@@ -60,6 +61,26 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     // The error box shows ANSI text: the path as near as that can come.
     throw Error("Unable to write to " + platform::AnsiFromWide(path.data(), path.size()));
   }
+}
+
+TSettingsEntries TIniFile::ReadSection(const std::string& section) const {
+  const HANDLE file = CreateFileW(WidePath(fileName_).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  const win32::UniqueKernelHandle owned(file);
+  std::string bytes;
+  char buffer[16384];
+  DWORD got = 0;
+  // A settings file is small: beyond a few megabytes it is no settings file.
+  while (bytes.size() < (4u << 20) && ReadFile(file, buffer, sizeof buffer, &got, nullptr) &&
+         got > 0)
+    bytes.append(buffer, got);
+  const std::string text = SettingsTextUtf8(bytes, [](std::string_view ansi) {
+    const std::wstring wide = WideFromAnsi(std::string(ansi));
+    return platform::Utf8FromWide(wide);
+  });
+  return SettingsSection(text, section);
 }
 
 void TIniFile::WriteNumber(const std::string& section, const std::string& key, int32_t value) {

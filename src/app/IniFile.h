@@ -1,10 +1,13 @@
-// The settings-file accessor: every read and write goes through the
-// platform's profile functions, nothing is cached here.
+// The settings-file accessor: [Options] is read and written through the
+// platform's profile functions; the sections edited by hand are read from the
+// file's bytes as the editor saved them (SettingsText). Nothing is cached here.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "data/SettingsText.h"
 
 namespace horalog {
 
@@ -28,6 +31,9 @@ class TIniFile {
                      int32_t defaultValue) const;
   // Fails with "Unable to write to %s".
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  // The keys of a section edited by hand, their names and values as UTF-8;
+  // none when the file is missing or cannot be read.
+  TSettingsEntries ReadSection(const std::string& section) const;
   void WriteNumber(const std::string& section, const std::string& key, int32_t value);
   void UpdateFile();
 

@@ -21,8 +21,9 @@ inline constexpr const char* MachinesSection = "Machines";
 // %NAME% environment variables expanded, relative to the program's folder
 // unless absolute, with a trailing separator; Name= (the computer's name
 // unless set); the machine's identity and computer name from the system.
-// Without Folder= nothing of it is set (no folder). What cannot be used is
-// told in problems, one line each.
+// Without Folder= nothing of it is set (no folder), nor with a %NAME% in it
+// that this machine cannot expand. What cannot be used is told in problems,
+// one line each, in UTF-8.
 TMachinesSettings ReadMachinesSettings(const TIniFile& ini, const std::string& exePath,
                                        std::vector<std::string>& problems);
 

@@ -4,9 +4,9 @@ namespace horalog {
 
 TPresenceSettings ReadPresenceSettings(const TIniFile& ini,
                                        std::vector<TPresenceSettingsProblem>& problems) {
+  const TSettingsEntries entries = ini.ReadSection(PresenceSection);
   return ParsePresenceSettings(
-      [&ini](const std::string& key) { return ini.ReadString(PresenceSection, key, ""); },
-      problems);
+      [&entries](const std::string& key) { return SettingsValue(entries, key); }, problems);
 }
 
 }  // namespace horalog

@@ -116,6 +116,17 @@ class LinkToItself {
   bool made_ = false;
 };
 
+// UTF-8 text as a file of UTF-16 little endian after its byte-order mark.
+std::string Utf16LeWithMark(const std::string& utf8) {
+  const std::wstring wide = Wide(utf8);
+  std::string bytes = "\xFF\xFE";
+  for (const wchar_t c : wide) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>((c >> 8) & 0xFF);
+  }
+  return bytes;
+}
+
 using CommandLine = ProgramTest;
 
 // While Horalog runs: /days writes the summary of the days asked (days split
@@ -160,6 +171,40 @@ TEST_F(CommandLine, DaysWhileHoralogRunsWritesTheSummaryAndLeavesTheRunningCopyA
             "2003-03-04,09:00:00,17:30:00,8:30:00,8.50\r\n"
             "2003-03-04,Total,,8:30:00,8.50\r\n"
             "Total,,,8:30:00,8.50\r\n");
+
+  // The settings as Notepad saves them. UTF-16 after its mark: [Hours] read
+  // as before, and a %NAME% that this machine lacks is one line, with no
+  // folder of that name beside the program.
+  const std::string hours = "[Hours]\r\nTarget=8:00\r\nMonday=7:5\r\nDayStart=4:00\r\n"
+                            "Opening=+1:00\r\n";
+  WriteAll(dir_->Path("Horalog.ini"),
+           Utf16LeWithMark(hours + "[Machines]\r\nFolder=%HoralogNoSuchName%\\Horalog\r\n"));
+  const std::string summary = ReadAll(days);
+  const CommandResult utf16 =
+      RunCommand(exe_, "/days 2003-03-03 2003-03-05 days.csv", dir_->Path());
+  EXPECT_EQ(utf16.exitCode, 0u) << utf16.output;
+  EXPECT_EQ(ReadAll(days), summary);
+  EXPECT_THAT(utf16.output, HasSubstr("Cannot read Monday=7:5 in [Hours]"));
+  EXPECT_THAT(utf16.output, HasSubstr(": %HoralogNoSuchName% is not set on this machine. No "
+                                      "folder is made;"));
+  EXPECT_EQ(GetFileAttributesW(Wide(dir_->Path("%HoralogNoSuchName%")).c_str()),
+            INVALID_FILE_ATTRIBUTES);
+  // A folder whose name the ANSI code page cannot hold is that folder, not
+  // the one its best-fit letters name: from UTF-16, and from UTF-8 without a mark.
+  const std::string polish = "\xC5\x81\xC3\xB3" "d\xC5\xBA",
+                    greek = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1";
+  for (const auto& [bytes, folder] :
+       {std::pair{Utf16LeWithMark("[Machines]\r\nFolder=" + polish + "\r\n"), polish},
+        std::pair{"[Machines]\r\nFolder=" + greek + "\r\n", greek}}) {
+    WriteAll(dir_->Path("Horalog.ini"), bytes);
+    const CommandResult listed = RunCommand(exe_, "/machines", dir_->Path());
+    EXPECT_EQ(listed.exitCode, 0u) << listed.output;
+    EXPECT_NE(GetFileAttributesW(Wide(dir_->Path(folder)).c_str()), INVALID_FILE_ATTRIBUTES)
+        << folder << ": " << listed.output;
+  }
+  EXPECT_EQ(GetFileAttributesW(Wide(dir_->Path("L\xC3\xB3" "dz")).c_str()), INVALID_FILE_ATTRIBUTES)
+      << "the best-fit letters' folder";
+  WriteAll(dir_->Path("Horalog.ini"), hours);
 
   // Arguments that cannot be read: 1, and no file.
   for (const char* bad : {"/days 2003-03-05 2003-03-03 x.csv", "/weeks 2003-03-03 2003-03-05 x.csv"}) {

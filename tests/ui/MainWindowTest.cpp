@@ -176,6 +176,43 @@ TEST_F(MainWindow, ReadsTheTimeoutAndSurvivesOneThatDoesNotConvert) {
   EXPECT_EQ(form->IniFile->FileName(), ini);
 }
 
+// The hand-edited sections as Notepad saves them (UTF-8 with its mark); a key
+// that cannot be read is told when it comes, and a later change elsewhere in
+// the file, read within a minute, tells only what is new.
+TEST_F(MainWindow, ASettingsProblemIsToldOncePerChange) {
+  auto write = [this](const std::string& text, uint64_t minute) {
+    HANDLE file = CreateFileA(ini.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string bytes = "\xEF\xBB\xBF" + text;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    // A write time of its own, whatever the file system's resolution.
+    const uint64_t time = 133000000000000000ull + minute * 600000000ull;
+    FILETIME stamp{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+    SetFileTime(file, nullptr, nullptr, &stamp);
+    CloseHandle(file);
+  };
+  auto count = [this](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = Log().find(text); at != std::string::npos; at = Log().find(text, at + 1)) ++n;
+    return n;
+  };
+  write("[Hours]\r\nMonday=7:5\r\nTarget=8:00\r\n", 0);
+  ScriptedDay day(1000, 0);
+  form = std::make_unique<TForm1>(exe, &day);
+  KillTimer(form->Handle(), TForm1::Timer1Id);
+  EXPECT_EQ(count("Cannot read Monday=7:5 in [Hours] of "), 1u) << Log();
+  EXPECT_EQ(form->Recorder().HoursSettings().weekdayTargets[2], 8 * 3600)
+      << "the first key after the mark";
+
+  write("[Hours]\r\nMonday=7:5\r\nTarget=7:00\r\n[Presence]\r\nConfirmStart=90\r\n", 1);
+  day.Run([this] { form->Timer1Timer(); }, 62);
+  EXPECT_EQ(form->Recorder().HoursSettings().weekdayTargets[2], 7 * 3600) << "read again";
+  EXPECT_EQ(count("Cannot read Monday=7:5 in [Hours] of "), 1u) << Log();
+  EXPECT_EQ(count("Cannot read ConfirmStart=90 in [Presence] of "), 1u) << Log();
+}
+
 TEST_F(MainWindow, AFailedPublicationStillLeavesAWorkingProgram) {
   // Another kind of object holding the block's name makes the mapping fail.
   HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, InstanceMemoryName);
