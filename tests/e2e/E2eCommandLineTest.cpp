@@ -271,5 +271,79 @@ TEST_F(CommandLine, DaysWhileHoralogRunsWritesTheSummaryAndLeavesTheRunningCopyA
   EXPECT_EQ(FileSize(dir_->Path("z.csv")), -1);
 }
 
+// A month of /days with every key of breaks and absences in Bavaria, May
+// 2026, against figures worked out by hand. Its 21 weekdays less three
+// public holidays (May 1, Ascension on the 14th, Whit Monday on the 25th)
+// are 18 of 8:00, 144:00. Ten days of 8:15 with a break of 0:30 lose
+// nothing; the 7th, 7:00 without a break, loses what its break falls short
+// of the 0:30 that more than 6:00 needs, beyond 6:00: 0:30, so 6:30 net. The
+// half day of vacation on the 29th is credited 4:00 and its 4:00 of work
+// count on top: 0:00. Worked 10 x 8:15 + 6:30 + 4:00 = 93:00; credit the
+// sick day and five days of vacation, 6 x 8:00, and the half day, 52:00; so
+// 93:00 + 52:00 - 144:00 = +1:00, the balance at the month's end. The year's
+// vacation: 5.5 days taken, 24.5 left of 30.
+TEST_F(CommandLine, DaysOverAMonthCountsBreaksHolidaysVacationAndSickness) {
+  WriteIni("[Hours]\r\nTarget=8:00\r\nBalanceFrom=2026-05-01\r\nBreaks=6:00 0:30, 9:00 0:45\r\n"
+           "Holidays=DE-BY\r\nVacation=2026-05-18..2026-05-22, 2026-05-29/2\r\n"
+           "Sick=2026-05-12\r\nVacationDays=30\r\n");
+  const double may = 46142;  // the day before 1 May 2026, a Friday
+  std::string journal;
+  auto spell = [&](int day, double in, double out) {
+    journal += RecordBytes(0, 0, may + day + in / 24) + RecordBytes(0, 1, may + day + out / 24);
+  };
+  for (const int day : {4, 5, 6, 8, 11, 13, 15, 26, 27, 28}) {
+    spell(day, 8, 12);
+    spell(day, 12.5, 16.75);
+  }
+  spell(7, 8, 15);
+  spell(29, 8, 12);
+  WriteAll(DataFile(), journal);
+
+  const CommandResult run =
+      RunCommand(exe_, "/days 2026-05-01 2026-05-31 may.csv", dir_->Path());
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  EXPECT_EQ(run.output, "");
+  const std::string worked = "08:00:00,16:45:00,8:15:00,8.25,8:00,+0:15,";
+  const std::string off = ",,,0:00:00,0.00,0:00,0:00,";
+  const std::string none = "0:00:00,0:00:00,";
+  EXPECT_EQ(ReadAll(dir_->Path("may.csv")),
+            "Date,First In,Last Out,Worked,Hours,Target,Difference,Balance,Breaks,Deducted,"
+            "Absence,Credit\r\n"
+            "2026-05-01" + off + "0:00," + none + "Holiday: Labour Day,0:00\r\n"
+            "2026-05-02" + off + "0:00," + none + ",0:00\r\n"
+            "2026-05-03" + off + "0:00," + none + ",0:00\r\n"
+            "2026-05-04," + worked + "+0:15,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-05," + worked + "+0:30,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-06," + worked + "+0:45,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-07,08:00:00,15:00:00,6:30:00,6.50,8:00,-1:30,-0:45,0:00:00,0:30:00,,0:00\r\n"
+            "2026-05-08," + worked + "-0:30,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-09" + off + "-0:30," + none + ",0:00\r\n"
+            "2026-05-10" + off + "-0:30," + none + ",0:00\r\n"
+            "2026-05-11," + worked + "-0:15,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-12,,,0:00:00,0.00,8:00,0:00,-0:15," + none + "Sick,8:00\r\n"
+            "2026-05-13," + worked + "0:00,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-14" + off + "0:00," + none + "Holiday: Ascension Day,0:00\r\n"
+            "2026-05-15," + worked + "+0:15,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-16" + off + "+0:15," + none + ",0:00\r\n"
+            "2026-05-17" + off + "+0:15," + none + ",0:00\r\n"
+            "2026-05-18,,,0:00:00,0.00,8:00,0:00,+0:15," + none + "Vacation,8:00\r\n"
+            "2026-05-19,,,0:00:00,0.00,8:00,0:00,+0:15," + none + "Vacation,8:00\r\n"
+            "2026-05-20,,,0:00:00,0.00,8:00,0:00,+0:15," + none + "Vacation,8:00\r\n"
+            "2026-05-21,,,0:00:00,0.00,8:00,0:00,+0:15," + none + "Vacation,8:00\r\n"
+            "2026-05-22,,,0:00:00,0.00,8:00,0:00,+0:15," + none + "Vacation,8:00\r\n"
+            "2026-05-23" + off + "+0:15," + none + ",0:00\r\n"
+            "2026-05-24" + off + "+0:15," + none + ",0:00\r\n"
+            "2026-05-25" + off + "+0:15," + none + "Holiday: Whit Monday,0:00\r\n"
+            "2026-05-26," + worked + "+0:30,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-27," + worked + "+0:45,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-28," + worked + "+1:00,0:30:00,0:00:00,,0:00\r\n"
+            "2026-05-29,08:00:00,12:00:00,4:00:00,4.00,8:00,0:00,+1:00," + none +
+                "\"Vacation, half day\",4:00\r\n"
+            "2026-05-30" + off + "+1:00," + none + ",0:00\r\n"
+            "2026-05-31" + off + "+1:00," + none + ",0:00\r\n"
+            "Total,,,93:00:00,93.00,144:00,+1:00,,5:00:00,0:30:00,,52:00\r\n"
+            "Vacation 2026,taken 5.5,left 24.5\r\n");
+}
+
 }  // namespace
 }  // namespace horalog::e2e
