@@ -68,18 +68,43 @@ class MachinesTest : public ::testing::Test {
   std::string CopyPath(const std::string& name, const std::string& identity) const {
     return Folder() + CopyFileName(name, identity);
   }
-  // A copy of the records as a machine writes it, made at madeAt.
+  // A copy of the records as a machine writes it, made at madeAt: the next
+  // number of its writer's sequence (none: as an earlier release wrote it).
   void WriteCopy(const std::string& name, const std::string& identity,
                  const std::vector<TActRec>& records, TDateTime madeAt,
-                 std::optional<TDateTime> runningUntil = {}, const std::string& writer = "OTHER") {
+                 std::optional<TDateTime> runningUntil = {}, const std::string& writer = "OTHER",
+                 bool ordered = true) {
     const std::string journal = scratch.Path("journal.dat");
     test::WriteRecords(journal, records);
-    WriteMachineCopy(CopyPath(name, identity), journal, {}, runningUntil,
-                     {identity, name, writer, madeAt});
+    TCopyMark mark{identity, name, writer, madeAt, std::nullopt};
+    if (ordered) mark.order = TCopyOrder{77, ++sequence};
+    WriteMachineCopy(CopyPath(name, identity), journal, {}, runningUntil, mark);
   }
-  TMachineFolder Folder(const std::string& identity, const std::string& computer = "DESK") {
-    return TMachineFolder({Folder(), "Desk", identity, computer},
-                          [this](const std::string& line) { log.push_back(line); });
+  // A clock an hour ahead of UTC all year, at noon on Monday.
+  static TZoneClock FixedZone(int32_t minutes = 60) {
+    return {[minutes](TDateTime) { return minutes; }, [] { return At(12, 0); }};
+  }
+  // This machine's folder: its state beside the journal at dataPath (none:
+  // kept while the folder lives).
+  TMachineFolder Folder(const std::string& identity, const std::string& computer = "DESK",
+                        const std::string& dataPath = {}, const std::string& name = "Desk") {
+    return TMachineFolder({Folder(), name, identity, computer},
+                          [this](const std::string& line) { log.push_back(line); }, dataPath,
+                          FixedZone());
+  }
+  // The copy's records as an earlier release wrote them: without the order
+  // and the offsets.
+  static std::vector<TActRec> CopyRecords(const std::string& path) {
+    std::vector<TActRec> records;
+    for (const TActRec& record : test::ReadJournal(path))
+      if (record.Status != StatusCopyOrder && record.Status != StatusCopyOffset)
+        records.push_back(record);
+    return records;
+  }
+  std::vector<std::string> CopiesInFolder() const {
+    std::vector<std::string> names = platform::FolderFileNames(Folder());
+    std::sort(names.begin(), names.end());
+    return names;
   }
   static std::vector<std::string> Names(const TMachineFolder& folder) {
     std::vector<std::string> names;
@@ -89,6 +114,7 @@ class MachinesTest : public ::testing::Test {
 
   test::ScratchDir shared{"shared"}, scratch;
   std::vector<std::string> log;
+  uint64_t sequence = 0;
 };
 
 const std::vector<TActRec> LaptopMorning{MakeRecord(ActionStart, At(8, 0)),
@@ -137,12 +163,21 @@ TEST_F(MachinesTest, ACopyArrivingInPiecesKeepsTheLastGoodReading) {
   EXPECT_EQ(folder.Machines()[0]->records.size(), 2u);
   EXPECT_NE(log.back().find(" is empty; Laptop counts as read before."), std::string::npos)
       << log.back();
-  // An older copy (the sync service brings back one it had).
-  WriteCopy("Laptop", Laptop, {LaptopMorning[0]}, At(9, 0));
+  test::WriteBytes(path, next);
+  EXPECT_TRUE(folder.Look());
+  // An earlier copy in its writer's order (the sync service brings back one
+  // it had): passed over, whatever its clock says, until the writer writes again.
+  test::WriteBytes(path, whole);
   EXPECT_FALSE(folder.Look());
-  EXPECT_EQ(folder.Machines()[0]->records.size(), 2u);
-  EXPECT_NE(log.back().find(" is older than the copy read before"), std::string::npos)
+  EXPECT_EQ(folder.Machines()[0]->records.size(), 3u);
+  EXPECT_NE(log.back().find(" is an earlier copy than the one read before (number 1 of its "
+                            "writer, the one before number 2); Laptop counts as read before."),
+            std::string::npos)
       << log.back();
+  // A copy of an earlier release has no order: it is taken as it comes.
+  WriteCopy("Laptop", Laptop, {LaptopMorning[0]}, At(9, 0), {}, "OTHER", false);
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(folder.Machines()[0]->records.size(), 1u);
   test::WriteBytes(path, next);
   EXPECT_TRUE(folder.Look());
   EXPECT_EQ(folder.Machines()[0]->records.size(), 3u);
@@ -220,33 +255,99 @@ TEST_F(MachinesTest, AFolderThatCannotBeMadeIsToldOnce) {
   EXPECT_EQ(log.size(), 1u) << "the same folder told once";
 }
 
-// A machine cloned from the same image shares the identity: the copy under
-// it that another computer wrote is told and never overwritten; this
-// computer's own copy, of an earlier run or written just now, is.
-TEST_F(MachinesTest, ACopyOfThisIdentityFromAnotherComputerIsNotOverwritten) {
-  const std::string journal = scratch.Path("hl.dat");
+// Who wrote a copy is told by what it holds. This installation's copy, of
+// this run or an earlier one, is written over; one that another writer made
+// under the same identity (a copied program folder: the journal and the
+// state beside it) never is: this installation takes a new identity, told
+// once, and counts the other as a machine of its own, and so does the other.
+TEST_F(MachinesTest, AnotherWritersCopyUnderThisIdentityIsNeverOverwritten) {
+  test::ScratchDir deskDir, cloneDir;
+  const std::string journal = deskDir.Path(DataFileBaseName);
   test::WriteRecords(journal, LaptopMorning);
-  TMachineFolder folder = Folder(Desk, "DESK");
+  TMachineFolder folder = Folder(Desk, "DESK", journal);
   ASSERT_TRUE(folder.WriteOwnCopy(journal, {}, {}, At(10, 0)));
   EXPECT_TRUE(folder.WriteOwnCopy(journal, {}, At(10, 30), At(10, 31)));
-  TMachineFolder nextRun = Folder(Desk, "DESK");
+  TMachineFolder nextRun = Folder(Desk, "DESK", journal);
+  EXPECT_EQ(nextRun.Identity(), folder.Identity()) << "kept beside the journal";
+  EXPECT_NE(nextRun.Identity(), Desk) << "the installation's, not the computer's";
   EXPECT_TRUE(nextRun.WriteOwnCopy(journal, {}, {}, At(11, 0)));
   EXPECT_TRUE(log.empty());
 
-  // The clone writes under the same identity.
-  WriteCopy("Desk", Desk, {LaptopMorning[0]}, At(11, 5), {}, "DESK-2");
-  const test::Bytes clones = test::ReadBytes(CopyPath("Desk", Desk));
-  EXPECT_FALSE(nextRun.WriteOwnCopy(journal, {}, {}, At(11, 10)));
-  EXPECT_FALSE(nextRun.Look());
-  EXPECT_TRUE(nextRun.Machines().empty()) << "this machine is no other machine";
-  ASSERT_EQ(log.size(), 1u) << "told once";
-  EXPECT_NE(log[0].find("has this machine's identity {" + Desk +
-                        "} but was not written by Horalog here (its writer: DESK-2)"),
+  // The program folder copied to another computer, whose journal goes on.
+  const std::string cloneJournal = cloneDir.Path(DataFileBaseName);
+  test::WriteRecords(cloneJournal, {LaptopMorning[0], LaptopMorning[1],
+                                    MakeRecord(ActionStart, At(11, 0))});
+  test::WriteBytes(cloneDir.Path(MachineStateFileName),
+                   test::ReadBytes(deskDir.Path(MachineStateFileName)));
+  std::vector<std::string> cloneLog;
+  TMachineFolder clone({Folder(), "Desk", Desk, "DESK"},
+                       [&cloneLog](const std::string& line) { cloneLog.push_back(line); },
+                       cloneJournal, FixedZone());
+  ASSERT_EQ(clone.Identity(), nextRun.Identity());
+  EXPECT_FALSE(clone.Look()) << "the copy it finds holds no hours it lacks";
+  ASSERT_TRUE(clone.WriteOwnCopy(cloneJournal, {}, {}, At(11, 5)));
+  const test::Bytes clones = test::ReadBytes(clone.OwnCopyPath());
+
+  const std::string shared = nextRun.Identity();
+  EXPECT_TRUE(nextRun.Look());
+  EXPECT_NE(nextRun.Identity(), shared);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("Horalog Desk {" + shared + "}.dat has this installation's identity {" +
+                        shared + "} but holds hours that this machine's journal does not (its "
+                                 "writer: DESK)"),
             std::string::npos)
       << log[0];
-  EXPECT_EQ(test::ReadBytes(CopyPath("Desk", Desk)), clones);
-  TMachineFolder clean = Folder(Desk, "DESK");
-  EXPECT_FALSE(clean.WriteOwnCopy(journal, {}, {}, At(11, 15))) << "a start does not clear it";
+  EXPECT_NE(log[0].find("this machine's copy is Horalog Desk {" + nextRun.Identity() +
+                        "}.dat from now on."),
+            std::string::npos)
+      << log[0];
+  EXPECT_TRUE(nextRun.OwnCopyDue());
+  EXPECT_TRUE(nextRun.WriteOwnCopy(journal, {}, {}, At(11, 10)));
+  EXPECT_EQ(test::ReadBytes(clone.OwnCopyPath()), clones) << "never overwritten";
+  EXPECT_EQ(Names(nextRun), std::vector<std::string>{"Desk"});
+  ASSERT_EQ(nextRun.Machines().size(), 1u);
+  EXPECT_EQ(nextRun.Machines()[0]->records.size(), 3u) << "the clone's hours";
+  // The clone counts the first as a machine of its own, and keeps writing.
+  EXPECT_TRUE(clone.Look());
+  EXPECT_EQ(clone.Machines().size(), 1u);
+  EXPECT_TRUE(clone.WriteOwnCopy(cloneJournal, {}, {}, At(11, 20)));
+  EXPECT_TRUE(cloneLog.empty()) << cloneLog[0];
+  nextRun.Look();
+  EXPECT_EQ(nextRun.Machines()[0]->records.size(), 3u);
+  EXPECT_EQ(log.size(), 1u) << "told once";
+  EXPECT_EQ(CopiesInFolder().size(), 2u);
+}
+
+// Copies of an earlier release are named by the machine's GUID: this
+// machine's goes when its hours are all in the journal; one with other hours
+// (a computer made from the same image) counts as a machine of its own.
+TEST_F(MachinesTest, ThisMachinesCopyOfAnEarlierReleaseGoesAndAClonesCounts) {
+  const std::string journal = scratch.Path(DataFileBaseName);
+  test::WriteRecords(journal, LaptopMorning);
+  WriteCopy("Desk", Desk, {LaptopMorning[0]}, At(10, 5), {}, "DESK", false);
+  TMachineFolder folder = Folder(Desk, "DESK-RENAMED", journal);
+  EXPECT_FALSE(folder.Look());
+  EXPECT_TRUE(folder.Machines().empty());
+  EXPECT_FALSE(platform::FileFound(CopyPath("Desk", Desk)));
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0], CopyPath("Desk", Desk) +
+                        " is this machine's copy of an earlier release, its hours all in this "
+                        "machine's journal: it is removed, Horalog Desk {" +
+                        folder.Identity() + "}.dat counts.");
+  WriteCopy("Desk", Desk, {MakeRecord(ActionStart, At(14, 0))}, At(14, 5), {}, "DESK", false);
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"Desk"});
+  EXPECT_TRUE(platform::FileFound(CopyPath("Desk", Desk)));
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_NE(log[1].find("has this machine's identity {" + Desk +
+                        "} but holds hours that this machine's journal does not (its writer: "
+                        "DESK): a computer made from the same image? It is left as it is and "
+                        "counted as a machine of its own."),
+            std::string::npos)
+      << log[1];
+  WriteCopy("Desk", Desk, {MakeRecord(ActionStart, At(15, 0))}, At(15, 5), {}, "DESK", false);
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(log.size(), 2u) << "told once";
 }
 
 // The copy is the journal's records as any release reads them, then the
@@ -256,22 +357,33 @@ TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
   const std::string journal = scratch.Path("hl.dat");
   test::WriteRecords(journal, LaptopMorning);
   TMachineFolder folder({Folder(), "Laptop", Laptop, "LAPTOP"},
-                        [this](const std::string& line) { log.push_back(line); });
+                        [this](const std::string& line) { log.push_back(line); }, journal,
+                        FixedZone());
   ASSERT_TRUE(
       folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 41)));
+  ASSERT_TRUE(
+      folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 42)));
   const std::vector<TActRec> records = test::ReadJournal(folder.OwnCopyPath());
-  ASSERT_EQ(records.size(), 5u);
+  ASSERT_EQ(records.size(), 7u);
   const test::Bytes bytes = test::ReadBytes(folder.OwnCopyPath());
   EXPECT_EQ(test::ReadBytes(journal), test::Bytes(bytes.begin(), bytes.begin() + 2 * RecordSize));
   EXPECT_EQ(int32_t{records[2].Status}, StatusLive);  // by value: not aligned
   EXPECT_EQ(int32_t{records[3].Status}, StatusRunningUntil);
   EXPECT_EQ(records[3].Action, ActionStop);
-  const std::optional<TCopyMark> mark = ReadCopyMark(records[4]);
+  // The offset the clock had then, and the writer's order: the second copy
+  // of this run.
+  EXPECT_EQ(ReadOffsetNote(records[4]), (TOffsetNote{Monday - 2, 60}))
+      << TDateTime{records[4].Time};
+  const std::optional<TCopyOrder> order = ReadCopyOrder(records[5]);
+  ASSERT_TRUE(order);
+  EXPECT_EQ(order->sequence, 2u);
+  const std::optional<TCopyMark> mark = ReadCopyMark(records[6]);
   ASSERT_TRUE(mark);
-  EXPECT_EQ(mark->identity, Laptop);
+  EXPECT_EQ(mark->identity, folder.Identity());
   EXPECT_EQ(mark->name, "Laptop");
   EXPECT_EQ(mark->writer, "LAPTOP");
-  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 41));
+  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 42));
+  EXPECT_EQ(ReadMarkAtEnd(folder.OwnCopyPath())->order, order);
   // What a reader of the journal takes of it.
   TWorkTotals totals;
   LoadWorkTotals(folder.OwnCopyPath(), totals);
@@ -282,11 +394,10 @@ TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
 // another machine counts up to its last activity in its copy, and a day's
 // first In and last Out are any machine's.
 TEST(MachineHoursTest, TheDayCountsTheUnionOfAllMachinesSpells) {
-  EXPECT_EQ(UnionSeconds({{At(8, 0), At(10, 0)},
-                          {At(9, 0), At(11, 0)},
-                          {At(12, 0), At(12, 30)},
-                          {At(10, 0), At(10, 30)},
-                          {At(13, 0), At(12, 0)}}),
+  EXPECT_EQ(UnionSeconds({{{At(8, 0), At(10, 0)}},
+                          {{At(9, 0), At(11, 0)}},
+                          {{At(12, 0), At(12, 30)}},
+                          {{At(10, 0), At(10, 30)}}}),
             3 * 3600 + 1800);
   const int64_t day = DayNumber(Monday);
   TWorkTotals own(0, true);
@@ -371,7 +482,7 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   desk.Start();
   laptop.Start();
   // A copy of no records yet: the other machines know this one from the start.
-  EXPECT_EQ(test::ReadJournal(CopyPath("Desk", Desk)).size(), 1u);
+  EXPECT_EQ(CopyRecords(desk.Machines()->OwnCopyPath()).size(), 1u);
   auto work = [](TRecorder& recorder, test::FakeSource& clock, int seconds, bool moving) {
     for (int i = 0; i < seconds; ++i) {
       clock.Advance(1000);
@@ -383,7 +494,7 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   work(laptop, laptopClock, 1800, false);
   work(laptop, laptopClock, 3600, true);  // 9:30 to 10:30 on the laptop
   // The laptop's copy says how far its running spell has run.
-  const std::vector<TActRec> copy = test::ReadJournal(CopyPath("Laptop", Laptop));
+  const std::vector<TActRec> copy = CopyRecords(laptop.Machines()->OwnCopyPath());
   ASSERT_GE(copy.size(), 3u);
   EXPECT_EQ(int32_t{copy[copy.size() - 2].Status}, StatusRunningUntil);
   EXPECT_GE(TDateTime{copy[copy.size() - 2].Time}, At(10, 24));
@@ -393,8 +504,9 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   EXPECT_EQ(laptopView.tip, "Horalog\nToday 1:30\nThis week 1:30");
   work(desk, deskClock, 60, false);
   EXPECT_EQ(deskView.tip, "Horalog\nToday 1:30\nThis week 1:30");
+  const std::string laptopCopy = laptop.Machines()->OwnCopyPath();
   ASSERT_TRUE(laptop.Exit());
-  EXPECT_EQ(test::ReadJournal(CopyPath("Laptop", Laptop)).size(), 4u)
+  EXPECT_EQ(CopyRecords(laptopCopy).size(), 4u)
       << "Start, Stop, exit's Stop, mark";
   // Nothing of the other machine is in either journal.
   EXPECT_EQ(test::ReadJournal(deskDir.Path(DataFileBaseName)).size(), 2u);
@@ -402,7 +514,7 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   // The end of the session: the spell's Stop, then the copy with it.
   work(desk, deskClock, 30, true);
   desk.EndSession();
-  const std::vector<TActRec> last = test::ReadJournal(CopyPath("Desk", Desk));
+  const std::vector<TActRec> last = CopyRecords(desk.Machines()->OwnCopyPath());
   ASSERT_EQ(last.size(), 5u) << "two spells and the mark";
   EXPECT_EQ(last[3].Action, ActionStop);
   EXPECT_EQ(int32_t{last[3].Status}, StatusLive);
