@@ -313,8 +313,8 @@ void WriteMachineCopy(const std::string& target, const std::string& dataPath,
 }
 
 bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
-                const std::deque<TActRec>& waiting) {
-  if (copy.records.empty()) return true;
+                const std::deque<TActRec>& waiting, bool* equal) {
+  if (equal) *equal = false;
   // The records as (time, action) pairs, compared as sorted lists.
   auto key = [](TDateTime time, uint8_t action) {
     return std::pair<TDateTime, bool>(time, action == ActionStart);
@@ -323,7 +323,7 @@ bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
   theirs.reserve(copy.records.size());
   for (const TMachineRecord& record : copy.records) theirs.push_back(key(record.time, record.action));
   try {
-    if (platform::FileFound(dataPath)) {
+    if (!dataPath.empty() && platform::FileFound(dataPath)) {
       TActRecReader reader(dataPath);
       size_t count = 0;
       while (const TActRec* records = reader.NextRecords(count))
@@ -338,7 +338,9 @@ bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
     if (record.Status == StatusLive) ours.push_back(key(record.Time, record.Action));
   std::sort(theirs.begin(), theirs.end());
   std::sort(ours.begin(), ours.end());
-  return std::includes(ours.begin(), ours.end(), theirs.begin(), theirs.end());
+  if (!std::includes(ours.begin(), ours.end(), theirs.begin(), theirs.end())) return false;
+  if (equal) *equal = ours.size() == theirs.size();
+  return true;
 }
 
 }  // namespace horalog

@@ -139,8 +139,9 @@ std::optional<TCopyMark> ReadMarkAtEnd(const std::string& path);
 // among the records that wait for it: the copy holds no hours that the
 // journal does not (an empty copy none at all). A journal that cannot be
 // read holds none.
+// With equal, whether the journal holds no other hours either.
 bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
-                const std::deque<TActRec>& waiting);
+                const std::deque<TActRec>& waiting, bool* equal = nullptr);
 
 // Writes the copy of the journal at dataPath (missing: an empty journal) to
 // target: its records, then the records that wait to be written to it, then

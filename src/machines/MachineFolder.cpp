@@ -230,9 +230,23 @@ bool TMachineFolder::MakeFolder() {
 
 void TMachineFolder::NoteClock() {
   if (!zone_.rules || !zone_.utcNow) return;
-  const TDateTime utc = zone_.utcNow();
+  TDateTime utc = zone_.utcNow();
   const int32_t offset = zone_.rules(utc);
   if (!state_.offsets.empty() && state_.offsets.back().minutes == offset) return;
+  if (!state_.offsets.empty()) {
+    // Where the zone's rules still give the offset noted last, they changed
+    // it (summer time): the change is theirs, to the minute. Otherwise the
+    // zone itself changed, noted now.
+    const TOffsetNote& last = state_.offsets.back();
+    if (last.utc < utc && zone_.rules(last.utc) == last.minutes) {
+      const std::vector<TOffsetNote> notes = ZoneNotes(zone_.rules, last.utc, utc);
+      for (const TOffsetNote& note : notes)
+        if (note.minutes == offset && note.utc > last.utc) {
+          utc = note.utc;
+          break;
+        }
+    }
+  }
   state_.offsets.push_back({utc, offset});
   SaveState();
 }
@@ -274,6 +288,11 @@ void TMachineFolder::ToOwnTime(TMachineReading& reading) const {
   }
   if (reading.runningUntil && (!reading.last || *reading.runningUntil > *reading.last))
     reading.last = reading.runningUntil;
+  // The moment of the copy as its last record's would be.
+  std::optional<TDateTime> made = reading.mark.madeAt;
+  std::vector<TMachineRecord> none;
+  ToOurTime(none, made, TOffsets({reading.offsets.back()}), ours);
+  reading.mark.madeAt = *made;
   const int32_t theirs = reading.offsets.back().minutes;
   const int32_t own = state_.offsets.empty() ? ours.At(reading.offsets.back().utc)
                                              : state_.offsets.back().minutes;
@@ -299,12 +318,15 @@ TMachineFolder::TWhose TMachineFolder::Whose(const std::string& path,
   const TCopyOutcome outcome =
       ReadMachineCopy(path, fileName, mark ? mark->identity : Identity());
   if (!outcome.reading) return TWhose::Ours;
-  if (!HoursAllIn(*outcome.reading, dataPath_, waiting)) return TWhose::Other;
-  // This installation's, written by a state it has forgotten (the file of its
-  // state brought back): its numbers go on after it.
+  bool equal = false;
+  if (!HoursAllIn(*outcome.reading, dataPath_, waiting, &equal)) return TWhose::Other;
+  // Written by a state this installation has forgotten (the file of its
+  // state brought back), or by a copy of it whose journal has not gone its
+  // own way yet: its numbers go on after it.
   if (mark && mark->order && mark->identity == Identity())
     state_.sequence = std::max(state_.sequence, mark->order->sequence);
-  return TWhose::Ours;
+  // The same hours as the journal: nothing to replace.
+  return equal ? TWhose::Latest : TWhose::Ours;
 }
 
 std::string TMachineFolder::StaleText(const std::string& fileName,

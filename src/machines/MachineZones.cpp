@@ -70,7 +70,9 @@ void ToOurTime(std::vector<TMachineRecord>& records, std::optional<TDateTime>& r
     for (size_t i = 0; i < notes.size(); ++i) {
       const TDateTime utc = local - Minutes(notes[i].minutes);
       const bool from = i == 0 || utc >= notes[i].utc;
-      const bool to = i + 1 == notes.size() || utc < notes[i + 1].utc;
+      // The moment of a change ends the span before it too (a Stop at 3:00
+      // when the clock goes back to 2:00).
+      const bool to = i + 1 == notes.size() || utc <= notes[i + 1].utc;
       if (!from || !to) continue;
       if (!first) first = utc;
       if (!previous || utc >= *previous) {

@@ -584,3 +584,322 @@ TEST_F(MachinesTest, ThePageShowsEveryMachinesRowsAndTheUnionsTotal) {
 
 }  // namespace
 }  // namespace horalog
+
+namespace horalog {
+namespace {
+
+// One machine: a recorder on its own clocks, its journal in a folder of its own.
+struct TSimulatedMachine {
+  explicit TSimulatedMachine(TDateTime at) { clock.wall = at; }
+  void Work(int seconds, bool moving) {
+    for (int i = 0; i < seconds; ++i) {
+      clock.Advance(1000);
+      if (moving) ++clock.x;
+      recorder.Tick();
+    }
+  }
+  // Minutes of work from now, then quiet until its Stop and its copy are written.
+  void Spell(int minutes) {
+    Work(minutes * 60, true);
+    Work(12 * 60, false);
+  }
+  // Quiet past its next look at the folder.
+  void Look() { Work(61, false); }
+  void Copy(const std::string& fileName, TSimulatedMachine& to) {
+    test::WriteBytes(to.dir.Path(fileName), test::ReadBytes(dir.Path(fileName)));
+  }
+  bool Told(const std::string& part) const { return Contains(view.log, part); }
+
+  test::ScratchDir dir;
+  test::FakeSource clock;
+  test::FakeView view;
+  TLocale locale;
+  TRecorder recorder{clock, view, dir.Path(), locale};
+};
+
+std::string Tip(const std::string& hours) {
+  return "Horalog\nToday " + hours + "\nThis week " + hours;
+}
+
+// Renaming the computer (with Name= set, and without: the name goes with
+// it) or changing Name= keeps the machine's hours counted by the others, and
+// its copy under the former name goes.
+TEST_F(MachinesTest, RenamingTheComputerOrItsNameKeepsItsHoursCounted) {
+  TSimulatedMachine desk(At(9, 0)), laptop(At(9, 0));
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  laptop.recorder.SetMachinesSettings({Folder(), "Laptop", Laptop, "LAPTOP"});
+  desk.recorder.Start();
+  laptop.recorder.Start();
+  desk.Spell(60);  // 9:00 to 10:00
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK-NEW"});
+  desk.Spell(30);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+  desk.recorder.SetMachinesSettings({Folder(), "DESK-NEW", Desk, "DESK-NEW"});
+  desk.Spell(30);
+  desk.recorder.SetMachinesSettings({Folder(), "Office", Desk, "DESK-NEW"});
+  desk.Spell(30);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("2:30"));
+  EXPECT_EQ(desk.view.tip, Tip("2:30"));
+  const std::vector<std::string> copies = CopiesInFolder();
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_EQ(copies[0].rfind("Horalog Laptop {", 0), 0u) << copies[0];
+  EXPECT_EQ(copies[1].rfind("Horalog Office {", 0), 0u) << copies[1];
+  EXPECT_TRUE(desk.Told("is this machine's copy under its former name: it is removed"));
+  EXPECT_FALSE(desk.Told("same image"));
+  EXPECT_FALSE(laptop.Told("Two copies"));
+}
+
+// Two machines that write different journals are two machines, whatever
+// they share: the machine GUID, the computer's name, Name= or a copied
+// program folder. Neither deletes nor overwrites the other's copy for good,
+// each counts the other, and so does a third.
+TEST_F(MachinesTest, ClonesAreTwoMachinesWhateverTheyShare) {
+  struct TCase {
+    std::string computer, name;
+    bool copiedFolder;
+  };
+  for (const TCase& clonesCase : {TCase{"DESK-2", "DESK-2", false}, TCase{"DESK", "Desk 2", true},
+                                  TCase{"DESK", "Desk", true}, TCase{"DESK", "Desk", false}}) {
+    SCOPED_TRACE(clonesCase.computer + " " + clonesCase.name);
+    test::ScratchDir shared;
+    TSimulatedMachine desk(At(9, 0)), clone(At(11, 0)), laptop(At(13, 30));
+    desk.recorder.SetMachinesSettings({shared.Path(), "Desk", Desk, "DESK"});
+    desk.recorder.Start();
+    desk.Spell(60);  // 9:00 to 10:00
+    if (clonesCase.copiedFolder) {
+      desk.Copy(DataFileBaseName, clone);
+      desk.Copy(MachineStateFileName, clone);
+    }
+    clone.recorder.SetMachinesSettings(
+        {shared.Path(), clonesCase.name, Desk, clonesCase.computer});
+    clone.recorder.Start();
+    clone.Spell(30);  // 11:00 to 11:30
+    desk.Work(108 * 60, false);
+    desk.Spell(60);  // 12:00 to 13:00
+    clone.Look();
+    desk.Look();
+    laptop.recorder.SetMachinesSettings({shared.Path(), "Laptop", Laptop, "LAPTOP"});
+    laptop.recorder.Start();
+    laptop.Look();
+    EXPECT_EQ(desk.view.tip, Tip("2:30"));
+    EXPECT_EQ(clone.view.tip, Tip("2:30"));
+    EXPECT_EQ(laptop.view.tip, Tip("2:30"));
+    EXPECT_EQ(platform::FolderFileNames(shared.Path()).size(), 3u);
+    clone.Spell(10);
+    desk.Look();
+    EXPECT_EQ(desk.view.tip, Tip("2:40"));
+  }
+}
+
+// The order of copies is their writer's: a copy written later is taken at
+// the next look, whatever either clock says (summer time's end, a clock set
+// a year ahead and corrected), and a machine counts as its own tip counts it.
+TEST_F(MachinesTest, ACopyWrittenLaterIsTakenWhateverTheClocksSay) {
+  TSimulatedMachine desk(At(8, 0)), laptop(At(9, 0));
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  laptop.recorder.SetMachinesSettings({Folder(), "Laptop", Laptop, "LAPTOP"});
+  desk.recorder.Start();
+  laptop.recorder.Start();
+  laptop.Spell(60);  // 9:00 to 10:00
+  desk.Look();
+  EXPECT_EQ(desk.view.tip, Tip("1:00"));
+  laptop.clock.wall -= 1.0 / 24;  // the clock goes back an hour
+  laptop.Spell(30);
+  desk.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+  EXPECT_EQ(desk.view.tip, laptop.view.tip);
+  laptop.clock.wall += 365;  // set a year ahead, then corrected
+  laptop.Spell(5);
+  laptop.clock.wall -= 365;
+  laptop.Spell(20);
+  desk.Look();
+  EXPECT_EQ(desk.view.tip, laptop.view.tip);
+  EXPECT_FALSE(desk.Told("older"));
+  EXPECT_FALSE(desk.Told("earlier copy"));
+}
+
+// An earlier version of this machine's own copy, brought back by the sync
+// service or a restore, is replaced at the next write with one line; the
+// others pass over it meanwhile.
+TEST_F(MachinesTest, AnEarlierCopyOfThisMachinesOwnIsReplacedAtItsNextWrite) {
+  TSimulatedMachine desk(At(9, 0)), laptop(At(9, 0));
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  laptop.recorder.SetMachinesSettings({Folder(), "Laptop", Laptop, "LAPTOP"});
+  desk.recorder.Start();
+  laptop.recorder.Start();
+  desk.Spell(60);
+  const std::string copy = desk.recorder.Machines()->OwnCopyPath();
+  const test::Bytes earlier = test::ReadBytes(copy);
+  desk.Spell(30);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+  test::WriteBytes(copy, earlier);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+  EXPECT_TRUE(laptop.Told(" is an earlier copy than the one read before"));
+  desk.Look();
+  EXPECT_NE(test::ReadBytes(copy), earlier);
+  auto copyLines = [&desk] {
+    std::vector<std::string> lines;
+    for (const std::string& line : desk.view.log)
+      if (line.find("copy") != std::string::npos) lines.push_back(line);
+    return lines;
+  };
+  ASSERT_EQ(copyLines().size(), 1u);
+  EXPECT_NE(copyLines()[0].find(" is an earlier copy of this machine's own (number "),
+            std::string::npos)
+      << copyLines()[0];
+  desk.Spell(10);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:40"));
+  EXPECT_EQ(copyLines().size(), 1u);
+}
+
+// A folder that cannot be made after the machines were read says that they
+// count as read before, as they do.
+TEST_F(MachinesTest, AFolderThatCannotBeMadeKeepsTheMachinesReadBefore) {
+  WriteCopy("Laptop", Laptop, LaptopMorning, At(10, 5));
+  TMachineFolder folder = Folder(Desk);
+  EXPECT_TRUE(folder.Look());
+  platform::FailFileOperation(1);  // the making
+  EXPECT_FALSE(folder.Look());
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"Laptop"});
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("Recording goes on; the other machines count as read before."),
+            std::string::npos)
+      << log[0];
+}
+
+// Each machine counts in the union as its own tip counts it: its own spells
+// are not merged with each other (the hour repeated when summer time ends),
+// and a pair whose Stop lies before its Start takes its length off.
+TEST(MachineHoursTest, EachMachineCountsAsItsOwnTipCountsIt) {
+  const int64_t day = DayNumber(Monday);
+  auto totalsOf = [](const std::vector<TActRec>& records) {
+    TWorkTotals totals(0, true);
+    for (const TActRec& record : records) totals.Take(record);
+    return totals;
+  };
+  // 2:10 to 3:00, then 2:00 to 2:50 on the repeated hour.
+  const TWorkTotals repeated =
+      totalsOf({MakeRecord(ActionStart, At(2, 10)), MakeRecord(ActionStop, At(3, 0)),
+                MakeRecord(ActionStart, At(2, 0)), MakeRecord(ActionStop, At(2, 50))});
+  // 9:00 to 12:00, and a pair from 13:00 back to 12:00.
+  const TWorkTotals backward =
+      totalsOf({MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(12, 0)),
+                MakeRecord(ActionStart, At(13, 0)), MakeRecord(ActionStop, At(12, 0))});
+  EXPECT_EQ(repeated.Worked(day), 100 * 60);
+  EXPECT_EQ(backward.Worked(day), 2 * 3600);
+  TMachineReading other, elsewhere;
+  other.records = {{At(5, 0), ActionStart}, {At(5, 10), ActionStop}};
+  elsewhere.records = {{Monday + 1 + 9.0 / 24, ActionStart}, {Monday + 1 + 10.0 / 24, ActionStop}};
+  for (const TWorkTotals* own : {&repeated, &backward}) {
+    TMachineHours hours(*own);
+    hours.SetMachines({&elsewhere});
+    EXPECT_EQ(hours.Worked(day), own->Worked(day)) << "no other machine that day";
+    hours.SetMachines({&other, &elsewhere});
+    EXPECT_EQ(hours.Worked(day), own->Worked(day) + 600);
+  }
+  // The other machine's spell within the backward pair counts.
+  other.records = {{At(12, 30), ActionStart}, {At(13, 30), ActionStop}};
+  TMachineHours hours(backward);
+  hours.SetMachines({&other});
+  EXPECT_EQ(hours.Worked(day), 3 * 3600 + 1800);  // 9:00-12:00, 12:30-13:30 less 12:00-12:30
+}
+
+// With [Machines] and no other machine every figure is the one without it;
+// the page's and the CSV's day total is the union of the day's pairs as the
+// page pairs them (a spell across the split left out); the day summary
+// keeps the tip's rule.
+TEST_F(MachinesTest, ThePagesTotalIsTheUnionOfItsPairsAsThePagePairsThem) {
+  test::ScratchDir data;
+  test::WriteRecords(data.Path(DataFileBaseName),
+                     {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(10, 0)),
+                      MakeRecord(ActionStart, At(22, 0)),
+                      MakeRecord(ActionStop, Monday + 1 + 2.0 / 24)});
+  const ReportOutcome alone =
+      BuildReportFile(data.Path(), Monday, Monday + 1, TLocale{}, 0, nullptr);
+  const std::vector<std::string> aloneCsv = ReportCsvLines(alone.days, TCsvSeparators{}, false);
+  TWorkTotals totals;
+  TMachineHours hours(totals);
+  const ReportOutcome machines = BuildMachinesReportFile(data.Path(), Monday, Monday + 1, TLocale{},
+                                                         0, "Desk", {}, totals, hours);
+  std::vector<std::string> csv = ReportCsvLines(machines.days, TCsvSeparators{}, true);
+  for (std::string& line : csv) line = line.substr(0, line.rfind(','));
+  EXPECT_EQ(csv, aloneCsv);
+  EXPECT_EQ(aloneCsv[3], "2026-03-02,Total,,1:00:00,1.00");
+  // With another machine's pairs that day: the union of all pairs.
+  WriteCopy("Laptop", Laptop,
+            {MakeRecord(ActionStart, At(9, 30)), MakeRecord(ActionStop, At(10, 30)),
+             MakeRecord(ActionStart, At(23, 0)), MakeRecord(ActionStop, At(23, 15))},
+            At(23, 30));
+  TMachineFolder folder = Folder(Desk);
+  folder.Look();
+  const ReportOutcome both = BuildMachinesReportFile(
+      data.Path(), Monday, Monday + 1, TLocale{}, 0, "Desk", folder.Machines(), totals, hours);
+  EXPECT_TRUE(Contains(ReportCsvLines(both.days, TCsvSeparators{}, true),
+                       "2026-03-02,Total,,1:45:00,1.75,"));
+  const std::vector<std::string> summary = DaySummaryLines(
+      both.days, DayNumber(Monday), DayNumber(Monday), hours, THoursSettings{}, TCsvSeparators{});
+  EXPECT_EQ(summary[1], "2026-03-02,09:00:00,00:00:00,3:30:00,3.50");
+}
+
+// A machine whose clock is in another zone counts at the true moments: its
+// 9:00 to 17:00 in New York is 15:00 to 23:00 on a desk in Berlin, and its
+// hour repeated when summer time ends counts as its own tip counts it. The
+// line below the last day names its offset.
+TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
+  const std::string journal = scratch.Path(DataFileBaseName);
+  test::WriteRecords(journal, {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(17, 0))});
+  TMachineFolder newYork({Folder(), "Laptop", Laptop, "LAPTOP"}, [](const std::string&) {},
+                         journal, FixedZone(-300));
+  ASSERT_TRUE(newYork.WriteOwnCopy(journal, {}, {}, At(17, 5)));
+  TMachineFolder berlin = Folder(Desk);  // UTC+1
+  berlin.Look();
+  ASSERT_EQ(berlin.Machines().size(), 1u);
+  const TMachineReading& laptop = *berlin.Machines()[0];
+  ASSERT_EQ(laptop.records.size(), 2u);
+  EXPECT_DOUBLE_EQ(laptop.records[0].time, At(15, 0));
+  EXPECT_DOUBLE_EQ(laptop.records[1].time, At(23, 0));
+  EXPECT_EQ(laptop.clockOffset, -300);
+  const std::vector<std::string> lines =
+      MachineLines("Desk", std::nullopt, berlin.Machines(), TLocale{});
+  EXPECT_EQ(lines[1], "Laptop: records to 3/2/2026 11:00:00 PM, copy of 11:05:00 PM, its "
+                      "clock at UTC-5 (its records shown at this machine's time)");
+
+  // Summer time ends at 1:00 UTC: 3:00 becomes 2:00 again. The writer notes
+  // the change as it happens.
+  const TDateTime change = At(1, 0);
+  TDateTime utcNow = At(0, 30);
+  const TZoneClock summer{[change](TDateTime utc) { return utc < change ? 120 : 60; },
+                          [&utcNow] { return utcNow; }};
+  const std::string other = scratch.Path("other") + "/";
+  platform::MakeFolders(other);
+  test::WriteRecords(other + DataFileBaseName,
+                     {MakeRecord(ActionStart, At(2, 10)), MakeRecord(ActionStop, At(3, 0)),
+                      MakeRecord(ActionStart, At(2, 0)), MakeRecord(ActionStop, At(2, 50))});
+  TMachineFolder tablet({Folder(), "Tablet", "11111111-2222-4333-8444-555555555555", "TABLET"},
+                        [](const std::string&) {}, other + DataFileBaseName, summer);
+  tablet.NoteClock();
+  utcNow = At(1, 55);
+  ASSERT_TRUE(tablet.WriteOwnCopy(other + DataFileBaseName, {}, {}, At(2, 55)));
+  for (const int32_t zone : {0, 60}) {
+    TMachineFolder reader({Folder(), "Desk", Desk, "DESK"}, [](const std::string&) {}, {},
+                          FixedZone(zone));
+    reader.Look();
+    const TMachineReading* read = nullptr;
+    for (const TMachineReading* machine : reader.Machines())
+      if (machine->mark.name == "Tablet") read = machine;
+    ASSERT_TRUE(read);
+    TWorkTotals own(0, true);
+    TMachineHours hours(own);
+    hours.SetMachines({read});
+    EXPECT_EQ(hours.Worked(DayNumber(Monday)), 100 * 60) << zone;
+    EXPECT_DOUBLE_EQ(read->records[2].time, At(1, 0) + zone / 1440.0) << zone;
+  }
+}
+
+}  // namespace
+}  // namespace horalog
