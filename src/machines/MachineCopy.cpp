@@ -321,14 +321,16 @@ bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
   };
   std::vector<std::pair<TDateTime, bool>> theirs, ours;
   theirs.reserve(copy.records.size());
-  for (const TMachineRecord& record : copy.records) theirs.push_back(key(record.time, record.action));
+  for (const TMachineRecord& record : copy.records)
+    theirs.push_back(key(record.time, record.action));
   try {
     if (!dataPath.empty() && platform::FileFound(dataPath)) {
       TActRecReader reader(dataPath);
       size_t count = 0;
       while (const TActRec* records = reader.NextRecords(count))
         for (size_t i = 0; i < count; ++i)
-          if (records[i].Status == StatusLive) ours.push_back(key(records[i].Time, records[i].Action));
+          if (records[i].Status == StatusLive)
+            ours.push_back(key(records[i].Time, records[i].Action));
       reader.Close();
     }
   } catch (const std::exception&) {

@@ -81,7 +81,8 @@ std::string MachineStateText(const TMachineState& state) {
     text += line;
   }
   for (const TOffsetNote& note : state.offsets) {
-    std::snprintf(line, sizeof line, "Offset=%.8f %d\r\n", note.utc, static_cast<int>(note.minutes));
+    std::snprintf(line, sizeof line, "Offset=%.8f %d\r\n", note.utc,
+                  static_cast<int>(note.minutes));
     text += line;
   }
   return text;

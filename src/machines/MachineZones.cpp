@@ -81,8 +81,9 @@ void ToOurTime(std::vector<TMachineRecord>& records, std::optional<TDateTime>& r
       }
     }
     // A stamp no span holds (the skipped hour): by the offset before it.
-    const TDateTime utc =
-        fitting ? *fitting : first ? *first : local - Minutes(theirs.At(local - Minutes(theirs.At(local))));
+    const TDateTime utc = fitting ? *fitting
+                          : first ? *first
+                                  : local - Minutes(theirs.At(local - Minutes(theirs.At(local))));
     previous = utc;
     return utc + Minutes(ours.At(utc));
   };

@@ -852,7 +852,8 @@ TEST_F(MachinesTest, ThePagesTotalIsTheUnionOfItsPairsAsThePagePairsThem) {
 // line below the last day names its offset.
 TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
   const std::string journal = scratch.Path(DataFileBaseName);
-  test::WriteRecords(journal, {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(17, 0))});
+  test::WriteRecords(journal,
+                     {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(17, 0))});
   TMachineFolder newYork({Folder(), "Laptop", Laptop, "LAPTOP"}, [](const std::string&) {},
                          journal, FixedZone(-300));
   ASSERT_TRUE(newYork.WriteOwnCopy(journal, {}, {}, At(17, 5)));

@@ -257,7 +257,8 @@ int32_t UtcOffsetMinutes(TDateTime utc) {
   ULARGE_INTEGER localValue;
   localValue.LowPart = localFileTime.dwLowDateTime;
   localValue.HighPart = localFileTime.dwHighDateTime;
-  const double difference = static_cast<double>(localValue.QuadPart) - static_cast<double>(value.QuadPart);
+  const double difference =
+      static_cast<double>(localValue.QuadPart) - static_cast<double>(value.QuadPart);
   return static_cast<int32_t>(std::lround(difference / 600000000.0));
 }
 
