@@ -318,7 +318,7 @@ TMachineFolder::TWhose TMachineFolder::Whose(const std::string& path,
   const std::string fileName = path.substr(settings_.folder.size());
   const TCopyOutcome outcome =
       ReadMachineCopy(path, fileName, mark ? mark->identity : Identity());
-  if (!outcome.reading) return TWhose::Ours;
+  if (!outcome.reading) return TWhose::Arriving;
   bool equal = false;
   if (!HoursAllIn(*outcome.reading, dataPath_, waiting, &equal)) return TWhose::Other;
   // Written by a state this installation has forgotten (the file of its
@@ -378,6 +378,8 @@ bool TMachineFolder::LookAtOwnIdentity(const std::string& fileName,
   std::optional<TCopyMark> mark;
   const TWhose whose = Whose(path, stamp, {}, mark);
   const bool current = fileName == CopyFileName(settings_.name, Identity());
+  // Looked at again once it is whole.
+  if (whose == TWhose::Arriving) return true;
   if (whose == TWhose::Other) {
     if (MachineOfFileName(fileName)->identity == Identity()) {
       TakeNewIdentity(fileName, mark);
@@ -620,6 +622,7 @@ bool TMachineFolder::WriteOwnCopy(const std::string& dataPath, const std::deque<
         case TWhose::Ours:
           if (!staleOwn_ && mark) staleOwn_ = StaleText(name, mark);
           break;
+        case TWhose::Arriving:  // no hours that count anywhere: written over
         case TWhose::Latest:
           break;
       }

@@ -131,7 +131,8 @@ class TMachineFolder {
     std::optional<TMachineReading> good;  // its last good reading, when it is a machine's
   };
   // Whose a copy under this installation's identity is.
-  enum class TWhose { Latest, Ours, Other };
+  // Arriving: it cannot be read as a whole copy (yet).
+  enum class TWhose { Latest, Ours, Other, Arriving };
 
   // Makes the folder when it is missing; false, told once per change, when
   // it cannot be made.

@@ -4,6 +4,7 @@
 #undef ReplaceFile
 
 #include <cmath>
+#include <cstring>
 #include <cwctype>
 #include <random>
 
@@ -248,10 +249,19 @@ int32_t UtcOffsetMinutes(TDateTime utc) {
   SYSTEMTIME universal, local;
   if (!FileTimeToSystemTime(&fileTime, &universal)) return 0;
   // The zone's rules for that year, as the system keeps them (dynamic zones
-  // change their rules from year to year).
+  // change their rules from year to year); kept while the zone and the year
+  // stay the same.
   DYNAMIC_TIME_ZONE_INFORMATION zone{};
   if (GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return 0;
-  if (!SystemTimeToTzSpecificLocalTimeEx(&zone, &universal, &local)) return 0;
+  thread_local DYNAMIC_TIME_ZONE_INFORMATION keptZone{};
+  thread_local TIME_ZONE_INFORMATION keptRules{};
+  thread_local WORD keptYear = 0;
+  if (keptYear != universal.wYear || std::memcmp(&keptZone, &zone, sizeof zone) != 0) {
+    if (!GetTimeZoneInformationForYear(universal.wYear, &zone, &keptRules)) return 0;
+    keptZone = zone;
+    keptYear = universal.wYear;
+  }
+  if (!SystemTimeToTzSpecificLocalTime(&keptRules, &universal, &local)) return 0;
   FILETIME localFileTime;
   if (!SystemTimeToFileTime(&local, &localFileTime)) return 0;
   ULARGE_INTEGER localValue;
