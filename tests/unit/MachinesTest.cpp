@@ -288,12 +288,12 @@ TEST_F(MachinesTest, AnotherWritersCopyUnderThisIdentityIsNeverOverwritten) {
   ASSERT_TRUE(clone.WriteOwnCopy(cloneJournal, {}, {}, At(11, 5)));
   const test::Bytes clones = test::ReadBytes(clone.OwnCopyPath());
 
-  const std::string shared = nextRun.Identity();
+  const std::string first = nextRun.Identity();
   EXPECT_TRUE(nextRun.Look());
-  EXPECT_NE(nextRun.Identity(), shared);
+  EXPECT_NE(nextRun.Identity(), first);
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_NE(log[0].find("Horalog Desk {" + shared + "}.dat has this installation's identity {" +
-                        shared + "} but holds hours that this machine's journal does not (its "
+  EXPECT_NE(log[0].find("Horalog Desk {" + first + "}.dat has this installation's identity {" +
+                        first + "} but holds hours that this machine's journal does not (its "
                                  "writer: DESK)"),
             std::string::npos)
       << log[0];
@@ -663,9 +663,9 @@ TEST_F(MachinesTest, ClonesAreTwoMachinesWhateverTheyShare) {
   for (const TCase& clonesCase : {TCase{"DESK-2", "DESK-2", false}, TCase{"DESK", "Desk 2", true},
                                   TCase{"DESK", "Desk", true}, TCase{"DESK", "Desk", false}}) {
     SCOPED_TRACE(clonesCase.computer + " " + clonesCase.name);
-    test::ScratchDir shared;
+    test::ScratchDir own;
     TSimulatedMachine desk(At(9, 0)), clone(At(11, 0)), laptop(At(13, 30));
-    desk.recorder.SetMachinesSettings({shared.Path(), "Desk", Desk, "DESK"});
+    desk.recorder.SetMachinesSettings({own.Path(), "Desk", Desk, "DESK"});
     desk.recorder.Start();
     desk.Spell(60);  // 9:00 to 10:00
     if (clonesCase.copiedFolder) {
@@ -673,20 +673,20 @@ TEST_F(MachinesTest, ClonesAreTwoMachinesWhateverTheyShare) {
       desk.Copy(MachineStateFileName, clone);
     }
     clone.recorder.SetMachinesSettings(
-        {shared.Path(), clonesCase.name, Desk, clonesCase.computer});
+        {own.Path(), clonesCase.name, Desk, clonesCase.computer});
     clone.recorder.Start();
     clone.Spell(30);  // 11:00 to 11:30
     desk.Work(108 * 60, false);
     desk.Spell(60);  // 12:00 to 13:00
     clone.Look();
     desk.Look();
-    laptop.recorder.SetMachinesSettings({shared.Path(), "Laptop", Laptop, "LAPTOP"});
+    laptop.recorder.SetMachinesSettings({own.Path(), "Laptop", Laptop, "LAPTOP"});
     laptop.recorder.Start();
     laptop.Look();
     EXPECT_EQ(desk.view.tip, Tip("2:30"));
     EXPECT_EQ(clone.view.tip, Tip("2:30"));
     EXPECT_EQ(laptop.view.tip, Tip("2:30"));
-    EXPECT_EQ(platform::FolderFileNames(shared.Path()).size(), 3u);
+    EXPECT_EQ(platform::FolderFileNames(own.Path()).size(), 3u);
     clone.Spell(10);
     desk.Look();
     EXPECT_EQ(desk.view.tip, Tip("2:40"));
