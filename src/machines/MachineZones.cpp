@@ -12,6 +12,9 @@ constexpr TDateTime MinuteOfDay = 1.0 / 1440;
 
 TDateTime Minutes(int32_t minutes) { return minutes * MinuteOfDay; }
 
+// Moments this close are one (the sums of minutes are not exact).
+constexpr TDateTime HalfSecond = 0.5 / 86400;
+
 }  // namespace
 
 int32_t LocalOffset(const TZoneRules& rules, TDateTime local) {
@@ -69,13 +72,13 @@ void ToOurTime(std::vector<TMachineRecord>& records, std::optional<TDateTime>& r
     std::optional<TDateTime> first, fitting;
     for (size_t i = 0; i < notes.size(); ++i) {
       const TDateTime utc = local - Minutes(notes[i].minutes);
-      const bool from = i == 0 || utc >= notes[i].utc;
+      const bool from = i == 0 || utc >= notes[i].utc - HalfSecond;
       // The moment of a change ends the span before it too (a Stop at 3:00
       // when the clock goes back to 2:00).
-      const bool to = i + 1 == notes.size() || utc <= notes[i + 1].utc;
+      const bool to = i + 1 == notes.size() || utc <= notes[i + 1].utc + HalfSecond;
       if (!from || !to) continue;
       if (!first) first = utc;
-      if (!previous || utc >= *previous) {
+      if (!previous || utc >= *previous - HalfSecond) {
         fitting = utc;
         break;
       }
