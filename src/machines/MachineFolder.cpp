@@ -641,7 +641,8 @@ bool TMachineFolder::WriteOwnCopy(const std::string& dataPath, const std::deque<
       TActRec record;
       while (reader.Next(record))
         if (record.Status == StatusLive) {
-          first = first ? std::min<TDateTime>(*first, record.Time) : TDateTime{record.Time};
+          const TDateTime time = record.Time;  // by value: the field is not aligned
+          first = first ? std::min(*first, time) : time;
           break;
         }
       reader.Close();
