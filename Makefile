@@ -34,13 +34,15 @@ test-native:
 	cd $(NATIVE) && $(CTEST) -LE soak
 	$(NATIVE)/horalog_unit_tests --gtest_brief=1 --gtest_filter='Soak.*'
 
-# The soak alone, as many simulated days as asked: make soak DAYS=365 (SEED=n).
+# The soak alone, as many simulated days as asked: make soak DAYS=365 (SEED=n);
+# MACHINES=3 sets the machines of its soak of several machines.
 DAYS ?= 7
 SEED ?= 20261208
+MACHINES ?= 3
 soak:
 	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(NATIVE) -j $(JOBS) --target horalog_unit_tests
-	HORALOG_SOAK_DAYS=$(DAYS) HORALOG_SOAK_SEED=$(SEED) $(NATIVE)/horalog_unit_tests --gtest_brief=1 --gtest_filter='Soak.*'
+	HORALOG_SOAK_DAYS=$(DAYS) HORALOG_SOAK_SEED=$(SEED) HORALOG_SOAK_MACHINES=$(MACHINES) $(NATIVE)/horalog_unit_tests --gtest_brief=1 --gtest_filter='Soak.*'
 
 # The core's unit tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer in a folder of their own: a memory or overflow

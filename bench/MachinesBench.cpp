@@ -68,7 +68,7 @@ struct Machines {
       WriteJournal(journal, n, firstDay);
       const std::string name = "Machine " + std::to_string(n);
       WriteMachineCopy(folder + CopyFileName(name, Identities[n]), journal.string(), {}, {},
-                       {Identities[n], name, "OTHER", lastDay + 0.9});
+                       {Identities[n], name, "OTHER", lastDay + 0.9, std::nullopt});
     }
   }
   ~Machines() {

@@ -276,7 +276,7 @@ TEST_F(Probe, MachinesOnLargeJournals) {
   auto writeCopy = [&](int n, double madeAt) {
     const std::string name = "Machine " + std::to_string(n + 1);
     WriteMachineCopy(shared + "\\" + CopyFileName(name, identities[n]), journal, {}, {},
-                     {identities[n], name, "PROBE", madeAt});
+                     {identities[n], name, "PROBE", madeAt, std::nullopt});
   };
   for (int n = 0; n < 2; ++n) {
     WriteLargeJournal(journal, 0.5 * (n + 1));

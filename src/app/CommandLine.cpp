@@ -15,6 +15,7 @@
 #include "data/Compaction.h"
 #include "data/JournalWriter.h"
 #include "data/SettingsRules.h"
+#include "machines/MachineFolder.h"
 #include "ms/text/msText.h"
 #include "platform/Platform.h"
 #include "platform/win32/WideText.h"
@@ -196,7 +197,8 @@ bool IsOwnFile(const std::string& path, const std::string& exePath) {
   const std::optional<TFileIdentity> identity = FileIdentity(path);
   for (const std::string& own :
        {dir + DataFileBaseName, dir + BackupFileName, dir + CompactionTempFileName,
-        SettingsFilePath(exePath), dir + ReportFileBaseName, exePath}) {
+        SettingsFilePath(exePath), dir + ReportFileBaseName, dir + MachineStateFileName,
+        exePath}) {
     if (SameTextAZ(path, own)) return true;
     if (identity && identity == FileIdentity(own)) return true;
   }

@@ -16,7 +16,8 @@ std::string MachinesCommandText(const TMachinesSettings& machines, const std::st
                                 bool daySummary, int64_t firstDay, int64_t lastDay,
                                 const THoursSettings& settings, const TSayLine& tell,
                                 bool& readingJournal) {
-  TMachineFolder folder(machines, tell);
+  // This installation's identity from beside the journal; nothing written.
+  TMachineFolder folder(machines, tell, dataPath, TZoneClock::System(), true);
   folder.Look();
   const TDateTime startDate = static_cast<TDateTime>(firstDay);
   const TDateTime endDate = static_cast<TDateTime>(lastDay);
@@ -29,7 +30,7 @@ std::string MachinesCommandText(const TMachinesSettings& machines, const std::st
   hours.SetMachines(folder.Machines());
   const std::vector<TReportDay> days =
       MachinesReportDays(std::move(own), machines.name, folder.Machines(), startDate, endDate,
-                         settings.dayStart, hours);
+                         settings.dayStart);
   const TCsvSeparators separators = CsvSeparators(platform::UserLocale());
   return JoinLines(daySummary
                        ? DaySummaryLines(days, firstDay, lastDay, hours, settings, separators)
@@ -45,15 +46,16 @@ int ListMachines(const std::string& exePath, const TSayLine& say, const TSayLine
     tell("no folder of [Machines] is set in " + platform::PathForDisplay(iniPath) + ".");
     return CommandBadJournal;
   }
-  TMachineFolder folder(machines, tell);
+  TMachineFolder folder(machines, tell, DirectoryOf(exePath) + DataFileBaseName,
+                        TZoneClock::System(), true);
   folder.Look();
   if (!folder.Readable()) return CommandBadJournal;
   // This machine's own copy too, as the others read it.
   std::vector<const TMachineReading*> copies = folder.Machines();
   const TCopyOutcome own = ReadMachineCopy(
-      folder.OwnCopyPath(), CopyFileName(machines.name, machines.identity), machines.identity);
+      folder.OwnCopyPath(), CopyFileName(machines.name, folder.Identity()), folder.Identity());
   if (own.reading) copies.insert(copies.begin(), &*own.reading);
-  for (const std::string& line : MachineListLines(copies, machines.identity, platform::Now()))
+  for (const std::string& line : MachineListLines(copies, folder.Identity(), platform::Now()))
     say(line);
   return CommandDone;
 }

@@ -45,7 +45,24 @@ std::string GetText(const TActRec& record, size_t at, size_t size) {
 }
 
 bool IsStatusOfCopy(int32_t status) {
-  return status == StatusRunningUntil || status == StatusCopyMark;
+  return status == StatusRunningUntil || status == StatusCopyMark || status == StatusCopyOrder ||
+         status == StatusCopyOffset;
+}
+
+// Where the order and the offset notes keep their values.
+constexpr char OrderMagic[4] = {'H', 'L', 'M', 'O'};
+constexpr char OffsetMagic[4] = {'H', 'L', 'M', 'Z'};
+
+template <typename T>
+void PutValue(TActRec& record, size_t at, T value) {
+  std::memcpy(record.Reserved + at, &value, sizeof value);
+}
+
+template <typename T>
+T GetValue(const TActRec& record, size_t at) {
+  T value;
+  std::memcpy(&value, record.Reserved + at, sizeof value);
+  return value;
 }
 
 }  // namespace
@@ -121,15 +138,54 @@ std::optional<TCopyMark> ReadCopyMark(const TActRec& record) {
   return mark;
 }
 
+TActRec MakeCopyOrder(const TCopyOrder& order) {
+  TActRec record = MakeRecord(ActionStart, 0);
+  record.Status = StatusCopyOrder;
+  std::memcpy(record.Reserved, OrderMagic, sizeof OrderMagic);
+  PutValue(record, 4, order.run);
+  PutValue(record, 12, order.sequence);
+  return record;
+}
+
+std::optional<TCopyOrder> ReadCopyOrder(const TActRec& record) {
+  if (record.Status != StatusCopyOrder ||
+      std::memcmp(record.Reserved, OrderMagic, sizeof OrderMagic) != 0)
+    return std::nullopt;
+  return TCopyOrder{GetValue<uint64_t>(record, 4), GetValue<uint64_t>(record, 12)};
+}
+
+TActRec MakeOffsetNote(const TOffsetNote& note) {
+  TActRec record = MakeRecord(ActionStart, note.utc);
+  record.Status = StatusCopyOffset;
+  std::memcpy(record.Reserved, OffsetMagic, sizeof OffsetMagic);
+  PutValue(record, 4, note.minutes);
+  return record;
+}
+
+std::optional<TOffsetNote> ReadOffsetNote(const TActRec& record) {
+  if (record.Status != StatusCopyOffset ||
+      std::memcmp(record.Reserved, OffsetMagic, sizeof OffsetMagic) != 0)
+    return std::nullopt;
+  const int32_t minutes = GetValue<int32_t>(record, 4);
+  // A zone lies within a day of UTC.
+  if (minutes <= -24 * 60 || minutes >= 24 * 60) return std::nullopt;
+  return TOffsetNote{record.Time, minutes};
+}
+
 namespace {
 
-// The mark that ends the open file of size bytes; nothing when it ends otherwise.
+// The mark that ends the open file of size bytes, with the order before it;
+// nothing when it ends otherwise.
 std::optional<TCopyMark> MarkAtEnd(platform::File& file, int64_t size) {
   if (size < static_cast<int64_t>(RecordSize)) return std::nullopt;
-  TActRec last;
-  file.Seek(size - static_cast<int64_t>(RecordSize));
-  if (file.Read(&last, sizeof last) != sizeof last) return std::nullopt;
-  return ReadCopyMark(last);
+  TActRec last[2];
+  const int64_t count = size >= 2 * static_cast<int64_t>(RecordSize) ? 2 : 1;
+  file.Seek(size - count * static_cast<int64_t>(RecordSize));
+  const size_t want = static_cast<size_t>(count) * RecordSize;
+  if (file.Read(last, want) != want) return std::nullopt;
+  std::optional<TCopyMark> mark = ReadCopyMark(last[count - 1]);
+  if (mark && count == 2) mark->order = ReadCopyOrder(last[0]);
+  return mark;
 }
 
 }  // namespace
@@ -191,11 +247,15 @@ TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileNam
           reading.records.push_back({time, record.Action});
         } else if (record.Status == StatusRunningUntil) {
           reading.runningUntil = time;
+        } else if (const std::optional<TOffsetNote> note = ReadOffsetNote(record)) {
+          reading.offsets.push_back(*note);
         }
       }
       done += static_cast<int64_t>(want);
     }
     file.Close();
+    std::stable_sort(reading.offsets.begin(), reading.offsets.end(),
+                     [](const TOffsetNote& a, const TOffsetNote& b) { return a.utc < b.utc; });
     for (const TMachineRecord& record : reading.records) {
       if (!reading.first || record.time < *reading.first) reading.first = record.time;
       if (!reading.last || record.time > *reading.last) reading.last = record.time;
@@ -221,7 +281,7 @@ TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileNam
 
 void WriteMachineCopy(const std::string& target, const std::string& dataPath,
                       const std::deque<TActRec>& waiting, std::optional<TDateTime> runningUntil,
-                      const TCopyMark& mark) {
+                      const TCopyMark& mark, const std::vector<TOffsetNote>& offsets) {
   TReplacingFile copy(target);
   if (platform::FileStamp(dataPath)) {
     TActRecReader reader(dataPath);  // closed on every way out
@@ -239,9 +299,50 @@ void WriteMachineCopy(const std::string& target, const std::string& dataPath,
     until.Status = StatusRunningUntil;
     copy.Write(&until, RecordSize);
   }
+  for (const TOffsetNote& note : offsets) {
+    const TActRec record = MakeOffsetNote(note);
+    copy.Write(&record, RecordSize);
+  }
+  if (mark.order) {
+    const TActRec order = MakeCopyOrder(*mark.order);
+    copy.Write(&order, RecordSize);
+  }
   const TActRec end = MakeCopyMark(mark);
   copy.Write(&end, RecordSize);
   copy.Commit();
+}
+
+bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
+                const std::deque<TActRec>& waiting, bool* equal) {
+  if (equal) *equal = false;
+  // The records as (time, action) pairs, compared as sorted lists.
+  auto key = [](TDateTime time, uint8_t action) {
+    return std::pair<TDateTime, bool>(time, action == ActionStart);
+  };
+  std::vector<std::pair<TDateTime, bool>> theirs, ours;
+  theirs.reserve(copy.records.size());
+  for (const TMachineRecord& record : copy.records)
+    theirs.push_back(key(record.time, record.action));
+  try {
+    if (!dataPath.empty() && platform::FileFound(dataPath)) {
+      TActRecReader reader(dataPath);
+      size_t count = 0;
+      while (const TActRec* records = reader.NextRecords(count))
+        for (size_t i = 0; i < count; ++i)
+          if (records[i].Status == StatusLive)
+            ours.push_back(key(records[i].Time, records[i].Action));
+      reader.Close();
+    }
+  } catch (const std::exception&) {
+    return false;
+  }
+  for (const TActRec& record : waiting)
+    if (record.Status == StatusLive) ours.push_back(key(record.Time, record.Action));
+  std::sort(theirs.begin(), theirs.end());
+  std::sort(ours.begin(), ours.end());
+  if (!std::includes(ours.begin(), ours.end(), theirs.begin(), theirs.end())) return false;
+  if (equal) *equal = ours.size() == theirs.size();
+  return true;
 }
 
 }  // namespace horalog

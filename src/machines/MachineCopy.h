@@ -7,9 +7,18 @@
 // pass over (they take only Status 0):
 // - while a spell runs, a Stop at its last activity with StatusRunningUntil,
 //   so that the other machines count the spell up to then;
+// - what its writer knows of its offset from UTC (StatusCopyOffset): from
+//   which moment (UTC) each offset held, so that a reader counts its records
+//   at the true moments;
+// - the order of the copy (StatusCopyOrder): the run of the program that
+//   wrote it and the number of the copy in that installation's sequence,
+//   which only grows, so that readers order copies by their writer and never
+//   by a clock;
 // - last, the mark (StatusCopyMark): the moment the copy was made, the
 //   machine's identity and readable name, and the computer that wrote it.
 // A file without the mark at its end is not whole: still arriving, or cut.
+// Copies of earlier releases end with the mark alone: they have no order and
+// no offsets, and are read as their writer's local time.
 //
 // The file's name is fixed in shape, "Horalog <Name> {<identity>}.dat", and
 // read from both ends: what a sync service makes of a name (a conflict copy,
@@ -31,6 +40,8 @@ namespace horalog {
 
 constexpr int32_t StatusRunningUntil = 2;
 constexpr int32_t StatusCopyMark = 3;
+constexpr int32_t StatusCopyOrder = 4;
+constexpr int32_t StatusCopyOffset = 5;
 
 // A machine as a copy's name gives it.
 struct TMachineName {
@@ -49,14 +60,36 @@ std::string CopyFileName(const std::string& name, const std::string& identity);
 // The machine of a file name of exactly that shape; nothing for any other.
 std::optional<TMachineName> MachineOfFileName(const std::string& fileName);
 
+// The writer's order of a copy: the run of the program that wrote it (a
+// random number each run draws) and its number in the sequence of copies of
+// its installation.
+struct TCopyOrder {
+  uint64_t run = 0;
+  uint64_t sequence = 0;
+  bool operator==(const TCopyOrder&) const = default;
+};
+
 // What a copy's mark says.
 struct TCopyMark {
   std::string identity;
   std::string name;      // the readable name (up to 64 bytes)
   std::string writer;    // the name of the computer that wrote the copy (up to 24 bytes)
   TDateTime madeAt = 0;  // when the copy was made, on that computer's clock
+  std::optional<TCopyOrder> order;  // nothing in copies of earlier releases
 };
 TActRec MakeCopyMark(const TCopyMark& mark);
+TActRec MakeCopyOrder(const TCopyOrder& order);
+std::optional<TCopyOrder> ReadCopyOrder(const TActRec& record);
+
+// From the moment utc on (until the next note), the writer's local time was
+// UTC plus minutes.
+struct TOffsetNote {
+  TDateTime utc = 0;
+  int32_t minutes = 0;
+  bool operator==(const TOffsetNote&) const = default;
+};
+TActRec MakeOffsetNote(const TOffsetNote& note);
+std::optional<TOffsetNote> ReadOffsetNote(const TActRec& record);
 // The writer's name as a mark keeps it (cut to its 24 bytes).
 std::string MarkWriter(const std::string& computer);
 // The mark a record holds; nothing when it is no mark.
@@ -75,6 +108,10 @@ struct TMachineReading {
   TCopyMark mark;
   std::vector<TMachineRecord> records;    // the live records, in file order
   std::optional<TDateTime> runningUntil;  // a spell that ran when the copy was made
+  std::vector<TOffsetNote> offsets;       // in time order; none in copies of earlier releases
+  // Its clock's offset from UTC when the copy was made, where it differs
+  // from this machine's (its records are then read in this machine's time).
+  std::optional<int32_t> clockOffset;
   // The first and last moments of its live records (and of the running
   // spell): nothing without any.
   std::optional<TDateTime> first, last;
@@ -94,17 +131,26 @@ struct TCopyOutcome {
 // of machine identity. Never raises: what is wrong is the outcome's problem.
 TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileName,
                              const std::string& identity);
-// The mark at the end of the file at path; nothing when the file has none
-// (or cannot be read).
+// The mark at the end of the file at path, with the order before it;
+// nothing when the file has none (or cannot be read).
 std::optional<TCopyMark> ReadMarkAtEnd(const std::string& path);
+
+// Whether every live record of the copy is in the journal at dataPath or
+// among the records that wait for it: the copy holds no hours that the
+// journal does not (an empty copy none at all). A journal that cannot be
+// read holds none.
+// With equal, whether the journal holds no other hours either.
+bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
+                const std::deque<TActRec>& waiting, bool* equal = nullptr);
 
 // Writes the copy of the journal at dataPath (missing: an empty journal) to
 // target: its records, then the records that wait to be written to it, then
-// the running spell's last activity, then the mark. Written beside target
+// the running spell's last activity, then the offsets, the order (when the
+// mark has one) and the mark. Written beside target
 // and moved over, so that the folder never holds half a copy. A failure
 // raises, and the earlier copy stays.
 void WriteMachineCopy(const std::string& target, const std::string& dataPath,
                       const std::deque<TActRec>& waiting, std::optional<TDateTime> runningUntil,
-                      const TCopyMark& mark);
+                      const TCopyMark& mark, const std::vector<TOffsetNote>& offsets = {});
 
 }  // namespace horalog

@@ -6,22 +6,40 @@
 
 namespace horalog {
 
-int64_t UnionSeconds(std::vector<TSpan> spans) {
-  std::sort(spans.begin(), spans.end(),
-            [](const TSpan& a, const TSpan& b) { return a.from < b.from; });
-  TDateTime total = 0;
-  std::optional<TSpan> open;
-  for (const TSpan& span : spans) {
-    if (!(span.to > span.from)) continue;
-    if (open && span.from <= open->to) {
-      open->to = std::max(open->to, span.to);
-      continue;
+TDateTime UnionLength(const std::vector<std::vector<TSpan>>& machines) {
+  // A sweep over the moments where a span begins or ends, with each
+  // machine's count of spans at each moment (a backward span counts -1).
+  struct TEvent {
+    TDateTime at;
+    size_t machine;
+    int step;
+  };
+  std::vector<TEvent> events;
+  for (size_t m = 0; m < machines.size(); ++m)
+    for (const TSpan& span : machines[m]) {
+      if (span.to == span.from) continue;
+      const int sign = span.to > span.from ? 1 : -1;
+      events.push_back({std::min(span.from, span.to), m, sign});
+      events.push_back({std::max(span.from, span.to), m, -sign});
     }
-    if (open) total += open->to - open->from;
-    open = span;
+  std::sort(events.begin(), events.end(),
+            [](const TEvent& a, const TEvent& b) { return a.at < b.at; });
+  std::vector<int> counts(machines.size(), 0);
+  TDateTime total = 0;
+  for (size_t i = 0; i < events.size();) {
+    const TDateTime at = events[i].at;
+    for (; i < events.size() && events[i].at == at; ++i)
+      counts[events[i].machine] += events[i].step;
+    if (i == events.size()) break;
+    const int most = *std::max_element(counts.begin(), counts.end());
+    const int least = *std::min_element(counts.begin(), counts.end());
+    total += (most > 0 ? most : least) * (events[i].at - at);
   }
-  if (open) total += open->to - open->from;
-  return std::max<int64_t>(0, SpanSeconds(total).value_or(0));
+  return total;
+}
+
+int64_t UnionSeconds(const std::vector<std::vector<TSpan>>& machines) {
+  return std::max<int64_t>(0, SpanSeconds(UnionLength(machines)).value_or(0));
 }
 
 TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime dayStart) {
@@ -45,14 +63,21 @@ void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readi
 TDayFigures TMachineHours::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
   TDayFigures figures = own_.Day(day, running);
   if (others_.empty()) return figures;
+  std::vector<std::vector<TSpan>> machines{own_.Spells(day, running)};
+  // The machines that worked the day: one alone counts its own figure.
+  size_t working = machines[0].empty() ? 0 : 1;
+  std::optional<int64_t> alone = working ? std::optional<int64_t>(figures.seconds) : std::nullopt;
   for (const TOtherMachine& other : others_) {
     const TDayFigures theirs = other.totals.Day(day, other.running);
     if (theirs.firstIn && (!figures.firstIn || *theirs.firstIn < *figures.firstIn))
       figures.firstIn = theirs.firstIn;
     if (theirs.lastOut && (!figures.lastOut || *theirs.lastOut > *figures.lastOut))
       figures.lastOut = theirs.lastOut;
+    machines.push_back(other.totals.Spells(day, other.running));
+    if (machines.back().empty()) continue;
+    if (++working == 1) alone = theirs.seconds;
   }
-  figures.seconds = UnionSeconds(Spells(day, running));
+  figures.seconds = working == 1 ? *alone : working == 0 ? figures.seconds : UnionSeconds(machines);
   return figures;
 }
 

@@ -1,7 +1,9 @@
 // The hours of several machines: per working day, each machine gives the
 // spells it counts for its own tip (the pairs of its journal, with its
 // running spell), and the day's Worked is the length of their union, so that
-// time worked on two machines at once counts once. The tip's Today, This
+// time worked on two machines at once counts once, and each machine counts
+// as its own tip counts it: a day that only one machine worked is that
+// machine's own figure. The tip's Today, This
 // week and Balance and the day summary count by it while [Machines] is set.
 #pragma once
 
@@ -15,9 +17,14 @@
 
 namespace horalog {
 
-// The whole seconds of the union of the spans (as a day's total shows them);
-// a span that ends before it begins covers nothing.
-int64_t UnionSeconds(std::vector<TSpan> spans);
+// The length of the union of several machines' spans, each machine counted
+// as its own tip counts it: at each moment the most spans of one machine
+// that hold it (its own spans are never merged with each other). A span that
+// ends before it begins takes its length off, as in its machine's own total,
+// where no machine works then. With one machine, the sum of its spans.
+TDateTime UnionLength(const std::vector<std::vector<TSpan>>& machines);
+// The same in whole seconds, as a day's total shows them; nothing below 0.
+int64_t UnionSeconds(const std::vector<std::vector<TSpan>>& machines);
 
 // One other machine's hours, from its copy read last.
 struct TOtherMachine {

@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "machines/MachineZones.h"
 #include "platform/Platform.h"
 
 namespace horalog {
@@ -25,14 +26,28 @@ std::vector<TReportDay> MachinesReportDays(std::vector<TReportDay> ownDays,
                                            const std::string& ownName,
                                            const std::vector<const TMachineReading*>& others,
                                            TDateTime startDate, TDateTime endDate,
-                                           TDateTime dayStart, const TDayHours& hours) {
-  std::map<int64_t, TReportDay> byDay;
+                                           TDateTime dayStart) {
+  // Each day with its machines' pairs, as the page pairs them.
+  struct TDayOfMachines {
+    TReportDay day;
+    std::vector<std::vector<TSpan>> pairs;
+    std::vector<TDateTime> totals;  // of the machines whose page shows one
+  };
+  std::map<int64_t, TDayOfMachines> byDay;
   auto take = [&byDay](std::vector<TReportDay> days, const std::string& machine) {
     for (TReportDay& day : days) {
-      for (TReportRow& row : day.rows) row.machine = machine;
-      auto [at, added] = byDay.try_emplace(day.key, day);
+      std::vector<TSpan> pairs;
+      for (TReportRow& row : day.rows) {
+        row.machine = machine;
+        if (row.IsPair()) pairs.push_back({*row.in, *row.out});
+      }
+      // A machine's total that the page does not show counts nothing.
+      if (!day.ShowsTotal()) pairs.clear();
+      auto [at, added] = byDay.try_emplace(day.key, TDayOfMachines{day, {}, {}});
+      if (day.ShowsTotal()) at->second.totals.push_back(day.total);
+      at->second.pairs.push_back(std::move(pairs));
       if (added) continue;
-      TReportDay& into = at->second;
+      TReportDay& into = at->second.day;
       if (day.first < into.first) {
         into.first = day.first;
         into.dated = day.dated;
@@ -49,11 +64,18 @@ std::vector<TReportDay> MachinesReportDays(std::vector<TReportDay> ownDays,
     take(pairing.TakeDays(), platform::PathForDisplay(reading->mark.name));
   }
   std::vector<TReportDay> days;
-  for (auto& [key, day] : byDay) {
+  for (auto& [key, entry] : byDay) {
+    TReportDay& day = entry.day;
     std::stable_sort(
         day.rows.begin(), day.rows.end(),
         [](const TReportRow& a, const TReportRow& b) { return a.Moment() < b.Moment(); });
-    day.total = static_cast<TDateTime>(hours.Worked(key)) / 86400.0;
+    // A day of one machine keeps the total its page shows; several count
+    // the union of their pairs, each machine as its own page counts it.
+    if (entry.totals.size() == 1) {
+      day.total = entry.totals[0];
+    } else if (entry.totals.size() > 1) {
+      day.total = static_cast<TDateTime>(UnionSeconds(entry.pairs)) / 86400.0;
+    }
     days.push_back(std::move(day));
   }
   return days;
@@ -71,7 +93,11 @@ std::vector<std::string> MachineLines(const std::string& ownName, std::optional<
     // The copy's time alone when it is of the day of its last record.
     const bool sameDay = reading->last && DayNumber(*reading->last) == DayNumber(made);
     lines.push_back(PageText(reading->mark.name) + ": " + recordsTo(reading->last) + ", copy of " +
-                    (sameDay ? TimeText(made, locale) : DateTimeText(made, locale)));
+                    (sameDay ? TimeText(made, locale) : DateTimeText(made, locale)) +
+                    (reading->clockOffset
+                         ? ", its clock at " + OffsetText(*reading->clockOffset) +
+                               " (its records shown at this machine's time)"
+                         : std::string()));
   }
   return lines;
 }
@@ -88,7 +114,7 @@ ReportOutcome BuildMachinesReportFile(const std::string& dataDir, TDateTime star
   std::vector<TReportDay> own = ReadJournalDays(dataPath, startDate, endDate, dayStart, &totals);
   hours.SetMachines(others);
   std::vector<TReportDay> days =
-      MachinesReportDays(std::move(own), ownName, others, startDate, endDate, dayStart, hours);
+      MachinesReportDays(std::move(own), ownName, others, startDate, endDate, dayStart);
   const TPageOfMachines machines{MachineLines(ownName, totals.LastMoment(), others, locale)};
   const std::vector<std::string> lines = ReportPageLines(days, locale, &machines);
   return WriteReportFile(dataDir, std::move(days), lines);

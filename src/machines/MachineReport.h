@@ -20,17 +20,22 @@ namespace horalog {
 // The days with every machine's rows: ownDays (this machine's, from its
 // journal) named ownName, and the rows of the other machines' records of the
 // range (startDate to endDate, days split at dayStart), named by theirs. In
-// each day the rows come in time order (by In, or by Out for an Out alone),
-// and its total is the day's Worked of hours, the union of all.
+// each day the rows come in time order (by In, or by Out for an Out alone).
+// Its total is the page's rule for several machines: the union of the day's
+// pairs as the page pairs them, each machine counted as its own page counts
+// it (UnionSeconds); a day of one machine keeps that machine's total. (The
+// day summary and the tip keep the hours' rule.)
 std::vector<TReportDay> MachinesReportDays(std::vector<TReportDay> ownDays,
                                            const std::string& ownName,
                                            const std::vector<const TMachineReading*>& others,
                                            TDateTime startDate, TDateTime endDate,
-                                           TDateTime dayStart, const TDayHours& hours);
+                                           TDateTime dayStart);
 
 // The lines below the last day, in the locale's forms, for example
-// "Laptop: records to 12/8/2026 5:32:00 PM, copy of 5:35:00 PM"; this
-// machine's first, from its own journal.
+// "Laptop: records to 12/8/2026 5:32:00 PM, copy of 5:35:00 PM", and ", its
+// clock at UTC-5 (its records shown at this machine's time)" for a machine
+// whose offset from UTC differs from this machine's; this machine's first,
+// from its own journal.
 std::vector<std::string> MachineLines(const std::string& ownName, std::optional<TDateTime> ownLast,
                                       const std::vector<const TMachineReading*>& others,
                                       const TLocale& locale);

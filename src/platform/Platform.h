@@ -158,6 +158,16 @@ std::string MachineIdentity();
 // The computer's name as the system gives it (UTF-8); empty when unknown.
 std::string ComputerName();
 
+// ---- Time zones ------------------------------------------------------------
+
+// This machine's offset from UTC at the moment utc (a TDateTime of UTC), in
+// whole minutes, local time being UTC plus the offset: by the rules of the
+// zone the system is set to now, for that moment's date. A moment the rules
+// cannot place counts as UTC.
+int32_t UtcOffsetMinutes(TDateTime utc);
+// The wall clock in UTC.
+TDateTime UtcNow();
+
 // ---- Calls ---------------------------------------------------------------
 
 // Starts watching the system's record of the programs that use the

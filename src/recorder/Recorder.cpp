@@ -94,7 +94,7 @@ void TRecorder::SetMachinesSettings(const TMachinesSettings& settings) {
   copyUntil_.reset();
   if (settings.Active()) {
     machines_ = std::make_unique<TMachineFolder>(
-        settings, [this](const std::string& text) { AddLogLine(text); });
+        settings, [this](const std::string& text) { AddLogLine(text); }, DataFilePath());
     machineHours_ = std::make_unique<TMachineHours>(totals_);
   }
   // This machine's spells are kept for the union only.
@@ -297,7 +297,8 @@ void TRecorder::LookAtMachines(bool forced) {
   if (machines_->Look()) CountMachines();
   const std::optional<TSpell> spell = detector_.Running();
   const bool due =
-      journalChanged_ || (forced && machines_->OwnCopyOlderThan(DataFilePath())) ||
+      journalChanged_ || machines_->OwnCopyDue() ||
+      (forced && machines_->OwnCopyOlderThan(DataFilePath())) ||
       // A spell that runs: its last activity, every five minutes at least.
       (spell && copyUntil_ != spell->lastActivity &&
        (!copyUntil_ || now - copyWrittenMs_ >= CopyOfRunningSpellEveryMs)) ||

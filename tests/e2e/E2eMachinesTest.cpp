@@ -1,5 +1,5 @@
 // Two machines through one shared folder: Horalog.exe in two Wine prefixes,
-// each with its own machine GUID, each tip shows the union of both journals,
+// each with its own machine GUID and copy, each tip shows the union of both journals,
 // and /days from a third prefix writes it. The other prefixes are copies of
 // the test's own with another GUID, made and driven by a shell script that
 // Wine starts as a Unix program.
@@ -47,6 +47,16 @@ std::string OwnMachineGuid() {
   RegQueryValueExA(key, "MachineGuid", nullptr, nullptr, reinterpret_cast<BYTE*>(guid), &size);
   RegCloseKey(key);
   return guid;
+}
+
+// The size of the machine's copy in the folder ("Horalog <name> {<its
+// identity>}.dat"); 0 when there is none.
+int64_t CopySize(const std::string& folder, const std::string& name) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(Wide(folder + "\\Horalog " + name + " {*}.dat").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  FindClose(find);
+  return (static_cast<int64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
 }
 
 // The path of this test program, which reads a tip in another prefix.
@@ -124,11 +134,13 @@ TEST_F(Machines, EachTipShowsTheUnionAndDaysFromAThirdMachineWritesIt) {
   // The laptop first: the desk finds its copy at its first look, and the
   // laptop the desk's at its next, within a minute.
   ASSERT_EQ(Unix("start " + laptopPrefix_ + " " + UnixPath(laptop + "\\Horalog.exe")), 0);
-  const std::string laptopCopy = shared + "\\Horalog Laptop {" + LaptopGuid + "}.dat";
-  EXPECT_TRUE(WaitUntil([&] { return FileSize(laptopCopy) > 0; }, 30000)) << "under its own GUID";
+  // Each under an identity of its own installation, kept beside its journal.
+  EXPECT_TRUE(WaitUntil([&] { return CopySize(shared, "Laptop") > 0; }, 30000));
+  EXPECT_GT(FileSize(laptop + "\\Horalog machine.id"), 0);
   StartReady();
-  EXPECT_TRUE(WaitUntil(
-      [&] { return FileSize(shared + "\\Horalog Desk {" + OwnMachineGuid() + "}.dat") > 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return CopySize(shared, "Desk") > 0; }));
+  EXPECT_LT(FileSize(shared + "\\Horalog Desk {" + OwnMachineGuid() + "}.dat"), 0)
+      << "named by the installation, not the computer's GUID";
 
   // Each looks at the folder once a minute: within about one, both count both.
   const std::string both = "Horalog\nToday 3:00\nThis week 3:00";

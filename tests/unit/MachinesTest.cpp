@@ -68,18 +68,43 @@ class MachinesTest : public ::testing::Test {
   std::string CopyPath(const std::string& name, const std::string& identity) const {
     return Folder() + CopyFileName(name, identity);
   }
-  // A copy of the records as a machine writes it, made at madeAt.
+  // A copy of the records as a machine writes it, made at madeAt: the next
+  // number of its writer's sequence (none: as an earlier release wrote it).
   void WriteCopy(const std::string& name, const std::string& identity,
                  const std::vector<TActRec>& records, TDateTime madeAt,
-                 std::optional<TDateTime> runningUntil = {}, const std::string& writer = "OTHER") {
+                 std::optional<TDateTime> runningUntil = {}, const std::string& writer = "OTHER",
+                 bool ordered = true) {
     const std::string journal = scratch.Path("journal.dat");
     test::WriteRecords(journal, records);
-    WriteMachineCopy(CopyPath(name, identity), journal, {}, runningUntil,
-                     {identity, name, writer, madeAt});
+    TCopyMark mark{identity, name, writer, madeAt, std::nullopt};
+    if (ordered) mark.order = TCopyOrder{77, ++sequence};
+    WriteMachineCopy(CopyPath(name, identity), journal, {}, runningUntil, mark);
   }
-  TMachineFolder Folder(const std::string& identity, const std::string& computer = "DESK") {
-    return TMachineFolder({Folder(), "Desk", identity, computer},
-                          [this](const std::string& line) { log.push_back(line); });
+  // A clock an hour ahead of UTC all year, at noon on Monday.
+  static TZoneClock FixedZone(int32_t minutes = 60) {
+    return {[minutes](TDateTime) { return minutes; }, [] { return At(12, 0); }};
+  }
+  // This machine's folder: its state beside the journal at dataPath (none:
+  // kept while the folder lives).
+  TMachineFolder Folder(const std::string& identity, const std::string& computer = "DESK",
+                        const std::string& dataPath = {}, const std::string& name = "Desk") {
+    return TMachineFolder({Folder(), name, identity, computer},
+                          [this](const std::string& line) { log.push_back(line); }, dataPath,
+                          FixedZone());
+  }
+  // The copy's records as an earlier release wrote them: without the order
+  // and the offsets.
+  static std::vector<TActRec> CopyRecords(const std::string& path) {
+    std::vector<TActRec> records;
+    for (const TActRec& record : test::ReadJournal(path))
+      if (record.Status != StatusCopyOrder && record.Status != StatusCopyOffset)
+        records.push_back(record);
+    return records;
+  }
+  std::vector<std::string> CopiesInFolder() const {
+    std::vector<std::string> names = platform::FolderFileNames(Folder());
+    std::sort(names.begin(), names.end());
+    return names;
   }
   static std::vector<std::string> Names(const TMachineFolder& folder) {
     std::vector<std::string> names;
@@ -89,6 +114,7 @@ class MachinesTest : public ::testing::Test {
 
   test::ScratchDir shared{"shared"}, scratch;
   std::vector<std::string> log;
+  uint64_t sequence = 0;
 };
 
 const std::vector<TActRec> LaptopMorning{MakeRecord(ActionStart, At(8, 0)),
@@ -137,12 +163,21 @@ TEST_F(MachinesTest, ACopyArrivingInPiecesKeepsTheLastGoodReading) {
   EXPECT_EQ(folder.Machines()[0]->records.size(), 2u);
   EXPECT_NE(log.back().find(" is empty; Laptop counts as read before."), std::string::npos)
       << log.back();
-  // An older copy (the sync service brings back one it had).
-  WriteCopy("Laptop", Laptop, {LaptopMorning[0]}, At(9, 0));
+  test::WriteBytes(path, next);
+  EXPECT_TRUE(folder.Look());
+  // An earlier copy in its writer's order (the sync service brings back one
+  // it had): passed over, whatever its clock says, until the writer writes again.
+  test::WriteBytes(path, whole);
   EXPECT_FALSE(folder.Look());
-  EXPECT_EQ(folder.Machines()[0]->records.size(), 2u);
-  EXPECT_NE(log.back().find(" is older than the copy read before"), std::string::npos)
+  EXPECT_EQ(folder.Machines()[0]->records.size(), 3u);
+  EXPECT_NE(log.back().find(" is an earlier copy than the one read before (number 1 of its "
+                            "writer, the one before number 2); Laptop counts as read before."),
+            std::string::npos)
       << log.back();
+  // A copy of an earlier release has no order: it is taken as it comes.
+  WriteCopy("Laptop", Laptop, {LaptopMorning[0]}, At(9, 0), {}, "OTHER", false);
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(folder.Machines()[0]->records.size(), 1u);
   test::WriteBytes(path, next);
   EXPECT_TRUE(folder.Look());
   EXPECT_EQ(folder.Machines()[0]->records.size(), 3u);
@@ -220,33 +255,99 @@ TEST_F(MachinesTest, AFolderThatCannotBeMadeIsToldOnce) {
   EXPECT_EQ(log.size(), 1u) << "the same folder told once";
 }
 
-// A machine cloned from the same image shares the identity: the copy under
-// it that another computer wrote is told and never overwritten; this
-// computer's own copy, of an earlier run or written just now, is.
-TEST_F(MachinesTest, ACopyOfThisIdentityFromAnotherComputerIsNotOverwritten) {
-  const std::string journal = scratch.Path("hl.dat");
+// Who wrote a copy is told by what it holds. This installation's copy, of
+// this run or an earlier one, is written over; one that another writer made
+// under the same identity (a copied program folder: the journal and the
+// state beside it) never is: this installation takes a new identity, told
+// once, and counts the other as a machine of its own, and so does the other.
+TEST_F(MachinesTest, AnotherWritersCopyUnderThisIdentityIsNeverOverwritten) {
+  test::ScratchDir deskDir, cloneDir;
+  const std::string journal = deskDir.Path(DataFileBaseName);
   test::WriteRecords(journal, LaptopMorning);
-  TMachineFolder folder = Folder(Desk, "DESK");
+  TMachineFolder folder = Folder(Desk, "DESK", journal);
   ASSERT_TRUE(folder.WriteOwnCopy(journal, {}, {}, At(10, 0)));
   EXPECT_TRUE(folder.WriteOwnCopy(journal, {}, At(10, 30), At(10, 31)));
-  TMachineFolder nextRun = Folder(Desk, "DESK");
+  TMachineFolder nextRun = Folder(Desk, "DESK", journal);
+  EXPECT_EQ(nextRun.Identity(), folder.Identity()) << "kept beside the journal";
+  EXPECT_NE(nextRun.Identity(), Desk) << "the installation's, not the computer's";
   EXPECT_TRUE(nextRun.WriteOwnCopy(journal, {}, {}, At(11, 0)));
   EXPECT_TRUE(log.empty());
 
-  // The clone writes under the same identity.
-  WriteCopy("Desk", Desk, {LaptopMorning[0]}, At(11, 5), {}, "DESK-2");
-  const test::Bytes clones = test::ReadBytes(CopyPath("Desk", Desk));
-  EXPECT_FALSE(nextRun.WriteOwnCopy(journal, {}, {}, At(11, 10)));
-  EXPECT_FALSE(nextRun.Look());
-  EXPECT_TRUE(nextRun.Machines().empty()) << "this machine is no other machine";
-  ASSERT_EQ(log.size(), 1u) << "told once";
-  EXPECT_NE(log[0].find("has this machine's identity {" + Desk +
-                        "} but was not written by Horalog here (its writer: DESK-2)"),
+  // The program folder copied to another computer, whose journal goes on.
+  const std::string cloneJournal = cloneDir.Path(DataFileBaseName);
+  test::WriteRecords(cloneJournal, {LaptopMorning[0], LaptopMorning[1],
+                                    MakeRecord(ActionStart, At(11, 0))});
+  test::WriteBytes(cloneDir.Path(MachineStateFileName),
+                   test::ReadBytes(deskDir.Path(MachineStateFileName)));
+  std::vector<std::string> cloneLog;
+  TMachineFolder clone({Folder(), "Desk", Desk, "DESK"},
+                       [&cloneLog](const std::string& line) { cloneLog.push_back(line); },
+                       cloneJournal, FixedZone());
+  ASSERT_EQ(clone.Identity(), nextRun.Identity());
+  EXPECT_FALSE(clone.Look()) << "the copy it finds holds no hours it lacks";
+  ASSERT_TRUE(clone.WriteOwnCopy(cloneJournal, {}, {}, At(11, 5)));
+  const test::Bytes clones = test::ReadBytes(clone.OwnCopyPath());
+
+  const std::string first = nextRun.Identity();
+  EXPECT_TRUE(nextRun.Look());
+  EXPECT_NE(nextRun.Identity(), first);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("Horalog Desk {" + first + "}.dat has this installation's identity {" +
+                        first + "} but holds hours that this machine's journal does not (its "
+                                 "writer: DESK)"),
             std::string::npos)
       << log[0];
-  EXPECT_EQ(test::ReadBytes(CopyPath("Desk", Desk)), clones);
-  TMachineFolder clean = Folder(Desk, "DESK");
-  EXPECT_FALSE(clean.WriteOwnCopy(journal, {}, {}, At(11, 15))) << "a start does not clear it";
+  EXPECT_NE(log[0].find("this machine's copy is Horalog Desk {" + nextRun.Identity() +
+                        "}.dat from now on."),
+            std::string::npos)
+      << log[0];
+  EXPECT_TRUE(nextRun.OwnCopyDue());
+  EXPECT_TRUE(nextRun.WriteOwnCopy(journal, {}, {}, At(11, 10)));
+  EXPECT_EQ(test::ReadBytes(clone.OwnCopyPath()), clones) << "never overwritten";
+  EXPECT_EQ(Names(nextRun), std::vector<std::string>{"Desk"});
+  ASSERT_EQ(nextRun.Machines().size(), 1u);
+  EXPECT_EQ(nextRun.Machines()[0]->records.size(), 3u) << "the clone's hours";
+  // The clone counts the first as a machine of its own, and keeps writing.
+  EXPECT_TRUE(clone.Look());
+  EXPECT_EQ(clone.Machines().size(), 1u);
+  EXPECT_TRUE(clone.WriteOwnCopy(cloneJournal, {}, {}, At(11, 20)));
+  EXPECT_TRUE(cloneLog.empty()) << cloneLog[0];
+  nextRun.Look();
+  EXPECT_EQ(nextRun.Machines()[0]->records.size(), 3u);
+  EXPECT_EQ(log.size(), 1u) << "told once";
+  EXPECT_EQ(CopiesInFolder().size(), 2u);
+}
+
+// Copies of an earlier release are named by the machine's GUID: this
+// machine's goes when its hours are all in the journal; one with other hours
+// (a computer made from the same image) counts as a machine of its own.
+TEST_F(MachinesTest, ThisMachinesCopyOfAnEarlierReleaseGoesAndAClonesCounts) {
+  const std::string journal = scratch.Path(DataFileBaseName);
+  test::WriteRecords(journal, LaptopMorning);
+  WriteCopy("Desk", Desk, {LaptopMorning[0]}, At(10, 5), {}, "DESK", false);
+  TMachineFolder folder = Folder(Desk, "DESK-RENAMED", journal);
+  EXPECT_FALSE(folder.Look());
+  EXPECT_TRUE(folder.Machines().empty());
+  EXPECT_FALSE(platform::FileFound(CopyPath("Desk", Desk)));
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0], CopyPath("Desk", Desk) +
+                        " is this machine's copy of an earlier release, its hours all in this "
+                        "machine's journal: it is removed, Horalog Desk {" +
+                        folder.Identity() + "}.dat counts.");
+  WriteCopy("Desk", Desk, {MakeRecord(ActionStart, At(14, 0))}, At(14, 5), {}, "DESK", false);
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"Desk"});
+  EXPECT_TRUE(platform::FileFound(CopyPath("Desk", Desk)));
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_NE(log[1].find("has this machine's identity {" + Desk +
+                        "} but holds hours that this machine's journal does not (its writer: "
+                        "DESK): a computer made from the same image? It is left as it is and "
+                        "counted as a machine of its own."),
+            std::string::npos)
+      << log[1];
+  WriteCopy("Desk", Desk, {MakeRecord(ActionStart, At(15, 0))}, At(15, 5), {}, "DESK", false);
+  EXPECT_TRUE(folder.Look());
+  EXPECT_EQ(log.size(), 2u) << "told once";
 }
 
 // The copy is the journal's records as any release reads them, then the
@@ -256,22 +357,33 @@ TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
   const std::string journal = scratch.Path("hl.dat");
   test::WriteRecords(journal, LaptopMorning);
   TMachineFolder folder({Folder(), "Laptop", Laptop, "LAPTOP"},
-                        [this](const std::string& line) { log.push_back(line); });
+                        [this](const std::string& line) { log.push_back(line); }, journal,
+                        FixedZone());
   ASSERT_TRUE(
       folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 41)));
+  ASSERT_TRUE(
+      folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 42)));
   const std::vector<TActRec> records = test::ReadJournal(folder.OwnCopyPath());
-  ASSERT_EQ(records.size(), 5u);
+  ASSERT_EQ(records.size(), 7u);
   const test::Bytes bytes = test::ReadBytes(folder.OwnCopyPath());
   EXPECT_EQ(test::ReadBytes(journal), test::Bytes(bytes.begin(), bytes.begin() + 2 * RecordSize));
   EXPECT_EQ(int32_t{records[2].Status}, StatusLive);  // by value: not aligned
   EXPECT_EQ(int32_t{records[3].Status}, StatusRunningUntil);
   EXPECT_EQ(records[3].Action, ActionStop);
-  const std::optional<TCopyMark> mark = ReadCopyMark(records[4]);
+  // The offset the clock had then, and the writer's order: the second copy
+  // of this run.
+  EXPECT_EQ(ReadOffsetNote(records[4]), (TOffsetNote{Monday - 2, 60}))
+      << TDateTime{records[4].Time};
+  const std::optional<TCopyOrder> order = ReadCopyOrder(records[5]);
+  ASSERT_TRUE(order);
+  EXPECT_EQ(order->sequence, 2u);
+  const std::optional<TCopyMark> mark = ReadCopyMark(records[6]);
   ASSERT_TRUE(mark);
-  EXPECT_EQ(mark->identity, Laptop);
+  EXPECT_EQ(mark->identity, folder.Identity());
   EXPECT_EQ(mark->name, "Laptop");
   EXPECT_EQ(mark->writer, "LAPTOP");
-  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 41));
+  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 42));
+  EXPECT_EQ(ReadMarkAtEnd(folder.OwnCopyPath())->order, order);
   // What a reader of the journal takes of it.
   TWorkTotals totals;
   LoadWorkTotals(folder.OwnCopyPath(), totals);
@@ -282,11 +394,10 @@ TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
 // another machine counts up to its last activity in its copy, and a day's
 // first In and last Out are any machine's.
 TEST(MachineHoursTest, TheDayCountsTheUnionOfAllMachinesSpells) {
-  EXPECT_EQ(UnionSeconds({{At(8, 0), At(10, 0)},
-                          {At(9, 0), At(11, 0)},
-                          {At(12, 0), At(12, 30)},
-                          {At(10, 0), At(10, 30)},
-                          {At(13, 0), At(12, 0)}}),
+  EXPECT_EQ(UnionSeconds({{{At(8, 0), At(10, 0)}},
+                          {{At(9, 0), At(11, 0)}},
+                          {{At(12, 0), At(12, 30)}},
+                          {{At(10, 0), At(10, 30)}}}),
             3 * 3600 + 1800);
   const int64_t day = DayNumber(Monday);
   TWorkTotals own(0, true);
@@ -371,7 +482,7 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   desk.Start();
   laptop.Start();
   // A copy of no records yet: the other machines know this one from the start.
-  EXPECT_EQ(test::ReadJournal(CopyPath("Desk", Desk)).size(), 1u);
+  EXPECT_EQ(CopyRecords(desk.Machines()->OwnCopyPath()).size(), 1u);
   auto work = [](TRecorder& recorder, test::FakeSource& clock, int seconds, bool moving) {
     for (int i = 0; i < seconds; ++i) {
       clock.Advance(1000);
@@ -383,7 +494,7 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   work(laptop, laptopClock, 1800, false);
   work(laptop, laptopClock, 3600, true);  // 9:30 to 10:30 on the laptop
   // The laptop's copy says how far its running spell has run.
-  const std::vector<TActRec> copy = test::ReadJournal(CopyPath("Laptop", Laptop));
+  const std::vector<TActRec> copy = CopyRecords(laptop.Machines()->OwnCopyPath());
   ASSERT_GE(copy.size(), 3u);
   EXPECT_EQ(int32_t{copy[copy.size() - 2].Status}, StatusRunningUntil);
   EXPECT_GE(TDateTime{copy[copy.size() - 2].Time}, At(10, 24));
@@ -393,8 +504,9 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   EXPECT_EQ(laptopView.tip, "Horalog\nToday 1:30\nThis week 1:30");
   work(desk, deskClock, 60, false);
   EXPECT_EQ(deskView.tip, "Horalog\nToday 1:30\nThis week 1:30");
+  const std::string laptopCopy = laptop.Machines()->OwnCopyPath();
   ASSERT_TRUE(laptop.Exit());
-  EXPECT_EQ(test::ReadJournal(CopyPath("Laptop", Laptop)).size(), 4u)
+  EXPECT_EQ(CopyRecords(laptopCopy).size(), 4u)
       << "Start, Stop, exit's Stop, mark";
   // Nothing of the other machine is in either journal.
   EXPECT_EQ(test::ReadJournal(deskDir.Path(DataFileBaseName)).size(), 2u);
@@ -402,7 +514,7 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   // The end of the session: the spell's Stop, then the copy with it.
   work(desk, deskClock, 30, true);
   desk.EndSession();
-  const std::vector<TActRec> last = test::ReadJournal(CopyPath("Desk", Desk));
+  const std::vector<TActRec> last = CopyRecords(desk.Machines()->OwnCopyPath());
   ASSERT_EQ(last.size(), 5u) << "two spells and the mark";
   EXPECT_EQ(last[3].Action, ActionStop);
   EXPECT_EQ(int32_t{last[3].Status}, StatusLive);
@@ -468,6 +580,326 @@ TEST_F(MachinesTest, ThePageShowsEveryMachinesRowsAndTheUnionsTotal) {
             std::vector<std::string>{"Laptop & Co {" + Laptop +
                                      "}: 3 records, 2026-03-02 08:00 to 2026-03-02 13:00, copy "
                                      "of 2026-03-02 17:35, 0:25 old"});
+}
+
+}  // namespace
+}  // namespace horalog
+
+namespace horalog {
+namespace {
+
+// One machine: a recorder on its own clocks, its journal in a folder of its own.
+struct TSimulatedMachine {
+  explicit TSimulatedMachine(TDateTime at) { clock.wall = at; }
+  void Work(int seconds, bool moving) {
+    for (int i = 0; i < seconds; ++i) {
+      clock.Advance(1000);
+      if (moving) ++clock.x;
+      recorder.Tick();
+    }
+  }
+  // Minutes of work from now, then quiet until its Stop and its copy are written.
+  void Spell(int minutes) {
+    Work(minutes * 60, true);
+    Work(12 * 60, false);
+  }
+  // Quiet past its next look at the folder.
+  void Look() { Work(61, false); }
+  void Copy(const std::string& fileName, TSimulatedMachine& to) {
+    test::WriteBytes(to.dir.Path(fileName), test::ReadBytes(dir.Path(fileName)));
+  }
+  bool Told(const std::string& part) const { return Contains(view.log, part); }
+
+  test::ScratchDir dir;
+  test::FakeSource clock;
+  test::FakeView view;
+  TLocale locale;
+  TRecorder recorder{clock, view, dir.Path(), locale};
+};
+
+std::string Tip(const std::string& hours) {
+  return "Horalog\nToday " + hours + "\nThis week " + hours;
+}
+
+// Renaming the computer (with Name= set, and without: the name goes with
+// it) or changing Name= keeps the machine's hours counted by the others, and
+// its copy under the former name goes.
+TEST_F(MachinesTest, RenamingTheComputerOrItsNameKeepsItsHoursCounted) {
+  TSimulatedMachine desk(At(9, 0)), laptop(At(9, 0));
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  laptop.recorder.SetMachinesSettings({Folder(), "Laptop", Laptop, "LAPTOP"});
+  desk.recorder.Start();
+  laptop.recorder.Start();
+  desk.Spell(60);  // 9:00 to 10:00
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK-NEW"});
+  desk.Spell(30);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+  desk.recorder.SetMachinesSettings({Folder(), "DESK-NEW", Desk, "DESK-NEW"});
+  desk.Spell(30);
+  desk.recorder.SetMachinesSettings({Folder(), "Office", Desk, "DESK-NEW"});
+  desk.Spell(30);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("2:30"));
+  EXPECT_EQ(desk.view.tip, Tip("2:30"));
+  const std::vector<std::string> copies = CopiesInFolder();
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_EQ(copies[0].rfind("Horalog Laptop {", 0), 0u) << copies[0];
+  EXPECT_EQ(copies[1].rfind("Horalog Office {", 0), 0u) << copies[1];
+  EXPECT_TRUE(desk.Told("is this machine's copy under its former name: it is removed"));
+  EXPECT_FALSE(desk.Told("same image"));
+  EXPECT_FALSE(laptop.Told("Two copies"));
+}
+
+// Two machines that write different journals are two machines, whatever
+// they share: the machine GUID, the computer's name, Name= or a copied
+// program folder. Neither deletes nor overwrites the other's copy for good,
+// each counts the other, and so does a third.
+TEST_F(MachinesTest, ClonesAreTwoMachinesWhateverTheyShare) {
+  struct TCase {
+    std::string computer, name;
+    bool copiedFolder;
+  };
+  for (const TCase& clonesCase : {TCase{"DESK-2", "DESK-2", false}, TCase{"DESK", "Desk 2", true},
+                                  TCase{"DESK", "Desk", true}, TCase{"DESK", "Desk", false}}) {
+    SCOPED_TRACE(clonesCase.computer + " " + clonesCase.name);
+    test::ScratchDir own;
+    TSimulatedMachine desk(At(9, 0)), clone(At(11, 0)), laptop(At(13, 30));
+    desk.recorder.SetMachinesSettings({own.Path(), "Desk", Desk, "DESK"});
+    desk.recorder.Start();
+    desk.Spell(60);  // 9:00 to 10:00
+    if (clonesCase.copiedFolder) {
+      desk.Copy(DataFileBaseName, clone);
+      desk.Copy(MachineStateFileName, clone);
+    }
+    clone.recorder.SetMachinesSettings(
+        {own.Path(), clonesCase.name, Desk, clonesCase.computer});
+    clone.recorder.Start();
+    clone.Spell(30);  // 11:00 to 11:30
+    desk.Work(108 * 60, false);
+    desk.Spell(60);  // 12:00 to 13:00
+    clone.Look();
+    desk.Look();
+    laptop.recorder.SetMachinesSettings({own.Path(), "Laptop", Laptop, "LAPTOP"});
+    laptop.recorder.Start();
+    laptop.Look();
+    EXPECT_EQ(desk.view.tip, Tip("2:30"));
+    EXPECT_EQ(clone.view.tip, Tip("2:30"));
+    EXPECT_EQ(laptop.view.tip, Tip("2:30"));
+    EXPECT_EQ(platform::FolderFileNames(own.Path()).size(), 3u);
+    clone.Spell(10);
+    desk.Look();
+    EXPECT_EQ(desk.view.tip, Tip("2:40"));
+  }
+}
+
+// The order of copies is their writer's: a copy written later is taken at
+// the next look, whatever either clock says (summer time's end, a clock set
+// a year ahead and corrected), and a machine counts as its own tip counts it.
+TEST_F(MachinesTest, ACopyWrittenLaterIsTakenWhateverTheClocksSay) {
+  TSimulatedMachine desk(At(8, 0)), laptop(At(9, 0));
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  laptop.recorder.SetMachinesSettings({Folder(), "Laptop", Laptop, "LAPTOP"});
+  desk.recorder.Start();
+  laptop.recorder.Start();
+  laptop.Spell(60);  // 9:00 to 10:00
+  desk.Look();
+  EXPECT_EQ(desk.view.tip, Tip("1:00"));
+  laptop.clock.wall -= 1.0 / 24;  // the clock goes back an hour
+  laptop.Spell(30);
+  desk.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+  EXPECT_EQ(desk.view.tip, laptop.view.tip);
+  laptop.clock.wall += 365;  // set a year ahead, then corrected
+  laptop.Spell(5);
+  laptop.clock.wall -= 365;
+  laptop.Spell(20);
+  desk.Look();
+  EXPECT_EQ(desk.view.tip, laptop.view.tip);
+  EXPECT_FALSE(desk.Told("older"));
+  EXPECT_FALSE(desk.Told("earlier copy"));
+}
+
+// An earlier version of this machine's own copy, brought back by the sync
+// service or a restore, is replaced at the next write with one line; the
+// others pass over it meanwhile.
+TEST_F(MachinesTest, AnEarlierCopyOfThisMachinesOwnIsReplacedAtItsNextWrite) {
+  TSimulatedMachine desk(At(9, 0)), laptop(At(9, 0));
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  laptop.recorder.SetMachinesSettings({Folder(), "Laptop", Laptop, "LAPTOP"});
+  desk.recorder.Start();
+  laptop.recorder.Start();
+  desk.Spell(60);
+  const std::string copy = desk.recorder.Machines()->OwnCopyPath();
+  const test::Bytes earlier = test::ReadBytes(copy);
+  desk.Spell(30);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+  test::WriteBytes(copy, earlier);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+  EXPECT_TRUE(laptop.Told(" is an earlier copy than the one read before"));
+  desk.Look();
+  EXPECT_NE(test::ReadBytes(copy), earlier);
+  auto copyLines = [&desk] {
+    std::vector<std::string> lines;
+    for (const std::string& line : desk.view.log)
+      if (line.find("copy") != std::string::npos) lines.push_back(line);
+    return lines;
+  };
+  ASSERT_EQ(copyLines().size(), 1u);
+  EXPECT_NE(copyLines()[0].find(" is an earlier copy of this machine's own (number "),
+            std::string::npos)
+      << copyLines()[0];
+  desk.Spell(10);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:40"));
+  EXPECT_EQ(copyLines().size(), 1u);
+}
+
+// A folder that cannot be made after the machines were read says that they
+// count as read before, as they do.
+TEST_F(MachinesTest, AFolderThatCannotBeMadeKeepsTheMachinesReadBefore) {
+  WriteCopy("Laptop", Laptop, LaptopMorning, At(10, 5));
+  TMachineFolder folder = Folder(Desk);
+  EXPECT_TRUE(folder.Look());
+  platform::FailFileOperation(1);  // the making
+  EXPECT_FALSE(folder.Look());
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"Laptop"});
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("Recording goes on; the other machines count as read before."),
+            std::string::npos)
+      << log[0];
+}
+
+// Each machine counts in the union as its own tip counts it: its own spells
+// are not merged with each other (the hour repeated when summer time ends),
+// and a pair whose Stop lies before its Start takes its length off.
+TEST(MachineHoursTest, EachMachineCountsAsItsOwnTipCountsIt) {
+  const int64_t day = DayNumber(Monday);
+  auto totalsOf = [](const std::vector<TActRec>& records) {
+    TWorkTotals totals(0, true);
+    for (const TActRec& record : records) totals.Take(record);
+    return totals;
+  };
+  // 2:10 to 3:00, then 2:00 to 2:50 on the repeated hour.
+  const TWorkTotals repeated =
+      totalsOf({MakeRecord(ActionStart, At(2, 10)), MakeRecord(ActionStop, At(3, 0)),
+                MakeRecord(ActionStart, At(2, 0)), MakeRecord(ActionStop, At(2, 50))});
+  // 9:00 to 12:00, and a pair from 13:00 back to 12:00.
+  const TWorkTotals backward =
+      totalsOf({MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(12, 0)),
+                MakeRecord(ActionStart, At(13, 0)), MakeRecord(ActionStop, At(12, 0))});
+  EXPECT_EQ(repeated.Worked(day), 100 * 60);
+  EXPECT_EQ(backward.Worked(day), 2 * 3600);
+  TMachineReading other, elsewhere;
+  other.records = {{At(5, 0), ActionStart}, {At(5, 10), ActionStop}};
+  elsewhere.records = {{Monday + 1 + 9.0 / 24, ActionStart}, {Monday + 1 + 10.0 / 24, ActionStop}};
+  for (const TWorkTotals* own : {&repeated, &backward}) {
+    TMachineHours hours(*own);
+    hours.SetMachines({&elsewhere});
+    EXPECT_EQ(hours.Worked(day), own->Worked(day)) << "no other machine that day";
+    hours.SetMachines({&other, &elsewhere});
+    EXPECT_EQ(hours.Worked(day), own->Worked(day) + 600);
+  }
+  // The other machine's spell within the backward pair counts.
+  other.records = {{At(12, 30), ActionStart}, {At(13, 30), ActionStop}};
+  TMachineHours hours(backward);
+  hours.SetMachines({&other});
+  EXPECT_EQ(hours.Worked(day), 3 * 3600 + 1800);  // 9:00-12:00, 12:30-13:30 less 12:00-12:30
+}
+
+// With [Machines] and no other machine every figure is the one without it;
+// the page's and the CSV's day total is the union of the day's pairs as the
+// page pairs them (a spell across the split left out); the day summary
+// keeps the tip's rule.
+TEST_F(MachinesTest, ThePagesTotalIsTheUnionOfItsPairsAsThePagePairsThem) {
+  test::ScratchDir data;
+  test::WriteRecords(data.Path(DataFileBaseName),
+                     {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(10, 0)),
+                      MakeRecord(ActionStart, At(22, 0)),
+                      MakeRecord(ActionStop, Monday + 1 + 2.0 / 24)});
+  const ReportOutcome alone =
+      BuildReportFile(data.Path(), Monday, Monday + 1, TLocale{}, 0, nullptr);
+  const std::vector<std::string> aloneCsv = ReportCsvLines(alone.days, TCsvSeparators{}, false);
+  TWorkTotals totals;
+  TMachineHours hours(totals);
+  const ReportOutcome machines = BuildMachinesReportFile(data.Path(), Monday, Monday + 1, TLocale{},
+                                                         0, "Desk", {}, totals, hours);
+  std::vector<std::string> csv = ReportCsvLines(machines.days, TCsvSeparators{}, true);
+  for (std::string& line : csv) line = line.substr(0, line.rfind(','));
+  EXPECT_EQ(csv, aloneCsv);
+  EXPECT_EQ(aloneCsv[3], "2026-03-02,Total,,1:00:00,1.00");
+  // With another machine's pairs that day: the union of all pairs.
+  WriteCopy("Laptop", Laptop,
+            {MakeRecord(ActionStart, At(9, 30)), MakeRecord(ActionStop, At(10, 30)),
+             MakeRecord(ActionStart, At(23, 0)), MakeRecord(ActionStop, At(23, 15))},
+            At(23, 30));
+  TMachineFolder folder = Folder(Desk);
+  folder.Look();
+  const ReportOutcome both = BuildMachinesReportFile(
+      data.Path(), Monday, Monday + 1, TLocale{}, 0, "Desk", folder.Machines(), totals, hours);
+  EXPECT_TRUE(Contains(ReportCsvLines(both.days, TCsvSeparators{}, true),
+                       "2026-03-02,Total,,1:45:00,1.75,"));
+  const std::vector<std::string> summary = DaySummaryLines(
+      both.days, DayNumber(Monday), DayNumber(Monday), hours, THoursSettings{}, TCsvSeparators{});
+  EXPECT_EQ(summary[1], "2026-03-02,09:00:00,00:00:00,3:30:00,3.50");
+}
+
+// A machine whose clock is in another zone counts at the true moments: its
+// 9:00 to 17:00 in New York is 15:00 to 23:00 on a desk in Berlin, and its
+// hour repeated when summer time ends counts as its own tip counts it. The
+// line below the last day names its offset.
+TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
+  const std::string journal = scratch.Path(DataFileBaseName);
+  test::WriteRecords(journal,
+                     {MakeRecord(ActionStart, At(9, 0)), MakeRecord(ActionStop, At(17, 0))});
+  TMachineFolder newYork({Folder(), "Laptop", Laptop, "LAPTOP"}, [](const std::string&) {},
+                         journal, FixedZone(-300));
+  ASSERT_TRUE(newYork.WriteOwnCopy(journal, {}, {}, At(17, 5)));
+  TMachineFolder berlin = Folder(Desk);  // UTC+1
+  berlin.Look();
+  ASSERT_EQ(berlin.Machines().size(), 1u);
+  const TMachineReading& laptop = *berlin.Machines()[0];
+  ASSERT_EQ(laptop.records.size(), 2u);
+  EXPECT_DOUBLE_EQ(laptop.records[0].time, At(15, 0));
+  EXPECT_DOUBLE_EQ(laptop.records[1].time, At(23, 0));
+  EXPECT_EQ(laptop.clockOffset, -300);
+  const std::vector<std::string> lines =
+      MachineLines("Desk", std::nullopt, berlin.Machines(), TLocale{});
+  EXPECT_EQ(lines[1], "Laptop: records to 3/2/2026 11:00:00 PM, copy of 11:05:00 PM, its "
+                      "clock at UTC-5 (its records shown at this machine's time)");
+
+  // Summer time ends at 1:00 UTC: 3:00 becomes 2:00 again. The writer notes
+  // the change as it happens.
+  const TDateTime change = At(1, 0);
+  TDateTime utcNow = At(0, 30);
+  const TZoneClock summer{[change](TDateTime utc) { return utc < change ? 120 : 60; },
+                          [&utcNow] { return utcNow; }};
+  const std::string other = scratch.Path("other") + "/";
+  platform::MakeFolders(other);
+  test::WriteRecords(other + DataFileBaseName,
+                     {MakeRecord(ActionStart, At(2, 10)), MakeRecord(ActionStop, At(3, 0)),
+                      MakeRecord(ActionStart, At(2, 0)), MakeRecord(ActionStop, At(2, 50))});
+  TMachineFolder tablet({Folder(), "Tablet", "11111111-2222-4333-8444-555555555555", "TABLET"},
+                        [](const std::string&) {}, other + DataFileBaseName, summer);
+  tablet.NoteClock();
+  utcNow = At(1, 55);
+  ASSERT_TRUE(tablet.WriteOwnCopy(other + DataFileBaseName, {}, {}, At(2, 55)));
+  for (const int32_t zone : {0, 60}) {
+    TMachineFolder reader({Folder(), "Desk", Desk, "DESK"}, [](const std::string&) {}, {},
+                          FixedZone(zone));
+    reader.Look();
+    const TMachineReading* read = nullptr;
+    for (const TMachineReading* machine : reader.Machines())
+      if (machine->mark.name == "Tablet") read = machine;
+    ASSERT_TRUE(read);
+    TWorkTotals own(0, true);
+    TMachineHours hours(own);
+    hours.SetMachines({read});
+    EXPECT_EQ(hours.Worked(DayNumber(Monday)), 100 * 60) << zone;
+    EXPECT_DOUBLE_EQ(read->records[2].time, At(1, 0) + zone / 1440.0) << zone;
+  }
 }
 
 }  // namespace

@@ -29,6 +29,8 @@
 #include "data/ActRecList.h"
 #include "data/Compaction.h"
 #include "data/Errors.h"
+#include "machines/MachineCopy.h"
+#include "machines/MachineFolder.h"
 #include "report/ReportBuilder.h"
 
 namespace horalog {
@@ -556,6 +558,309 @@ TEST_F(Soak, AWeekOfWork) {
               secondExits_, restarts_, sessionEnds_, failedCommands_, startsMoved_,
               forwardSteps_, lateTicks_, nightShifts_, tipChecks_, breakChecks_);
   EXPECT_EQ(twice_, 0u);
+}
+
+// ---- Several machines through a sync service ---------------------------------
+//
+//   HORALOG_SOAK_MACHINES=3 HORALOG_SOAK_DAYS=365 horalog_unit_tests
+//     --gtest_filter=Soak.SeveralMachines*   (make soak MACHINES=3 DAYS=365)
+//
+// Recorders on fake clocks, each with its folder of [Machines] of its own,
+// which a fake sync service keeps alike: it carries each changed copy to the
+// other folders after a lag of minutes to hours, sometimes in pieces, leaves
+// conflicted copies, and now and then brings back an earlier version. On the
+// way a machine's Name= changes, one machine's folder is copied to a new
+// computer (a clone with the same GUID, name and journal), and a clock goes
+// back an hour. At the end of each day, once the service has carried all,
+// each machine's hours of the day are an independent count of all journals:
+// each machine as its own tip counts it, their union by the second.
+
+// What the service knows of a file in a folder.
+struct TSyncedFile {
+  platform::TFileStamp stamp;
+  test::Bytes bytes;
+};
+
+class FakeSyncService {
+ public:
+  explicit FakeSyncService(std::mt19937& random) : random_(random) {}
+  void Add(const std::string& folder) {
+    folders_.push_back(folder);
+    Scan(folders_.size() - 1, 0, false);
+  }
+  // Carries what is due at second now: what changed in a folder goes to the
+  // others, each after a lag of its own, in order.
+  void Run(uint64_t now) {
+    for (size_t i = 0; i < folders_.size(); ++i) Scan(i, now, true);
+    for (auto it = pending_.begin(); it != pending_.end();) {
+      if (it->due > now) {
+        ++it;
+        continue;
+      }
+      Deliver(*it);
+      it = pending_.erase(it);
+    }
+  }
+  // Everything on its way arrives.
+  void Flush(uint64_t now) {
+    Run(now);
+    while (!pending_.empty()) Run(pending_.front().due + Latest());
+  }
+  // An earlier version of a machine's copy comes back into its own folder
+  // (a restore in the service), and so to every folder.
+  void BringBack(size_t folder) {
+    std::vector<std::string> names;
+    for (const auto& [key, versions] : history_)
+      if (key.first == folder && versions.size() > 2) names.push_back(key.second);
+    if (names.empty()) return;
+    const std::string& name = names[random_() % names.size()];
+    const std::vector<test::Bytes>& versions = history_[{folder, name}];
+    test::WriteBytes(folders_[folder] + name, versions[versions.size() - 2]);
+    ++broughtBack;
+  }
+  int carried = 0, pieces = 0, conflicts = 0, broughtBack = 0;
+
+ private:
+  struct TDelivery {
+    size_t to;
+    std::string name;
+    std::optional<test::Bytes> bytes;  // nothing: deleted
+    uint64_t due;
+  };
+  uint64_t Latest() const {
+    uint64_t latest = 0;
+    for (const TDelivery& delivery : pending_) latest = std::max(latest, delivery.due);
+    return latest;
+  }
+  // The changes of folder i since the last scan, sent on unless they came
+  // from the service.
+  void Scan(size_t i, uint64_t now, bool send) {
+    std::map<std::string, TSyncedFile>& known = files_[i];
+    std::vector<std::string> present;
+    for (const std::string& name : platform::FolderFileNames(folders_[i])) {
+      if (!MachineOfFileName(name)) continue;
+      const std::optional<platform::TFileStamp> stamp = platform::FileStamp(folders_[i] + name);
+      if (!stamp) continue;
+      present.push_back(name);
+      const auto found = known.find(name);
+      if (found != known.end() && found->second.stamp == *stamp) continue;
+      test::Bytes bytes = test::ReadBytes(folders_[i] + name);
+      const bool same = found != known.end() && found->second.bytes == bytes;
+      known[name] = {*stamp, bytes};
+      if (same) continue;
+      history_[{i, name}].push_back(bytes);
+      if (send) Send(i, name, bytes, now);
+    }
+    for (auto it = known.begin(); it != known.end();) {
+      if (std::find(present.begin(), present.end(), it->first) != present.end()) {
+        ++it;
+        continue;
+      }
+      if (send) Send(i, it->first, std::nullopt, now);
+      it = known.erase(it);
+    }
+  }
+  void Send(size_t from, const std::string& name, const std::optional<test::Bytes>& bytes,
+            uint64_t now) {
+    for (size_t to = 0; to < folders_.size(); ++to) {
+      if (to == from) continue;
+      // Mostly minutes; now and then hours. In order, file by file.
+      uint64_t lag = 60 + random_() % 600;
+      if (random_() % 20 == 0) lag = 3600 + random_() % (3 * 3600);
+      uint64_t due = now + lag;
+      for (const TDelivery& delivery : pending_)
+        if (delivery.to == to && delivery.name == name) due = std::max(due, delivery.due + 1);
+      if (bytes && bytes->size() > RecordSize && random_() % 10 == 0) {
+        // In pieces: the first part a minute before the rest.
+        const size_t part = 1 + random_() % (bytes->size() - 1);
+        pending_.push_back({to, name, test::Bytes(bytes->begin(), bytes->begin() + part), due});
+        due += 60;
+        ++pieces;
+      }
+      pending_.push_back({to, name, bytes, due});
+    }
+  }
+  void Deliver(const TDelivery& delivery) {
+    const std::string path = folders_[delivery.to] + delivery.name;
+    if (!delivery.bytes) {
+      platform::RemoveFile(path);
+    } else {
+      if (random_() % 25 == 0 && platform::FileFound(path)) {
+        // The version it replaces, kept beside as a conflicted copy.
+        const std::string stem = delivery.name.substr(0, delivery.name.size() - 4);
+        test::WriteBytes(folders_[delivery.to] + stem + " (conflicted copy " +
+                             std::to_string(++conflicts) + ").dat",
+                         test::ReadBytes(path));
+      }
+      test::WriteBytes(path, *delivery.bytes);
+      ++carried;
+    }
+    // What the service wrote is no change of that folder's machine.
+    std::map<std::string, TSyncedFile>& known = files_[delivery.to];
+    if (const std::optional<platform::TFileStamp> stamp = platform::FileStamp(path)) {
+      known[delivery.name] = {*stamp, *delivery.bytes};
+    } else {
+      known.erase(delivery.name);
+    }
+  }
+
+  std::mt19937& random_;
+  std::vector<std::string> folders_;
+  std::map<size_t, std::map<std::string, TSyncedFile>> files_;
+  std::map<std::pair<size_t, std::string>, std::vector<test::Bytes>> history_;
+  std::vector<TDelivery> pending_;
+};
+
+// One machine of the soak: its journal, its folder, its recorder.
+struct TSoakMachine {
+  TSoakMachine(const std::string& name, const std::string& identity, TDateTime at)
+      : name(name), identity(identity) {
+    clock.wall = at;
+    platform::MakeFolders(folder.Path());
+  }
+  void Begin() {
+    recorder = std::make_unique<TRecorder>(clock, view, dir.Path(), locale);
+    recorder->SetMachinesSettings({folder.Path(), name, identity, "PC-" + identity.substr(0, 4)});
+    recorder->Start();
+  }
+  void Tick(uint32_t ms, bool moving) {
+    clock.Advance(ms);
+    if (moving) clock.x += 3;
+    recorder->Tick();
+  }
+
+  std::string name, identity;
+  test::ScratchDir dir, folder{"folder"};
+  test::FakeSource clock;
+  test::FakeView view;
+  TLocale locale;
+  std::unique_ptr<TRecorder> recorder;
+};
+
+// The independent count of a day: each journal's spells as its own tip
+// counts them, then by the second how many of one machine's spells hold it.
+int64_t CountOfAll(const std::vector<std::unique_ptr<TSoakMachine>>& machines, int64_t day) {
+  std::vector<std::vector<int>> held;
+  for (const auto& machine : machines) {
+    TWorkTotals totals(0, true);
+    LoadWorkTotals(machine->dir.Path(DataFileBaseName), totals);
+    std::vector<int> seconds(86400, 0);
+    for (const TSpan& span : totals.Spells(day)) {
+      auto second = [day](TDateTime t) {
+        return static_cast<int64_t>(std::llround((t - static_cast<TDateTime>(day)) * 86400.0));
+      };
+      const int64_t from = std::clamp<int64_t>(second(std::min(span.from, span.to)), 0, 86400);
+      const int64_t to = std::clamp<int64_t>(second(std::max(span.from, span.to)), 0, 86400);
+      const int sign = span.to > span.from ? 1 : -1;
+      for (int64_t s = from; s < to; ++s) seconds[static_cast<size_t>(s)] += sign;
+    }
+    held.push_back(std::move(seconds));
+  }
+  int64_t total = 0;
+  for (size_t s = 0; s < 86400; ++s) {
+    int most = 0, least = 0;
+    for (const std::vector<int>& seconds : held) {
+      most = std::max(most, seconds[s]);
+      least = std::min(least, seconds[s]);
+    }
+    total += most > 0 ? most : least;
+  }
+  return std::max<int64_t>(total, 0);
+}
+
+TEST_F(Soak, SeveralMachinesThroughASyncService) {
+  const int count = std::max(2, EnvNumber("HORALOG_SOAK_MACHINES", 3));
+  const int days = EnvNumber("HORALOG_SOAK_DAYS", 3);
+  std::mt19937 random(static_cast<uint32_t>(EnvNumber("HORALOG_SOAK_SEED", 20261208)));
+  FakeSyncService service(random);
+  std::vector<std::unique_ptr<TSoakMachine>> machines;
+  for (int i = 0; i < count; ++i) {
+    char identity[40];
+    std::snprintf(identity, sizeof identity, "%08x-0000-4000-8000-%012x", 0x1000 + i, i);
+    machines.push_back(std::make_unique<TSoakMachine>("M" + std::to_string(i), identity, FirstDay));
+    service.Add(machines.back()->folder.Path());
+    machines.back()->Begin();
+  }
+  uint64_t second = 0;
+  int checks = 0, renames = 0, clones = 0, clockSteps = 0;
+  int64_t worked = 0;
+  for (int day = 0; day < days && !HasFatalFailure(); ++day) {
+    // Each machine's spells of the day, in seconds from midnight.
+    std::vector<std::vector<std::pair<int, int>>> spells(machines.size());
+    for (auto& plan : spells) {
+      int at = 7 * 3600 + static_cast<int>(random() % 7200);
+      for (int n = 1 + static_cast<int>(random() % 3); n > 0 && at < 20 * 3600; --n) {
+        const int length = 1200 + static_cast<int>(random() % 10800);
+        plan.push_back({at, at + length});
+        at += length + 900 + static_cast<int>(random() % 7200);
+      }
+    }
+    if (day == 1) {
+      // A new Name= on one machine.
+      TSoakMachine& renamed = *machines[1];
+      renamed.name += " renamed";
+      renamed.recorder->SetMachinesSettings({renamed.folder.Path(), renamed.name, renamed.identity,
+                                             "PC-" + renamed.identity.substr(0, 4)});
+      ++renames;
+      // The first machine's program folder copied to a new computer made
+      // from its image: same GUID, same computer name, same Name=.
+      auto clone = std::make_unique<TSoakMachine>(machines[0]->name, machines[0]->identity,
+                                                  machines[0]->clock.wall);
+      for (const char* file : {DataFileBaseName, MachineStateFileName})
+        test::WriteBytes(clone->dir.Path(file), test::ReadBytes(machines[0]->dir.Path(file)));
+      for (const std::string& name : platform::FolderFileNames(machines[0]->folder.Path()))
+        test::WriteBytes(clone->folder.Path(name),
+                         test::ReadBytes(machines[0]->folder.Path(name)));
+      service.Add(clone->folder.Path());
+      clone->Begin();
+      machines.push_back(std::move(clone));
+      spells.push_back({{13 * 3600, 15 * 3600}});
+      ++clones;
+    }
+    const int stepped = day == 2 ? static_cast<int>(machines.size()) - 1 : -1;
+    for (int t = 0; t < 86400 && !HasFatalFailure(); t += 5, second += 5) {
+      for (size_t m = 0; m < machines.size(); ++m) {
+        bool moving = false;
+        for (const auto& [from, to] : spells[m]) moving = moving || (t >= from && t < to);
+        machines[m]->Tick(5000, moving);
+        // Summer time's end on one machine's clock: back an hour at 16:00.
+        if (static_cast<int>(m) == stepped && t == 16 * 3600) {
+          machines[m]->clock.wall -= 1.0 / 24;
+          ++clockSteps;
+        }
+      }
+      if (t % 60 == 0) service.Run(second);
+      if (t % 3600 == 0 && random() % 8 == 0)
+        service.BringBack(static_cast<size_t>(random() % machines.size()));
+    }
+    // The night: the service carries all, each machine looks again.
+    service.Flush(second);
+    for (int i = 0; i < 3; ++i) {
+      for (auto& machine : machines)
+        for (int t = 0; t < 65; t += 5) machine->Tick(5000, false);
+      second += 65;
+      service.Flush(second);
+    }
+    const int64_t dayNumber = DayNumber(FirstDay) + day;
+    const int64_t expected = CountOfAll(machines, dayNumber);
+    EXPECT_GT(expected, 0);
+    worked += expected;
+    for (auto& machine : machines) {
+      const int64_t counted = machine->recorder->Hours().Worked(dayNumber);
+      EXPECT_NEAR(static_cast<double>(counted), static_cast<double>(expected), 2.0)
+          << machine->name << " on day " << day;
+      ++checks;
+    }
+  }
+  for (auto& machine : machines)
+    for (const std::string& line : machine->view.log)
+      EXPECT_EQ(line.find("cannot"), std::string::npos) << line;
+  std::printf("soak of machines: %d machines, %d days, %s worked, %d hours checked, %d copies "
+              "carried (%d in pieces, %d conflicted copies, %d brought back), %d renames, "
+              "%d clones, %d clocks set back\n",
+              static_cast<int>(machines.size()), days, HoursText(worked).c_str(), checks,
+              service.carried, service.pieces,
+              service.conflicts, service.broughtBack, renames, clones, clockSteps);
 }
 
 }  // namespace

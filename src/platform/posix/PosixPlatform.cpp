@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 
@@ -344,6 +345,24 @@ std::string ComputerName() {
   char name[256] = {};
   if (::gethostname(name, sizeof name - 1) != 0) return {};
   return name;
+}
+
+// ---- Time zones ------------------------------------------------------------
+
+int32_t UtcOffsetMinutes(TDateTime utc) {
+  // TZ as set now: a test that changes it calls tzset() first.
+  const double seconds = (utc - 25569.0) * 86400.0;
+  if (!(seconds > -1e12 && seconds < 1e12)) return 0;
+  const time_t moment = static_cast<time_t>(std::floor(seconds));
+  tm local;
+  if (!::localtime_r(&moment, &local)) return 0;
+  return static_cast<int32_t>(local.tm_gmtoff / 60);
+}
+
+TDateTime UtcNow() {
+  timespec ts;
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  return 25569.0 + (static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9) / 86400.0;
 }
 
 // The native build knows of no calls.

@@ -3,6 +3,8 @@
 // The seam has a ReplaceFile of its own; the system header makes the name a macro.
 #undef ReplaceFile
 
+#include <cmath>
+#include <cstring>
 #include <cwctype>
 #include <random>
 
@@ -226,6 +228,58 @@ TDateTime Now() {
 }
 
 uint64_t SteadyMilliseconds() { return GetTickCount64(); }
+
+// ---- Time zones ------------------------------------------------------------
+
+namespace {
+
+// 100-nanosecond intervals from 1601-01-01 to 1899-12-30, TDateTime's zero.
+constexpr double FileTimeOfZero = 94353120000000000.0;
+constexpr double FileTimePerDay = 864000000000.0;
+
+}  // namespace
+
+int32_t UtcOffsetMinutes(TDateTime utc) {
+  const double ticks = FileTimeOfZero + utc * FileTimePerDay;
+  // SYSTEMTIME holds the years 1601 to 30827.
+  if (!(ticks >= 0 && ticks < 9.0e18)) return 0;
+  ULARGE_INTEGER value;
+  value.QuadPart = static_cast<ULONGLONG>(ticks);
+  FILETIME fileTime{value.LowPart, value.HighPart};
+  SYSTEMTIME universal, local;
+  if (!FileTimeToSystemTime(&fileTime, &universal)) return 0;
+  // The zone's rules for that year, as the system keeps them (dynamic zones
+  // change their rules from year to year); kept while the zone and the year
+  // stay the same.
+  DYNAMIC_TIME_ZONE_INFORMATION zone{};
+  if (GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return 0;
+  thread_local DYNAMIC_TIME_ZONE_INFORMATION keptZone{};
+  thread_local TIME_ZONE_INFORMATION keptRules{};
+  thread_local WORD keptYear = 0;
+  if (keptYear != universal.wYear || std::memcmp(&keptZone, &zone, sizeof zone) != 0) {
+    if (!GetTimeZoneInformationForYear(universal.wYear, &zone, &keptRules)) return 0;
+    keptZone = zone;
+    keptYear = universal.wYear;
+  }
+  if (!SystemTimeToTzSpecificLocalTime(&keptRules, &universal, &local)) return 0;
+  FILETIME localFileTime;
+  if (!SystemTimeToFileTime(&local, &localFileTime)) return 0;
+  ULARGE_INTEGER localValue;
+  localValue.LowPart = localFileTime.dwLowDateTime;
+  localValue.HighPart = localFileTime.dwHighDateTime;
+  const double difference =
+      static_cast<double>(localValue.QuadPart) - static_cast<double>(value.QuadPart);
+  return static_cast<int32_t>(std::lround(difference / 600000000.0));
+}
+
+TDateTime UtcNow() {
+  FILETIME fileTime;
+  GetSystemTimeAsFileTime(&fileTime);
+  ULARGE_INTEGER value;
+  value.LowPart = fileTime.dwLowDateTime;
+  value.HighPart = fileTime.dwHighDateTime;
+  return (static_cast<double>(value.QuadPart) - FileTimeOfZero) / FileTimePerDay;
+}
 
 void Pause(uint32_t ms) { Sleep(ms); }
 
