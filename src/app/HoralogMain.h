@@ -8,9 +8,12 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/IniFile.h"
 #include "app/LoadAtLogin.h"
@@ -131,6 +134,7 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   bool Confirm(const std::string& question) override;
   void SetTip(const std::string& text) override;
   void ShowBalloon(const std::string& text) override;
+  void ShowOffer(const std::string& text, const TAwayOffer& offer) override;
 
   std::string exePath_;
   SystemActivitySource systemSource_;
@@ -140,6 +144,10 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   // was last looked at (steady clock, milliseconds).
   std::optional<uint64_t> hoursWritten_;
   uint64_t hoursLookedAt_ = 0;
+  // The away times the balloons offered, by the tags the tray icon keeps
+  // with them (the few latest).
+  std::vector<std::pair<uint32_t, TAwayOffer>> offers_;
+  uint32_t lastOfferTag_ = 0;
 };
 
 }  // namespace horalog

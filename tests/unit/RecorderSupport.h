@@ -58,6 +58,12 @@ class FakeView : public TRecorderView {
     ++tips;
   }
   void ShowBalloon(const std::string& text) override { balloons.push_back(text); }
+  // The offers of the balloons that offered an away time, in turn.
+  std::vector<TAwayOffer> offers;
+  void ShowOffer(const std::string& text, const TAwayOffer& offer) override {
+    balloons.push_back(text);
+    offers.push_back(offer);
+  }
 };
 
 // The whole records of a data file; none when it is missing.
