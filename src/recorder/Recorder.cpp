@@ -397,8 +397,17 @@ void TRecorder::KeepAwayTime(const std::optional<TAwayOffer>& offer) {
         why = "its Stop and Start are not written to " + std::string(DataFileBaseName) + " yet";
         return;
       }
+      // In file order, as the hours pair them, and written back so: a sort
+      // would pair the records of a day out of time order (a clock set
+      // back) anew, and such a day could count less.
       TActRecList list;
-      list.LoadFromFile(DataFilePath());
+      {
+        TActRecReader reader(DataFilePath());
+        TActRec record;
+        while (reader.Next(record))
+          if (record.Status != StatusDeleted) list.Add(record);
+        reader.Close();
+      }
       const int at = FindRecord(list.Entries(), stop);
       const int next = FindRecord(list.Entries(), start);
       if (at == RecordNotFound || next == RecordNotFound) {
