@@ -345,8 +345,9 @@ void TRecorder::OfferAwayTime() {
   const int64_t awayMs = std::llround((spell->start - *spell->quietFrom) * MSecsPerDay);
   // A night, a weekend, or a quiet spell across the split between two
   // working days, is not offered: its click would join days.
+  const TDateTime dayStart = settings_.dayStart;
   if (awayMs < askAfter * 1000 || awayMs > LongestOfferSeconds * 1000 ||
-      WorkDayOf(*spell->quietFrom, settings_.dayStart) != WorkDayOf(spell->start, settings_.dayStart))
+      WorkDayOf(*spell->quietFrom, dayStart) != WorkDayOf(spell->start, dayStart))
     return;
   const TAwayOffer offer{*spell->quietFrom, spell->start};
   if (offers_.size() == OffersKept) offers_.erase(offers_.begin());

@@ -246,7 +246,8 @@ class Soak : public ::testing::Test {
     }
     // The start-up is a touch of the pointer away from (0, 0), and none
     // with ConfirmStart.
-    const bool seen = presence_.confirmStartSeconds > 0 ? input && !firstTick_ : input || firstTick_;
+    const bool seen =
+        presence_.confirmStartSeconds > 0 ? input && !firstTick_ : input || firstTick_;
     firstTick_ = false;
     truth_.Tick(source_.wall, seen, presence_.calls && source_.call, moment_);
     recorder_->Tick();
@@ -310,14 +311,16 @@ class Soak : public ::testing::Test {
       std::optional<TRunningSpell> running;
       if (const std::optional<TSpell> spell = recorder_->Detector().Running())
         running = TRunningSpell{spell->lastActivity};
-      for (int64_t day = from; day <= through; ++day) days[day] = recorder_->Hours().Worked(day, running);
+      for (int64_t day = from; day <= through; ++day)
+        days[day] = recorder_->Hours().Worked(day, running);
       return days;
     };
     const bool known = recorder_->HoursCurrent();
     const std::map<int64_t, int64_t> before = hours();
     recorder_->KeepAwayTime(offer);
     ++clicks_;
-    if (view_.log.back().find(" counted as work: its Stop and Start are deleted") != std::string::npos) {
+    const std::string& said = view_.log.back();
+    if (said.find(" counted as work: its Stop and Start are deleted") != std::string::npos) {
       truth_.Join(offer.stop, offer.start);
       ++clicksKept_;
       // The days of the away time read anew at the day's check.
@@ -535,7 +538,8 @@ class Soak : public ::testing::Test {
 
     const int before = Between(0, 90) * 60;  // before the person comes
     Seconds(before / 2, false);
-    if (presence_.confirmStartSeconds > 0 && before >= 120 && !truth_.Active() && !truth_.TouchWaits())
+    if (presence_.confirmStartSeconds > 0 && before >= 120 && !truth_.Active() &&
+        !truth_.TouchWaits())
       LoneTouch();
     Seconds(before - before / 2, false);
     // Events at random moments of the working day, by minute.
@@ -722,9 +726,10 @@ class Soak : public ::testing::Test {
 
   std::string Data() const { return dir_.Path(DataFileBaseName); }
   int CallLimitsHit() const {
-    return static_cast<int>(std::count_if(view_.log.begin(), view_.log.end(), [](const std::string& line) {
-      return line.find("counts no further until input comes") != std::string::npos;
-    }));
+    return static_cast<int>(
+        std::count_if(view_.log.begin(), view_.log.end(), [](const std::string& line) {
+          return line.find("counts no further until input comes") != std::string::npos;
+        }));
   }
 
   test::ScratchDir dir_;
@@ -762,12 +767,14 @@ TEST_F(Soak, AWeekOfWork) {
               "(%d declined exits, %d of them while records waited, %d second exits inside, "
               "%d starts again, %d session ends, %d commands failed, %d running Starts moved, "
               "%d forward steps, %d late ticks, %d night shifts across the split, %d tips checked as kept)\n"
-              "soak with presence: %d days, %d lone touches, %d wheel ticks, %d calls, %d stale calls, "
-              "%d calls past their limit, %d clicks, %d of them kept, %d hourly checks of spells\n",
+              "soak with presence: %d days, %d lone touches, %d wheel ticks, %d calls, "
+              "%d stale calls, %d calls past their limit, %d clicks, %d of them kept, "
+              "%d hourly checks of spells\n",
               days, records_, lost_, twice_, worst_, declinedExits_, declinedWaiting_,
               secondExits_, restarts_, sessionEnds_, failedCommands_, startsMoved_,
               forwardSteps_, lateTicks_, nightShifts_, tipChecks_, presenceDays_, loneTouches_,
-              wheelTicks_, calls_, staleCalls_, CallLimitsHit(), clicks_, clicksKept_, spellChecks_);
+              wheelTicks_, calls_, staleCalls_, CallLimitsHit(), clicks_, clicksKept_,
+              spellChecks_);
   EXPECT_EQ(twice_, 0u);
 }
 

@@ -62,9 +62,10 @@ ULONGLONG BootMoment() {
 bool SystemKeepsRecord() {
   using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  const auto getVersion = ntdll ? reinterpret_cast<RtlGetVersionFunction>(
-                                      reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                                : nullptr;
+  const auto getVersion =
+      ntdll ? reinterpret_cast<RtlGetVersionFunction>(
+                  reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+            : nullptr;
   OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof version;
   if (getVersion && getVersion(&version) == 0 &&
@@ -135,7 +136,8 @@ std::wstring PackageFamilyName(HANDLE process) {
 win32::UniqueKernelHandle ProcessOfUse(const std::wstring& path, const std::wstring& family,
                                        ULONGLONG start) {
   const std::wstring_view fileName =
-      path.empty() ? std::wstring_view() : std::wstring_view(path).substr(path.find_last_of(L'\\') + 1);
+      path.empty() ? std::wstring_view()
+                   : std::wstring_view(path).substr(path.find_last_of(L'\\') + 1);
   const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (taken == INVALID_HANDLE_VALUE) return {};
   const win32::UniqueKernelHandle snapshot(taken);
@@ -276,8 +278,12 @@ class TCallWatch {
     }
     if (!missing) {
       parent_.Close();
-    } else if (!parent_.IsOpen()) {
-      parent_.Open(ConsentStoreKey, false);
+    } else if (!parent_.IsOpen() && parent_.Open(ConsentStoreKey, false)) {
+      // A key that came before the parent's watch began would be missed.
+      for (size_t i = 0; i < keys_.size(); ++i)
+        if (!keys_[i].IsOpen())
+          opened |=
+              keys_[i].Open(std::wstring(ConsentStoreKey) + L"\\" + CapabilityKeys[i], true);
     }
     return opened;
   }
