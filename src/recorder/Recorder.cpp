@@ -365,15 +365,18 @@ std::string TRecorder::AwayText(const TAwayOffer& away) const {
 }
 
 void TRecorder::KeepAwayTime(const std::optional<TAwayOffer>& offer) {
-  if (offers_.empty()) return;
   if (!offer) {
+    if (offers_.empty()) return;  // no balloon of an away time was shown
     AddLogLine("The notification clicked cannot be told from an older one: no away time is "
                "counted as work.");
     return;
   }
   const auto found = std::find_if(offers_.begin(), offers_.end(),
                                   [&offer](const TAwayTime& a) { return a.offer == *offer; });
-  if (found == offers_.end()) return;
+  if (found == offers_.end()) {
+    AddLogLine(AwayText(*offer) + " not counted as work: it is offered no longer.");
+    return;
+  }
   TAwayTime& away = *found;
   auto notKept = [this, &away](const std::string& why) {
     AddLogLine(AwayText(away.offer) + " not counted as work: " + why + ".");

@@ -317,8 +317,10 @@ class Soak : public ::testing::Test {
     };
     const bool known = recorder_->HoursCurrent();
     const std::map<int64_t, int64_t> before = hours();
+    const size_t lines = view_.log.size();
     recorder_->KeepAwayTime(offer);
     ++clicks_;
+    ASSERT_GT(view_.log.size(), lines) << "a click without its line";
     const std::string& said = view_.log.back();
     if (said.find(" counted as work: its Stop and Start are deleted") != std::string::npos) {
       truth_.Join(offer.stop, offer.start);

@@ -473,6 +473,10 @@ TEST_F(AwayTimeTest, TheClickKeepsTheAwayTimeItsBalloonNamedAndNeverCountsLess) 
   EXPECT_EQ(view.log.back(), "The notification clicked cannot be told from an older one: no away "
                              "time is counted as work.");
   EXPECT_EQ(Records(), before);
+  recorder.KeepAwayTime(TAwayOffer{At(8, 0), At(8, 30)});
+  EXPECT_EQ(view.log.back(),
+            "Away 8:00 AM to 8:30 AM (0:30) not counted as work: it is offered no longer.");
+  EXPECT_EQ(Records(), before);
   recorder.KeepAwayTime(view.offers[0]);
   EXPECT_EQ(view.log.back(), Away + " counted as work: its Stop and Start are deleted from hl.dat.");
   ASSERT_EQ(Records().size(), 3u);
