@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ class ScriptedDesk : public ActivitySource, public TRecorderView {
   uint64_t steady = 0;
   int32_t x = 0;
   std::string balloon, lastLine;
+  std::optional<TAwayOffer> offer;  // the last balloon's
 
   platform::PointerSample PointerPosition() override { return {true, x, 0, 0}; }
   bool KeyPressedSinceLastQuery(int) override { return false; }
@@ -35,6 +37,10 @@ class ScriptedDesk : public ActivitySource, public TRecorderView {
   bool Confirm(const std::string&) override { return true; }
   void SetTip(const std::string&) override {}
   void ShowBalloon(const std::string& text) override { balloon = text; }
+  void ShowOffer(const std::string& text, const TAwayOffer& shown) override {
+    balloon = text;
+    offer = shown;
+  }
 
   // Ticks a second apart, with the pointer moving at each or still.
   void Ticks(TRecorder& recorder, int count, bool moving) {

@@ -26,7 +26,7 @@ void BM_KeepAwayTime(benchmark::State& state) {
     TRecorder recorder(desk, desk, (dir / "").string(), locale);
     BringToAwayTime(recorder, desk, day);
     state.ResumeTiming();
-    recorder.KeepAwayTime();
+    recorder.KeepAwayTime(desk.offer);
     benchmark::DoNotOptimize(desk.lastLine.data());
   }
   std::filesystem::remove_all(dir);

@@ -422,7 +422,7 @@ TEST(ProbeInThisProcess, AwayTimeKeptOnAMillionRecords) {
   BringToAwayTime(recorder, desk, day);
   EXPECT_FALSE(desk.balloon.empty()) << "no away time offered";
   const auto start = std::chrono::steady_clock::now();
-  recorder.KeepAwayTime();
+  recorder.KeepAwayTime(desk.offer);
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   EXPECT_NE(desk.lastLine.find("counted as work: its Stop"), std::string::npos) << desk.lastLine;

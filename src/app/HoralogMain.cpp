@@ -74,8 +74,12 @@ TForm1::TForm1(std::string exePath, ActivitySource* source)
   TrayIcon = std::make_unique<TmsTrayIcon>(this);
   TrayIcon->SetTip(HORALOG_PRODUCT_NAME);
   TrayIcon->SetPopUpMenu(PopupMenu1.get());
-  TrayIcon->OnBalloonClick = [this] {
-    if (recorder_ && !noticeShown_) recorder_->KeepAwayTime();
+  TrayIcon->OnBalloonClick = [this](std::optional<uint32_t> tag) {
+    if (!recorder_) return;
+    // A click that cannot tell its balloon keeps nothing, and says so.
+    if (!tag) return recorder_->KeepAwayTime(std::nullopt);
+    for (const auto& [offerTag, offer] : offers_)
+      if (offerTag == *tag) return recorder_->KeepAwayTime(offer);
   };
   TrayIcon->Loaded();
 
@@ -213,13 +217,19 @@ bool TForm1::Confirm(const std::string& question) { return ui::Confirm(question,
 void TForm1::SetTip(const std::string& text) { TrayIcon->SetTip(text); }
 
 void TForm1::ShowBalloon(const std::string& text) {
-  noticeShown_ = false;
   TrayIcon->ShowBalloon(HORALOG_PRODUCT_NAME, text);
 }
 
+// A notice offers nothing: shown without a tag, a click on it keeps nothing.
 void TForm1::ShowNotice(const std::string& text) {
-  noticeShown_ = true;
   TrayIcon->ShowBalloon(HORALOG_PRODUCT_NAME, text);
+}
+
+void TForm1::ShowOffer(const std::string& text, const TAwayOffer& offer) {
+  constexpr size_t OffersKept = 32;
+  if (offers_.size() == OffersKept) offers_.erase(offers_.begin());
+  offers_.emplace_back(++lastOfferTag_, offer);
+  TrayIcon->ShowBalloon(HORALOG_PRODUCT_NAME, text, lastOfferTag_);
 }
 
 void TForm1::Timer1Timer() {

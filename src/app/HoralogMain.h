@@ -8,9 +8,12 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/IniFile.h"
 #include "app/LoadAtLogin.h"
@@ -133,12 +136,12 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   void SetTip(const std::string& text) override;
   void ShowBalloon(const std::string& text) override;
   void ShowNotice(const std::string& text) override;
+  void ShowOffer(const std::string& text, const TAwayOffer& offer) override;
 
   std::string exePath_;
   SystemActivitySource systemSource_;
   ActivitySource& source_;
   std::unique_ptr<TRecorder> recorder_;
-  bool noticeShown_ = false;  // the balloon shown last is a notice: a click keeps nothing
   // The settings file's last-write time when [Hours] was read, and when it
   // was last looked at (steady clock, milliseconds).
   std::optional<uint64_t> hoursWritten_;
@@ -146,6 +149,10 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   // The settings' problems told at the last reading: a problem is told when
   // it comes, not again at each reading while it stays.
   std::vector<std::string> settingsProblems_;
+  // The away times the balloons offered, by the tags the tray icon keeps
+  // with them (the few latest).
+  std::vector<std::pair<uint32_t, TAwayOffer>> offers_;
+  uint32_t lastOfferTag_ = 0;
 };
 
 }  // namespace horalog

@@ -113,7 +113,7 @@ void TmsTrayIcon::SetTip(const std::string& tip) {
   Update(NIF_TIP);
 }
 
-bool TmsTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+bool TmsTrayIcon::ShowBalloon(const std::string& title, const std::string& text, uint32_t tag) {
   if (!added_) return false;
   NOTIFYICONDATAA data = Record(BalloonRecordSize, NIF_INFO);
   std::memcpy(data.szInfoTitle, title.data(), std::min(title.size(), sizeof(data.szInfoTitle) - 1));
@@ -124,7 +124,11 @@ bool TmsTrayIcon::ShowBalloon(const std::string& title, const std::string& text)
 #endif
   // A balloon the shell refuses is not shown; the icon itself stays as it is
   // (its picture and tip go their own way when refused).
-  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+  if (!Shell_NotifyIconA(NIM_MODIFY, &data)) return false;
+  if (balloonTag_ && *balloonTag_ != tag) olderBalloons_ = true;
+  balloonTag_ = tag;
+  balloonOnScreen_ = true;
+  return true;
 }
 
 bool TmsTrayIcon::Add() {
@@ -245,9 +249,15 @@ LRESULT TmsTrayIcon::CallbackWindowProc(UINT message, WPARAM wParam, LPARAM lPar
   // whose messages carry the event and the id otherwise.
   const UINT event = static_cast<UINT>(lParam);
   if (event == NIN_BALLOONUSERCLICK) {
-    if (OnBalloonClick) OnBalloonClick();
+    // The balloon on the screen, or the only kind there was; an older one
+    // clicked in the notification centre would be taken for the latest.
+    std::optional<uint32_t> clicked;
+    if (balloonTag_ && (balloonOnScreen_ || !olderBalloons_)) clicked = balloonTag_;
+    if (OnBalloonClick) OnBalloonClick(clicked);
     return 0;
   }
+  if (event == NIN_BALLOONSHOW) balloonOnScreen_ = true;
+  if (event == NIN_BALLOONHIDE || event == NIN_BALLOONTIMEOUT) balloonOnScreen_ = false;
   // While a modal window is open, the icon only leads back to it.
   if ((event == WM_RBUTTONDOWN || event == WM_LBUTTONDBLCLK) &&
       ui::Application().BringModalToFront())

@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "ui/Component.h"
@@ -59,12 +61,16 @@ class TmsTrayIcon : public ui::TComponent {
 
   // A notification balloon beside the icon: it asks nothing and takes no
   // focus, and the system holds it back in quiet hours and over a
-  // full-screen program. A newer one replaces it. False when the shell did
-  // not take it (no icon yet): then nothing is shown, and nothing else
-  // happens.
-  bool ShowBalloon(const std::string& title, const std::string& text);
-  // Runs when the user clicks the balloon.
-  std::function<void()> OnBalloonClick;
+  // full-screen program. A newer one replaces it on the screen, and the icon
+  // keeps its tag (0 for none). False when the shell did not take it (no
+  // icon yet): then nothing is shown, and nothing else happens.
+  bool ShowBalloon(const std::string& title, const std::string& text, uint32_t tag = 0);
+  // Runs when the user clicks a balloon, with the tag of the balloon
+  // clicked, or nothing when the click cannot tell which it was. The shell's
+  // click names no balloon, and an older one may wait in the notification
+  // centre: a click names the latest while it is on the screen, or while no
+  // balloon of another tag came before it.
+  std::function<void(std::optional<uint32_t>)> OnBalloonClick;
 
   ui::TPopupMenu* PopUpMenu() const { return popUpMenu_; }
   void SetPopUpMenu(ui::TPopupMenu* menu) { popUpMenu_ = menu; }
@@ -128,6 +134,11 @@ class TmsTrayIcon : public ui::TComponent {
   bool retrying_ = false;
   ULONGLONG firstFailure_ = 0;
   DWORD addError_ = 0;
+  // The latest balloon's tag, whether it is on the screen, and whether a
+  // balloon of another tag came before it.
+  std::optional<uint32_t> balloonTag_;
+  bool balloonOnScreen_ = false;
+  bool olderBalloons_ = false;
   static inline int failAdds_ = 0;
   static inline int failUpdates_ = 0;
 };

@@ -172,12 +172,18 @@ TDateTime UtcNow();
 
 // Starts watching the system's record of the programs that use the
 // microphone or the camera, once; later calls only say what the first found.
-// False when the system keeps no such record: then no call is ever seen. The
-// watch belongs to the calling thread, which must live as long as it.
+// False when this system keeps no such record: then no call is ever seen.
+// Parts of the record that are not there yet (no program used a microphone
+// in this profile) or that fail later are watched for and taken when they
+// come, without a new start. The watch belongs to the calling thread, which
+// must live as long as it.
 bool WatchCalls();
 // The file name of a program that uses the microphone or the camera now
-// ("Teams.exe"; a packaged app by its package name), or nothing. The record is
-// read again only after it changed, or a program it named ended.
+// ("Teams.exe"; a packaged app by its package name), or nothing. A use
+// counts only when it began after the last boot and after a running process
+// of its program began: one left open by a program that crashed or lost its
+// power is no call. The record is read again only after it changed, or a
+// program it named ended.
 std::optional<std::string> CallProgram();
 
 }  // namespace horalog::platform

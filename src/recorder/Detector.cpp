@@ -7,6 +7,7 @@
 
 #include "data/ActRec.h"
 #include "data/Errors.h"
+#include "report/WorkTotals.h"
 
 namespace horalog {
 
@@ -65,11 +66,15 @@ void TActivityDetector::Reset() {
   lastTick_.reset();
   lastInput_.reset();
   pointerFailing_ = false;
+  lastSample_.reset();
+  lastInputActivity_ = 0;
   lastStop_.reset();
   spellQuietFrom_.reset();
   callsWatched_.reset();
-  inCall_ = false;
+  inCall_.reset();
+  spentCall_.reset();
   touch_.reset();
+  touchMoment_.reset();
   touchToldMs_.reset();
 }
 
@@ -128,25 +133,40 @@ void TActivityDetector::EndSession(ActivitySink& sink, const TLocale& locale) {
   if (!idle_) EndSpell(lastActivity_, sink, locale);
 }
 
+void TActivityDetector::EndAtExitStop() {
+  if (idle_) return;
+  idle_ = true;
+  // The user was away from the exit on: not the detector's Stop to offer.
+  lastStop_.reset();
+}
+
 void TActivityDetector::JoinSpellBefore(TDateTime after, TDateTime start) {
   if (idle_ || spellStart_ != after) return;
   spellStart_ = start;
   spellQuietFrom_.reset();
 }
 
-bool TActivityDetector::CallGoesOn(ActivitySource& source, ActivitySink& sink,
-                                   const TLocale& locale) {
+std::optional<std::string> TActivityDetector::CallGoesOn(ActivitySource& source,
+                                                        ActivitySink& sink,
+                                                        const TLocale& locale) {
   if (!callsWatched_) {
     callsWatched_ = source.WatchCalls();
     if (!*callsWatched_) sink.AddLogLine(NoCallRecordText);
   }
-  if (!*callsWatched_) return false;
-  const std::optional<std::string> program = source.CallProgram();
+  if (!*callsWatched_) return std::nullopt;
+  std::optional<std::string> program = source.CallProgram();
   if (program && !inCall_)
     sink.AddLogLine("A call (" + *program + ") counts as activity from " +
                     TimeText(*lastTick_, locale));
-  inCall_ = program.has_value();
-  return inCall_;
+  inCall_ = program;
+  return program;
+}
+
+bool TActivityDetector::TouchConfirmed(TDateTime now, std::optional<uint32_t> moment) const {
+  if (!touch_ || Longer(ConfirmAfter, now - *touch_)) return false;
+  // The moments wrap: only their difference counts.
+  return !touchMoment_ || !moment ||
+         static_cast<uint32_t>(*moment - *touchMoment_) >= ConfirmInputMs;
 }
 
 void TActivityDetector::LapseTouch(TDateTime now, uint64_t steadyNow, ActivitySink& sink,
@@ -174,18 +194,29 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const T
   const platform::PointerSample sample = source.PointerPosition();
   // Keys typed into a window of a process with higher rights are not in the
   // key states, and another program polling them can take the press bits
-  // first; the system's last-input moment still moves with them.
-  // A pointer that twitches moves it too: with a slack set it is not asked
-  // what the input was, and only the key states and the pointer count.
+  // first; the wheel and a touchpad's gestures leave the pointer where it
+  // is: the system's last-input moment still moves with them. A pointer
+  // that twitches moves it too: with a slack set the moment counts only in a
+  // tick in which the pointer did not move at all.
   const std::optional<uint32_t> lastInput = source.LastInputMoment();
-  const bool inputSeen =
-      Presence.pointerSlack == 0 && lastInput && lastInput_ && *lastInput != *lastInput_;
+  const bool inputMoved = lastInput && lastInput_ && *lastInput != *lastInput_;
   if (lastInput) lastInput_ = lastInput;
   bool activity = false;
   TPoint pos{sample.x, sample.y};
   if (sample.ok) {
     pointerFailing_ = false;
-    activity = MouseMoved(pos) || AnyKeyPressed(source) || inputSeen;
+    const bool rested = lastSample_ && lastSample_->x == pos.x && lastSample_->y == pos.y;
+    const bool firstSample = !lastSample_;
+    lastSample_ = pos;
+    activity = MouseMoved(pos) || AnyKeyPressed(source) ||
+               (inputMoved && (Presence.pointerSlack == 0 || rested));
+    // With ConfirmStart the start-up is no touch: where the pointer is then
+    // (and any key state left from before) only tells where it rests.
+    if (firstSample && idle_ && Presence.confirmStartSeconds > 0) {
+      if (activity) AnyKeyPressed(source);  // the presses that the pointer left unasked
+      lastPos_ = pos;
+      activity = false;
+    }
   } else if (!pointerFailing_) {
     pointerFailing_ = true;
     sink.AddLogLine(EOSError::Text(sample.error, platform::SystemErrorText(sample.error)));
@@ -193,23 +224,48 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const T
 
   // A call counts whether or not the pointer can be read: the screen may
   // lock during a call on the headset.
-  bool call = false;
+  std::optional<std::string> call;
   if (Presence.calls) {
     call = CallGoesOn(source, sink, locale);
   } else {
-    inCall_ = false;
+    inCall_.reset();
   }
+  // A call past its limit counts again once input comes, or as a new call.
+  if (!call || activity) spentCall_.reset();
+  if (call && call == spentCall_) call.reset();
 
   if (idle_ && Presence.confirmStartSeconds > 0) {
     LapseTouch(*lastTick_, lastSteady_, sink, locale);
-    // The first input after the quiet only waits for more; a call needs none.
-    if (activity && !call && !touch_) {
-      touch_ = *lastTick_;
-      lastPos_ = pos;
-      activity = false;
+    // Input after the quiet only waits for more, unless it confirms the
+    // touch that waits; a call needs none.
+    if (activity && !call) {
+      if (!touch_) {
+        touch_ = *lastTick_;
+        touchMoment_ = lastInput;
+      }
+      if (!TouchConfirmed(*lastTick_, lastInput)) {
+        lastPos_ = pos;
+        activity = false;
+      }
     }
   } else {
     touch_.reset();  // ConfirmStart was switched off meanwhile
+  }
+
+  // A call alone for longer than its limit: the spell ends where the timeout
+  // would have ended it without the call, a tick after the last input (or
+  // its Start, when the call began it), and the call counts no further.
+  if (call && !activity && !idle_) {
+    const TDateTime since = std::max(lastInputActivity_, spellStart_);
+    if (Longer(source.Now() - since, Presence.callLimitSeconds * OneSecond)) {
+      spentCall_ = call;
+      sink.AddLogLine("A call (" + *call + ") without input for " +
+                      HoursText(Presence.callLimitSeconds) +
+                      " counts no further until input comes");
+      lastStop_ = since + TickInterval;
+      EndSpell(*lastStop_, sink, locale);
+      return;
+    }
   }
 
   if (activity || call) {
@@ -218,7 +274,10 @@ void TActivityDetector::Tick(ActivitySource& source, ActivitySink& sink, const T
     const TDateTime now = source.Now();
     lastActivity_ = now;
     // A call alone leaves the pointer's place of rest where it was.
-    if (activity) lastPos_ = pos;
+    if (activity) {
+      lastPos_ = pos;
+      lastInputActivity_ = now;
+    }
     if (idle_) {
       idle_ = false;
       // A confirmed touch began the spell: no worked second is lost.

@@ -88,6 +88,9 @@ class TActivityDetector {
   TDateTime IdleSpan = 10 * OneMinute;
   // Calls, the confirmation of a start and the pointer's slack, used from the
   // next tick on; all off unless set. The detector does not offer away time.
+  // A call alone holds a spell without input for at most CallLimit: then the
+  // spell ends where the timeout would have ended it without the call, and
+  // that call counts no further until input comes (or it ends).
   TPresenceSettings Presence;
 
   // One tick of the timer; its texts use the locale given.
@@ -125,6 +128,13 @@ class TActivityDetector {
   // step of the wall clock by no more than it is taken for the slewing of
   // the time service.
   static constexpr TDateTime MinSleepGap = 2 * OneSecond;
+  // With ConfirmStart, more than one touch: a touch is confirmed by input in
+  // a tick at least ConfirmAfter after the tick that saw it first and, where
+  // the system tells the moments of input, at least ConfirmInputMs after its
+  // moment then. One keystroke (its key-up often in the next tick) or one
+  // nudge shorter than a second confirms nothing; two seconds of typing do.
+  static constexpr TDateTime ConfirmAfter = 1.5 * OneSecond;
+  static constexpr uint32_t ConfirmInputMs = 1000;
 
   // Back to the state of a new main window: Idle at (0, 0).
   void Reset();
@@ -133,6 +143,11 @@ class TActivityDetector {
   // activity, since the user may have left up to a timeout before; when Idle
   // there is nothing to close.
   void EndSession(ActivitySink& sink, const TLocale& locale);
+
+  // The exit's Stop stays in the journal, and the user, who declined the
+  // exit, answered longer than the timeout after it: the spell ended there.
+  // Idle from here, with no record of its own.
+  void EndAtExitStop();
 
   // A Stop of the running spell stays in the journal though the spell goes
   // on (an exit the user declined after its Stop may have been written): the
@@ -153,9 +168,14 @@ class TActivityDetector {
   void EndSpellAtClockJump(TDateTime now, uint64_t steadyNow, ActivitySink& sink,
                            const TLocale& locale);
   void EndSpell(TDateTime at, ActivitySink& sink, const TLocale& locale);
-  // Whether a program uses the microphone or the camera at this tick; the log
-  // pane is told once per call, and once when the system cannot tell.
-  bool CallGoesOn(ActivitySource& source, ActivitySink& sink, const TLocale& locale);
+  // The program that uses the microphone or the camera at this tick, if one
+  // does; the log pane is told once per call, and once when the system
+  // cannot tell.
+  std::optional<std::string> CallGoesOn(ActivitySource& source, ActivitySink& sink,
+                                        const TLocale& locale);
+  // Whether the touch that waits is confirmed by input at the tick at now,
+  // with the system's last-input moment of that tick, if it told one.
+  bool TouchConfirmed(TDateTime now, std::optional<uint32_t> moment) const;
   // With ConfirmStart set, input while Idle waits for more within that many
   // seconds (touch_): a touch left alone that long lapses, told in the pane.
   void LapseTouch(TDateTime now, uint64_t steadyNow, ActivitySink& sink, const TLocale& locale);
@@ -168,11 +188,15 @@ class TActivityDetector {
   uint64_t lastSteady_ = 0;                 // the steady clock then
   std::optional<uint32_t> lastInput_;       // the system's last-input moment at the previous tick
   bool pointerFailing_ = false;             // the previous tick could not read the pointer
+  std::optional<TPoint> lastSample_;        // the pointer at the last tick that could read it
+  TDateTime lastInputActivity_ = 0;         // the last activity by input (not by a call)
   std::optional<TDateTime> lastStop_;       // the Stop of a spell this detector ended by the timeout or a sleep
   std::optional<TDateTime> spellQuietFrom_; // that Stop, for the spell that started after it
   std::optional<bool> callsWatched_;        // whether the system can tell of calls, once asked
-  bool inCall_ = false;                     // the previous tick saw a call
+  std::optional<std::string> inCall_;       // the program of the call the previous tick saw
+  std::optional<std::string> spentCall_;    // a call past CallLimit: no activity until input
   std::optional<TDateTime> touch_;          // input while Idle that waits to be confirmed
+  std::optional<uint32_t> touchMoment_;     // the system's last-input moment then
   std::optional<uint64_t> touchToldMs_;     // when a lone touch was last told (steady clock)
 };
 

@@ -29,15 +29,15 @@ std::optional<bool> SwitchValue(std::string_view text) {
   return std::nullopt;
 }
 
-// h:mm from 0:05 to 12:00, as seconds.
-std::optional<int64_t> AskAfterValue(std::string_view text) {
+// h:mm from low seconds to 12:00, as seconds.
+std::optional<int64_t> HoursAndMinutes(std::string_view text, int64_t low) {
   const size_t colon = text.find(':');
   if (colon == std::string_view::npos || text.size() != colon + 3) return std::nullopt;
   const std::optional<int> hours = SmallNumber(text.substr(0, colon));
   const std::optional<int> minutes = SmallNumber(text.substr(colon + 1));
   if (!hours || !minutes || *minutes > 59) return std::nullopt;
   const int64_t seconds = (int64_t{*hours} * 60 + *minutes) * 60;
-  if (seconds < 5 * 60 || seconds > 12 * 3600) return std::nullopt;
+  if (seconds < low || seconds > 12 * 3600) return std::nullopt;
   return seconds;
 }
 
@@ -56,7 +56,11 @@ TPresenceSettings ParsePresenceSettings(const std::function<std::string(const st
   settings.pointerSlack =
       read("PointerSlack", [](std::string_view t) { return InRange(SmallNumber(t), 1, 20); })
           .value_or(0);
-  settings.askAfterSeconds = read("AskAfter", AskAfterValue).value_or(0);
+  settings.askAfterSeconds =
+      read("AskAfter", [](std::string_view t) { return HoursAndMinutes(t, 5 * 60); }).value_or(0);
+  settings.callLimitSeconds =
+      read("CallLimit", [](std::string_view t) { return HoursAndMinutes(t, 30 * 60); })
+          .value_or(TPresenceSettings::DefaultCallLimitSeconds);
   return settings;
 }
 

@@ -26,6 +26,12 @@ struct TPresenceSettings {
   // A spell that starts after a quiet spell of at least this many seconds
   // offers to count the quiet spell as work; 0 offers nothing.
   int64_t askAfterSeconds = 0;
+  // A call alone, without input, holds a spell at most this many seconds;
+  // then the spell ends where the timeout would have ended it without the
+  // call, and that call counts no further until input comes.
+  int64_t callLimitSeconds = DefaultCallLimitSeconds;
+
+  static constexpr int64_t DefaultCallLimitSeconds = 4 * 3600;
 
   bool operator==(const TPresenceSettings&) const = default;
 };
@@ -40,7 +46,8 @@ using TPresenceSettingsProblem = TSettingsProblem;
 // when the key is missing. Keys whose text cannot be read are left out and
 // named in problems. The keys: Calls, 0 or 1; ConfirmStart, seconds from 1 to
 // 60; PointerSlack, pixels from 1 to 20; AskAfter, h:mm from 0:05 to 12:00
-// (minutes two digits below 60). Spaces around a value are passed over, and
+// (minutes two digits below 60); CallLimit, h:mm from 0:30 to 12:00, 4:00
+// when missing. Spaces around a value are passed over, and
 // an empty value is a missing key.
 TPresenceSettings ParsePresenceSettings(const std::function<std::string(const std::string&)>& value,
                                         std::vector<TPresenceSettingsProblem>& problems);

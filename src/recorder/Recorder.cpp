@@ -356,37 +356,55 @@ void TRecorder::OfferAwayTime() {
   // Once per spell, at its first tick.
   if (!spell || awayLookedAt_ == spell->start) return;
   awayLookedAt_ = spell->start;
-  if (!spell->quietFrom ||
-      std::llround((spell->start - *spell->quietFrom) * MSecsPerDay) < askAfter * 1000)
+  if (!spell->quietFrom) return;
+  const int64_t awayMs = std::llround((spell->start - *spell->quietFrom) * MSecsPerDay);
+  // A night, a weekend, or a quiet spell across the split between two
+  // working days, is not offered: its click would join days.
+  const TDateTime dayStart = settings_.dayStart;
+  if (awayMs < askAfter * 1000 || awayMs > LongestOfferSeconds * 1000 ||
+      WorkDayOf(*spell->quietFrom, dayStart) != WorkDayOf(spell->start, dayStart))
     return;
-  // Only the latest can be kept: a newer one replaces the balloon.
-  away_ = TAwayTime{*spell->quietFrom, spell->start};
-  view_.ShowBalloon(AwayText() + ". Click here to count it as work.");
+  const TAwayOffer offer{*spell->quietFrom, spell->start};
+  if (offers_.size() == OffersKept) offers_.erase(offers_.begin());
+  offers_.push_back({offer, false});
+  view_.ShowOffer(AwayText(offer) + ". Click here to count it as work.", offer);
 }
 
-std::string TRecorder::AwayText() const {
+std::string TRecorder::AwayText(const TAwayOffer& away) const {
   // The span between the two clock times shown, in their whole minutes, so
   // that the three agree.
   const auto minute = [](TDateTime t) { return std::llround(t * MSecsPerDay) / 60000; };
-  const int64_t seconds = (minute(away_->start) - minute(away_->stop)) * 60;
-  return "Away " + ClockText(away_->stop, locale_) + " to " + ClockText(away_->start, locale_) +
+  const int64_t seconds = (minute(away.start) - minute(away.stop)) * 60;
+  return "Away " + ClockText(away.stop, locale_) + " to " + ClockText(away.start, locale_) +
          " (" + HoursText(seconds) + ")";
 }
 
-void TRecorder::KeepAwayTime() {
-  if (!away_) return;
-  auto notKept = [this](const std::string& why) {
-    AddLogLine(AwayText() + " not counted as work: " + why + ".");
+void TRecorder::KeepAwayTime(const std::optional<TAwayOffer>& offer) {
+  if (!offer) {
+    if (offers_.empty()) return;  // no balloon of an away time was shown
+    AddLogLine("The notification clicked cannot be told from an older one: no away time is "
+               "counted as work.");
+    return;
+  }
+  const auto found = std::find_if(offers_.begin(), offers_.end(),
+                                  [&offer](const TAwayTime& a) { return a.offer == *offer; });
+  if (found == offers_.end()) {
+    AddLogLine(AwayText(*offer) + " not counted as work: it is offered no longer.");
+    return;
+  }
+  TAwayTime& away = *found;
+  auto notKept = [this, &away](const std::string& why) {
+    AddLogLine(AwayText(away.offer) + " not counted as work: " + why + ".");
   };
-  if (away_->kept) return notKept("it counts already");
+  if (away.kept) return notKept("it counts already");
   // The exit's question is open only while the file fails; from the end of
   // the session on, the program ends.
   if (state_ == TRecorderState::ExitQuestion || state_ == TRecorderState::SessionEnding ||
       state_ == TRecorderState::Over)
     return notKept(std::string(HORALOG_PRODUCT_NAME) + " is exiting");
 
-  const TActRec stop = MakeRecord(ActionStop, away_->stop);
-  const TActRec start = MakeRecord(ActionStart, away_->start);
+  const TActRec stop = MakeRecord(ActionStop, away.offer.stop);
+  const TActRec start = MakeRecord(ActionStart, away.offer.start);
   auto waits = [this](const TActRec& record) {
     return std::any_of(journal_.Waiting().begin(), journal_.Waiting().end(),
                        [&record](const TActRec& r) { return std::memcmp(&r, &record, RecordSize) == 0; });
@@ -398,8 +416,17 @@ void TRecorder::KeepAwayTime() {
         why = "its Stop and Start are not written to " + std::string(DataFileBaseName) + " yet";
         return;
       }
+      // In file order, as the hours pair them, and written back so: a sort
+      // would pair the records of a day out of time order (a clock set
+      // back) anew, and such a day could count less.
       TActRecList list;
-      list.LoadFromFile(DataFilePath());
+      {
+        TActRecReader reader(DataFilePath());
+        TActRec record;
+        while (reader.Next(record))
+          if (record.Status != StatusDeleted) list.Add(record);
+        reader.Close();
+      }
       const int at = FindRecord(list.Entries(), stop);
       const int next = FindRecord(list.Entries(), start);
       if (at == RecordNotFound || next == RecordNotFound) {
@@ -410,21 +437,29 @@ void TRecorder::KeepAwayTime() {
         why = "a record lies between its Stop and Start";
         return;
       }
+      // The Start before the Stop and the Stop after the Start (or the
+      // running spell) become one pair; without them the spell before or
+      // after the away time would pair with nothing and count less.
+      const bool startBefore = at > 0 && list.Items(at - 1).Action == ActionStart;
+      const bool stopAfter = next + 1 >= list.Count() || list.Items(next + 1).Action == ActionStop;
+      if (!startBefore || !stopAfter) {
+        why = "the records around it are no Start before and Stop after";
+        return;
+      }
       list.MarkDeleted(at);
       list.MarkDeleted(next);
       list.SaveToFile(DataFilePath());
       // The running spell, when it is the one after the away time, runs from
       // the Start before the away time now, as the journal pairs them; the
       // hours read after the rewrite count it so.
-      if (at > 0 && list.Items(at - 1).Action == ActionStart)
-        detector_.JoinSpellBefore(away_->start, list.Items(at - 1).Time);
+      detector_.JoinSpellBefore(away.offer.start, list.Items(at - 1).Time);
     });
   } catch (const std::exception& error) {
     why = JournalFailureReason(error);
   }
   if (!why.empty()) return notKept(why);
-  away_->kept = true;
-  AddLogLine(AwayText() + " counted as work: its Stop and Start are deleted from " +
+  away.kept = true;
+  AddLogLine(AwayText(away.offer) + " counted as work: its Stop and Start are deleted from " +
              DataFileBaseName + ".");
 }
 
@@ -487,8 +522,16 @@ bool TRecorder::Exit() {
     // after it, so that the journal reads the same whether the Stop landed or
     // not and no sort can put the Start before it. The quiet counts from
     // there: the answer was the user's. While Idle the Stop stays alone, an
-    // Out without an In as after any exit while Idle.
-    detector_.GoOnFrom(stop.Time + OneMillisecond, *this);
+    // Out without an In as after any exit while Idle. An answer later than
+    // the timeout after the Stop comes from a user who was away meanwhile:
+    // the spell ended at the Stop (a Start just after it would pair with a
+    // Stop at that Start at the next tick).
+    if (std::llround((source_.Now() - stop.Time) * MSecsPerDay) >
+        std::llround(detector_.IdleSpan * MSecsPerDay)) {
+      detector_.EndAtExitStop();
+    } else {
+      detector_.GoOnFrom(stop.Time + OneMillisecond, *this);
+    }
   }
   UpdateTip();
   return false;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "data/ActRec.h"
 #include "data/JournalWriter.h"
@@ -25,6 +26,13 @@
 #include "report/WorkTotals.h"
 
 namespace horalog {
+
+// An away time the balloon offers to count as work: its Stop and the Start
+// after it. The balloon keeps it, and a click on that balloon names it.
+struct TAwayOffer {
+  TDateTime stop = 0, start = 0;
+  bool operator==(const TAwayOffer&) const = default;
+};
 
 // What the recorder shows. Boxes and questions may run a message loop of
 // their own, in which the next ticks and even the end of the session run.
@@ -47,6 +55,9 @@ class TRecorderView {
   // day's work is near): it asks nothing, takes no focus, and a click on it
   // keeps nothing. A newer one replaces it.
   virtual void ShowNotice(const std::string& text) { (void)text; }
+  // The balloon that offers an away time: it keeps the offer, and a click
+  // on it comes back as TRecorder::KeepAwayTime(offer).
+  virtual void ShowOffer(const std::string& text, const TAwayOffer& offer) = 0;
 };
 
 // How a command uses the data file.
@@ -169,12 +180,17 @@ class TRecorder : private ActivitySink {
   // in the tip.
   void ReadHours();
 
-  // The click on the balloon: the latest away time offered counts as work.
-  // Its Stop and the Start after it are deleted from the data file, as the
+  // The click on a balloon: the away time it offered counts as work, or
+  // nothing when the click cannot tell which balloon it was (nothing). Its
+  // Stop and the Start after it are deleted from the data file, as the
   // database view's Delete deletes them and through the same door, while
-  // both are there and no record lies between them; the log pane says what
-  // was kept, or why nothing was.
-  void KeepAwayTime();
+  // both are there, no record lies between them, a Start comes before the
+  // Stop and no Start after the Start, so that no day counts less; the log
+  // pane says what was kept, or why nothing was.
+  void KeepAwayTime(const std::optional<TAwayOffer>& offer);
+  // The longest away time offered; longer ones, and those across the split
+  // between two working days, are not offered (the night is no meeting).
+  static constexpr int64_t LongestOfferSeconds = 12 * 3600;
 
   // The tip's text now: the name and, when the journal could be read, the
   // hours, with a running spell up to its last activity.
@@ -216,7 +232,7 @@ class TRecorder : private ActivitySink {
   // balloon offers it.
   void OfferAwayTime();
   // "Away 11:05 to 11:52 (0:47)".
-  std::string AwayText() const;
+  std::string AwayText(const TAwayOffer& away) const;
   // While a spell runs with MaxStretch or MaxDay set: the notice a quarter
   // of an hour before the limit (TLimitWatch), once a day and limit.
   void WatchLimits();
@@ -258,12 +274,14 @@ class TRecorder : private ActivitySink {
   std::optional<TDateTime> copyUntil_;           // the running spell's last activity in it
   std::string outageText_;       // the box that tells of a new outage, shown at the end of the tick
 
-  // The away time the balloon offers: its Stop and the Start after it.
+  // The away times offered, the latest last (the few latest: an older
+  // balloon is long gone), and whether each is kept.
   struct TAwayTime {
-    TDateTime stop = 0, start = 0;
+    TAwayOffer offer;
     bool kept = false;
   };
-  std::optional<TAwayTime> away_;
+  std::vector<TAwayTime> offers_;
+  static constexpr size_t OffersKept = 32;
   std::optional<TDateTime> awayLookedAt_;  // the Start of the spell last looked at for one
   TLimitWatch limits_;
 };

@@ -3,6 +3,7 @@
 // one pair across it in the data file.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <string>
 
 #include "E2eDriver.h"
@@ -36,10 +37,15 @@ class Presence : public ProgramTest {
     for (int pass = 0; pass < 2; ++pass)
       for (int key = 1; key < 256; ++key) GetAsyncKeyState(key);
   }
-  // A desktop program's use of the microphone since a second ago, going on
-  // (a Stop of 0) or stopped now.
+  // A desktop program's use of the microphone since a second ago (but not
+  // before this test program began: a use older than its program's process
+  // is none), going on (a Stop of 0) or stopped now.
   void PlantUse(const std::wstring& programPath, bool inUse) {
-    store_.Plant(MicrophoneEntry(programPath), FileTimeNow() - 10000000ULL, inUse ? 0 : FileTimeNow());
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const ULONGLONG began = (ULONGLONG{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+    store_.Plant(MicrophoneEntry(programPath), std::max(FileTimeNow() - 10000000ULL, began),
+                 inUse ? 0 : FileTimeNow());
   }
 
   bool LogHas(const char* text) { return Log().find(text) != std::string::npos; }

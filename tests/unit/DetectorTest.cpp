@@ -610,6 +610,51 @@ TEST_F(DetectorTest, CallsCountForNothingWhereTheSystemCannotTell) {
   EXPECT_EQ(source.watches, 1);
 }
 
+// A call alone holds a spell for CallLimit at most: then the Stop lies where
+// the timeout would have put it without the call, the pane says so, and that
+// call counts no further until input comes, or it ends and another begins. A
+// stale call that began a spell on its own books a second.
+TEST_F(DetectorTest, ACallAloneHoldsASpellForCallLimitAtMost) {
+  detector.Presence.calls = true;
+  detector.Presence.callLimitSeconds = 30 * 60;
+  Move(At(9, 0, 0));
+  source.call = "chrome.exe";
+  for (uint16_t m = 1; m <= 30; ++m) Tick(At(9, m, 0));
+  EXPECT_FALSE(detector.Idle());
+  Tick(At(9, 30, 1));
+  EXPECT_TRUE(detector.Idle());
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_TIME(sink.records[1].time, At(9, 0, 1));
+  EXPECT_EQ(sink.log[sink.log.size() - 2],
+            "A call (chrome.exe) without input for 0:30 counts no further until input comes");
+  EXPECT_EQ(sink.log.back(), Ended(At(9, 0, 1)));
+  for (uint16_t m = 31; m < 60; ++m) Tick(At(9, m, 0));
+  EXPECT_EQ(sink.records.size(), 2u) << "the spent call started a spell";
+
+  // Input: the call counts again, its limit from the last input, and the
+  // spell knows the Stop before it, for the away time's offer.
+  Move(At(10, 0, 0));
+  EXPECT_TIME(detector.Running().value().quietFrom.value_or(-1), At(9, 0, 1));
+  for (uint16_t m = 1; m <= 29; ++m) Tick(At(10, m, 0));
+  Move(At(10, 29, 30));
+  for (uint16_t m = 30; m <= 59; ++m) Tick(At(10, m, 30));
+  EXPECT_FALSE(detector.Idle());
+  Tick(At(10, 59, 31));
+  ASSERT_EQ(sink.records.size(), 4u);
+  EXPECT_TIME(sink.records[3].time, At(10, 29, 31));
+
+  // It ends; a new call begins a spell on its own and holds it for the limit.
+  source.call.reset();
+  Tick(At(11, 0, 0));
+  source.call = "chrome.exe";
+  Tick(At(11, 0, 1));
+  ASSERT_EQ(sink.records.size(), 5u);
+  for (uint16_t m = 1; m <= 30; ++m) Tick(At(11, m, 1));
+  Tick(At(11, 30, 2));
+  ASSERT_EQ(sink.records.size(), 6u);
+  EXPECT_TIME(sink.records[5].time, At(11, 0, 2));
+}
+
 // ---- Presence: a touch to confirm ----------------------------------------
 
 // Input after the quiet starts a spell only when more input follows in a
@@ -617,6 +662,15 @@ TEST_F(DetectorTest, CallsCountForNothingWhereTheSystemCannotTell) {
 // A touch left alone leaves no record and one line, at most one a minute.
 TEST_F(DetectorTest, ConfirmStartCountsATouchOnlyWhenMoreInputFollowsInTime) {
   detector.Presence.confirmStartSeconds = 5;
+  // The start-up is no touch: the pointer away from (0, 0), a key state
+  // left from before; nor is the first last-input moment.
+  source.MoveTo(500, 300);
+  source.pressed.set(0x0D);
+  source.lastInput = 8;
+  Tick(At(3, 0, 0));
+  for (uint16_t s = 1; s <= 9; ++s) Tick(At(3, 0, s));
+  EXPECT_TRUE(sink.log.empty());
+  source.lastInput.reset();
   Move(At(3, 12, 44));
   for (uint16_t s = 45; s <= 49; ++s) Tick(At(3, 12, s));  // the pointer rests where it was touched
   EXPECT_TRUE(detector.Idle());
@@ -654,13 +708,50 @@ TEST_F(DetectorTest, ConfirmStartCountsATouchOnlyWhenMoreInputFollowsInTime) {
   ASSERT_EQ(sink.records.size(), 3u);
   EXPECT_TIME(sink.records[2].time, At(10, 0, 6));
 
+  // One keystroke, its key-up in the next tick, or one nudge across two
+  // ticks, however late the second tick comes, confirms nothing; typing for
+  // two seconds does, from its first tick.
+  Tick(At(10, 20, 0));
+  ASSERT_EQ(sink.records.size(), 4u);
+  source.lastInput = 8;
+  auto lone = [&](TDateTime at, TDateTime second, bool key) {
+    if (key) {
+      source.pressed.set(0x41);
+    } else {
+      source.MoveTo(source.pointer.x + 2, source.pointer.y);
+    }
+    *source.lastInput += 40;  // the key down, or the nudge's first half
+    Tick(at);
+    if (!key) source.MoveTo(source.pointer.x + 2, source.pointer.y);
+    *source.lastInput += 120;  // the key up, or the nudge's second half
+    Tick(second);
+    for (int s = 1; s <= 7; ++s) Tick(second + s * OneSecond);
+    EXPECT_TRUE(detector.Idle()) << (key ? "a keystroke" : "a nudge");
+  };
+  lone(At(10, 21, 0), At(10, 21, 1), true);
+  lone(At(10, 22, 0), At(10, 22, 1), false);
+  lone(At(10, 23, 0), At(10, 23, 2, 500), true);  // the second tick late
+  lone(At(10, 24, 0), At(10, 24, 2, 500), false);
+  EXPECT_EQ(sink.records.size(), 4u);
+  for (uint16_t s = 0; s <= 2; ++s) {
+    source.pressed.set(0x41);
+    *source.lastInput += 1000;
+    Tick(At(10, 25, s));
+  }
+  ASSERT_EQ(sink.records.size(), 5u);
+  EXPECT_TIME(sink.records[4].time, At(10, 25, 0));
+  Tick(At(10, 30, 0));
+  Tick(At(10, 35, 3));
+  ASSERT_EQ(sink.records.size(), 6u);
+  source.lastInput.reset();
+
   // A call needs no second touch.
   detector.Presence.calls = true;
-  Tick(At(10, 20, 0));
+  Tick(At(10, 40, 0));
   source.call = "Teams.exe";
-  Tick(At(10, 30, 0));
-  ASSERT_EQ(sink.records.size(), 5u);
-  EXPECT_TIME(sink.records[4].time, At(10, 30, 0));
+  Tick(At(10, 50, 0));
+  ASSERT_EQ(sink.records.size(), 7u);
+  EXPECT_TIME(sink.records[6].time, At(10, 50, 0));
 }
 
 // ---- Presence: the pointer's slack ---------------------------------------
@@ -691,6 +782,26 @@ TEST_F(DetectorTest, PointerSlackPassesOverATwitchButNotLeavingTheBox) {
     Tick(At(23, 20, 0));
     EXPECT_FALSE(detector.Idle()) << leave.x << "," << leave.y;
   }
+
+  // The wheel and a touchpad's scrolling move the last-input moment while
+  // the pointer rests: twelve minutes of scrolling keep the spell going, and
+  // a twitch with them counts for nothing.
+  detector.Reset();
+  source.MoveTo(100, 100);
+  Tick(At(9, 0, 0));
+  for (uint32_t s = 1; s <= 720; ++s) {
+    if (s % 2 == 0) source.lastInput = *source.lastInput + 40;
+    Tick(At(9, 0, 0) + s * OneSecond);
+  }
+  EXPECT_FALSE(detector.Idle());
+  EXPECT_EQ(detector.LastActivity(), At(9, 12, 0));
+  for (uint32_t s = 721; s <= 1330; ++s) {
+    source.MoveTo(100 + static_cast<int32_t>(s % 2), 100);
+    source.lastInput = *source.lastInput + 40;
+    Tick(At(9, 0, 0) + s * OneSecond);
+  }
+  EXPECT_TRUE(detector.Idle());
+  EXPECT_TIME(sink.records.back().time, At(9, 12, 1));
 }
 
 // ---- Presence: the quiet spell before a spell ----------------------------

@@ -11,6 +11,12 @@
 #include "platform/Platform.h"
 #include "TestSupport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// The seam's ReplaceFile is meant below, not the system's macro of that name.
+#undef ReplaceFile
+#endif
+
 namespace horalog {
 namespace {
 
@@ -200,6 +206,89 @@ TEST(Locale, UserLocaleHasEveryName) {
   EXPECT_FALSE(locale.shortDateFormat.empty());
   EXPECT_FALSE(locale.longTimeFormat.empty());
 }
+
+#ifdef _WIN32
+// The system's record of calls, planted in a profile that had none: the
+// watch starts without it (this Windows keeps one), takes its keys when they
+// come and again after they were deleted, and counts a use only while a
+// process of its program runs that began before it.
+TEST(Calls, TheWatchTakesKeysThatComeLaterAndCountsOnlyUsesOfRunningPrograms) {
+  const std::wstring store =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager\\ConsentStore";
+  HKEY probe = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, store.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+    RegCloseKey(probe);
+    GTEST_SKIP() << "this profile keeps a record of its own";
+  }
+  wchar_t image[MAX_PATH * 2];
+  DWORD length = MAX_PATH * 2;
+  ASSERT_TRUE(QueryFullProcessImageNameW(GetCurrentProcess(), 0, image, &length));
+  const std::wstring self(image, length);
+  std::wstring entry = self;
+  for (wchar_t& c : entry)
+    if (c == L'\\') c = L'#';
+  FILETIME created{}, exited{}, kernel{}, user{}, now{};
+  ASSERT_TRUE(GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user));
+  auto value = [](const FILETIME& t) {
+    return (ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+  };
+  auto plant = [&](const std::wstring& path, ULONGLONG start, ULONGLONG stop) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (store + L"\\" + path).c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, L"LastUsedTimeStart", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&start),
+                   sizeof start);
+    RegSetValueExW(key, L"LastUsedTimeStop", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&stop),
+                   sizeof stop);
+    RegCloseKey(key);
+  };
+  // Until the program is (or is not) in a call, within half a minute.
+  auto callUntil = [](bool inCall) {
+    for (int i = 0; i < 300; ++i) {
+      if (platform::CallProgram().has_value() == inCall) return true;
+      platform::Pause(100);
+    }
+    return false;
+  };
+  const std::string name = "horalog_unit_tests.exe";
+
+  // The store of a Windows that keeps the record (older versions, as Wine
+  // may say it is, have none), without a capability's key yet.
+  HKEY storeKey = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, store.c_str(), 0, nullptr, 0, KEY_READ, nullptr,
+                            &storeKey, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(storeKey);
+  ASSERT_TRUE(platform::WatchCalls()) << "a profile without the keys taken for a Windows without";
+  EXPECT_FALSE(platform::CallProgram());
+  // A use left open since before this process began, and a packaged app's
+  // that does not run: no calls.
+  plant(L"microphone\\NonPackaged\\" + entry, value(created) - 600000000ULL, 0);
+  GetSystemTimeAsFileTime(&now);
+  plant(L"microphone\\Horalog.Ghost_8wekyb3d8bbwe", value(now), 0);
+  plant(L"webcam\\NonPackaged\\" + entry, value(now), 0);
+  ASSERT_TRUE(callUntil(true)) << "the keys that came were not taken";
+  EXPECT_EQ(platform::CallProgram(), name);
+  GetSystemTimeAsFileTime(&now);
+  plant(L"webcam\\NonPackaged\\" + entry, value(now) - 10000000ULL, value(now));
+  EXPECT_TRUE(callUntil(false)) << "a stale use counted";
+
+  // The keys deleted and planted again.
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, (store + L"\\webcam").c_str()), ERROR_SUCCESS);
+  EXPECT_FALSE(platform::CallProgram());
+  GetSystemTimeAsFileTime(&now);
+  plant(L"webcam\\NonPackaged\\" + entry, value(now), 0);
+  EXPECT_TRUE(callUntil(true)) << "the key planted again was not taken";
+  // The whole store deleted, and planted again: looked for now and then.
+  RegDeleteTreeW(HKEY_CURRENT_USER, store.c_str());
+  EXPECT_TRUE(callUntil(false));
+  GetSystemTimeAsFileTime(&now);
+  plant(L"microphone\\NonPackaged\\" + entry, value(now), 0);
+  EXPECT_TRUE(callUntil(true)) << "the store planted again was not taken";
+  RegDeleteTreeW(HKEY_CURRENT_USER, store.c_str());
+}
+#endif
 
 }  // namespace
 }  // namespace horalog

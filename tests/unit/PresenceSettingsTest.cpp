@@ -28,15 +28,24 @@ TEST(PresenceSettings, KeysAreTakenWithinTheirLimitsAndNamedBeyondThem) {
   EXPECT_EQ(Parse({{"Calls", " "}, {"AskAfter", ""}}, problems), TPresenceSettings{});
   EXPECT_TRUE(problems.empty());
 
-  const TPresenceSettings low = Parse(
-      {{"Calls", "1"}, {"ConfirmStart", "1"}, {"PointerSlack", " 1 "}, {"AskAfter", "0:05"}}, problems);
+  EXPECT_EQ(TPresenceSettings{}.callLimitSeconds, 4 * 3600);
+
+  const TPresenceSettings low = Parse({{"Calls", "1"},
+                                       {"ConfirmStart", "1"},
+                                       {"PointerSlack", " 1 "},
+                                       {"AskAfter", "0:05"},
+                                       {"CallLimit", "0:30"}},
+                                      problems);
   EXPECT_TRUE(problems.empty());
-  EXPECT_EQ(low, (TPresenceSettings{true, 1, 1, 5 * 60}));
-  const TPresenceSettings high =
-      Parse({{"Calls", "0"}, {"ConfirmStart", "60"}, {"PointerSlack", "20"}, {"AskAfter", "12:00"}},
-            problems);
+  EXPECT_EQ(low, (TPresenceSettings{true, 1, 1, 5 * 60, 30 * 60}));
+  const TPresenceSettings high = Parse({{"Calls", "0"},
+                                        {"ConfirmStart", "60"},
+                                        {"PointerSlack", "20"},
+                                        {"AskAfter", "12:00"},
+                                        {"CallLimit", "12:00"}},
+                                       problems);
   EXPECT_TRUE(problems.empty());
-  EXPECT_EQ(high, (TPresenceSettings{false, 60, 20, 12 * 3600}));
+  EXPECT_EQ(high, (TPresenceSettings{false, 60, 20, 12 * 3600, 12 * 3600}));
 
   for (const auto& [key, value] :
        std::vector<std::pair<std::string, std::string>>{{"Calls", "2"},
@@ -50,7 +59,10 @@ TEST(PresenceSettings, KeysAreTakenWithinTheirLimitsAndNamedBeyondThem) {
                                                         {"AskAfter", "12:01"},
                                                         {"AskAfter", "0:5"},
                                                         {"AskAfter", "1:60"},
-                                                        {"AskAfter", "30"}}) {
+                                                        {"AskAfter", "30"},
+                                                        {"CallLimit", "0:29"},
+                                                        {"CallLimit", "12:01"},
+                                                        {"CallLimit", "4"}}) {
     problems.clear();
     // (A map keeps the first of two equal keys: the bad value of PointerSlack.)
     const TPresenceSettings settings = Parse({{key, value}, {"PointerSlack", "3"}}, problems);

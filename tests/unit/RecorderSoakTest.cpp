@@ -5,7 +5,11 @@
 // the end of the session. After each day: every record is in the journal
 // once, none is lost, each Start and Stop lies within 2 s of when the person
 // began and stopped, and the tip's Today, This week and balance are what the
-// report of each day alone shows.
+// report of each day alone shows. Some days run with every [Presence] key:
+// calls (real, stale, past CallLimit), lone keystrokes and nudges across two
+// ticks, the wheel under the pointer's slack, and clicks on the away time's
+// balloon, at once, after an edit or the next morning. Every hour, beside the
+// tip: no spell counts for nothing; at every click: no day counts less.
 //
 //   HORALOG_SOAK_DAYS=365 HORALOG_SOAK_SEED=7 horalog_unit_tests --gtest_filter=Soak.*
 //   (make soak DAYS=365)
@@ -47,25 +51,59 @@ int EnvNumber(const char* name, int otherwise) {
 
 // What the journal must hold: the person's spells as the recorder's rules
 // stamp them, from the truth of the script (when there was input, when the
-// clock jumped, when the program ended), not from the recorder.
+// clock jumped, when the program ended, when a call went on), not from the
+// recorder.
 class Truth {
  public:
   std::vector<TActRec> records;
+  // [Presence] as the recorder has it today: ConfirmStart's seconds (0 for
+  // none) and CallLimit's.
+  int confirmSeconds = 0;
+  int64_t callLimitSeconds = TPresenceSettings::DefaultCallLimitSeconds;
 
-  void Input(TDateTime now) {
-    if (!active_) records.push_back(MakeRecord(ActionStart, now));
-    active_ = true;
-    lastInput_ = now;
+  // A tick, with input or none (and the system's last-input moment then),
+  // with a call or none. A quiet longer than the timeout (in the clock's
+  // whole milliseconds) ends the spell where the quiet began; a touch after
+  // the quiet waits for input at least 1.5 s and 1000 ms of moments later
+  // within ConfirmStart; a call alone holds the spell for CallLimit at most,
+  // and then counts no further until input comes or it ends.
+  void Tick(TDateTime now, bool input, bool call, uint32_t moment) {
+    if (!call || input) spent_ = false;
+    if (spent_) call = false;
+    if (!active_ && confirmSeconds > 0) {
+      if (touch_ && Ms(now - touch_->at) > confirmSeconds * 1000) touch_.reset();
+      if (input && !call) {
+        if (!touch_) touch_ = Touch{now, moment};
+        if (Ms(now - touch_->at) < 1500 || moment - touch_->moment < 1000) input = false;
+      }
+    } else {
+      touch_.reset();
+    }
+    if (call && !input && active_) {
+      const TDateTime since = std::max(lastInput_, spellStart_);
+      if (Ms(now - since) > callLimitSeconds * 1000) {
+        spent_ = true;
+        End(since + OneSecond);
+        return;
+      }
+    }
+    if (input || call) {
+      if (!active_) {
+        spellStart_ = touch_ ? touch_->at : now;
+        touch_.reset();
+        records.push_back(MakeRecord(ActionStart, spellStart_));
+        active_ = true;
+      }
+      lastActivity_ = now;
+      if (input) lastInput_ = now;
+    } else if (active_ && Ms(now - lastActivity_) > Ms(Timeout)) {
+      End(lastActivity_);
+    }
   }
-  // A tick without input: a quiet longer than the timeout (in the clock's
-  // whole milliseconds) ends the spell where the quiet began.
-  void Quiet(TDateTime now) {
-    if (active_ && std::round((now - lastInput_) * MSecsPerDay) > std::round(Timeout * MSecsPerDay))
-      End(lastInput_);
-  }
-  // Sleep, a step of the clock, the end of the session: at the last input.
+  // Sleep, a step of the clock, the end of the session: at the last activity.
   void Break() {
-    if (active_) End(lastInput_);
+    touch_.reset();
+    if (active_) End(lastActivity_);
   }
   // The Start of the running spell moved by hand.
   void MoveStart(TDateTime from, TDateTime to) {
@@ -73,26 +111,60 @@ class Truth {
       if (record.Action == ActionStart && std::fabs(record.Time - from) * 86400 <= 2.001)
         record.Time = to;
   }
-  // An exit writes its Stop now, whatever the state.
+  // An exit writes its Stop now, whatever the state; the program ends.
   void Exit(TDateTime now) {
     records.push_back(MakeRecord(ActionStop, now));
     active_ = false;
+    touch_.reset();
+    spent_ = false;
   }
   // A declined exit whose Stop may have reached the file: it stays, and a
   // running spell goes on from a Start a millisecond later.
   void DeclinedExitKept(TDateTime now) {
-    const bool wasActive = active_;
-    Exit(now);
-    if (wasActive) Input(now + 1.0 / MSecsPerDay);
+    records.push_back(MakeRecord(ActionStop, now));
+    if (!active_) return;
+    spellStart_ = now + 1.0 / MSecsPerDay;
+    records.push_back(MakeRecord(ActionStart, spellStart_));
+    lastActivity_ = std::max(lastActivity_, spellStart_);
   }
+  // An away time counted as work: its Stop and the Start after it go, and
+  // the running spell, when it is the one after it, runs from the Start
+  // before.
+  void Join(TDateTime stop, TDateTime start) {
+    auto find = [this](uint8_t action, TDateTime time) {
+      for (size_t i = 0; i < records.size(); ++i)
+        if (records[i].Action == action && std::fabs(records[i].Time - time) * 86400 <= 2.001)
+          return i;
+      return records.size();
+    };
+    const size_t at = find(ActionStop, stop), next = find(ActionStart, start);
+    ASSERT_LT(at, records.size()) << "the truth has no such Stop";
+    ASSERT_LT(next, records.size()) << "the truth has no such Start";
+    std::optional<TDateTime> before;
+    for (const TActRec& record : records)
+      if (record.Action == ActionStart && record.Time < stop && (!before || record.Time > *before))
+        before = record.Time;
+    records.erase(records.begin() + static_cast<std::ptrdiff_t>(std::max(at, next)));
+    records.erase(records.begin() + static_cast<std::ptrdiff_t>(std::min(at, next)));
+    if (active_ && before && std::fabs(spellStart_ - start) * 86400 <= 2.001) spellStart_ = *before;
+  }
+  bool Active() const { return active_; }
+  bool TouchWaits() const { return touch_.has_value(); }
 
  private:
+  static int64_t Ms(TDateTime span) { return std::llround(span * MSecsPerDay); }
   void End(TDateTime at) {
     records.push_back(MakeRecord(ActionStop, at));
     active_ = false;
   }
+  struct Touch {
+    TDateTime at = 0;
+    uint32_t moment = 0;
+  };
   bool active_ = false;
-  TDateTime lastInput_ = 0;
+  TDateTime lastActivity_ = 0, lastInput_ = 0, spellStart_ = 0;
+  std::optional<Touch> touch_;
+  bool spent_ = false;  // the call went past CallLimit
 };
 
 // The seconds of the totals the report of day alone shows under its heading.
@@ -151,6 +223,7 @@ class Soak : public ::testing::Test {
     recorder_ = std::make_unique<TRecorder>(source_, view_, dir_.Path(), locale_);
     recorder_->SetIdleSpan(Timeout);
     recorder_->SetHoursSettings(Settings());
+    recorder_->SetPresenceSettings(presence_);
     recorder_->Start();
     firstTick_ = true;
   }
@@ -180,17 +253,130 @@ class Soak : public ::testing::Test {
       platform::FailFileOperation(1, platform::FileFault::SharingViolation);
     }
     if (!recorder_) return;
-    if (input) ++source_.x;
-    if (input || firstTick_) {
-      truth_.Input(source_.wall);
-    } else {
-      truth_.Quiet(source_.wall);
+    if (input) {
+      // With the pointer's slack the input is the wheel now and then (the
+      // pointer rests), or the pointer leaving the slack's box.
+      if (presence_.pointerSlack > 0 && Chance(0.3)) {
+        ++wheelTicks_;
+      } else {
+        source_.x += presence_.pointerSlack > 0 ? 5 : 1;
+      }
+      Moved(static_cast<uint32_t>(Between(1, 900)));
     }
+    // The start-up is a touch of the pointer away from (0, 0), and none
+    // with ConfirmStart.
+    const bool seen =
+        presence_.confirmStartSeconds > 0 ? input && !firstTick_ : input || firstTick_;
     firstTick_ = false;
+    truth_.Tick(source_.wall, seen, presence_.calls && source_.call, moment_);
     recorder_->Tick();
+    LookAtOffers();
+  }
+  // The system's last-input moment moves by ms past the tick's start.
+  void Moved(uint32_t ms) {
+    moment_ = static_cast<uint32_t>(source_.steady) + ms;
+    source_.lastInput = moment_;
+  }
+  // A lone touch after the quiet, across two ticks, then the quiet again:
+  // one keystroke (the key-up in the next tick) or one nudge shorter than a
+  // second. Neither starts a spell.
+  void LoneTouch() {
+    const bool key = Chance(0.5);
+    for (int half = 0; half < 2; ++half) {
+      source_.Advance(half == 0 || !Chance(0.3) ? 1000 : 2500);  // the second tick late
+      if (key) {
+        source_.keyPressed = half == 0;
+      } else {
+        source_.x += 5;
+      }
+      if (half == 0) {
+        Moved(20);
+      } else {
+        moment_ += 150;
+        source_.lastInput = moment_;
+      }
+      truth_.Tick(source_.wall, true, presence_.calls && source_.call, moment_);
+      recorder_->Tick();
+    }
+    ++loneTouches_;
   }
   void Seconds(int n, bool input) {
     for (int i = 0; i < n; ++i) Second(input && !Chance(0.2));
+  }
+
+  // ---- Away time kept ------------------------------------------------------
+
+  // A new balloon's away time is clicked at once, or later (after an edit,
+  // or the next morning, across the day's split), or never.
+  void LookAtOffers() {
+    if (view_.offers.size() <= offersSeen_) return;
+    offersSeen_ = view_.offers.size();
+    const double choice = std::uniform_real_distribution<double>(0, 1)(random_);
+    if (choice < 0.5) {
+      Click(view_.offers.back());
+    } else if (choice < 0.8) {
+      pendingClick_ = view_.offers.back();
+    }
+  }
+  void ClickPending() {
+    if (pendingClick_ && recorder_) Click(*std::exchange(pendingClick_, std::nullopt));
+  }
+  // The click: no day from the away time's on counts less after it.
+  void Click(const TAwayOffer& offer) {
+    const int64_t from = WorkDayOf(offer.stop, settings_.dayStart) - 1;
+    const int64_t through = WorkDayOf(source_.wall, settings_.dayStart);
+    auto hours = [&] {
+      std::map<int64_t, int64_t> days;
+      std::optional<TRunningSpell> running;
+      if (const std::optional<TSpell> spell = recorder_->Detector().Running())
+        running = TRunningSpell{spell->lastActivity};
+      for (int64_t day = from; day <= through; ++day)
+        days[day] = recorder_->Hours().Worked(day, running);
+      return days;
+    };
+    const bool known = recorder_->HoursCurrent();
+    const std::map<int64_t, int64_t> before = hours();
+    const size_t lines = view_.log.size();
+    recorder_->KeepAwayTime(offer);
+    ++clicks_;
+    ASSERT_GT(view_.log.size(), lines) << "a click without its line";
+    const std::string& said = view_.log.back();
+    if (said.find(" counted as work: its Stop and Start are deleted") != std::string::npos) {
+      truth_.Join(offer.stop, offer.start);
+      ++clicksKept_;
+      // The days of the away time read anew at the day's check.
+      for (int64_t day = from; day <= through; ++day) worked_.erase(day);
+    }
+    if (!known || !recorder_->HoursCurrent()) return;
+    const std::map<int64_t, int64_t> after = hours();
+    for (const auto& [day, seconds] : before)
+      ASSERT_GE(after.at(day), seconds) << "a click lowered the hours of day " << day << ": "
+                                        << view_.log.back();
+  }
+
+  // No spell counts for nothing: the days of each pair of a Start and the
+  // Stop after it count at least its length. (Spells across more than one
+  // split are left to the hours' own tests.)
+  void CheckSpellsCount() {
+    if (!recorder_ || !recorder_->Journal().Empty() || !recorder_->HoursCurrent()) return;
+    const std::vector<TActRec> records = RecordsOnDisk();
+    TWorkTotals fresh(settings_.dayStart);
+    for (const TActRec& record : records) fresh.Take(record);
+    for (size_t i = 0; i + 1 < records.size(); ++i) {
+      const TActRec &start = records[i], &stop = records[i + 1];
+      if (start.Action != ActionStart || stop.Action != ActionStop || start.Time < FirstDay ||
+          stop.Time <= start.Time)
+        continue;
+      const int64_t first = WorkDayOf(start.Time, settings_.dayStart);
+      const int64_t last = WorkDayOf(stop.Time, settings_.dayStart);
+      if (last - first > 1) continue;
+      int64_t counted = 0;
+      for (int64_t day = first; day <= last; ++day) counted += fresh.Worked(day);
+      const TDateTime from = start.Time, to = stop.Time;  // unaligned fields
+      ASSERT_GE(counted + 2 * (last - first + 1), std::llround((to - from) * 86400))
+          << "a spell counts for nothing:\n" << Listing({start, stop});
+    }
+    ++spellChecks_;
   }
 
   // ---- What happens in a day besides the work ----------------------------
@@ -356,10 +542,29 @@ class Soak : public ::testing::Test {
     source_.steady += static_cast<uint64_t>(std::llround(night * MSecsPerDay));
     source_.wall = morning;
     if (recorder_) truth_.Break();
+    // Some days with every [Presence] key.
+    presence_ = {};
+    if (Chance(0.4)) {
+      presence_.calls = true;
+      presence_.confirmStartSeconds = Between(3, 10);
+      presence_.pointerSlack = 3;
+      presence_.askAfterSeconds = 15 * 60;
+      presence_.callLimitSeconds = Between(1, 3) * 30 * 60;
+      ++presenceDays_;
+    }
+    truth_.confirmSeconds = presence_.confirmStartSeconds;
+    truth_.callLimitSeconds = presence_.callLimitSeconds;
+    if (recorder_) recorder_->SetPresenceSettings(presence_);
     if (!recorder_) StartProgram();
     DeductBreaks(Chance(0.4));
+    ClickPending();  // yesterday's away time, across the split
 
-    Seconds(Between(0, 90) * 60, false);  // before the person comes
+    const int before = Between(0, 90) * 60;  // before the person comes
+    Seconds(before / 2, false);
+    if (presence_.confirmStartSeconds > 0 && before >= 120 && !truth_.Active() &&
+        !truth_.TouchWaits())
+      LoneTouch();
+    Seconds(before - before / 2, false);
     // Events at random moments of the working day, by minute.
     std::multimap<int, char> events;
     auto at = [&](char what) { events.emplace(Between(10, 540), what); };
@@ -372,6 +577,7 @@ class Soak : public ::testing::Test {
     if (Chance(0.4)) at('d');
     if (Chance(0.2)) at('r');
     if (Chance(0.1)) at('s');  // the session ends at midday; the program starts again
+    if (presence_.calls && Chance(0.5)) at('C');
 
     const int lunch = Between(180, 300), lunchLength = Between(30, 70);
     const bool lunchAsleep = Chance(0.5);
@@ -397,9 +603,20 @@ class Soak : public ::testing::Test {
         continue;
       }
       Seconds(60, true);
-      if (minute % 60 == 0) CheckKeptTip();
+      if (minute % 60 == 0) {
+        CheckKeptTip();
+        CheckSpellsCount();
+      }
     }
     Seconds(20 * 60, false);  // gone home
+    // A call left open by a program that lost its power: it starts a spell
+    // and holds it for CallLimit, no longer.
+    if (recorder_ && presence_.calls && Chance(0.5)) {
+      source_.call = "chrome.exe";
+      Seconds(static_cast<int>(presence_.callLimitSeconds) + Between(5, 40) * 60, false);
+      source_.call.reset();
+      ++staleCalls_;
+    }
     // Now and then a night shift: back at 1:30, working past the split at 2:00.
     if (recorder_ && Chance(0.15)) {
       Sleep(static_cast<int>(std::lround((FirstDay + index + 1 + 1.5 / 24 - source_.wall) * 1440)));
@@ -438,7 +655,17 @@ class Soak : public ::testing::Test {
     }
     if (!recorder_) return;
     switch (what) {
-      case 'v': EditInTheView(); break;
+      case 'v':
+        EditInTheView();
+        ClickPending();
+        break;
+      case 'C':
+        // A call at the desk, without input, perhaps longer than CallLimit.
+        source_.call = "Teams.exe";
+        Seconds(Between(10, 80) * 60, false);
+        source_.call.reset();
+        ++calls_;
+        break;
       case 'c': Compact(); break;
       case 'd': DeclinedExit(); break;
       case 'h':
@@ -523,6 +750,12 @@ class Soak : public ::testing::Test {
   }
 
   std::string Data() const { return dir_.Path(DataFileBaseName); }
+  int CallLimitsHit() const {
+    return static_cast<int>(
+        std::count_if(view_.log.begin(), view_.log.end(), [](const std::string& line) {
+          return line.find("counts no further until input comes") != std::string::npos;
+        }));
+  }
 
   test::ScratchDir dir_;
   test::FakeSource source_;
@@ -535,6 +768,10 @@ class Soak : public ::testing::Test {
   // The seconds of each day by its own report; only today's and yesterday's
   // change, unless the view sorts the file.
   std::map<int64_t, int64_t> worked_;
+  TPresenceSettings presence_;
+  uint32_t moment_ = 0;                      // the system's last-input moment
+  size_t offersSeen_ = 0;
+  std::optional<TAwayOffer> pendingClick_;
   bool firstTick_ = false;
   int held_ = 0;
   uint64_t nextLate_ = 0;  // the next tick comes this late
@@ -543,6 +780,8 @@ class Soak : public ::testing::Test {
   int declinedWaiting_ = 0, secondExits_ = 0, startsMoved_ = 0, forwardSteps_ = 0, lateTicks_ = 0,
       tipChecks_ = 0, nightShifts_ = 0, breakChecks_ = 0;
   bool breaksToday_ = false;
+  int presenceDays_ = 0, loneTouches_ = 0, wheelTicks_ = 0, calls_ = 0, staleCalls_ = 0,
+      clicks_ = 0, clicksKept_ = 0, spellChecks_ = 0;
   double worst_ = 0;
 };
 
@@ -553,10 +792,16 @@ TEST_F(Soak, AWeekOfWork) {
   std::printf("soak: %d days, %zu records, %zu lost, %zu twice, worst stamp %.1f s "
               "(%d declined exits, %d of them while records waited, %d second exits inside, "
               "%d starts again, %d session ends, %d commands failed, %d running Starts moved, "
-              "%d forward steps, %d late ticks, %d night shifts across the split, %d tips checked as kept, %d of them net of breaks)\n",
+              "%d forward steps, %d late ticks, %d night shifts across the split, "
+              "%d tips checked as kept, %d of them net of breaks)\n"
+              "soak with presence: %d days, %d lone touches, %d wheel ticks, %d calls, "
+              "%d stale calls, %d calls past their limit, %d clicks, %d of them kept, "
+              "%d hourly checks of spells\n",
               days, records_, lost_, twice_, worst_, declinedExits_, declinedWaiting_,
               secondExits_, restarts_, sessionEnds_, failedCommands_, startsMoved_,
-              forwardSteps_, lateTicks_, nightShifts_, tipChecks_, breakChecks_);
+              forwardSteps_, lateTicks_, nightShifts_, tipChecks_, breakChecks_, presenceDays_,
+              loneTouches_, wheelTicks_, calls_, staleCalls_, CallLimitsHit(), clicks_,
+              clicksKept_, spellChecks_);
   EXPECT_EQ(twice_, 0u);
 }
 

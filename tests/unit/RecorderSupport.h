@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/ActRec.h"
@@ -26,8 +28,17 @@ class FakeSource : public ActivitySource {
     steady += ms;
     wall += static_cast<double>(ms) / MSecsPerDay;
   }
+  // A key pressed since the last query, the system's last-input moment, and
+  // the program in a call (the system keeps a record of calls).
+  bool keyPressed = false;
+  std::optional<uint32_t> lastInput;
+  std::optional<std::string> call;
+
   platform::PointerSample PointerPosition() override { return {true, x, 0, 0}; }
-  bool KeyPressedSinceLastQuery(int) override { return false; }
+  bool KeyPressedSinceLastQuery(int) override { return std::exchange(keyPressed, false); }
+  std::optional<uint32_t> LastInputMoment() override { return lastInput; }
+  bool WatchCalls() override { return true; }
+  std::optional<std::string> CallProgram() override { return call; }
   TDateTime Now() override { return wall; }
   uint64_t SteadyMilliseconds() override { return steady; }
   void Pause(uint32_t ms) override {
@@ -60,6 +71,12 @@ class FakeView : public TRecorderView {
   void ShowBalloon(const std::string& text) override { balloons.push_back(text); }
   std::vector<std::string> notices;
   void ShowNotice(const std::string& text) override { notices.push_back(text); }
+  // The offers of the balloons that offered an away time, in turn.
+  std::vector<TAwayOffer> offers;
+  void ShowOffer(const std::string& text, const TAwayOffer& offer) override {
+    balloons.push_back(text);
+    offers.push_back(offer);
+  }
 };
 
 // The whole records of a data file; none when it is missing.

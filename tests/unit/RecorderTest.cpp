@@ -106,6 +106,25 @@ TEST_F(RecorderTest, AnExitThatCannotWriteAsksAndNoGoesOnRecording) {
   EXPECT_EQ(std::memcmp(&records[3], &stop, sizeof stop), 0) << "the Stop written once";
   EXPECT_FALSE(recorder.Detector().Idle());
 
+  // The question left open longer than the timeout: the user was away, the
+  // spell ended at the Stop that stays, and no Start follows it (it would
+  // pair with a Stop of its own moment).
+  Work(30);
+  platform::FailFileOperation(5);
+  view.answer = [this] {
+    source.Advance(11 * 60 * 1000);
+    return false;
+  };
+  EXPECT_FALSE(recorder.Exit());
+  EXPECT_TRUE(recorder.Detector().Idle());
+  Quiet(61);
+  const std::vector<TActRec> after = Journal();
+  ASSERT_EQ(after.size(), 6u);
+  EXPECT_EQ(after[5].Action, ActionStop);
+  Work(2);
+  ASSERT_EQ(Journal().size(), 7u);
+  EXPECT_EQ(Journal()[6].Action, ActionStart);
+
   view.answer = [] { return true; };
   platform::FailFileOperation(1);
   EXPECT_TRUE(recorder.Exit());
@@ -333,7 +352,7 @@ TEST_F(AwayTimeTest, AClickCountsTheAwayTimeAsWorkWithItsRecordsWaiting) {
   ASSERT_EQ(recorder.Journal().Count(), 1u) << "the Start waits";
   EXPECT_EQ(view.tip, "Horalog\nToday 0:01\nThis week 0:01");
 
-  recorder.KeepAwayTime();
+  recorder.KeepAwayTime(view.offers.back());
   EXPECT_EQ(view.log.back(), Away + " counted as work: its Stop and Start are deleted from hl.dat.");
   EXPECT_TRUE(recorder.Journal().Empty());
   ASSERT_EQ(Journal().size(), 1u);
@@ -347,7 +366,7 @@ TEST_F(AwayTimeTest, AClickCountsTheAwayTimeAsWorkWithItsRecordsWaiting) {
   EXPECT_EQ(records[1].Action, ActionStop);
   EXPECT_EQ(view.tip, "Horalog\nToday 1:00\nThis week 1:00");
 
-  recorder.KeepAwayTime();
+  recorder.KeepAwayTime(view.offers.back());
   EXPECT_EQ(view.log.back(), Away + " not counted as work: it counts already.");
   EXPECT_EQ(Journal().size(), 2u);
   EXPECT_EQ(view.balloons.size(), 1u);
@@ -373,7 +392,7 @@ TEST_F(AwayTimeTest, TheClickChangesNothingWhenTheJournalChangedAroundTheAwayTim
   };
   rewrite([](TActRecList& list) { list.Add(MakeRecord(ActionStop, At(9, 30))); });
   auto before = Records();
-  recorder.KeepAwayTime();
+  recorder.KeepAwayTime(view.offers[0]);
   EXPECT_EQ(view.log.back(), Away + " not counted as work: a record lies between its Stop and Start.");
   EXPECT_EQ(Records(), before);
   rewrite([](TActRecList& list) {
@@ -382,7 +401,7 @@ TEST_F(AwayTimeTest, TheClickChangesNothingWhenTheJournalChangedAroundTheAwayTim
   });
   before = Records();
   ASSERT_EQ(before.size(), 2u);
-  recorder.KeepAwayTime();
+  recorder.KeepAwayTime(view.offers[0]);
   EXPECT_EQ(view.log.back(), Away + " not counted as work: its Stop or Start is no longer in hl.dat.");
   EXPECT_EQ(Records(), before);
 
@@ -402,14 +421,83 @@ TEST_F(AwayTimeTest, TheClickChangesNothingWhenTheJournalChangedAroundTheAwayTim
   EXPECT_EQ(view.balloons[1], newer + ". Click here to count it as work.");
   before = Records();
   platform::FailFileOperation(1);
-  recorder.KeepAwayTime();
+  recorder.KeepAwayTime(view.offers[1]);
   EXPECT_EQ(view.log.back(), newer + " not counted as work: its Stop and Start are not written to hl.dat yet.");
   EXPECT_EQ(Records(), before);
-  recorder.KeepAwayTime();
+  recorder.KeepAwayTime(view.offers[1]);
   EXPECT_EQ(view.log.back(), newer + " counted as work: its Stop and Start are deleted from hl.dat.");
   ASSERT_EQ(before.size(), 5u);
   before.pop_back();
   EXPECT_EQ(Records(), before);
+}
+
+// No night, no weekend, nothing across the split between two working days
+// and nothing longer than 12:00 is offered: a click on it would join days.
+TEST_F(AwayTimeTest, OnlyAnAwayTimeWithinOneWorkingDayAndTwelveHoursIsOffered) {
+  Begin();
+  Work(60);
+  source.Advance(static_cast<uint64_t>(std::llround((At(8, 10) + 1 - source.wall) * MSecsPerDay)));
+  Work(60);  // Tuesday 8:10, after a night asleep
+  Quiet(601);
+  source.Advance(static_cast<uint64_t>(std::llround((At(23, 30) + 1 - source.wall) * MSecsPerDay)));
+  Work(60);  // 23:30: the day's Stop at 8:11, a timeout after the last input
+  Quiet(601);
+  Quiet(25 * 60);
+  Work(60);  // Wednesday 0:06, 25 minutes after the Stop at 23:41
+  EXPECT_TRUE(view.balloons.empty()) << view.balloons.front();
+  Quiet(601);
+  source.Advance(static_cast<uint64_t>(std::llround((At(12, 30) + 2 - source.wall) * MSecsPerDay)));
+  Work(60);  // 12:30, more than 12 hours after the Stop at 0:17 of the same day
+  EXPECT_TRUE(view.balloons.empty()) << view.balloons.front();
+  Quiet(601);
+  Quiet(11 * 3600);
+  Work(1);  // 11 hours: offered
+  EXPECT_EQ(view.balloons.size(), 1u);
+}
+
+// A click acts on the away time its balloon named: an older one as well,
+// and none when the click cannot tell which balloon it was. And it never
+// leaves a spell that pairs with nothing: without a Start before the Stop,
+// nothing is deleted.
+TEST_F(AwayTimeTest, TheClickKeepsTheAwayTimeItsBalloonNamedAndNeverCountsLess) {
+  Begin();
+  WorkAwayAndBack();
+  Work(60);
+  Quiet(601);
+  Quiet(20 * 60);
+  Work(1);
+  ASSERT_EQ(view.offers.size(), 2u);
+  auto before = Records();
+  ASSERT_EQ(before.size(), 5u);
+  recorder.KeepAwayTime(std::nullopt);
+  EXPECT_EQ(view.log.back(), "The notification clicked cannot be told from an older one: no away "
+                             "time is counted as work.");
+  EXPECT_EQ(Records(), before);
+  recorder.KeepAwayTime(TAwayOffer{At(8, 0), At(8, 30)});
+  EXPECT_EQ(view.log.back(),
+            "Away 8:00 AM to 8:30 AM (0:30) not counted as work: it is offered no longer.");
+  EXPECT_EQ(Records(), before);
+  recorder.KeepAwayTime(view.offers[0]);
+  EXPECT_EQ(view.log.back(), Away + " counted as work: its Stop and Start are deleted from hl.dat.");
+  ASSERT_EQ(Records().size(), 3u);
+  EXPECT_NEAR(Records()[1].second, view.offers[1].stop, Ms);
+  EXPECT_EQ(view.tip, "Horalog\nToday 0:53\nThis week 0:53");
+
+  // The Start before the newer away time deleted by hand: its click would
+  // leave the running spell's Start gone and the Stop alone.
+  recorder.FileCommand(TFileCommand::Rewrites, [&] {
+    TActRecList list;
+    list.LoadFromFile(Data());
+    list.MarkDeleted(0);
+    list.SaveToFile(Data());
+  });
+  before = Records();
+  const std::string tip = view.tip;
+  recorder.KeepAwayTime(view.offers[1]);
+  EXPECT_EQ(view.log.back(), "Away 9:53 AM to 10:23 AM (0:30) not counted as work: the records "
+                             "around it are no Start before and Stop after.");
+  EXPECT_EQ(Records(), before);
+  EXPECT_EQ(view.tip, tip);
 }
 
 // While the exit's question is open the file fails, and from the end of the
@@ -422,7 +510,7 @@ TEST_F(AwayTimeTest, AClickWhileTheExitAsksOrAfterTheEndChangesNothing) {
   ASSERT_EQ(before.size(), 3u);
   platform::FailFileOperation(1);
   view.answer = [this] {
-    recorder.KeepAwayTime();
+    recorder.KeepAwayTime(view.offers.back());
     return false;
   };
   EXPECT_FALSE(recorder.Exit());
@@ -431,7 +519,7 @@ TEST_F(AwayTimeTest, AClickWhileTheExitAsksOrAfterTheEndChangesNothing) {
   recorder.EndSession();
   const auto ended = Records();
   ASSERT_EQ(ended.size(), 4u);
-  recorder.KeepAwayTime();
+  recorder.KeepAwayTime(view.offers.back());
   EXPECT_EQ(Records(), ended);
 }
 
