@@ -141,9 +141,10 @@ class Truth {
     ASSERT_LT(at, records.size()) << "the truth has no such Stop";
     ASSERT_LT(next, records.size()) << "the truth has no such Start";
     std::optional<TDateTime> before;
-    for (const TActRec& record : records)
-      if (record.Action == ActionStart && record.Time < stop && (!before || record.Time > *before))
-        before = record.Time;
+    for (const TActRec& record : records) {
+      const TDateTime time = record.Time;  // by value: the packed record's stamp is unaligned
+      if (record.Action == ActionStart && time < stop && (!before || time > *before)) before = time;
+    }
     records.erase(records.begin() + static_cast<std::ptrdiff_t>(std::max(at, next)));
     records.erase(records.begin() + static_cast<std::ptrdiff_t>(std::min(at, next)));
     if (active_ && before && std::fabs(spellStart_ - start) * 86400 <= 2.001) spellStart_ = *before;
