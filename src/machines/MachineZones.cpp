@@ -15,6 +15,11 @@ TDateTime Minutes(int32_t minutes) { return minutes * MinuteOfDay; }
 // Moments this close are one (the sums of minutes are not exact).
 constexpr TDateTime HalfSecond = 0.5 / 86400;
 
+// A change of the zone itself (a trip, a zone set by hand) is noted at the
+// writer's next look, up to a minute or so after it: the records between are
+// on the new clock already.
+constexpr TDateTime NotedLate = 2 * MinuteOfDay;
+
 }  // namespace
 
 int32_t LocalOffset(const TZoneRules& rules, TDateTime local) {
@@ -68,10 +73,16 @@ void ToOurTime(std::vector<TMachineRecord>& records, std::optional<TDateTime>& r
   if (same) return;
   std::optional<TDateTime> previous;  // the true moment of the record before
   auto convert = [&](TDateTime local) {
-    // The notes whose span holds the stamp read with their offset.
+    // The notes whose span holds the stamp read with their offset; a span
+    // from a little before its note where that keeps the records in order.
     std::optional<TDateTime> first, fitting;
     for (size_t i = 0; i < notes.size(); ++i) {
       const TDateTime utc = local - Minutes(notes[i].minutes);
+      const bool late = i > 0 && utc >= notes[i].utc - NotedLate && utc < notes[i].utc;
+      if (late && (!previous || utc >= *previous - HalfSecond)) {
+        fitting = utc;
+        break;
+      }
       const bool from = i == 0 || utc >= notes[i].utc - HalfSecond;
       // The moment of a change ends the span before it too (a Stop at 3:00
       // when the clock goes back to 2:00).

@@ -886,9 +886,11 @@ TEST_F(Soak, SeveralMachinesThroughASyncService) {
 // is UTC+1 all along. One zone has summer time (UTC+2), which ends on the
 // third day at 1:00 UTC (3:00 goes back to 2:00) and starts again (2:00 goes
 // on to 3:00) two weeks later, every four weeks. On a trip the machine's zone
-// is UTC-5 from 13:00 UTC on the second day (14:00 goes back to 8:00) to
-// 21:00 UTC on the third (16:00 goes on to 22:00), and again every sixty days
-// for five days. The rules the folder is given are those of the zone the
+// is UTC-5 from 3:00 UTC on the second day (4:00 goes back to 22:00) to 3:00
+// UTC on the third (22:00 goes on to 4:00), and again every sixty days for
+// five days. Each change comes with work across it on that machine alone:
+// the others are counted in its local time, where a span across its change
+// would be stretched or turned back. The rules the folder is given are those of the zone the
 // machine is in: summer time's for the one, a fixed offset on the trip.
 
 struct TFakeZone {
@@ -935,8 +937,8 @@ std::shared_ptr<TFakeZone> TripZone(TDateTime utc, int days) {
   zone->travels = true;
   zone->history = {{0, 60}};
   for (int day = 1; day <= days + 1; day += 60) {
-    zone->history.push_back({FirstDay + day + 13.0 / 24, -300});
-    zone->history.push_back({FirstDay + day + (day == 1 ? 1 : 5) + 21.0 / 24, 60});
+    zone->history.push_back({FirstDay + day + 3.0 / 24, -300});
+    zone->history.push_back({FirstDay + day + (day == 1 ? 1 : 5) + 3.0 / 24, 60});
   }
   return zone;
 }
