@@ -901,7 +901,7 @@ struct TFakeZone {
   // Near a change back: the stamps of the records the journal took, by the
   // millisecond, each with the moment it was written at; the records seen.
   std::map<int64_t, TDateTime> written;
-  int64_t seen = 0;
+  int64_t seen = -1;  // -1: away from any change back
   int ends = 0, starts = 0, trips = 0, homes = 0;
 
   int32_t At(TDateTime at) const {
@@ -971,9 +971,13 @@ void WatchJournal(TFakeZone& zone, const std::string& dataPath) {
   for (size_t i = 1; i < zone.history.size(); ++i)
     near = near || (zone.history[i].minutes < zone.history[i - 1].minutes &&
                     std::fabs(zone.utc - zone.history[i].utc) < 8.0 / 24);
+  if (!near) {
+    zone.seen = -1;
+    return;
+  }
   const std::optional<platform::TFileStamp> stamp = platform::FileStamp(dataPath);
   const int64_t count = stamp ? stamp->size / static_cast<int64_t>(RecordSize) : 0;
-  if (!near || count <= zone.seen) {
+  if (zone.seen < 0 || count <= zone.seen) {
     zone.seen = count;
     return;
   }
