@@ -998,13 +998,13 @@ void StepZoneClock(TFakeZone& zone, test::FakeSource& clock, TDateTime step) {
   clock.wall = zone.Wall();
 }
 
-void AddZoneSpells(const TFakeZone& zone, int day, std::vector<std::pair<int, int>>& spells) {
+void AddZoneSpells(const TFakeZone& zone, int, std::vector<std::pair<int, int>>& spells) {
   for (size_t i = 1; i < zone.history.size(); ++i) {
-    const TDateTime at = zone.history[i].utc;
-    if (DayNumber(at + 1.0 / 24) != DayNumber(FirstDay) + day) continue;
-    // In desk seconds: fifty minutes before the change to fifty after.
-    const int second = static_cast<int>(std::llround((at + 1.0 / 24 - FirstDay - day) * 86400));
-    spells.push_back({second - 3000, second + 3000});
+    // In seconds of the day's run from now (the nights' looks make it
+    // longer than a day): fifty minutes before the change to fifty after.
+    const int64_t second = std::llround((zone.history[i].utc - zone.utc) * 86400);
+    if (second >= 3000 && second < 86400 - 3000)
+      spells.push_back({static_cast<int>(second) - 3000, static_cast<int>(second) + 3000});
   }
 }
 
