@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace horalog {
 
@@ -14,6 +17,11 @@ TDateTime Minutes(int32_t minutes) { return minutes * MinuteOfDay; }
 
 // Moments this close are one (the sums of minutes are not exact).
 constexpr TDateTime HalfSecond = 0.5 / 86400;
+
+// A change of the zone itself (a trip, a zone set by hand) is noted at the
+// writer's next look, up to a minute or so after it: the records between are
+// on the new clock already.
+constexpr TDateTime NotedLate = 2 * MinuteOfDay;
 
 }  // namespace
 
@@ -66,32 +74,66 @@ void ToOurTime(std::vector<TMachineRecord>& records, std::optional<TDateTime>& r
   for (const TOffsetNote& note : notes) same = same && ours.At(note.utc) == note.minutes;
   for (const TOffsetNote& note : ours.Notes()) same = same && theirs.At(note.utc) == note.minutes;
   if (same) return;
+  // Each stamp's true moment, the span of the notes it was read in, and the
+  // spans that hold it.
+  struct TRead {
+    TDateTime utc = 0;
+    size_t span = SIZE_MAX;
+    std::vector<std::pair<size_t, TDateTime>> fits;
+  };
   std::optional<TDateTime> previous;  // the true moment of the record before
-  auto convert = [&](TDateTime local) {
-    // The notes whose span holds the stamp read with their offset.
-    std::optional<TDateTime> first, fitting;
+  auto read = [&](TDateTime local) {
+    // The notes whose span holds the stamp read with their offset; a span
+    // from a little before its note where that keeps the records in order.
+    TRead result;
+    std::optional<std::pair<size_t, TDateTime>> first, fitting;
     for (size_t i = 0; i < notes.size(); ++i) {
       const TDateTime utc = local - Minutes(notes[i].minutes);
+      const bool late = i > 0 && utc >= notes[i].utc - NotedLate && utc < notes[i].utc;
+      const bool inOrder = !previous || utc >= *previous - HalfSecond;
+      if (late && inOrder) {
+        result.fits.push_back({i, utc});
+        if (!fitting) fitting = {i, utc};
+        continue;
+      }
       const bool from = i == 0 || utc >= notes[i].utc - HalfSecond;
       // The moment of a change ends the span before it too (a Stop at 3:00
       // when the clock goes back to 2:00).
       const bool to = i + 1 == notes.size() || utc <= notes[i + 1].utc + HalfSecond;
       if (!from || !to) continue;
-      if (!first) first = utc;
-      if (!previous || utc >= *previous - HalfSecond) {
-        fitting = utc;
-        break;
-      }
+      result.fits.push_back({i, utc});
+      if (!first) first = {i, utc};
+      if (inOrder && !fitting) fitting = {i, utc};
     }
-    // A stamp no span holds (the skipped hour): by the offset before it.
-    const TDateTime utc = fitting ? *fitting
-                          : first ? *first
-                                  : local - Minutes(theirs.At(local - Minutes(theirs.At(local))));
-    previous = utc;
-    return utc + Minutes(ours.At(utc));
+    if (fitting || first) {
+      std::tie(result.span, result.utc) = fitting ? *fitting : *first;
+    } else {
+      // A stamp no span holds (the skipped hour): by the offset before it.
+      result.utc = local - Minutes(theirs.At(local - Minutes(theirs.At(local))));
+    }
+    previous = result.utc;
+    return result;
   };
-  for (TMachineRecord& record : records) record.time = convert(record.time);
-  if (runningUntil) runningUntil = convert(*runningUntil);
+  std::vector<TRead> reads;
+  for (const TMachineRecord& record : records) reads.push_back(read(record.time));
+  if (runningUntil) reads.push_back(read(*runningUntil));
+  // A spell on one clock never holds a change back (the clock's step ends
+  // it): a Start read at an earlier pass than its Stop is read at the Stop's
+  // where that holds it, as the writer's own tip counts the spell.
+  for (size_t k = reads.size(); k-- > 1;) {
+    const size_t start = k - 1;
+    if (start >= records.size() || records[start].action != ActionStart) continue;
+    if (k < records.size() && records[k].action != ActionStop) continue;
+    if (reads[start].span >= reads[k].span || reads[k].span == SIZE_MAX) continue;
+    for (const auto& [span, utc] : reads[start].fits)
+      if (span == reads[k].span && utc > reads[start].utc && utc <= reads[k].utc + HalfSecond) {
+        reads[start].utc = utc;
+        reads[start].span = span;
+      }
+  }
+  for (size_t k = 0; k < records.size(); ++k)
+    records[k].time = reads[k].utc + Minutes(ours.At(reads[k].utc));
+  if (runningUntil) runningUntil = reads.back().utc + Minutes(ours.At(reads.back().utc));
 }
 
 std::string OffsetText(int32_t minutes) {

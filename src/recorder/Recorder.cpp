@@ -94,7 +94,8 @@ void TRecorder::SetMachinesSettings(const TMachinesSettings& settings) {
   copyUntil_.reset();
   if (settings.Active()) {
     machines_ = std::make_unique<TMachineFolder>(
-        settings, [this](const std::string& text) { AddLogLine(text); }, DataFilePath());
+        settings, [this](const std::string& text) { AddLogLine(text); }, DataFilePath(),
+        machinesZone_);
     machineHours_ = std::make_unique<TMachineHours>(totals_);
   }
   // This machine's spells are kept for the union only.

@@ -137,6 +137,9 @@ class TRecorder : private ActivitySink {
   // at the end of the session when time is left.
   const TMachinesSettings& MachinesSettings() const { return machinesSettings_; }
   void SetMachinesSettings(const TMachinesSettings& settings);
+  // The clock's zone that the folder of [Machines] notes: the system's unless
+  // set, for the folders made from then on.
+  void SetMachinesZone(TZoneClock zone) { machinesZone_ = std::move(zone); }
   // The folder as last looked at; nothing without [Machines].
   const TMachineFolder* Machines() const { return machines_.get(); }
   // The hours the tip counts: this machine's, or with [Machines] the union
@@ -266,6 +269,7 @@ class TRecorder : private ActivitySink {
   uint64_t reloads_ = 0;         // readings of the hours so far
   std::string tip_;              // the tip last given to the view
   TMachinesSettings machinesSettings_;
+  TZoneClock machinesZone_ = TZoneClock::System();
   std::unique_ptr<TMachineFolder> machines_;
   std::unique_ptr<TMachineHours> machineHours_;  // over totals_
   std::optional<uint64_t> machinesLookedAtMs_;   // nothing before the first look

@@ -900,6 +900,56 @@ TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
     EXPECT_EQ(hours.Worked(DayNumber(Monday)), 100 * 60) << zone;
     EXPECT_DOUBLE_EQ(read->records[2].time, At(1, 0) + zone / 1440.0) << zone;
   }
+  // A spell only on the repeated hour's second pass, to after it: 1:40, as
+  // its own tip counts it (at the first pass it would hold the change).
+  const std::string night = scratch.Path("night") + "/";
+  platform::MakeFolders(night);
+  test::WriteRecords(night + DataFileBaseName,
+                     {MakeRecord(ActionStart, At(2, 47)), MakeRecord(ActionStop, At(4, 27))});
+  utcNow = At(0, 30);
+  TMachineFolder owl({Folder(), "Owl", "33333333-2222-4333-8444-555555555555", "OWL"},
+                     [](const std::string&) {}, night + DataFileBaseName, summer);
+  owl.NoteClock();
+  utcNow = At(3, 30);
+  ASSERT_TRUE(owl.WriteOwnCopy(night + DataFileBaseName, {}, {}, At(4, 30)));
+  {
+    TMachineFolder desk = Folder(Desk);
+    desk.Look();
+    const TMachineReading* read = nullptr;
+    for (const TMachineReading* machine : desk.Machines())
+      if (machine->mark.name == "Owl") read = machine;
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->records.size(), 2u);
+    EXPECT_NEAR(read->records[0].time, At(2, 47), 1e-9);
+    EXPECT_NEAR(read->records[1].time, At(4, 27), 1e-9);
+  }
+
+  // A laptop flown west: its zone is UTC-5 from 13:00 UTC on, which it
+  // notes at its next look, 50 s later. The first Start on the new clock
+  // (8:00) was before the note, and is 14:00 on the desk.
+  int32_t offset = 60;
+  utcNow = At(12, 0);
+  const TZoneClock flown{[&offset](TDateTime) { return offset; }, [&utcNow] { return utcNow; }};
+  const std::string trip = scratch.Path("trip") + "/";
+  platform::MakeFolders(trip);
+  test::WriteRecords(trip + DataFileBaseName,
+                     {MakeRecord(ActionStart, At(13, 30)), MakeRecord(ActionStop, At(13, 50)),
+                      MakeRecord(ActionStart, At(8, 0)), MakeRecord(ActionStop, At(8, 30))});
+  TMachineFolder flying({Folder(), "Flown", "22222222-2222-4333-8444-555555555555", "FLOWN"},
+                        [](const std::string&) {}, trip + DataFileBaseName, flown);
+  flying.NoteClock();
+  offset = -300;
+  utcNow = At(13, 0) + 50.0 / 86400;
+  ASSERT_TRUE(flying.WriteOwnCopy(trip + DataFileBaseName, {}, {}, At(8, 31)));
+  TMachineFolder desk = Folder(Desk);
+  desk.Look();
+  const TMachineReading* read = nullptr;
+  for (const TMachineReading* machine : desk.Machines())
+    if (machine->mark.name == "Flown") read = machine;
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->records.size(), 4u);
+  EXPECT_NEAR(read->records[2].time, At(14, 0), 1e-9);
+  EXPECT_NEAR(read->records[3].time, At(14, 30), 1e-9);
 }
 
 }  // namespace

@@ -816,10 +816,14 @@ TEST_F(Soak, AWeekOfWork) {
 // other folders after a lag of minutes to hours, sometimes in pieces, leaves
 // conflicted copies, and now and then brings back an earlier version. On the
 // way a machine's Name= changes, one machine's folder is copied to a new
-// computer (a clone with the same GUID, name and journal), and a clock goes
-// back an hour. At the end of each day, once the service has carried all,
-// each machine's hours of the day are an independent count of all journals:
-// each machine as its own tip counts it, their union by the second.
+// computer (a clone with the same GUID, name and journal), a clock is set
+// back an hour, one machine's zone goes through summer time's end (with work
+// on both passes of the repeated hour) and its start, and one machine takes
+// trips to a zone six hours west. Every hour at which the service has carried
+// all and nobody works, and at the end of each day once it has, each
+// machine's hours of its day are an independent count of all journals at the
+// true moments, in its own local time: each machine as its own tip counts
+// it, their union by the second (see the zones at the end of the file).
 
 // What the service knows of a file in a folder.
 struct TSyncedFile {
@@ -844,6 +848,7 @@ class FakeSyncService {
         continue;
       }
       Deliver(*it);
+      lastDelivered_ = now;
       it = pending_.erase(it);
     }
   }
@@ -865,6 +870,11 @@ class FakeSyncService {
     ++broughtBack;
   }
   int carried = 0, pieces = 0, conflicts = 0, broughtBack = 0;
+  // Whether all has been carried, none of it in the last two minutes.
+  bool Idle(uint64_t now) {
+    Run(now);
+    return pending_.empty() && now >= lastDelivered_ + 120;
+  }
 
  private:
   struct TDelivery {
@@ -955,24 +965,36 @@ class FakeSyncService {
   std::map<size_t, std::map<std::string, TSyncedFile>> files_;
   std::map<std::pair<size_t, std::string>, std::vector<test::Bytes>> history_;
   std::vector<TDelivery> pending_;
+  uint64_t lastDelivered_ = 0;
 };
+
+// The machines' clocks in their zones, and the count at the true moments:
+// at the end of the file.
+struct TFakeZone;
+std::shared_ptr<TFakeZone> DeskZone(TDateTime utc);
+TZoneClock ZoneClockOf(const std::shared_ptr<TFakeZone>& zone);
+void ZoneTick(TFakeZone& zone, test::FakeSource& clock, uint32_t ms, bool moving);
+void WatchJournal(TFakeZone& zone, const std::string& dataPath);
 
 // One machine of the soak: its journal, its folder, its recorder.
 struct TSoakMachine {
-  TSoakMachine(const std::string& name, const std::string& identity, TDateTime at)
-      : name(name), identity(identity) {
-    clock.wall = at;
+  TSoakMachine(const std::string& name, const std::string& identity,
+               std::shared_ptr<TFakeZone> itsZone)
+      : name(name), identity(identity), zone(std::move(itsZone)) {
+    ZoneTick(*zone, clock, 0, false);
     platform::MakeFolders(folder.Path());
   }
   void Begin() {
     recorder = std::make_unique<TRecorder>(clock, view, dir.Path(), locale);
+    recorder->SetMachinesZone(ZoneClockOf(zone));
     recorder->SetMachinesSettings({folder.Path(), name, identity, "PC-" + identity.substr(0, 4)});
     recorder->Start();
   }
   void Tick(uint32_t ms, bool moving) {
-    clock.Advance(ms);
+    ZoneTick(*zone, clock, ms, moving);
     if (moving) clock.x += 3;
     recorder->Tick();
+    WatchJournal(*zone, dir.Path(DataFileBaseName));
   }
 
   std::string name, identity;
@@ -981,38 +1003,26 @@ struct TSoakMachine {
   test::FakeView view;
   TLocale locale;
   std::unique_ptr<TRecorder> recorder;
+  std::shared_ptr<TFakeZone> zone;
 };
 
-// The independent count of a day: each journal's spells as its own tip
-// counts them, then by the second how many of one machine's spells hold it.
-int64_t CountOfAll(const std::vector<std::unique_ptr<TSoakMachine>>& machines, int64_t day) {
-  std::vector<std::vector<int>> held;
-  for (const auto& machine : machines) {
-    TWorkTotals totals(0, true);
-    LoadWorkTotals(machine->dir.Path(DataFileBaseName), totals);
-    std::vector<int> seconds(86400, 0);
-    for (const TSpan& span : totals.Spells(day)) {
-      auto second = [day](TDateTime t) {
-        return static_cast<int64_t>(std::llround((t - static_cast<TDateTime>(day)) * 86400.0));
-      };
-      const int64_t from = std::clamp<int64_t>(second(std::min(span.from, span.to)), 0, 86400);
-      const int64_t to = std::clamp<int64_t>(second(std::max(span.from, span.to)), 0, 86400);
-      const int sign = span.to > span.from ? 1 : -1;
-      for (int64_t s = from; s < to; ++s) seconds[static_cast<size_t>(s)] += sign;
-    }
-    held.push_back(std::move(seconds));
-  }
-  int64_t total = 0;
-  for (size_t s = 0; s < 86400; ++s) {
-    int most = 0, least = 0;
-    for (const std::vector<int>& seconds : held) {
-      most = std::max(most, seconds[s]);
-      least = std::min(least, seconds[s]);
-    }
-    total += most > 0 ? most : least;
-  }
-  return std::max<int64_t>(total, 0);
-}
+// The independent count of a day of viewer's local time: each journal's
+// spells as its own tip counts them, at their true moments by its machine's
+// zones, in viewer's local time; then by the second how many of one
+// machine's spells hold it.
+int64_t CountOfAll(const std::vector<std::unique_ptr<TSoakMachine>>& machines, size_t viewer,
+                   int64_t day);
+// The zones' spells of the day, in seconds of the desk's day, and their
+// events; each machine's tip against the count when all is carried and
+// nobody worked for a while (the number checked).
+void AddZoneSpells(const TFakeZone& zone, int day, std::vector<std::pair<int, int>>& spells);
+void StepZoneClock(TFakeZone& zone, test::FakeSource& clock, TDateTime step);
+int CheckTipsAtTheHour(const std::vector<std::unique_ptr<TSoakMachine>>& machines,
+                       FakeSyncService& service, uint64_t second);
+std::string ZoneFigures(const std::vector<std::unique_ptr<TSoakMachine>>& machines);
+std::shared_ptr<TFakeZone> SummerZone(TDateTime utc, int days);
+std::shared_ptr<TFakeZone> TripZone(TDateTime utc, int days);
+TDateTime ZoneUtc(const TFakeZone& zone);
 
 TEST_F(Soak, SeveralMachinesThroughASyncService) {
   const int count = std::max(2, EnvNumber("HORALOG_SOAK_MACHINES", 3));
@@ -1020,15 +1030,20 @@ TEST_F(Soak, SeveralMachinesThroughASyncService) {
   std::mt19937 random(static_cast<uint32_t>(EnvNumber("HORALOG_SOAK_SEED", 20261208)));
   FakeSyncService service(random);
   std::vector<std::unique_ptr<TSoakMachine>> machines;
+  // The desk's zone is UTC+1; one machine's has summer time, one travels.
+  const TDateTime utc = FirstDay - 1.0 / 24;
+  const int summer = 1, trip = count >= 3 ? 2 : 0;
   for (int i = 0; i < count; ++i) {
     char identity[40];
     std::snprintf(identity, sizeof identity, "%08x-0000-4000-8000-%012x", 0x1000 + i, i);
-    machines.push_back(std::make_unique<TSoakMachine>("M" + std::to_string(i), identity, FirstDay));
+    machines.push_back(std::make_unique<TSoakMachine>(
+        "M" + std::to_string(i), identity,
+        i == summer ? SummerZone(utc, days) : i == trip ? TripZone(utc, days) : DeskZone(utc)));
     service.Add(machines.back()->folder.Path());
     machines.back()->Begin();
   }
   uint64_t second = 0;
-  int checks = 0, renames = 0, clones = 0, clockSteps = 0;
+  int checks = 0, hourly = 0, renames = 0, clones = 0, clockSteps = 0;
   int64_t worked = 0;
   for (int day = 0; day < days && !HasFatalFailure(); ++day) {
     // Each machine's spells of the day, in seconds from midnight.
@@ -1041,6 +1056,7 @@ TEST_F(Soak, SeveralMachinesThroughASyncService) {
         at += length + 900 + static_cast<int>(random() % 7200);
       }
     }
+    for (size_t m = 0; m < machines.size(); ++m) AddZoneSpells(*machines[m]->zone, day, spells[m]);
     if (day == 1) {
       // A new Name= on one machine.
       TSoakMachine& renamed = *machines[1];
@@ -1051,7 +1067,7 @@ TEST_F(Soak, SeveralMachinesThroughASyncService) {
       // The first machine's program folder copied to a new computer made
       // from its image: same GUID, same computer name, same Name=.
       auto clone = std::make_unique<TSoakMachine>(machines[0]->name, machines[0]->identity,
-                                                  machines[0]->clock.wall);
+                                                  DeskZone(ZoneUtc(*machines[0]->zone)));
       for (const char* file : {DataFileBaseName, MachineStateFileName})
         test::WriteBytes(clone->dir.Path(file), test::ReadBytes(machines[0]->dir.Path(file)));
       for (const std::string& name : platform::FolderFileNames(machines[0]->folder.Path()))
@@ -1069,13 +1085,14 @@ TEST_F(Soak, SeveralMachinesThroughASyncService) {
         bool moving = false;
         for (const auto& [from, to] : spells[m]) moving = moving || (t >= from && t < to);
         machines[m]->Tick(5000, moving);
-        // Summer time's end on one machine's clock: back an hour at 16:00.
+        // One machine's clock set back an hour at 16:00, its zone as it was.
         if (static_cast<int>(m) == stepped && t == 16 * 3600) {
-          machines[m]->clock.wall -= 1.0 / 24;
+          StepZoneClock(*machines[m]->zone, machines[m]->clock, -1.0 / 24);
           ++clockSteps;
         }
       }
       if (t % 60 == 0) service.Run(second);
+      if (t % 3600 == 0) hourly += CheckTipsAtTheHour(machines, service, second);
       if (t % 3600 == 0 && random() % 8 == 0)
         service.BringBack(static_cast<size_t>(random() % machines.size()));
     }
@@ -1088,13 +1105,13 @@ TEST_F(Soak, SeveralMachinesThroughASyncService) {
       service.Flush(second);
     }
     const int64_t dayNumber = DayNumber(FirstDay) + day;
-    const int64_t expected = CountOfAll(machines, dayNumber);
-    EXPECT_GT(expected, 0);
-    worked += expected;
-    for (auto& machine : machines) {
-      const int64_t counted = machine->recorder->Hours().Worked(dayNumber);
+    for (size_t m = 0; m < machines.size(); ++m) {
+      const int64_t expected = CountOfAll(machines, m, dayNumber);
+      EXPECT_GT(expected, 0);
+      if (m == 0) worked += expected;
+      const int64_t counted = machines[m]->recorder->Hours().Worked(dayNumber);
       EXPECT_NEAR(static_cast<double>(counted), static_cast<double>(expected), 2.0)
-          << machine->name << " on day " << day;
+          << machines[m]->name << " on day " << day;
       ++checks;
     }
   }
@@ -1103,10 +1120,239 @@ TEST_F(Soak, SeveralMachinesThroughASyncService) {
       EXPECT_EQ(line.find("cannot"), std::string::npos) << line;
   std::printf("soak of machines: %d machines, %d days, %s worked, %d hours checked, %d copies "
               "carried (%d in pieces, %d conflicted copies, %d brought back), %d renames, "
-              "%d clones, %d clocks set back\n",
+              "%d clones, %d clocks set back, %s, %d tips checked on the hour\n",
               static_cast<int>(machines.size()), days, HoursText(worked).c_str(), checks,
-              service.carried, service.pieces,
-              service.conflicts, service.broughtBack, renames, clones, clockSteps);
+              service.carried, service.pieces, service.conflicts, service.broughtBack, renames,
+              clones, clockSteps, ZoneFigures(machines).c_str(), hourly);
+}
+
+// ---- Zones in the soak of machines ------------------------------------------
+//
+// Each machine's clock is its UTC and the offset of its zone. The desk's zone
+// is UTC+1 all along. One zone has summer time (UTC+2), which ends on the
+// third day at 1:00 UTC (3:00 goes back to 2:00) and starts again (2:00 goes
+// on to 3:00) two weeks later, every four weeks. On a trip the machine's zone
+// is UTC-5 from 3:00 UTC on the second day (4:00 goes back to 22:00) to 3:00
+// UTC on the third (22:00 goes on to 4:00), and again every sixty days for
+// five days. Each change comes with work across it on that machine alone:
+// the others are counted in its local time, where a span across its change
+// would be stretched or turned back. The rules the folder is given are those of the zone the
+// machine is in: summer time's for the one, a fixed offset on the trip.
+
+struct TFakeZone {
+  TDateTime utc = 0;                  // the machine's clock, in UTC
+  std::vector<TOffsetNote> history;   // its offsets from each moment on
+  bool travels = false;               // its rules are those of where it is now
+  TDateTime lastMoved = 0;            // the moment of its last input
+  // Near a change back: the stamps of the records the journal took, by the
+  // millisecond, each with the moment it was written at; the records seen.
+  std::map<int64_t, TDateTime> written;
+  int64_t seen = -1;  // -1: away from any change back
+  int ends = 0, starts = 0, trips = 0, homes = 0;
+
+  int32_t At(TDateTime at) const {
+    int32_t minutes = history.front().minutes;
+    for (const TOffsetNote& note : history)
+      if (note.utc <= at) minutes = note.minutes;
+    return minutes;
+  }
+  TDateTime Wall() const { return utc + At(utc) / 1440.0; }
+};
+
+TDateTime ZoneUtc(const TFakeZone& zone) { return zone.utc; }
+
+std::shared_ptr<TFakeZone> DeskZone(TDateTime utc) {
+  auto zone = std::make_shared<TFakeZone>();
+  zone->utc = utc;
+  zone->history = {{0, 60}};
+  return zone;
+}
+
+std::shared_ptr<TFakeZone> SummerZone(TDateTime utc, int days) {
+  auto zone = std::make_shared<TFakeZone>();
+  zone->utc = utc;
+  zone->history = {{0, 120}};
+  for (int day = 2; day <= days + 1; day += 14)
+    zone->history.push_back({FirstDay + day + 1.0 / 24, (day - 2) % 28 == 0 ? 60 : 120});
+  return zone;
+}
+
+std::shared_ptr<TFakeZone> TripZone(TDateTime utc, int days) {
+  auto zone = std::make_shared<TFakeZone>();
+  zone->utc = utc;
+  zone->travels = true;
+  zone->history = {{0, 60}};
+  for (int day = 1; day <= days + 1; day += 60) {
+    zone->history.push_back({FirstDay + day + 3.0 / 24, -300});
+    zone->history.push_back({FirstDay + day + (day == 1 ? 1 : 5) + 3.0 / 24, 60});
+  }
+  return zone;
+}
+
+TZoneClock ZoneClockOf(const std::shared_ptr<TFakeZone>& zone) {
+  TFakeZone* z = zone.get();
+  return {[z](TDateTime at) { return z->At(z->travels ? z->utc : at); }, [z] { return z->utc; }};
+}
+
+void ZoneTick(TFakeZone& zone, test::FakeSource& clock, uint32_t ms, bool moving) {
+  const int32_t before = zone.At(zone.utc);
+  clock.Advance(ms);
+  zone.utc += static_cast<double>(ms) / MSecsPerDay;
+  int32_t after = zone.At(zone.utc);
+  // The stamps of the second pass half a tick off those of the first: no
+  // stamp is shown twice.
+  if (after < before) zone.utc += 2.5 / 86400;
+  after = zone.At(zone.utc);
+  clock.wall = zone.Wall();
+  if (after != before) {
+    int& events = zone.travels ? (after < before ? zone.trips : zone.homes)
+                               : (after < before ? zone.ends : zone.starts);
+    ++events;
+  }
+  if (moving) zone.lastMoved = zone.utc;
+}
+
+void WatchJournal(TFakeZone& zone, const std::string& dataPath) {
+  bool near = false;
+  for (size_t i = 1; i < zone.history.size(); ++i)
+    near = near || (zone.history[i].minutes < zone.history[i - 1].minutes &&
+                    std::fabs(zone.utc - zone.history[i].utc) < 8.0 / 24);
+  if (!near) {
+    zone.seen = -1;
+    return;
+  }
+  const std::optional<platform::TFileStamp> stamp = platform::FileStamp(dataPath);
+  const int64_t count = stamp ? stamp->size / static_cast<int64_t>(RecordSize) : 0;
+  if (zone.seen < 0 || count <= zone.seen) {
+    zone.seen = count;
+    return;
+  }
+  std::FILE* file = std::fopen(dataPath.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  std::fseek(file, static_cast<long>(zone.seen * static_cast<int64_t>(RecordSize)), SEEK_SET);
+  TActRec record;
+  while (std::fread(&record, 1, sizeof record, file) == sizeof record) {
+    const TDateTime time = record.Time;
+    zone.written[std::llround(time * MSecsPerDay)] = zone.utc;
+  }
+  std::fclose(file);
+  zone.seen = count;
+}
+
+void StepZoneClock(TFakeZone& zone, test::FakeSource& clock, TDateTime step) {
+  zone.utc += step;
+  clock.wall = zone.Wall();
+}
+
+void AddZoneSpells(const TFakeZone& zone, int, std::vector<std::pair<int, int>>& spells) {
+  for (size_t i = 1; i < zone.history.size(); ++i) {
+    // In seconds of the day's run from now (the nights' looks make it
+    // longer than a day): fifty minutes before the change to fifty after.
+    const int64_t second = std::llround((zone.history[i].utc - zone.utc) * 86400);
+    if (second >= 3000 && second < 86400 - 3000)
+      spells.push_back({static_cast<int>(second) - 3000, static_cast<int>(second) + 3000});
+  }
+}
+
+// The moment of UTC of a stamp of zone's clock.
+TDateTime TrueMoment(const TFakeZone& zone, TDateTime stamp) {
+  std::vector<TDateTime> fits;
+  constexpr TDateTime Ms = 1.0 / MSecsPerDay;
+  for (size_t i = 0; i < zone.history.size(); ++i) {
+    const TDateTime utc = stamp - zone.history[i].minutes / 1440.0;
+    if ((i == 0 || utc >= zone.history[i].utc - Ms) &&
+        (i + 1 == zone.history.size() || utc <= zone.history[i + 1].utc + Ms))
+      fits.push_back(utc);
+  }
+  if (fits.size() == 1) return fits.front();
+  // The latest that was past when the record was written.
+  const auto written = zone.written.find(std::llround(stamp * MSecsPerDay));
+  if (written != zone.written.end()) {
+    std::optional<TDateTime> latest;
+    for (const TDateTime utc : fits)
+      if (utc <= written->second + 1.0 / 86400 && (!latest || utc > *latest)) latest = utc;
+    if (latest) return *latest;
+  }
+  ADD_FAILURE() << "a stamp " << stamp << " that fits " << fits.size() << " offsets";
+  return fits.empty() ? stamp - zone.At(stamp) / 1440.0 : fits.front();
+}
+
+int64_t CountOfAll(const std::vector<std::unique_ptr<TSoakMachine>>& machines, size_t viewer,
+                   int64_t day) {
+  const TFakeZone& ours = *machines[viewer]->zone;
+  // Each machine's changes in whole seconds of the day: +1 where a spell
+  // begins, -1 where it ends (the other way round for a backward one).
+  std::vector<std::map<int64_t, int>> steps(machines.size());
+  for (size_t m = 0; m < machines.size(); ++m) {
+    const TFakeZone& theirs = *machines[m]->zone;
+    TWorkTotals totals(0, true);
+    LoadWorkTotals(machines[m]->dir.Path(DataFileBaseName), totals);
+    auto second = [&](TDateTime stamp) {
+      const TDateTime utc = TrueMoment(theirs, stamp);
+      const TDateTime local = utc + ours.At(utc) / 1440.0;
+      return std::clamp<int64_t>(
+          std::llround((local - static_cast<TDateTime>(day)) * 86400.0), 0, 86400);
+    };
+    for (int64_t their = day - 1; their <= day + 1; ++their)
+      for (const TSpan& span : totals.Spells(their)) {
+        const int64_t from = second(span.from), to = second(span.to);
+        if (from == to) continue;
+        const int sign = to > from ? 1 : -1;
+        steps[m][std::min(from, to)] += sign;
+        steps[m][std::max(from, to)] -= sign;
+      }
+  }
+  std::map<int64_t, bool> moments{{0, true}, {86400, true}};
+  for (const auto& machine : steps)
+    for (const auto& [at, step] : machine) moments[at] = true;
+  std::vector<int> held(machines.size(), 0);
+  std::vector<std::map<int64_t, int>::const_iterator> next;
+  for (const auto& machine : steps) next.push_back(machine.begin());
+  int64_t total = 0;
+  for (auto it = moments.begin(); std::next(it) != moments.end(); ++it) {
+    int most = 0, least = 0;
+    for (size_t m = 0; m < machines.size(); ++m) {
+      for (; next[m] != steps[m].end() && next[m]->first <= it->first; ++next[m])
+        held[m] += next[m]->second;
+      most = std::max(most, held[m]);
+      least = std::min(least, held[m]);
+    }
+    total += (most > 0 ? most : least) * (std::next(it)->first - it->first);
+  }
+  return std::max<int64_t>(total, 0);
+}
+
+int CheckTipsAtTheHour(const std::vector<std::unique_ptr<TSoakMachine>>& machines,
+                       FakeSyncService& service, uint64_t second) {
+  for (const auto& machine : machines)
+    if (machine->zone->utc - machine->zone->lastMoved < 25 * OneMinute) return 0;
+  if (!service.Idle(second)) return 0;
+  int checked = 0;
+  for (size_t m = 0; m < machines.size(); ++m) {
+    const int64_t today = DayNumber(machines[m]->clock.wall);
+    for (const int64_t day : {today - 1, today}) {
+      const int64_t expected = CountOfAll(machines, m, day);
+      const int64_t counted = machines[m]->recorder->Hours().Worked(day);
+      EXPECT_NEAR(static_cast<double>(counted), static_cast<double>(expected), 2.0)
+          << machines[m]->name << " on day " << day - DayNumber(FirstDay) << " at "
+          << FormatDateTime("yyyy-mm-dd hh:nn", machines[m]->clock.wall, TLocale());
+    }
+    ++checked;
+  }
+  return checked;
+}
+
+std::string ZoneFigures(const std::vector<std::unique_ptr<TSoakMachine>>& machines) {
+  int ends = 0, starts = 0, trips = 0, homes = 0;
+  for (const auto& machine : machines) {
+    ends += machine->zone->ends;
+    starts += machine->zone->starts;
+    trips += machine->zone->trips;
+    homes += machine->zone->homes;
+  }
+  return std::to_string(ends) + " summer times' ends, " + std::to_string(starts) +
+         " starts, " + std::to_string(trips) + " trips west, " + std::to_string(homes) +
+         " home again";
 }
 
 }  // namespace
