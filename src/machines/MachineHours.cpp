@@ -53,9 +53,26 @@ TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime daySta
 }
 
 void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readings) {
-  others_.clear();
-  for (const TMachineReading* reading : readings)
-    others_.push_back(OtherMachineHours(*reading, own_.DayStart()));
+  // A machine whose records were read before keeps its totals: only its
+  // running spell is taken afresh.
+  std::vector<TOtherMachine> others;
+  std::vector<TKept> kept;
+  for (const TMachineReading* reading : readings) {
+    const TKept key{reading->fileName, reading->version, own_.DayStart()};
+    size_t found = 0;
+    while (found < kept_.size() && !(key.version != 0 && kept_[found] == key)) ++found;
+    if (found < kept_.size()) {
+      others.push_back(std::move(others_[found]));
+      others.back().running.reset();
+      if (reading->runningUntil) others.back().running = TRunningSpell{*reading->runningUntil};
+      kept_[found].version = 0;  // taken
+    } else {
+      others.push_back(OtherMachineHours(*reading, own_.DayStart()));
+    }
+    kept.push_back(key);
+  }
+  others_ = std::move(others);
+  kept_ = std::move(kept);
   ++readings_;
   keptSum_.reset();
 }

@@ -92,13 +92,21 @@ class MachinesTest : public ::testing::Test {
                           [this](const std::string& line) { log.push_back(line); }, dataPath,
                           FixedZone());
   }
-  // The copy's records as an earlier release wrote them: without the order
-  // and the offsets.
+  // What a copy holds as a reader reads it: its live records, the running
+  // spell's last activity (StatusRunningUntil) and the mark.
   static std::vector<TActRec> CopyRecords(const std::string& path) {
+    const std::string fileName = path.substr(path.find_last_of("/\\") + 1);
+    const TCopyOutcome outcome =
+        ReadMachineCopy(path, fileName, MachineOfFileName(fileName)->identity);
     std::vector<TActRec> records;
-    for (const TActRec& record : test::ReadJournal(path))
-      if (record.Status != StatusCopyOrder && record.Status != StatusCopyOffset)
-        records.push_back(record);
+    if (!outcome.reading) return records;
+    for (const TMachineRecord& record : outcome.reading->records)
+      records.push_back(MakeRecord(record.action, record.time));
+    if (outcome.reading->runningUntil) {
+      records.push_back(MakeRecord(ActionStop, *outcome.reading->runningUntil));
+      records.back().Status = StatusRunningUntil;
+    }
+    records.push_back(MakeCopyMark(outcome.reading->mark));
     return records;
   }
   std::vector<std::string> CopiesInFolder() const {
@@ -350,44 +358,63 @@ TEST_F(MachinesTest, ThisMachinesCopyOfAnEarlierReleaseGoesAndAClonesCounts) {
   EXPECT_EQ(log.size(), 2u) << "told once";
 }
 
-// The copy is the journal's records as any release reads them, then the
-// running spell's last activity and the mark, which readers of a journal
-// pass over.
-TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
+// The copy in parts: the file at the copy's name names a part per month of
+// live records, the offsets, the order and the mark; the running spell's last
+// activity is in a file of its own, the only one written while only it
+// changes.
+TEST_F(MachinesTest, TheCopyNamesItsPartsTheRunningSpellTheOffsetsAndTheMark) {
   const std::string journal = scratch.Path("hl.dat");
-  test::WriteRecords(journal, LaptopMorning);
+  std::vector<TActRec> records = LaptopMorning;
+  records.insert(records.begin(), {MakeRecord(ActionStart, At(8, 0) - 40),
+                                   MakeRecord(ActionStop, At(9, 0) - 40),
+                                   MakeRecord(ActionStart, At(9, 0) - 39)});
+  records[2].Status = StatusDeleted;
+  test::WriteRecords(journal, records);
   TMachineFolder folder({Folder(), "Laptop", Laptop, "LAPTOP"},
                         [this](const std::string& line) { log.push_back(line); }, journal,
                         FixedZone());
   ASSERT_TRUE(
       folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 41)));
+  const test::Bytes first = test::ReadBytes(folder.OwnCopyPath());
+  // Only the running spell changed: its file alone is written.
   ASSERT_TRUE(
-      folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 42)));
-  const std::vector<TActRec> records = test::ReadJournal(folder.OwnCopyPath());
-  ASSERT_EQ(records.size(), 7u);
-  const test::Bytes bytes = test::ReadBytes(folder.OwnCopyPath());
-  EXPECT_EQ(test::ReadBytes(journal), test::Bytes(bytes.begin(), bytes.begin() + 2 * RecordSize));
-  EXPECT_EQ(int32_t{records[2].Status}, StatusLive);  // by value: not aligned
-  EXPECT_EQ(int32_t{records[3].Status}, StatusRunningUntil);
-  EXPECT_EQ(records[3].Action, ActionStop);
-  // The offset the clock had then, and the writer's order: the second copy
-  // of this run.
-  EXPECT_EQ(ReadOffsetNote(records[4]), (TOffsetNote{Monday - 2, 60}))
-      << TDateTime{records[4].Time};
-  const std::optional<TCopyOrder> order = ReadCopyOrder(records[5]);
+      folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 45), At(11, 46)));
+  EXPECT_EQ(test::ReadBytes(folder.OwnCopyPath()), first);
+  // The file at the copy's name: a part per month (January's and March's),
+  // the offset the clock had then, the writer's order and the mark.
+  const std::vector<TActRec> index = test::ReadJournal(folder.OwnCopyPath());
+  ASSERT_EQ(index.size(), 4u);
+  EXPECT_EQ(int32_t{index[0].Status}, StatusCopyPart);  // by value: not aligned
+  EXPECT_EQ(ReadOffsetNote(index[1]), (TOffsetNote{Monday - 42, 60}))
+      << TDateTime{index[1].Time};
+  const std::optional<TCopyOrder> order = ReadCopyOrder(index[2]);
   ASSERT_TRUE(order);
-  EXPECT_EQ(order->sequence, 2u);
-  const std::optional<TCopyMark> mark = ReadCopyMark(records[6]);
+  EXPECT_EQ(order->sequence, 1u);
+  const std::optional<TCopyMark> mark = ReadCopyMark(index[3]);
   ASSERT_TRUE(mark);
   EXPECT_EQ(mark->identity, folder.Identity());
   EXPECT_EQ(mark->name, "Laptop");
   EXPECT_EQ(mark->writer, "LAPTOP");
-  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 42));
+  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 41));
   EXPECT_EQ(ReadMarkAtEnd(folder.OwnCopyPath())->order, order);
-  // What a reader of the journal takes of it.
+  // As a reader reads it: the live records in the journal's order, the
+  // records that wait, and the running spell from its own file.
+  const std::string fileName = CopyFileName("Laptop", folder.Identity());
+  const TCopyOutcome outcome = ReadMachineCopy(folder.OwnCopyPath(), fileName, folder.Identity());
+  ASSERT_TRUE(outcome.reading) << outcome.problem;
+  ASSERT_EQ(outcome.reading->parts.size(), 2u);
+  std::vector<TDateTime> times;
+  for (const TMachineRecord& record : outcome.reading->records) times.push_back(record.time);
+  EXPECT_EQ(times, (std::vector<TDateTime>{At(8, 0) - 40, At(9, 0) - 40, At(8, 0), At(10, 0),
+                                           At(11, 0)}));
+  EXPECT_EQ(outcome.reading->runningUntil, At(11, 45));
+  const std::vector<std::string> parts =
+      platform::FolderFileNames(Folder() + PartsFolderName(fileName) + "/");
+  EXPECT_EQ(parts.size(), 3u) << "two parts and the running file";
+  // A reader of a journal (an earlier release) takes no hours of it.
   TWorkTotals totals;
   LoadWorkTotals(folder.OwnCopyPath(), totals);
-  EXPECT_EQ(totals.Worked(DayNumber(Monday)), 2 * 3600);
+  EXPECT_EQ(totals.Worked(DayNumber(Monday)), 0);
 }
 
 // The union: time on two machines at once counts once, a running spell of
