@@ -4,6 +4,8 @@
 // the machines' spells, and two recorders that see each other's hours.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -108,6 +110,28 @@ class MachinesTest : public ::testing::Test {
     }
     records.push_back(MakeCopyMark(outcome.reading->mark));
     return records;
+  }
+  // The files in the folder and in the folders within, by their paths in it.
+  std::map<std::string, platform::TFileStamp> Snapshot() const {
+    std::map<std::string, platform::TFileStamp> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Folder()))
+      if (entry.is_regular_file())
+        if (const auto stamp = platform::FileStamp(entry.path().string()))
+          files[std::filesystem::relative(entry.path(), Folder()).generic_string()] = *stamp;
+    return files;
+  }
+  // The files written (or made) between two snapshots, and their bytes.
+  static std::vector<std::string> Written(const std::map<std::string, platform::TFileStamp>& before,
+                                          const std::map<std::string, platform::TFileStamp>& after,
+                                          int64_t* bytes = nullptr) {
+    std::vector<std::string> names;
+    for (const auto& [name, stamp] : after) {
+      const auto found = before.find(name);
+      if (found != before.end() && found->second == stamp) continue;
+      names.push_back(name);
+      if (bytes) *bytes += stamp.size;
+    }
+    return names;
   }
   std::vector<std::string> CopiesInFolder() const {
     std::vector<std::string> names = platform::FolderFileNames(Folder());
@@ -927,6 +951,113 @@ TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
     EXPECT_EQ(hours.Worked(DayNumber(Monday)), 100 * 60) << zone;
     EXPECT_DOUBLE_EQ(read->records[2].time, At(1, 0) + zone / 1440.0) << zone;
   }
+}
+
+// A working machine sends kilobytes an hour into the folder, whatever the
+// size of its journal (here years of it), and the others still count its
+// running spell to within five minutes.
+TEST_F(MachinesTest, AnHourOfWorkSendsKilobytesWhateverTheJournalsSize) {
+  TSimulatedMachine desk(At(9, 0));
+  std::vector<TActRec> years;
+  for (TDateTime day = ComposeDate(2006, 1, 2); years.size() < 100000; day += 1)
+    for (int spell = 0; spell < 7; ++spell) {
+      years.push_back(MakeRecord(ActionStart, day + (8 + spell) / 24.0));
+      years.push_back(MakeRecord(ActionStop, day + (8.75 + spell) / 24.0));
+    }
+  test::WriteRecords(desk.dir.Path(DataFileBaseName), years);
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  desk.recorder.Start();
+  desk.Look();
+  TMachineFolder laptop({Folder(), "Laptop", Laptop, "LAPTOP"}, [](const std::string&) {}, {},
+                        TZoneClock::System());
+  std::map<std::string, platform::TFileStamp> before = Snapshot();
+  int64_t sent = 0;
+  for (int second = 0; second < 3600; second += 10) {
+    const bool moving = second < 48 * 60;
+    desk.Work(10, moving);
+    const std::map<std::string, platform::TFileStamp> now = Snapshot();
+    Written(before, now, &sent);
+    before = now;
+    if (!moving || second < 6 * 60 || second % 60 != 0) continue;
+    laptop.Look();
+    ASSERT_EQ(laptop.Machines().size(), 1u);
+    const std::optional<TDateTime> until = laptop.Machines()[0]->runningUntil;
+    ASSERT_TRUE(until) << second;
+    EXPECT_GE(*until, desk.clock.wall - (5 * 60 + 10) / 86400.0) << second;
+  }
+  EXPECT_LE(sent, 64 * 1024);
+  EXPECT_GT(sent, 0);
+  // The hour's spell, counted whole.
+  laptop.Look();
+  ASSERT_EQ(laptop.Machines().size(), 1u);
+  EXPECT_EQ(laptop.Machines()[0]->records.size(), years.size() + 2);
+  EXPECT_FALSE(laptop.Machines()[0]->runningUntil);
+}
+
+// An edit of an old month rewrites that month's part alone, a compaction no
+// part; a reader that meets a set not yet whole (a part still on its way, the
+// running file of another copy) keeps the last good reading until it is.
+TEST_F(MachinesTest, AnEditRewritesItsMonthAloneAndAHalfDeliveredSetKeepsTheLastReading) {
+  const std::string journal = scratch.Path("hl.dat");
+  std::vector<TActRec> records;
+  for (int month = 1; month <= 6; ++month) {
+    records.push_back(MakeRecord(ActionStart, ComposeDate(2025, month, 10) + 9 / 24.0));
+    records.push_back(MakeRecord(ActionStop, ComposeDate(2025, month, 10) + 17 / 24.0));
+  }
+  records.push_back(MakeRecord(ActionStart, ComposeDate(2025, 3, 11) + 0.4));
+  records.back().Status = StatusDeleted;
+  test::WriteRecords(journal, records);
+  TMachineFolder desk = Folder(Desk, "DESK", journal);
+  TMachineFolder laptop = Folder(Laptop, "LAPTOP");
+  ASSERT_TRUE(desk.WriteOwnCopy(journal, {}, {}, At(12, 0)));
+  laptop.Look();
+  ASSERT_EQ(laptop.Machines().size(), 1u);
+  EXPECT_EQ(laptop.Machines()[0]->records.size(), 12u);
+  const std::string index = CopyFileName("Desk", desk.Identity());
+  const std::string parts = PartsFolderName(index) + "/";
+
+  // The compaction: the deleted record goes, no part changes.
+  records.pop_back();
+  test::WriteRecords(journal, records);
+  std::map<std::string, platform::TFileStamp> before = Snapshot();
+  ASSERT_TRUE(desk.WriteOwnCopy(journal, {}, {}, At(12, 1)));
+  EXPECT_EQ(Written(before, Snapshot()),
+            (std::vector<std::string>{parts + RunningFileName, index}));
+  const test::Bytes running = test::ReadBytes(Folder() + parts + RunningFileName);
+
+  // March's Stop an hour earlier: March's part alone is new.
+  records[5] = MakeRecord(ActionStop, ComposeDate(2025, 3, 10) + 16 / 24.0);
+  test::WriteRecords(journal, records);
+  before = Snapshot();
+  ASSERT_TRUE(desk.WriteOwnCopy(journal, {}, {}, At(12, 2)));
+  const std::vector<std::string> written = Written(before, Snapshot());
+  ASSERT_EQ(written.size(), 3u);
+  EXPECT_EQ(written[0].rfind(parts + "2025-03 ", 0), 0u) << written[0];
+  EXPECT_EQ(written[1], parts + RunningFileName);
+  EXPECT_EQ(written[2], index);
+
+  // The copy has come, its new part not yet.
+  const std::string march = Folder() + written[0];
+  const test::Bytes marchBytes = test::ReadBytes(march);
+  ASSERT_TRUE(platform::RemoveFile(march));
+  auto marchStop = [&laptop] {
+    return laptop.Machines().empty() ? 0 : laptop.Machines()[0]->records[5].time;
+  };
+  laptop.Look();
+  ASSERT_EQ(laptop.Machines().size(), 1u);
+  EXPECT_DOUBLE_EQ(marchStop(), ComposeDate(2025, 3, 10) + 17 / 24.0);
+  EXPECT_TRUE(Contains(log, " is still arriving (its part ")) << ::testing::PrintToString(log);
+  // The part has come, the running file is still the one before.
+  test::WriteBytes(march, marchBytes);
+  const test::Bytes newRunning = test::ReadBytes(Folder() + parts + RunningFileName);
+  test::WriteBytes(Folder() + parts + RunningFileName, running);
+  laptop.Look();
+  EXPECT_DOUBLE_EQ(marchStop(), ComposeDate(2025, 3, 10) + 17 / 24.0);
+  // All of it has come.
+  test::WriteBytes(Folder() + parts + RunningFileName, newRunning);
+  laptop.Look();
+  ASSERT_EQ(laptop.Machines().size(), 1u);
+  EXPECT_DOUBLE_EQ(marchStop(), ComposeDate(2025, 3, 10) + 16 / 24.0);
 }
 
 }  // namespace
