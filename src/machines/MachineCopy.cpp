@@ -209,7 +209,7 @@ void ReadPartEntries(const TActRec& record, std::vector<TCopyPart>& parts) {
   }
 }
 
-// A part's file: "HLPT", its month, its count, then each record's moment
+// A part's file: "HLPT", its period, its count, then each record's moment
 // and action (9 bytes).
 constexpr char PartMagic[4] = {'H', 'L', 'P', 'T'};
 constexpr size_t PartHeaderSize = 12, PartRecordSize = 9;
@@ -246,9 +246,9 @@ std::shared_ptr<const std::vector<TMachineRecord>> PartRecords(const std::string
   if (bytes.size() != PartHeaderSize + PartRecordSize * size_t{part.count} ||
       bytes.compare(0, 4, PartMagic, 4) != 0 || Hash(bytes) != part.hash)
     return nullptr;
-  int32_t month;
-  std::memcpy(&month, bytes.data() + 4, 4);
-  if (month != part.month) return nullptr;
+  int32_t period;
+  std::memcpy(&period, bytes.data() + 4, 4);
+  if (period != part.period) return nullptr;
   auto records = std::make_shared<std::vector<TMachineRecord>>(part.count);
   const char* at = bytes.data() + PartHeaderSize;
   for (TMachineRecord& record : *records) {
@@ -261,8 +261,8 @@ std::shared_ptr<const std::vector<TMachineRecord>> PartRecords(const std::string
 
 // Reads the parts and the running note of the copy in parts at path into
 // reading: false, with the problem, when the set is not whole.
-bool ReadParts(const std::string& path, const std::string& fileName,
-               const TMachineReading* before, TMachineReading& reading, std::string& problem) {
+bool ReadParts(const std::string& path, const std::string& fileName, const TMachineReading* before,
+               TMachineReading& reading, std::string& problem) {
   const std::string folder = PartsFolderOf(path, fileName);
   size_t total = 0;
   for (const TCopyPart& part : reading.parts) {
@@ -271,8 +271,8 @@ bool ReadParts(const std::string& path, const std::string& fileName,
       for (size_t i = 0; i < before->parts.size() && i < before->partRecords.size(); ++i)
         if (before->parts[i] == part) records = before->partRecords[i];
     if (!records) {
-      const std::optional<std::string> bytes =
-          ReadWhole(folder + PartFileName(part), PartHeaderSize + PartRecordSize * size_t{part.count});
+      const std::optional<std::string> bytes = ReadWhole(
+          folder + PartFileName(part), PartHeaderSize + PartRecordSize * size_t{part.count});
       if (bytes) records = PartRecords(*bytes, part);
     }
     if (!records) {
@@ -311,9 +311,12 @@ std::string PartsFolderName(const std::string& fileName) {
 
 std::string PartFileName(const TCopyPart& part) {
   char name[48];
-  const int year = part.month / 12;
-  std::snprintf(name, sizeof name, "%04d-%02d %016llx.part", year, part.month - year * 12 + 1,
-                static_cast<unsigned long long>(part.hash));
+  const int year = part.period / 13, month = part.period % 13 + 1;
+  const auto hash = static_cast<unsigned long long>(part.hash);
+  if (month == 13)
+    std::snprintf(name, sizeof name, "%04d %016llx.part", year, hash);
+  else
+    std::snprintf(name, sizeof name, "%04d-%02d %016llx.part", year, month, hash);
   return name;
 }
 
@@ -353,13 +356,13 @@ std::optional<TRunningNote> ReadRunningNote(const std::string& path) {
 std::vector<TPartBytes> JournalParts(const std::string& dataPath,
                                      const std::deque<TActRec>& waiting,
                                      std::optional<TDateTime>* first) {
-  std::map<int32_t, std::string> months;
+  std::map<int32_t, std::string> months;  // by period: year * 13 + month - 1
   auto take = [&](const TActRec& record) {
     if (record.Status != StatusLive) return;
     const TDateTime time = record.Time;  // by value: the field is not aligned
     if (first && (!*first || time < **first)) *first = time;
     DateTimeFields fields;
-    const int32_t month = DecodeDateTime(time, fields) ? fields.year * 12 + fields.month - 1 : 0;
+    const int32_t month = DecodeDateTime(time, fields) ? fields.year * 13 + fields.month - 1 : 0;
     std::string& bytes = months[month];
     if (bytes.empty()) bytes.resize(PartHeaderSize);
     char entry[PartRecordSize];
@@ -375,13 +378,25 @@ std::vector<TPartBytes> JournalParts(const std::string& dataPath,
     reader.Close();
   }
   for (const TActRec& record : waiting) take(record);
-  std::vector<TPartBytes> parts;
+  // The months before the latest year's, a part per year.
+  std::map<int32_t, std::string> periods;
+  const int32_t latestYear = months.empty() ? 0 : months.rbegin()->first / 13;
   for (auto& [month, bytes] : months) {
+    if (month / 13 == latestYear) {
+      periods[month] = std::move(bytes);
+      continue;
+    }
+    std::string& year = periods[month / 13 * 13 + 12];
+    if (year.empty()) year.resize(PartHeaderSize);
+    year.append(bytes, PartHeaderSize);
+  }
+  std::vector<TPartBytes> parts;
+  for (auto& [period, bytes] : periods) {
     TCopyPart part;
-    part.month = month;
+    part.period = period;
     part.count = static_cast<uint32_t>((bytes.size() - PartHeaderSize) / PartRecordSize);
     std::memcpy(bytes.data(), PartMagic, 4);
-    std::memcpy(bytes.data() + 4, &part.month, 4);
+    std::memcpy(bytes.data() + 4, &part.period, 4);
     std::memcpy(bytes.data() + 8, &part.count, 4);
     part.hash = Hash(bytes);
     parts.push_back({part, std::move(bytes)});
@@ -400,7 +415,7 @@ void WriteCopyIndex(const std::string& target, const std::vector<TCopyPart>& par
     record.Reserved[4] = static_cast<uint8_t>(count);
     for (size_t j = 0; j < count; ++j) {
       const size_t at = PartEntriesAt + j * PartEntrySize;
-      PutValue(record, at, parts[i + j].month);
+      PutValue(record, at, parts[i + j].period);
       PutValue(record, at + 4, parts[i + j].count);
       PutValue(record, at + 8, parts[i + j].hash);
     }
@@ -491,8 +506,7 @@ TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileNam
       done += static_cast<int64_t>(want);
     }
     file.Close();
-    if (!reading.parts.empty() &&
-        !ReadParts(path, fileName, before, reading, outcome.problem)) {
+    if (!reading.parts.empty() && !ReadParts(path, fileName, before, reading, outcome.problem)) {
       outcome.again = true;
       return outcome;
     }

@@ -22,15 +22,15 @@
 //
 // A copy in parts keeps the file at its name small, so that the sync
 // service carries kilobytes, not the journal: in place of the live records
-// it names its parts (StatusCopyPart), one per month of records, each in a
-// file of its own in the folder "<copy's name without .dat> parts" beside it,
-// named by its month and the hash of what it holds, so that a part is written
-// only when its month's records change, and a part of one content is never
-// another's. The running spell's last activity is in a small file of its own
-// there ("running"), which names the number of the copy it goes with: it is
-// all that is written every five minutes of a running spell. A reader that
-// meets a part that is missing or not whole, or a running file of another
-// number, takes the copy as still arriving.
+// it names its parts (StatusCopyPart), one per month of records of the
+// journal's latest year and one per earlier year (so that the list stays
+// short for a journal of any age), each in a file of its own in the folder
+// "<copy's name without .dat> parts" beside it, named by its period and the
+// hash of what it holds, so that a part is written only when its period's
+// records change, and a part of one content is never another's. The running spell's last activity
+// is in a small file of its own there ("running"), which names the number of the copy it goes with:
+// it is all that is written every five minutes of a running spell. A reader that meets a part that
+// is missing or not whole, or a running file of another number, takes the copy as still arriving.
 //
 // The file's name is fixed in shape, "Horalog <Name> {<identity>}.dat", and
 // read from both ends: what a sync service makes of a name (a conflict copy,
@@ -115,17 +115,18 @@ struct TMachineRecord {
   uint8_t action;
 };
 
-// One part of a copy in parts: the live records of a month of its writer's
-// local time (year * 12 + month - 1), in the journal's order.
+// One part of a copy in parts: the live records of a period of its writer's
+// local time, in the journal's order: a month (year * 13 + month - 1) or a
+// whole year (year * 13 + 12).
 struct TCopyPart {
-  int32_t month = 0;
+  int32_t period = 0;
   uint32_t count = 0;
   uint64_t hash = 0;  // of the part file's bytes
   bool operator==(const TCopyPart&) const = default;
 };
 // The folder of the parts of the copy fileName, in the copy's folder.
 std::string PartsFolderName(const std::string& fileName);
-// "2026-03 0123456789abcdef.part".
+// "2026-03 0123456789abcdef.part", "2025 0123456789abcdef.part".
 std::string PartFileName(const TCopyPart& part);
 inline constexpr const char* RunningFileName = "running";
 
@@ -152,6 +153,11 @@ struct TMachineReading {
   std::optional<platform::TFileStamp> runningStamp;
   // New with each reading of the records, and of the running spell alone.
   uint64_t version = 0, runningVersion = 0;
+  // When its records begin with those of the reading before (of version
+  // extends; its records in this machine's time): how many those were, so
+  // that a count of them takes only the records after.
+  uint64_t extends = 0;
+  size_t extendsCount = 0;
   TCopyMark mark;
   std::vector<TMachineRecord> records;    // the live records, in file order
   std::optional<TDateTime> runningUntil;  // a spell that ran when the copy was made
@@ -179,8 +185,7 @@ struct TCopyOutcome {
 // of the copy before) holds already are not read again. Never raises: what
 // is wrong is the outcome's problem.
 TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileName,
-                             const std::string& identity,
-                             const TMachineReading* before = nullptr);
+                             const std::string& identity, const TMachineReading* before = nullptr);
 // The running note of the copy in parts at path; nothing when there is none
 // whole (or it cannot be read).
 std::optional<TRunningNote> ReadRunningNote(const std::string& path);
@@ -207,7 +212,7 @@ void WriteMachineCopy(const std::string& target, const std::string& dataPath,
                       const TCopyMark& mark, const std::vector<TOffsetNote>& offsets = {});
 
 // The parts of the journal at dataPath (missing: an empty journal) and the
-// records that wait for it, in month order, with the bytes of each part's
+// records that wait for it, in time order, with the bytes of each part's
 // file; first: the journal's first live moment.
 struct TPartBytes {
   TCopyPart part;

@@ -63,6 +63,16 @@ bool SameRecords(const std::deque<TActRec>& a, const std::deque<TActRec>& b) {
   return true;
 }
 
+// Whether the records of after begin with all of before's.
+bool Extends(const TMachineReading& before, const TMachineReading& after) {
+  if (before.records.size() > after.records.size()) return false;
+  for (size_t i = 0; i < before.records.size(); ++i)
+    if (before.records[i].time != after.records[i].time ||
+        before.records[i].action != after.records[i].action)
+      return false;
+  return true;
+}
+
 uint64_t NewReadingVersion() {
   static uint64_t last = 0;
   return ++last;
@@ -469,6 +479,20 @@ bool TMachineFolder::Look() {
   readable_ = true;
   Settle("folder");
   NoteClock();
+  if (partsWritten_ && !readOnly_ && partsWritten_->path == OwnCopyPath()) {
+    try {
+      const std::vector<std::string> there =
+          platform::FolderFileNames(PartsFolder(CopyFileName(settings_.name, Identity())));
+      auto missing = [&there](const std::string& name) {
+        return std::find(there.begin(), there.end(), name) == there.end();
+      };
+      bool gone = missing(RunningFileName);
+      for (const TCopyPart& part : partsWritten_->parts) gone = gone || missing(PartFileName(part));
+      if (gone) partsMissing_ = true;
+    } catch (const std::exception&) {
+      partsMissing_ = true;
+    }
+  }
 
   auto isFormer = [this](const std::string& identity) {
     for (const TMachineState& former : former_)
@@ -536,10 +560,12 @@ bool TMachineFolder::Look() {
     }
     // Earlier in its writer's order than the one read before: whether its
     // parts are all there or not (an earlier copy's parts may have gone).
-    const std::optional<TCopyMark> mark =
-        outcome.reading ? std::optional<TCopyMark>(outcome.reading->mark)
-        : state.good    ? ReadMarkAtEnd(path)
-                        : std::nullopt;
+    std::optional<TCopyMark> mark;
+    if (outcome.reading) {
+      mark = outcome.reading->mark;
+    } else if (state.good) {
+      mark = ReadMarkAtEnd(path);
+    }
     if (mark && state.good && mark->order && state.good->mark.order &&
         mark->order->sequence < state.good->mark.order->sequence) {
       outcome.problem = "is an earlier copy than the one read before (number " +
@@ -562,6 +588,10 @@ bool TMachineFolder::Look() {
     outcome.reading->version = NewReadingVersion();
     outcome.reading->runningVersion = NewReadingVersion();
     ToOwnTime(*outcome.reading);
+    if (state.good && Extends(*state.good, *outcome.reading)) {
+      outcome.reading->extends = state.good->version;
+      outcome.reading->extendsCount = state.good->records.size();
+    }
     state.stamp = *stamp;
     state.good = std::move(outcome.reading);
     Settle("file:" + name);
@@ -711,8 +741,8 @@ bool TMachineFolder::WriteOwnCopy(const std::string& dataPath, const std::deque<
     }
     const std::optional<platform::TFileStamp> journal = platform::FileStamp(dataPath);
     TPartsWritten* last = partsWritten_ && partsWritten_->path == path ? &*partsWritten_ : nullptr;
-    bool due = !last || staleOwn_ || newIdentity_ || !written_ || own != written_ ||
-               journal != last->journal || !SameRecords(waiting, last->waiting);
+    bool due = !last || staleOwn_ || newIdentity_ || partsMissing_ || !written_ ||
+               own != written_ || journal != last->journal || !SameRecords(waiting, last->waiting);
     // The offsets from the journal's first record on (a day before it, for
     // the rules of a zone a day ahead).
     if (!due && OwnOffsets(last->first.value_or(now) - 2) != last->offsets) due = true;
@@ -759,6 +789,7 @@ bool TMachineFolder::WriteOwnCopy(const std::string& dataPath, const std::deque<
     if (last) written.before = last->parts;
     RemoveParts(CopyFileName(settings_.name, Identity()), {&written.parts, &written.before});
     partsWritten_ = std::move(written);
+    partsMissing_ = false;
     if (staleOwn_) log_(*std::exchange(staleOwn_, std::nullopt));
     newIdentity_ = false;
     Settle("write");

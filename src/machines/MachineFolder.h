@@ -112,7 +112,9 @@ class TMachineFolder {
 
   // Whether this machine's copy is to be written at once: the copy at its
   // name is an earlier one of its own, brought back, or it took a new identity.
-  bool OwnCopyDue() const { return staleOwn_.has_value() || newIdentity_; }
+  // A part or the running file of its copy went from the folder (a clone's
+  // or the sync service's doing): they are written again.
+  bool OwnCopyDue() const { return staleOwn_.has_value() || newIdentity_ || partsMissing_; }
   // Whether this machine's copy is missing or older than the file at
   // dataPath (a missing journal is older than any copy).
   bool OwnCopyOlderThan(const std::string& dataPath) const;
@@ -216,6 +218,7 @@ class TMachineFolder {
     std::optional<TDateTime> until;
   };
   std::optional<TPartsWritten> partsWritten_;
+  bool partsMissing_ = false;
 };
 
 }  // namespace horalog

@@ -53,16 +53,30 @@ TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime daySta
 }
 
 void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readings) {
-  // A machine whose records were read before keeps its totals: only its
+  // A machine whose records were read before keeps its totals, and takes
+  // only the records after those when they begin its new reading; its
   // running spell is taken afresh.
   std::vector<TOtherMachine> others;
   std::vector<TKept> kept;
   for (const TMachineReading* reading : readings) {
     const TKept key{reading->fileName, reading->version, own_.DayStart()};
+    const TKept before{reading->fileName, reading->extends, own_.DayStart()};
     size_t found = 0;
-    while (found < kept_.size() && !(key.version != 0 && kept_[found] == key)) ++found;
+    bool extended = false;
+    for (; found < kept_.size(); ++found) {
+      if (key.version == 0 || kept_[found].version == 0) continue;
+      if (kept_[found] == key) break;
+      if (reading->extends != 0 && kept_[found] == before) {
+        extended = true;
+        break;
+      }
+    }
     if (found < kept_.size()) {
       others.push_back(std::move(others_[found]));
+      if (extended)
+        for (size_t i = reading->extendsCount; i < reading->records.size(); ++i)
+          others.back().totals.Take(
+              MakeRecord(reading->records[i].action, reading->records[i].time));
       others.back().running.reset();
       if (reading->runningUntil) others.back().running = TRunningSpell{*reading->runningUntil};
       kept_[found].version = 0;  // taken

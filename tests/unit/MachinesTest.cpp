@@ -389,9 +389,9 @@ TEST_F(MachinesTest, ThisMachinesCopyOfAnEarlierReleaseGoesAndAClonesCounts) {
 TEST_F(MachinesTest, TheCopyNamesItsPartsTheRunningSpellTheOffsetsAndTheMark) {
   const std::string journal = scratch.Path("hl.dat");
   std::vector<TActRec> records = LaptopMorning;
-  records.insert(records.begin(), {MakeRecord(ActionStart, At(8, 0) - 40),
-                                   MakeRecord(ActionStop, At(9, 0) - 40),
-                                   MakeRecord(ActionStart, At(9, 0) - 39)});
+  records.insert(records.begin(),
+                 {MakeRecord(ActionStart, At(8, 0) - 40), MakeRecord(ActionStop, At(9, 0) - 40),
+                  MakeRecord(ActionStart, At(9, 0) - 39)});
   records[2].Status = StatusDeleted;
   test::WriteRecords(journal, records);
   TMachineFolder folder({Folder(), "Laptop", Laptop, "LAPTOP"},
@@ -409,8 +409,7 @@ TEST_F(MachinesTest, TheCopyNamesItsPartsTheRunningSpellTheOffsetsAndTheMark) {
   const std::vector<TActRec> index = test::ReadJournal(folder.OwnCopyPath());
   ASSERT_EQ(index.size(), 4u);
   EXPECT_EQ(int32_t{index[0].Status}, StatusCopyPart);  // by value: not aligned
-  EXPECT_EQ(ReadOffsetNote(index[1]), (TOffsetNote{Monday - 42, 60}))
-      << TDateTime{index[1].Time};
+  EXPECT_EQ(ReadOffsetNote(index[1]), (TOffsetNote{Monday - 42, 60})) << TDateTime{index[1].Time};
   const std::optional<TCopyOrder> order = ReadCopyOrder(index[2]);
   ASSERT_TRUE(order);
   EXPECT_EQ(order->sequence, 1u);
@@ -429,8 +428,8 @@ TEST_F(MachinesTest, TheCopyNamesItsPartsTheRunningSpellTheOffsetsAndTheMark) {
   ASSERT_EQ(outcome.reading->parts.size(), 2u);
   std::vector<TDateTime> times;
   for (const TMachineRecord& record : outcome.reading->records) times.push_back(record.time);
-  EXPECT_EQ(times, (std::vector<TDateTime>{At(8, 0) - 40, At(9, 0) - 40, At(8, 0), At(10, 0),
-                                           At(11, 0)}));
+  EXPECT_EQ(times,
+            (std::vector<TDateTime>{At(8, 0) - 40, At(9, 0) - 40, At(8, 0), At(10, 0), At(11, 0)}));
   EXPECT_EQ(outcome.reading->runningUntil, At(11, 45));
   const std::vector<std::string> parts =
       platform::FolderFileNames(Folder() + PartsFolderName(fileName) + "/");
@@ -968,8 +967,8 @@ TEST_F(MachinesTest, AnHourOfWorkSendsKilobytesWhateverTheJournalsSize) {
   desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
   desk.recorder.Start();
   desk.Look();
-  TMachineFolder laptop({Folder(), "Laptop", Laptop, "LAPTOP"}, [](const std::string&) {}, {},
-                        TZoneClock::System());
+  TMachineFolder laptop(
+      {Folder(), "Laptop", Laptop, "LAPTOP"}, [](const std::string&) {}, {}, TZoneClock::System());
   std::map<std::string, platform::TFileStamp> before = Snapshot();
   int64_t sent = 0;
   for (int second = 0; second < 3600; second += 10) {
@@ -987,6 +986,12 @@ TEST_F(MachinesTest, AnHourOfWorkSendsKilobytesWhateverTheJournalsSize) {
   }
   EXPECT_LE(sent, 64 * 1024);
   EXPECT_GT(sent, 0);
+  // A part per year before the latest, a part per month of it.
+  const std::string fileName = CopyFileName("Desk", desk.recorder.Machines()->Identity());
+  const std::vector<std::string> parts =
+      platform::FolderFileNames(Folder() + PartsFolderName(fileName) + "/");
+  EXPECT_EQ(parts.size(), 20u + 2u + 1u)
+      << "20 years, March as written last and before, the running file";
   // The hour's spell, counted whole.
   laptop.Look();
   ASSERT_EQ(laptop.Machines().size(), 1u);
@@ -1058,6 +1063,29 @@ TEST_F(MachinesTest, AnEditRewritesItsMonthAloneAndAHalfDeliveredSetKeepsTheLast
   laptop.Look();
   ASSERT_EQ(laptop.Machines().size(), 1u);
   EXPECT_DOUBLE_EQ(marchStop(), ComposeDate(2025, 3, 10) + 16 / 24.0);
+
+  // The hours kept between readings (records changed, records added) are
+  // those counted afresh.
+  const TWorkTotals own(0, true);
+  TMachineHours kept(own);
+  kept.SetMachines(laptop.Machines());
+  for (const int day : {11, 12}) {
+    records.push_back(MakeRecord(ActionStart, ComposeDate(2025, 6, day) + 9 / 24.0));
+    records.push_back(MakeRecord(ActionStop, ComposeDate(2025, 6, day) + 12 / 24.0));
+    test::WriteRecords(journal, records);
+    ASSERT_TRUE(desk.WriteOwnCopy(journal, {}, {}, At(12, 3)));
+    laptop.Look();
+    kept.SetMachines(laptop.Machines());
+    TMachineHours fresh(own);
+    fresh.SetMachines(laptop.Machines());
+    for (int month = 1; month <= 6; ++month)
+      for (int d = 10; d <= 12; ++d) {
+        const int64_t number = DayNumber(ComposeDate(2025, month, d));
+        EXPECT_EQ(kept.Day(number).seconds, fresh.Day(number).seconds) << month << " " << d;
+      }
+    EXPECT_EQ(kept.Day(DayNumber(ComposeDate(2025, 6, day))).seconds, 3 * 3600);
+  }
+  EXPECT_EQ(kept.Day(DayNumber(ComposeDate(2025, 3, 10))).seconds, 7 * 3600);
 }
 
 }  // namespace

@@ -11,16 +11,15 @@
 //   (make soak DAYS=365)
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
