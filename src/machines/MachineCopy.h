@@ -27,10 +27,12 @@
 // short for a journal of any age), each in a file of its own in the folder
 // "<copy's name without .dat> parts" beside it, named by its period and the
 // hash of what it holds, so that a part is written only when its period's
-// records change, and a part of one content is never another's. The running spell's last activity
-// is in a small file of its own there ("running"), which names the number of the copy it goes with:
-// it is all that is written every five minutes of a running spell. A reader that meets a part that
-// is missing or not whole, or a running file of another number, takes the copy as still arriving.
+// records change, and a part of one content is never another's. The running
+// spell's last activity is in a small file of its own there ("running"),
+// which names the number of the copy it goes with: it is all that is written
+// every five minutes of a running spell. A reader that meets a part that is
+// missing or not whole, or a running file of another number, takes the copy
+// as still arriving.
 //
 // The file's name is fixed in shape, "Horalog <Name> {<identity>}.dat", and
 // read from both ends: what a sync service makes of a name (a conflict copy,
