@@ -284,7 +284,6 @@ bool ReadParts(const std::string& path, const std::string& fileName, const TMach
     reading.partRecords.push_back(std::move(records));
   }
   const std::string running = folder + RunningFileName;
-  reading.runningStamp = platform::FileStamp(running);
   const std::optional<std::string> bytes = ReadWhole(running, 1024);
   const std::optional<TRunningNote> note = bytes ? ReadRunningFileBytes(*bytes) : std::nullopt;
   if (!note || note->identity != reading.mark.identity || !reading.mark.order ||
@@ -292,7 +291,7 @@ bool ReadParts(const std::string& path, const std::string& fileName, const TMach
     problem = "is still arriving (its running file is not of the same copy)";
     return false;
   }
-  reading.runningUntil = note->until;
+  reading.runningUntil = reading.writerUntil = note->until;
   reading.records.reserve(reading.records.size() + total);
   for (const auto& records : reading.partRecords)
     reading.records.insert(reading.records.end(), records->begin(), records->end());

@@ -149,10 +149,10 @@ struct TMachineReading {
   platform::TFileStamp stamp;
   // Of a copy in parts: its parts, each part's records as read (in its
   // writer's time, kept so that the next reading reads only the parts that
-  // changed) and the running file's stamp.
+  // changed) and what its running file said (in its writer's time).
   std::vector<TCopyPart> parts;
   std::vector<std::shared_ptr<const std::vector<TMachineRecord>>> partRecords;
-  std::optional<platform::TFileStamp> runningStamp;
+  std::optional<TDateTime> writerUntil;
   // New with each reading of the records, and of the running spell alone.
   uint64_t version = 0, runningVersion = 0;
   // When its records begin with those of the reading before (of version

@@ -526,10 +526,19 @@ bool TMachineFolder::Look() {
     present.insert(name);
     const auto known = files_.find(name);
     if (known != files_.end() && known->second.stamp == *stamp) {
-      if (known->second.good && !known->second.good->parts.empty() &&
-          LookAtRunning(name, *known->second.good))
-        changed = true;
-      continue;
+      const std::optional<TMachineReading>& good = known->second.good;
+      // A copy in parts written again within the file system's grain of
+      // time keeps its stamp: its order at its end tells (a few bytes).
+      bool same = true;
+      if (good && !good->parts.empty()) {
+        const std::optional<TCopyMark> mark = ReadMarkAtEnd(path);
+        same = !mark || mark->order == good->mark.order;
+      }
+      if (same) {
+        if (good && !good->parts.empty() && LookAtRunning(name, *known->second.good))
+          changed = true;
+        continue;
+      }
     }
     if (!others_.count(name)) {
       bool ours = false, gone = false;
@@ -652,18 +661,14 @@ void TMachineFolder::RemoveParts(const std::string& fileName,
 
 bool TMachineFolder::LookAtRunning(const std::string& fileName, TMachineReading& reading) {
   const std::string path = PartsFolder(fileName) + RunningFileName;
-  std::optional<platform::TFileStamp> stamp;
-  try {
-    stamp = platform::FileStamp(path);
-  } catch (const std::exception&) {
-    return false;
-  }
-  if (stamp == reading.runningStamp) return false;
+  // Read at each look: a file written again within the file system's grain
+  // of time keeps its stamp, and it is a few bytes.
   const std::optional<TRunningNote> note = ReadRunningNote(path);
   // Of another copy: the copy that goes with it is on its way.
   if (!note || note->identity != reading.mark.identity || !reading.mark.order ||
-      note->sequence != reading.mark.order->sequence)
+      note->sequence != reading.mark.order->sequence || note->until == reading.writerUntil)
     return false;
+  reading.writerUntil = note->until;
   std::optional<TDateTime> until = note->until;
   if (until && !reading.offsets.empty() && zone_.rules) {
     TDateTime from = reading.offsets.front().utc;
@@ -671,7 +676,6 @@ bool TMachineFolder::LookAtRunning(const std::string& fileName, TMachineReading&
     std::vector<TMachineRecord> none;
     ToOurTime(none, until, TOffsets(reading.offsets), TOffsets(OwnOffsets(from - 1)));
   }
-  reading.runningStamp = stamp;
   reading.runningUntil = until;
   reading.last.reset();
   for (const TMachineRecord& record : reading.records)
