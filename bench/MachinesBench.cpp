@@ -2,13 +2,18 @@
 // each machine's an hour after the one before, so that they overlap): what
 // the tip's first figures with [Machines] cost (this machine's journal and
 // the two others' copies read, their union counted), a look at a folder in
-// which nothing changed, and the tip's figures at a tick.
+// which nothing changed, and the tip's figures at a tick. Then the bytes an
+// hour of work sends into the folder, beside what one copy in one file sent,
+// and the tick's cost when one of ten copies of 1,000,000 records changed,
+// beside counting every machine afresh.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,11 +41,13 @@ struct Machines {
   TDateTime lastDay = 0;
 
   // The journal of machine n: its spells n hours after the first machine's.
-  static void WriteJournal(const fs::path& path, int n, TDateTime firstDay) {
-    std::vector<TActRec> records(RecordCount);
+  static void WriteJournal(const fs::path& path, int n, TDateTime firstDay,
+                           int count = RecordCount) {
+    const int days = count / (2 * SpellsPerDay);
+    std::vector<TActRec> records(static_cast<size_t>(count));
     std::memset(records.data(), 0, records.size() * sizeof(TActRec));
     size_t i = 0;
-    for (int day = 0; day < Days; ++day) {
+    for (int day = 0; day < days; ++day) {
       for (int spell = 0; spell < SpellsPerDay; ++spell) {
         const TDateTime in = firstDay + day + ComposeTime(7 + n + 2 * spell, 7 * spell, 13, 0);
         records[i].Action = ActionStart;
@@ -52,6 +59,10 @@ struct Machines {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(records.data()),
               static_cast<std::streamsize>(records.size() * sizeof(TActRec)));
+  }
+
+  static void WriteJournalOf(const fs::path& path, int count, TDateTime firstDay) {
+    WriteJournal(path, 0, firstDay, count);
   }
 
   Machines() {
@@ -141,6 +152,176 @@ void BM_MachinesTipAtATick(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MachinesTipAtATick);
+
+// The files in a folder and the folders within, with their stamps.
+std::map<std::string, platform::TFileStamp> Snapshot(const std::string& folder) {
+  std::map<std::string, platform::TFileStamp> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file())
+      if (const auto stamp = platform::FileStamp(entry.path().string()))
+        files[entry.path().string()] = *stamp;
+  return files;
+}
+
+// The bytes of the files written since before; before becomes now.
+int64_t BytesWritten(const std::string& folder,
+                     std::map<std::string, platform::TFileStamp>& before) {
+  const std::map<std::string, platform::TFileStamp> now = Snapshot(folder);
+  int64_t bytes = 0;
+  for (const auto& [name, stamp] : now) {
+    const auto found = before.find(name);
+    if (found == before.end() || !(found->second == stamp)) bytes += stamp.size;
+  }
+  before = now;
+  return bytes;
+}
+
+void AppendRecord(const std::string& path, uint8_t action, TDateTime time) {
+  const TActRec record = MakeRecord(action, time);
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  out.write(reinterpret_cast<const char*>(&record), sizeof record);
+}
+
+// An hour of work on a journal of records records, as the recorder writes
+// its copy: the spell's Start, its last activity every five minutes, its
+// Stop. The bytes written into the folder, beside the bytes of the same
+// writes of one copy in one file (as an earlier release wrote it).
+void HourOfWork(benchmark::State& state, int records) {
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  const fs::path dir = fs::temp_directory_path() / ("horalog-hour-bench-" + std::to_string(stamp));
+  fs::create_directories(dir / "shared");
+  const std::string folder =
+      (dir / "shared").string() + static_cast<char>(fs::path::preferred_separator);
+  const std::string journal = (dir / DataFileBaseName).string();
+  const int days = records / (2 * SpellsPerDay);
+  const TDateTime firstDay = ComposeDate(2000, 1, 3);
+  {
+    std::vector<TActRec> all;
+    all.reserve(static_cast<size_t>(records));
+    for (int day = 0; day < days; ++day)
+      for (int spell = 0; spell < SpellsPerDay; ++spell) {
+        const TDateTime in = firstDay + day + ComposeTime(7 + 2 * spell, 0, 0, 0);
+        all.push_back(MakeRecord(ActionStart, in));
+        all.push_back(MakeRecord(ActionStop, in + ComposeTime(1, 30, 0, 0)));
+      }
+    std::ofstream out(journal, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(all.data()),
+              static_cast<std::streamsize>(all.size() * sizeof(TActRec)));
+  }
+  TMachineFolder writer(
+      {folder, "Desk", Identities[0], "DESK"}, [](const std::string&) {}, journal);
+  TDateTime now = firstDay + days + 0.3;
+  writer.WriteOwnCopy(journal, {}, {}, now);
+  int64_t sent = 0, oneFile = 0;
+  for (auto _ : state) {
+    std::map<std::string, platform::TFileStamp> before = Snapshot(folder);
+    sent = oneFile = 0;
+    int writes = 0;
+    const TDateTime start = now;
+    AppendRecord(journal, ActionStart, start);
+    for (int minutes = 0; minutes <= 60; minutes += 5) {
+      now = start + minutes / 1440.0;
+      if (minutes == 60) AppendRecord(journal, ActionStop, now);
+      writer.WriteOwnCopy(journal, {}, minutes < 60 ? std::optional<TDateTime>(now) : std::nullopt,
+                          now);
+      sent += BytesWritten(folder, before);
+      ++writes;
+    }
+    oneFile = writes * (static_cast<int64_t>(fs::file_size(journal)) + 3 * RecordSize);
+    now += 1.0 / 24;
+  }
+  state.counters["bytes_per_hour"] = static_cast<double>(sent);
+  state.counters["one_file_bytes_per_hour"] = static_cast<double>(oneFile);
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
+}
+void BM_BytesSentPerHourOfWork(benchmark::State& state) {
+  HourOfWork(state, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_BytesSentPerHourOfWork)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Ten machines of 1,000,000 records in the folder, read and counted; at each
+// tick one of them has written a spell more: the look at the folder and the
+// machines counted again. Beside it (CountedAfresh), the same with every
+// machine counted from its records.
+struct TenMachines {
+  static constexpr int Count = 10, Records = 1000000;
+  fs::path dir;
+  std::string folder, journal;
+  std::vector<std::unique_ptr<TMachineFolder>> writers;
+  TDateTime next = 0;
+
+  TenMachines() {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir = fs::temp_directory_path() / ("horalog-ten-bench-" + std::to_string(stamp));
+    fs::create_directories(dir / "shared");
+    folder = (dir / "shared").string() + static_cast<char>(fs::path::preferred_separator);
+    journal = (dir / DataFileBaseName).string();
+    Machines::WriteJournalOf(journal, Records, ComposeDate(1990, 1, 1));
+    next = ComposeDate(1990, 1, 1) + Records / (2 * SpellsPerDay) + 0.3;
+    for (int n = 0; n < Count; ++n) {
+      char identity[40];
+      std::snprintf(identity, sizeof identity, "00000000-0000-4000-8000-%012d", 100 + n);
+      writers.push_back(std::make_unique<TMachineFolder>(
+          TMachinesSettings{folder, "Machine " + std::to_string(n), identity, "OTHER"},
+          [](const std::string&) {}));
+      writers.back()->WriteOwnCopy(journal, {}, {}, next);
+    }
+  }
+  ~TenMachines() {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+  // The first machine's spell more, and its copy written.
+  void OneChanged() {
+    AppendRecord(journal, ActionStart, next);
+    AppendRecord(journal, ActionStop, next + 0.01);
+    next += 0.02;
+    writers[0]->WriteOwnCopy(journal, {}, {}, next);
+  }
+  TMachinesSettings Reader() const {
+    return {folder, "Desk", "00000000-0000-4000-8000-000000000999", "DESK"};
+  }
+};
+
+TenMachines& TheTen() {
+  static TenMachines ten;
+  return ten;
+}
+
+void BM_TickWhenOneOfTenCopiesChanged(benchmark::State& state) {
+  TenMachines& ten = TheTen();
+  TWorkTotals own{0, true};
+  TMachineFolder reader(ten.Reader(), [](const std::string&) {});
+  TMachineHours hours(own);
+  reader.Look();
+  hours.SetMachines(reader.Machines());
+  for (auto _ : state) {
+    state.PauseTiming();
+    ten.OneChanged();
+    state.ResumeTiming();
+    if (reader.Look()) hours.SetMachines(reader.Machines());
+    benchmark::DoNotOptimize(hours.MachineCount());
+  }
+}
+BENCHMARK(BM_TickWhenOneOfTenCopiesChanged)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+void BM_TenMachinesCountedAfresh(benchmark::State& state) {
+  TenMachines& ten = TheTen();
+  TWorkTotals own{0, true};
+  TMachineFolder reader(ten.Reader(), [](const std::string&) {});
+  reader.Look();
+  for (auto _ : state) {
+    TMachineHours hours(own);
+    hours.SetMachines(reader.Machines());
+    benchmark::DoNotOptimize(hours.MachineCount());
+  }
+}
+BENCHMARK(BM_TenMachinesCountedAfresh)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace horalog

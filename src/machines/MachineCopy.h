@@ -20,6 +20,20 @@
 // Copies of earlier releases end with the mark alone: they have no order and
 // no offsets, and are read as their writer's local time.
 //
+// A copy in parts keeps the file at its name small, so that the sync
+// service carries kilobytes, not the journal: in place of the live records
+// it names its parts (StatusCopyPart), one per month of records of the
+// journal's latest year and one per earlier year (so that the list stays
+// short for a journal of any age), each in a file of its own in the folder
+// "<copy's name without .dat> parts" beside it, named by its period and the
+// hash of what it holds, so that a part is written only when its period's
+// records change, and a part of one content is never another's. The running
+// spell's last activity is in a small file of its own there ("running"),
+// which names the number of the copy it goes with: it is all that is written
+// every five minutes of a running spell. A reader that meets a part that is
+// missing or not whole, or a running file of another number, takes the copy
+// as still arriving.
+//
 // The file's name is fixed in shape, "Horalog <Name> {<identity>}.dat", and
 // read from both ends: what a sync service makes of a name (a conflict copy,
 // a temporary file, a name with the computer's added) breaks the shape, and
@@ -28,6 +42,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +57,7 @@ constexpr int32_t StatusRunningUntil = 2;
 constexpr int32_t StatusCopyMark = 3;
 constexpr int32_t StatusCopyOrder = 4;
 constexpr int32_t StatusCopyOffset = 5;
+constexpr int32_t StatusCopyPart = 6;
 
 // A machine as a copy's name gives it.
 struct TMachineName {
@@ -101,10 +117,49 @@ struct TMachineRecord {
   uint8_t action;
 };
 
+// One part of a copy in parts: the live records of a period of its writer's
+// local time, in the journal's order: a month (year * 13 + month - 1) or a
+// whole year (year * 13 + 12).
+struct TCopyPart {
+  int32_t period = 0;
+  uint32_t count = 0;
+  uint64_t hash = 0;  // of the part file's bytes
+  bool operator==(const TCopyPart&) const = default;
+};
+// The folder of the parts of the copy fileName, in the copy's folder.
+std::string PartsFolderName(const std::string& fileName);
+// "2026-03 0123456789abcdef.part", "2025 0123456789abcdef.part".
+std::string PartFileName(const TCopyPart& part);
+inline constexpr const char* RunningFileName = "running";
+
+// What the running file says: the copy it goes with (its writer's number)
+// and the last activity of the spell that runs, if one does.
+struct TRunningNote {
+  std::string identity;
+  uint64_t sequence = 0;
+  std::optional<TDateTime> until;
+};
+std::string RunningFileBytes(const TRunningNote& note);
+// Nothing for bytes that are not a whole running note.
+std::optional<TRunningNote> ReadRunningFileBytes(const std::string& bytes);
+
 // A copy read whole and found good.
 struct TMachineReading {
   std::string fileName;  // in the folder
   platform::TFileStamp stamp;
+  // Of a copy in parts: its parts, each part's records as read (in its
+  // writer's time, kept so that the next reading reads only the parts that
+  // changed) and what its running file said (in its writer's time).
+  std::vector<TCopyPart> parts;
+  std::vector<std::shared_ptr<const std::vector<TMachineRecord>>> partRecords;
+  std::optional<TDateTime> writerUntil;
+  // New with each reading of the records, and of the running spell alone.
+  uint64_t version = 0, runningVersion = 0;
+  // When its records begin with those of the reading before (of version
+  // extends; its records in this machine's time): how many those were, so
+  // that a count of them takes only the records after.
+  uint64_t extends = 0;
+  size_t extendsCount = 0;
   TCopyMark mark;
   std::vector<TMachineRecord> records;    // the live records, in file order
   std::optional<TDateTime> runningUntil;  // a spell that ran when the copy was made
@@ -128,9 +183,14 @@ struct TCopyOutcome {
 };
 
 // Reads the copy at path (fileName in the folder), which its name says is
-// of machine identity. Never raises: what is wrong is the outcome's problem.
+// of machine identity; of a copy in parts, the parts that before (a reading
+// of the copy before) holds already are not read again. Never raises: what
+// is wrong is the outcome's problem.
 TCopyOutcome ReadMachineCopy(const std::string& path, const std::string& fileName,
-                             const std::string& identity);
+                             const std::string& identity, const TMachineReading* before = nullptr);
+// The running note of the copy in parts at path; nothing when there is none
+// whole (or it cannot be read).
+std::optional<TRunningNote> ReadRunningNote(const std::string& path);
 // The mark at the end of the file at path, with the order before it;
 // nothing when the file has none (or cannot be read).
 std::optional<TCopyMark> ReadMarkAtEnd(const std::string& path);
@@ -152,5 +212,23 @@ bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
 void WriteMachineCopy(const std::string& target, const std::string& dataPath,
                       const std::deque<TActRec>& waiting, std::optional<TDateTime> runningUntil,
                       const TCopyMark& mark, const std::vector<TOffsetNote>& offsets = {});
+
+// The parts of the journal at dataPath (missing: an empty journal) and the
+// records that wait for it, in time order, with the bytes of each part's
+// file; first: the journal's first live moment.
+struct TPartBytes {
+  TCopyPart part;
+  std::string bytes;
+};
+std::vector<TPartBytes> JournalParts(const std::string& dataPath,
+                                     const std::deque<TActRec>& waiting,
+                                     std::optional<TDateTime>* first = nullptr);
+// Writes the copy in parts' file at target: its parts named, then the
+// offsets, the order and the mark; beside target and moved over. The parts
+// and the running file are written apart (each beside and moved over).
+void WriteCopyIndex(const std::string& target, const std::vector<TCopyPart>& parts,
+                    const TCopyMark& mark, const std::vector<TOffsetNote>& offsets);
+// Writes bytes to target, beside it and moved over. A failure raises.
+void WriteWholeFile(const std::string& target, const std::string& bytes);
 
 }  // namespace horalog

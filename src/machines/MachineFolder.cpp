@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <utility>
 
@@ -54,6 +55,28 @@ bool WrittenLater(const TMachineReading& a, const TMachineReading& b) {
 }
 
 std::string Number(uint64_t number) { return std::to_string(number); }
+
+bool SameRecords(const std::deque<TActRec>& a, const std::deque<TActRec>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::memcmp(&a[i], &b[i], RecordSize) != 0) return false;
+  return true;
+}
+
+// Whether the records of after begin with all of before's.
+bool Extends(const TMachineReading& before, const TMachineReading& after) {
+  if (before.records.size() > after.records.size()) return false;
+  for (size_t i = 0; i < before.records.size(); ++i)
+    if (before.records[i].time != after.records[i].time ||
+        before.records[i].action != after.records[i].action)
+      return false;
+  return true;
+}
+
+uint64_t NewReadingVersion() {
+  static uint64_t last = 0;
+  return ++last;
+}
 
 }  // namespace
 
@@ -400,8 +423,9 @@ bool TMachineFolder::LookAtOwnIdentity(const std::string& fileName,
     staleOwn_ = StaleText(fileName, mark);
     return true;
   }
-  // Under a former name or a former identity: it goes.
+  // Under a former name or a former identity: it goes, and its parts.
   if (platform::RemoveFile(path)) {
+    RemoveParts(fileName);
     Tell("own:" + fileName, Where(fileName) + " is this machine's copy under its former name: it "
                                               "is removed, " +
                                 CopyFileName(settings_.name, Identity()) + " counts.");
@@ -455,6 +479,20 @@ bool TMachineFolder::Look() {
   readable_ = true;
   Settle("folder");
   NoteClock();
+  if (partsWritten_ && !readOnly_ && partsWritten_->path == OwnCopyPath()) {
+    try {
+      const std::vector<std::string> there =
+          platform::FolderFileNames(PartsFolder(CopyFileName(settings_.name, Identity())));
+      auto missing = [&there](const std::string& name) {
+        return std::find(there.begin(), there.end(), name) == there.end();
+      };
+      bool gone = missing(RunningFileName);
+      for (const TCopyPart& part : partsWritten_->parts) gone = gone || missing(PartFileName(part));
+      if (gone) partsMissing_ = true;
+    } catch (const std::exception&) {
+      partsMissing_ = true;
+    }
+  }
 
   auto isFormer = [this](const std::string& identity) {
     for (const TMachineState& former : former_)
@@ -487,7 +525,21 @@ bool TMachineFolder::Look() {
     if (!stamp) continue;  // gone since the listing
     present.insert(name);
     const auto known = files_.find(name);
-    if (known != files_.end() && known->second.stamp == *stamp) continue;
+    if (known != files_.end() && known->second.stamp == *stamp) {
+      const std::optional<TMachineReading>& good = known->second.good;
+      // A copy in parts written again within the file system's grain of
+      // time keeps its stamp: its order at its end tells (a few bytes).
+      bool same = true;
+      if (good && !good->parts.empty()) {
+        const std::optional<TCopyMark> mark = ReadMarkAtEnd(path);
+        same = !mark || mark->order == good->mark.order;
+      }
+      if (same) {
+        if (good && !good->parts.empty() && LookAtRunning(name, *known->second.good))
+          changed = true;
+        continue;
+      }
+    }
     if (!others_.count(name)) {
       bool ours = false, gone = false;
       if (machine->identity == Identity() || isFormer(machine->identity)) {
@@ -509,18 +561,27 @@ bool TMachineFolder::Look() {
       }
     }
     TFileState& state = files_[name];
-    TCopyOutcome outcome = ReadMachineCopy(path, name, machine->identity);
+    TCopyOutcome outcome =
+        ReadMachineCopy(path, name, machine->identity, state.good ? &*state.good : nullptr);
     if (outcome.gone) {
       present.erase(name);
       continue;
     }
-    if (outcome.reading && state.good && outcome.reading->mark.order && state.good->mark.order &&
-        outcome.reading->mark.order->sequence < state.good->mark.order->sequence) {
+    // Earlier in its writer's order than the one read before: whether its
+    // parts are all there or not (an earlier copy's parts may have gone).
+    std::optional<TCopyMark> mark;
+    if (outcome.reading) {
+      mark = outcome.reading->mark;
+    } else if (state.good) {
+      mark = ReadMarkAtEnd(path);
+    }
+    if (mark && state.good && mark->order && state.good->mark.order &&
+        mark->order->sequence < state.good->mark.order->sequence) {
       outcome.problem = "is an earlier copy than the one read before (number " +
-                        Number(outcome.reading->mark.order->sequence) +
-                        " of its writer, the one before number " +
+                        Number(mark->order->sequence) + " of its writer, the one before number " +
                         Number(state.good->mark.order->sequence) + ")";
       outcome.reading.reset();
+      outcome.again = false;
     }
     if (!outcome.reading) {
       // Read again at the next look when the failure may pass by itself
@@ -533,7 +594,13 @@ bool TMachineFolder::Look() {
       continue;
     }
     outcome.reading->stamp = *stamp;
+    outcome.reading->version = NewReadingVersion();
+    outcome.reading->runningVersion = NewReadingVersion();
     ToOwnTime(*outcome.reading);
+    if (state.good && Extends(*state.good, *outcome.reading)) {
+      outcome.reading->extends = state.good->version;
+      outcome.reading->extendsCount = state.good->records.size();
+    }
     state.stamp = *stamp;
     state.good = std::move(outcome.reading);
     Settle("file:" + name);
@@ -568,6 +635,54 @@ std::vector<const TMachineReading*> TMachineFolder::Machines() const {
   std::vector<const TMachineReading*> machines;
   for (const auto& [identity, reading] : latest) machines.push_back(reading);
   return machines;
+}
+
+std::string TMachineFolder::PartsFolder(const std::string& fileName) const {
+  const char separator = settings_.folder.empty() ? '/' : settings_.folder.back();
+  return settings_.folder + PartsFolderName(fileName) + separator;
+}
+
+void TMachineFolder::RemoveParts(const std::string& fileName,
+                                 const std::vector<const std::vector<TCopyPart>*>& kept) {
+  if (readOnly_) return;
+  const std::string folder = PartsFolder(fileName);
+  std::set<std::string> keep;
+  for (const std::vector<TCopyPart>* parts : kept) {
+    keep.insert(RunningFileName);
+    for (const TCopyPart& part : *parts) keep.insert(PartFileName(part));
+  }
+  try {
+    for (const std::string& name : platform::FolderFileNames(folder))
+      if (!keep.count(name)) platform::RemoveFile(folder + name);
+  } catch (const std::exception&) {
+    // None there, or left for the next write: parts no copy names are never read.
+  }
+}
+
+bool TMachineFolder::LookAtRunning(const std::string& fileName, TMachineReading& reading) {
+  const std::string path = PartsFolder(fileName) + RunningFileName;
+  // Read at each look: a file written again within the file system's grain
+  // of time keeps its stamp, and it is a few bytes.
+  const std::optional<TRunningNote> note = ReadRunningNote(path);
+  // Of another copy: the copy that goes with it is on its way.
+  if (!note || note->identity != reading.mark.identity || !reading.mark.order ||
+      note->sequence != reading.mark.order->sequence || note->until == reading.writerUntil)
+    return false;
+  reading.writerUntil = note->until;
+  std::optional<TDateTime> until = note->until;
+  if (until && !reading.offsets.empty() && zone_.rules) {
+    TDateTime from = reading.offsets.front().utc;
+    if (reading.first) from = std::min(from, *reading.first - 1);
+    std::vector<TMachineRecord> none;
+    ToOurTime(none, until, TOffsets(reading.offsets), TOffsets(OwnOffsets(from - 1)));
+  }
+  reading.runningUntil = until;
+  reading.last.reset();
+  for (const TMachineRecord& record : reading.records)
+    if (!reading.last || record.time > *reading.last) reading.last = record.time;
+  if (until && (!reading.last || *until > *reading.last)) reading.last = until;
+  reading.runningVersion = NewReadingVersion();
+  return true;
 }
 
 void TMachineFolder::TellTwins() {
@@ -609,7 +724,8 @@ bool TMachineFolder::WriteOwnCopy(const std::string& dataPath, const std::deque<
   NoteClock();
   std::string path = OwnCopyPath();
   try {
-    if (const std::optional<platform::TFileStamp> stamp = platform::FileStamp(path);
+    std::optional<platform::TFileStamp> own = platform::FileStamp(path);
+    if (const std::optional<platform::TFileStamp> stamp = own;
         stamp && !(written_ && *stamp == *written_)) {
       std::optional<TCopyMark> mark;
       const std::string name = CopyFileName(settings_.name, Identity());
@@ -627,37 +743,63 @@ bool TMachineFolder::WriteOwnCopy(const std::string& dataPath, const std::deque<
           break;
       }
     }
+    const std::optional<platform::TFileStamp> journal = platform::FileStamp(dataPath);
+    TPartsWritten* last = partsWritten_ && partsWritten_->path == path ? &*partsWritten_ : nullptr;
+    bool due = !last || staleOwn_ || newIdentity_ || partsMissing_ || !written_ ||
+               own != written_ || journal != last->journal || !SameRecords(waiting, last->waiting);
+    // The offsets from the journal's first record on (a day before it, for
+    // the rules of a zone a day ahead).
+    if (!due && OwnOffsets(last->first.value_or(now) - 2) != last->offsets) due = true;
+    const std::string parts = PartsFolder(CopyFileName(settings_.name, Identity()));
+    const std::string running = parts + RunningFileName;
+    if (!due) {
+      if (runningUntil != last->until) {
+        WriteWholeFile(running, RunningFileBytes({Identity(), last->sequence, runningUntil}));
+        last->until = runningUntil;
+      }
+      Settle("write");
+      return true;
+    }
+    TPartsWritten written;
+    written.path = path;
+    written.journal = journal;
+    written.waiting = waiting;
+    const std::vector<TPartBytes> split = JournalParts(dataPath, waiting, &written.first);
+    written.offsets = OwnOffsets(written.first.value_or(now) - 2);
     const uint64_t sequence = ++state_.sequence;
     if (state_.runs.empty() || state_.runs.back().run != run_)
       state_.runs.push_back({run_, sequence, sequence});
     state_.runs.back().last = sequence;
     SaveState();
-    // The offsets from the journal's first record on (a day before it, for
-    // the rules of a zone a day ahead).
-    std::optional<TDateTime> first;
-    if (!waiting.empty()) first = TDateTime{waiting.front().Time};
-    if (platform::FileStamp(dataPath)) {
-      TActRecReader reader(dataPath);
-      TActRec record;
-      while (reader.Next(record))
-        if (record.Status == StatusLive) {
-          const TDateTime time = record.Time;  // by value: the field is not aligned
-          first = first ? std::min(*first, time) : time;
-          break;
-        }
-      reader.Close();
+    platform::MakeFolders(parts);
+    for (const TPartBytes& part : split) {
+      written.parts.push_back(part.part);
+      // A part's name is its content: one there whole is not written again.
+      const std::string partPath = parts + PartFileName(part.part);
+      const std::optional<platform::TFileStamp> there = platform::FileStamp(partPath);
+      if (!there || there->size != static_cast<int64_t>(part.bytes.size()))
+        WriteWholeFile(partPath, part.bytes);
     }
-    const std::vector<TOffsetNote> offsets = OwnOffsets(first.value_or(now) - 2);
-    WriteMachineCopy(path, dataPath, waiting, runningUntil,
-                     {Identity(), settings_.name, MarkWriter(settings_.computer), now,
-                      TCopyOrder{run_, sequence}},
-                     offsets);
+    WriteCopyIndex(path, written.parts,
+                   {Identity(), settings_.name, MarkWriter(settings_.computer), now,
+                    TCopyOrder{run_, sequence}},
+                   written.offsets);
     written_ = platform::FileStamp(path);
+    WriteWholeFile(running, RunningFileBytes({Identity(), sequence, runningUntil}));
+    written.sequence = sequence;
+    written.until = runningUntil;
+    // The parts of the copy before stay until the next, for the readers that
+    // read it while this one arrives.
+    if (last) written.before = last->parts;
+    RemoveParts(CopyFileName(settings_.name, Identity()), {&written.parts, &written.before});
+    partsWritten_ = std::move(written);
+    partsMissing_ = false;
     if (staleOwn_) log_(*std::exchange(staleOwn_, std::nullopt));
     newIdentity_ = false;
     Settle("write");
     return true;
   } catch (const std::exception& error) {
+    partsWritten_.reset();  // all of it again at the next write
     Tell("write", "Cannot write " + platform::PathForDisplay(path) + ": " +
                       JournalFailureReason(error) +
                       ". Recording goes on; the other machines see this machine's hours as of "

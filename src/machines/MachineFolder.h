@@ -112,13 +112,16 @@ class TMachineFolder {
 
   // Whether this machine's copy is to be written at once: the copy at its
   // name is an earlier one of its own, brought back, or it took a new identity.
-  bool OwnCopyDue() const { return staleOwn_.has_value() || newIdentity_; }
+  // A part or the running file of its copy went from the folder (a clone's
+  // or the sync service's doing): they are written again.
+  bool OwnCopyDue() const { return staleOwn_.has_value() || newIdentity_ || partsMissing_; }
   // Whether this machine's copy is missing or older than the file at
   // dataPath (a missing journal is older than any copy).
   bool OwnCopyOlderThan(const std::string& dataPath) const;
-  // Writes this machine's copy from the journal at dataPath and the records
-  // that wait (see WriteMachineCopy), made at now: the next number of the
-  // sequence. A copy under this identity that another writer made is not
+  // Writes this machine's copy in parts from the journal at dataPath and the
+  // records that wait, made at now: the next number of the sequence, and of
+  // the parts only those that changed; when only the running spell changed,
+  // its running file alone. A copy under this identity that another writer made is not
   // overwritten: this installation takes a new identity first. False, told
   // once, when it could not be written. Never raises.
   bool WriteOwnCopy(const std::string& dataPath, const std::deque<TActRec>& waiting,
@@ -164,6 +167,15 @@ class TMachineFolder {
   void ToOwnTime(TMachineReading& reading) const;
   // Tells the identities with more than one good copy.
   void TellTwins();
+  // The folder of the parts of the copy fileName.
+  std::string PartsFolder(const std::string& fileName) const;
+  // Removes the files of the parts of the copy fileName but those of the
+  // lists kept (and then the running file).
+  void RemoveParts(const std::string& fileName,
+                   const std::vector<const std::vector<TCopyPart>*>& kept = {});
+  // The running file of the good reading of the copy fileName, read again
+  // when it changed: true when it changed the reading.
+  bool LookAtRunning(const std::string& fileName, TMachineReading& reading);
 
   TMachinesSettings settings_;
   TLog log_;
@@ -192,6 +204,21 @@ class TMachineFolder {
   // when it is replaced.
   std::optional<std::string> staleOwn_;
   bool newIdentity_ = false;  // no copy written under it yet
+  // What the last write of this machine's copy in parts wrote: the copy is
+  // written again only when the journal, the records that wait or the
+  // offsets changed, the running file alone when only the running spell did.
+  struct TPartsWritten {
+    std::string path;
+    std::optional<platform::TFileStamp> journal;
+    std::deque<TActRec> waiting;
+    std::optional<TDateTime> first;
+    std::vector<TCopyPart> parts, before;
+    std::vector<TOffsetNote> offsets;
+    uint64_t sequence = 0;
+    std::optional<TDateTime> until;
+  };
+  std::optional<TPartsWritten> partsWritten_;
+  bool partsMissing_ = false;
 };
 
 }  // namespace horalog

@@ -53,9 +53,40 @@ TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime daySta
 }
 
 void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readings) {
-  others_.clear();
-  for (const TMachineReading* reading : readings)
-    others_.push_back(OtherMachineHours(*reading, own_.DayStart()));
+  // A machine whose records were read before keeps its totals, and takes
+  // only the records after those when they begin its new reading; its
+  // running spell is taken afresh.
+  std::vector<TOtherMachine> others;
+  std::vector<TKept> kept;
+  for (const TMachineReading* reading : readings) {
+    const TKept key{reading->fileName, reading->version, own_.DayStart()};
+    const TKept before{reading->fileName, reading->extends, own_.DayStart()};
+    size_t found = 0;
+    bool extended = false;
+    for (; found < kept_.size(); ++found) {
+      if (key.version == 0 || kept_[found].version == 0) continue;
+      if (kept_[found] == key) break;
+      if (reading->extends != 0 && kept_[found] == before) {
+        extended = true;
+        break;
+      }
+    }
+    if (found < kept_.size()) {
+      others.push_back(std::move(others_[found]));
+      if (extended)
+        for (size_t i = reading->extendsCount; i < reading->records.size(); ++i)
+          others.back().totals.Take(
+              MakeRecord(reading->records[i].action, reading->records[i].time));
+      others.back().running.reset();
+      if (reading->runningUntil) others.back().running = TRunningSpell{*reading->runningUntil};
+      kept_[found].version = 0;  // taken
+    } else {
+      others.push_back(OtherMachineHours(*reading, own_.DayStart()));
+    }
+    kept.push_back(key);
+  }
+  others_ = std::move(others);
+  kept_ = std::move(kept);
   ++readings_;
   keptSum_.reset();
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "machines/MachineCopy.h"
@@ -65,6 +66,15 @@ class TMachineHours : public TDayHours {
  private:
   const TWorkTotals& own_;
   std::vector<TOtherMachine> others_;
+  // Whose each of others_ is: its copy, the reading of its records, and the
+  // split of days they were counted by.
+  struct TKept {
+    std::string fileName;
+    uint64_t version = 0;
+    TDateTime dayStart = 0;
+    bool operator==(const TKept&) const = default;
+  };
+  std::vector<TKept> kept_;
   uint64_t readings_ = 0;  // SetMachines so far, for the kept sum
 
   struct TKeptSum {

@@ -4,6 +4,8 @@
 // the machines' spells, and two recorders that see each other's hours.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -92,14 +94,44 @@ class MachinesTest : public ::testing::Test {
                           [this](const std::string& line) { log.push_back(line); }, dataPath,
                           FixedZone());
   }
-  // The copy's records as an earlier release wrote them: without the order
-  // and the offsets.
+  // What a copy holds as a reader reads it: its live records, the running
+  // spell's last activity (StatusRunningUntil) and the mark.
   static std::vector<TActRec> CopyRecords(const std::string& path) {
+    const std::string fileName = path.substr(path.find_last_of("/\\") + 1);
+    const TCopyOutcome outcome =
+        ReadMachineCopy(path, fileName, MachineOfFileName(fileName)->identity);
     std::vector<TActRec> records;
-    for (const TActRec& record : test::ReadJournal(path))
-      if (record.Status != StatusCopyOrder && record.Status != StatusCopyOffset)
-        records.push_back(record);
+    if (!outcome.reading) return records;
+    for (const TMachineRecord& record : outcome.reading->records)
+      records.push_back(MakeRecord(record.action, record.time));
+    if (outcome.reading->runningUntil) {
+      records.push_back(MakeRecord(ActionStop, *outcome.reading->runningUntil));
+      records.back().Status = StatusRunningUntil;
+    }
+    records.push_back(MakeCopyMark(outcome.reading->mark));
     return records;
+  }
+  // The files in the folder and in the folders within, by their paths in it.
+  std::map<std::string, platform::TFileStamp> Snapshot() const {
+    std::map<std::string, platform::TFileStamp> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Folder()))
+      if (entry.is_regular_file())
+        if (const auto stamp = platform::FileStamp(entry.path().string()))
+          files[std::filesystem::relative(entry.path(), Folder()).generic_string()] = *stamp;
+    return files;
+  }
+  // The files written (or made) between two snapshots, and their bytes.
+  static std::vector<std::string> Written(const std::map<std::string, platform::TFileStamp>& before,
+                                          const std::map<std::string, platform::TFileStamp>& after,
+                                          int64_t* bytes = nullptr) {
+    std::vector<std::string> names;
+    for (const auto& [name, stamp] : after) {
+      const auto found = before.find(name);
+      if (found != before.end() && found->second == stamp) continue;
+      names.push_back(name);
+      if (bytes) *bytes += stamp.size;
+    }
+    return names;
   }
   std::vector<std::string> CopiesInFolder() const {
     std::vector<std::string> names = platform::FolderFileNames(Folder());
@@ -350,44 +382,62 @@ TEST_F(MachinesTest, ThisMachinesCopyOfAnEarlierReleaseGoesAndAClonesCounts) {
   EXPECT_EQ(log.size(), 2u) << "told once";
 }
 
-// The copy is the journal's records as any release reads them, then the
-// running spell's last activity and the mark, which readers of a journal
-// pass over.
-TEST_F(MachinesTest, TheCopyIsAJournalThatEndsWithTheRunningSpellAndTheMark) {
+// The copy in parts: the file at the copy's name names a part per month of
+// live records, the offsets, the order and the mark; the running spell's last
+// activity is in a file of its own, the only one written while only it
+// changes.
+TEST_F(MachinesTest, TheCopyNamesItsPartsTheRunningSpellTheOffsetsAndTheMark) {
   const std::string journal = scratch.Path("hl.dat");
-  test::WriteRecords(journal, LaptopMorning);
+  std::vector<TActRec> records = LaptopMorning;
+  records.insert(records.begin(),
+                 {MakeRecord(ActionStart, At(8, 0) - 40), MakeRecord(ActionStop, At(9, 0) - 40),
+                  MakeRecord(ActionStart, At(9, 0) - 39)});
+  records[2].Status = StatusDeleted;
+  test::WriteRecords(journal, records);
   TMachineFolder folder({Folder(), "Laptop", Laptop, "LAPTOP"},
                         [this](const std::string& line) { log.push_back(line); }, journal,
                         FixedZone());
   ASSERT_TRUE(
       folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 41)));
+  const test::Bytes first = test::ReadBytes(folder.OwnCopyPath());
+  // Only the running spell changed: its file alone is written.
   ASSERT_TRUE(
-      folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 40), At(11, 42)));
-  const std::vector<TActRec> records = test::ReadJournal(folder.OwnCopyPath());
-  ASSERT_EQ(records.size(), 7u);
-  const test::Bytes bytes = test::ReadBytes(folder.OwnCopyPath());
-  EXPECT_EQ(test::ReadBytes(journal), test::Bytes(bytes.begin(), bytes.begin() + 2 * RecordSize));
-  EXPECT_EQ(int32_t{records[2].Status}, StatusLive);  // by value: not aligned
-  EXPECT_EQ(int32_t{records[3].Status}, StatusRunningUntil);
-  EXPECT_EQ(records[3].Action, ActionStop);
-  // The offset the clock had then, and the writer's order: the second copy
-  // of this run.
-  EXPECT_EQ(ReadOffsetNote(records[4]), (TOffsetNote{Monday - 2, 60}))
-      << TDateTime{records[4].Time};
-  const std::optional<TCopyOrder> order = ReadCopyOrder(records[5]);
+      folder.WriteOwnCopy(journal, {MakeRecord(ActionStart, At(11, 0))}, At(11, 45), At(11, 46)));
+  EXPECT_EQ(test::ReadBytes(folder.OwnCopyPath()), first);
+  // The file at the copy's name: a part per month (January's and March's),
+  // the offset the clock had then, the writer's order and the mark.
+  const std::vector<TActRec> index = test::ReadJournal(folder.OwnCopyPath());
+  ASSERT_EQ(index.size(), 4u);
+  EXPECT_EQ(int32_t{index[0].Status}, StatusCopyPart);  // by value: not aligned
+  EXPECT_EQ(ReadOffsetNote(index[1]), (TOffsetNote{Monday - 42, 60})) << TDateTime{index[1].Time};
+  const std::optional<TCopyOrder> order = ReadCopyOrder(index[2]);
   ASSERT_TRUE(order);
-  EXPECT_EQ(order->sequence, 2u);
-  const std::optional<TCopyMark> mark = ReadCopyMark(records[6]);
+  EXPECT_EQ(order->sequence, 1u);
+  const std::optional<TCopyMark> mark = ReadCopyMark(index[3]);
   ASSERT_TRUE(mark);
   EXPECT_EQ(mark->identity, folder.Identity());
   EXPECT_EQ(mark->name, "Laptop");
   EXPECT_EQ(mark->writer, "LAPTOP");
-  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 42));
+  EXPECT_DOUBLE_EQ(mark->madeAt, At(11, 41));
   EXPECT_EQ(ReadMarkAtEnd(folder.OwnCopyPath())->order, order);
-  // What a reader of the journal takes of it.
+  // As a reader reads it: the live records in the journal's order, the
+  // records that wait, and the running spell from its own file.
+  const std::string fileName = CopyFileName("Laptop", folder.Identity());
+  const TCopyOutcome outcome = ReadMachineCopy(folder.OwnCopyPath(), fileName, folder.Identity());
+  ASSERT_TRUE(outcome.reading) << outcome.problem;
+  ASSERT_EQ(outcome.reading->parts.size(), 2u);
+  std::vector<TDateTime> times;
+  for (const TMachineRecord& record : outcome.reading->records) times.push_back(record.time);
+  EXPECT_EQ(times,
+            (std::vector<TDateTime>{At(8, 0) - 40, At(9, 0) - 40, At(8, 0), At(10, 0), At(11, 0)}));
+  EXPECT_EQ(outcome.reading->runningUntil, At(11, 45));
+  const std::vector<std::string> parts =
+      platform::FolderFileNames(Folder() + PartsFolderName(fileName) + "/");
+  EXPECT_EQ(parts.size(), 3u) << "two parts and the running file";
+  // A reader of a journal (an earlier release) takes no hours of it.
   TWorkTotals totals;
   LoadWorkTotals(folder.OwnCopyPath(), totals);
-  EXPECT_EQ(totals.Worked(DayNumber(Monday)), 2 * 3600);
+  EXPECT_EQ(totals.Worked(DayNumber(Monday)), 0);
 }
 
 // The union: time on two machines at once counts once, a running spell of
@@ -950,6 +1000,142 @@ TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
   ASSERT_EQ(read->records.size(), 4u);
   EXPECT_NEAR(read->records[2].time, At(14, 0), 1e-9);
   EXPECT_NEAR(read->records[3].time, At(14, 30), 1e-9);
+}
+
+// A working machine sends kilobytes an hour into the folder, whatever the
+// size of its journal (here years of it), and the others still count its
+// running spell to within five minutes.
+TEST_F(MachinesTest, AnHourOfWorkSendsKilobytesWhateverTheJournalsSize) {
+  TSimulatedMachine desk(At(9, 0));
+  std::vector<TActRec> years;
+  for (TDateTime day = ComposeDate(2006, 1, 2); years.size() < 100000; day += 1)
+    for (int spell = 0; spell < 7; ++spell) {
+      years.push_back(MakeRecord(ActionStart, day + (8 + spell) / 24.0));
+      years.push_back(MakeRecord(ActionStop, day + (8.75 + spell) / 24.0));
+    }
+  test::WriteRecords(desk.dir.Path(DataFileBaseName), years);
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  desk.recorder.Start();
+  desk.Look();
+  TMachineFolder laptop(
+      {Folder(), "Laptop", Laptop, "LAPTOP"}, [](const std::string&) {}, {}, TZoneClock::System());
+  std::map<std::string, platform::TFileStamp> before = Snapshot();
+  int64_t sent = 0;
+  for (int second = 0; second < 3600; second += 10) {
+    const bool moving = second < 48 * 60;
+    desk.Work(10, moving);
+    const std::map<std::string, platform::TFileStamp> now = Snapshot();
+    Written(before, now, &sent);
+    before = now;
+    if (!moving || second < 6 * 60 || second % 60 != 0) continue;
+    laptop.Look();
+    ASSERT_EQ(laptop.Machines().size(), 1u);
+    const std::optional<TDateTime> until = laptop.Machines()[0]->runningUntil;
+    ASSERT_TRUE(until) << second;
+    EXPECT_GE(*until, desk.clock.wall - (5 * 60 + 10) / 86400.0) << second;
+  }
+  EXPECT_LE(sent, 64 * 1024);
+  EXPECT_GT(sent, 0);
+  // A part per year before the latest, a part per month of it.
+  const std::string fileName = CopyFileName("Desk", desk.recorder.Machines()->Identity());
+  const std::vector<std::string> parts =
+      platform::FolderFileNames(Folder() + PartsFolderName(fileName) + "/");
+  EXPECT_EQ(parts.size(), 20u + 2u + 1u)
+      << "20 years, March as written last and before, the running file";
+  // The hour's spell, counted whole.
+  laptop.Look();
+  ASSERT_EQ(laptop.Machines().size(), 1u);
+  EXPECT_EQ(laptop.Machines()[0]->records.size(), years.size() + 2);
+  EXPECT_FALSE(laptop.Machines()[0]->runningUntil);
+}
+
+// An edit of an old month rewrites that month's part alone, a compaction no
+// part; a reader that meets a set not yet whole (a part still on its way, the
+// running file of another copy) keeps the last good reading until it is.
+TEST_F(MachinesTest, AnEditRewritesItsMonthAloneAndAHalfDeliveredSetKeepsTheLastReading) {
+  const std::string journal = scratch.Path("hl.dat");
+  std::vector<TActRec> records;
+  for (int month = 1; month <= 6; ++month) {
+    records.push_back(MakeRecord(ActionStart, ComposeDate(2025, month, 10) + 9 / 24.0));
+    records.push_back(MakeRecord(ActionStop, ComposeDate(2025, month, 10) + 17 / 24.0));
+  }
+  records.push_back(MakeRecord(ActionStart, ComposeDate(2025, 3, 11) + 0.4));
+  records.back().Status = StatusDeleted;
+  test::WriteRecords(journal, records);
+  TMachineFolder desk = Folder(Desk, "DESK", journal);
+  TMachineFolder laptop = Folder(Laptop, "LAPTOP");
+  ASSERT_TRUE(desk.WriteOwnCopy(journal, {}, {}, At(12, 0)));
+  laptop.Look();
+  ASSERT_EQ(laptop.Machines().size(), 1u);
+  EXPECT_EQ(laptop.Machines()[0]->records.size(), 12u);
+  const std::string index = CopyFileName("Desk", desk.Identity());
+  const std::string parts = PartsFolderName(index) + "/";
+
+  // The compaction: the deleted record goes, no part changes.
+  records.pop_back();
+  test::WriteRecords(journal, records);
+  std::map<std::string, platform::TFileStamp> before = Snapshot();
+  ASSERT_TRUE(desk.WriteOwnCopy(journal, {}, {}, At(12, 1)));
+  EXPECT_EQ(Written(before, Snapshot()),
+            (std::vector<std::string>{parts + RunningFileName, index}));
+  const test::Bytes running = test::ReadBytes(Folder() + parts + RunningFileName);
+
+  // March's Stop an hour earlier: March's part alone is new.
+  records[5] = MakeRecord(ActionStop, ComposeDate(2025, 3, 10) + 16 / 24.0);
+  test::WriteRecords(journal, records);
+  before = Snapshot();
+  ASSERT_TRUE(desk.WriteOwnCopy(journal, {}, {}, At(12, 2)));
+  const std::vector<std::string> written = Written(before, Snapshot());
+  ASSERT_EQ(written.size(), 3u);
+  EXPECT_EQ(written[0].rfind(parts + "2025-03 ", 0), 0u) << written[0];
+  EXPECT_EQ(written[1], parts + RunningFileName);
+  EXPECT_EQ(written[2], index);
+
+  // The copy has come, its new part not yet.
+  const std::string march = Folder() + written[0];
+  const test::Bytes marchBytes = test::ReadBytes(march);
+  ASSERT_TRUE(platform::RemoveFile(march));
+  auto marchStop = [&laptop] {
+    return laptop.Machines().empty() ? 0 : laptop.Machines()[0]->records[5].time;
+  };
+  laptop.Look();
+  ASSERT_EQ(laptop.Machines().size(), 1u);
+  EXPECT_DOUBLE_EQ(marchStop(), ComposeDate(2025, 3, 10) + 17 / 24.0);
+  EXPECT_TRUE(Contains(log, " is still arriving (its part ")) << ::testing::PrintToString(log);
+  // The part has come, the running file is still the one before.
+  test::WriteBytes(march, marchBytes);
+  const test::Bytes newRunning = test::ReadBytes(Folder() + parts + RunningFileName);
+  test::WriteBytes(Folder() + parts + RunningFileName, running);
+  laptop.Look();
+  EXPECT_DOUBLE_EQ(marchStop(), ComposeDate(2025, 3, 10) + 17 / 24.0);
+  // All of it has come.
+  test::WriteBytes(Folder() + parts + RunningFileName, newRunning);
+  laptop.Look();
+  ASSERT_EQ(laptop.Machines().size(), 1u);
+  EXPECT_DOUBLE_EQ(marchStop(), ComposeDate(2025, 3, 10) + 16 / 24.0);
+
+  // The hours kept between readings (records changed, records added) are
+  // those counted afresh.
+  const TWorkTotals own(0, true);
+  TMachineHours kept(own);
+  kept.SetMachines(laptop.Machines());
+  for (const int day : {11, 12}) {
+    records.push_back(MakeRecord(ActionStart, ComposeDate(2025, 6, day) + 9 / 24.0));
+    records.push_back(MakeRecord(ActionStop, ComposeDate(2025, 6, day) + 12 / 24.0));
+    test::WriteRecords(journal, records);
+    ASSERT_TRUE(desk.WriteOwnCopy(journal, {}, {}, At(12, 3)));
+    laptop.Look();
+    kept.SetMachines(laptop.Machines());
+    TMachineHours fresh(own);
+    fresh.SetMachines(laptop.Machines());
+    for (int month = 1; month <= 6; ++month)
+      for (int d = 10; d <= 12; ++d) {
+        const int64_t number = DayNumber(ComposeDate(2025, month, d));
+        EXPECT_EQ(kept.Day(number).seconds, fresh.Day(number).seconds) << month << " " << d;
+      }
+    EXPECT_EQ(kept.Day(DayNumber(ComposeDate(2025, 6, day))).seconds, 3 * 3600);
+  }
+  EXPECT_EQ(kept.Day(DayNumber(ComposeDate(2025, 3, 10))).seconds, 7 * 3600);
 }
 
 }  // namespace
