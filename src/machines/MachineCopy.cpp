@@ -403,6 +403,27 @@ std::vector<TPartBytes> JournalParts(const std::string& dataPath,
   return parts;
 }
 
+namespace {
+
+// What ends every copy, whole or in parts: its offsets' notes, its order
+// and its mark, last; then the copy takes the place of the one before.
+void WriteCopyEnd(TReplacingFile& copy, const TCopyMark& mark,
+                  const std::vector<TOffsetNote>& offsets) {
+  for (const TOffsetNote& note : offsets) {
+    const TActRec record = MakeOffsetNote(note);
+    copy.Write(&record, RecordSize);
+  }
+  if (mark.order) {
+    const TActRec order = MakeCopyOrder(*mark.order);
+    copy.Write(&order, RecordSize);
+  }
+  const TActRec end = MakeCopyMark(mark);
+  copy.Write(&end, RecordSize);
+  copy.Commit();
+}
+
+}  // namespace
+
 void WriteCopyIndex(const std::string& target, const std::vector<TCopyPart>& parts,
                     const TCopyMark& mark, const std::vector<TOffsetNote>& offsets) {
   TReplacingFile copy(target);
@@ -420,17 +441,7 @@ void WriteCopyIndex(const std::string& target, const std::vector<TCopyPart>& par
     }
     copy.Write(&record, RecordSize);
   }
-  for (const TOffsetNote& note : offsets) {
-    const TActRec record = MakeOffsetNote(note);
-    copy.Write(&record, RecordSize);
-  }
-  if (mark.order) {
-    const TActRec order = MakeCopyOrder(*mark.order);
-    copy.Write(&order, RecordSize);
-  }
-  const TActRec end = MakeCopyMark(mark);
-  copy.Write(&end, RecordSize);
-  copy.Commit();
+  WriteCopyEnd(copy, mark, offsets);
 }
 
 void WriteWholeFile(const std::string& target, const std::string& bytes) {
@@ -554,17 +565,7 @@ void WriteMachineCopy(const std::string& target, const std::string& dataPath,
     until.Status = StatusRunningUntil;
     copy.Write(&until, RecordSize);
   }
-  for (const TOffsetNote& note : offsets) {
-    const TActRec record = MakeOffsetNote(note);
-    copy.Write(&record, RecordSize);
-  }
-  if (mark.order) {
-    const TActRec order = MakeCopyOrder(*mark.order);
-    copy.Write(&order, RecordSize);
-  }
-  const TActRec end = MakeCopyMark(mark);
-  copy.Write(&end, RecordSize);
-  copy.Commit();
+  WriteCopyEnd(copy, mark, offsets);
 }
 
 bool HoursAllIn(const TMachineReading& copy, const std::string& dataPath,
