@@ -996,9 +996,9 @@ void WatchJournal(TFakeZone& zone, const std::string& dataPath);
 
 // One machine of the soak: its journal, its folder, its recorder.
 struct TSoakMachine {
-  TSoakMachine(const std::string& name, const std::string& identity,
+  TSoakMachine(const std::string& itsName, const std::string& itsIdentity,
                std::shared_ptr<TFakeZone> itsZone)
-      : name(name), identity(identity), zone(std::move(itsZone)) {
+      : name(itsName), identity(itsIdentity), zone(std::move(itsZone)) {
     ZoneTick(*zone, clock, 0, false);
     platform::MakeFolders(folder.Path());
   }
