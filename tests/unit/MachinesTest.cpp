@@ -430,7 +430,8 @@ TEST_F(MachinesTest, TheCopyNamesItsPartsTheRunningSpellTheOffsetsAndTheMark) {
   for (const TMachineRecord& record : outcome.reading->records) times.push_back(record.time);
   EXPECT_EQ(times,
             (std::vector<TDateTime>{At(8, 0) - 40, At(9, 0) - 40, At(8, 0), At(10, 0), At(11, 0)}));
-  EXPECT_EQ(outcome.reading->runningUntil, At(11, 45));
+  ASSERT_TRUE(outcome.reading->runningUntil);
+  EXPECT_DOUBLE_EQ(*outcome.reading->runningUntil, At(11, 45));
   const std::vector<std::string> parts =
       platform::FolderFileNames(Folder() + PartsFolderName(fileName) + "/");
   EXPECT_EQ(parts.size(), 3u) << "two parts and the running file";
