@@ -488,6 +488,15 @@ bool TMachineFolder::Look() {
       };
       bool gone = missing(RunningFileName);
       for (const TCopyPart& part : partsWritten_->parts) gone = gone || missing(PartFileName(part));
+      // A running file other than the one written last (an earlier one
+      // brought back) leaves the copy arriving for every reader: as gone.
+      if (!gone) {
+        const std::optional<TRunningNote> note =
+            ReadRunningNote(PartsFolder(CopyFileName(settings_.name, Identity())) +
+                            RunningFileName);
+        gone = !note || note->identity != Identity() ||
+               note->sequence != partsWritten_->sequence || note->until != partsWritten_->until;
+      }
       if (gone) partsMissing_ = true;
     } catch (const std::exception&) {
       partsMissing_ = true;

@@ -808,6 +808,33 @@ TEST_F(MachinesTest, AnEarlierCopyOfThisMachinesOwnIsReplacedAtItsNextWrite) {
   EXPECT_EQ(copyLines().size(), 1u);
 }
 
+// So is an earlier running file of this machine's copy brought back: until
+// it is written again, every reader takes the copy as still arriving.
+TEST_F(MachinesTest, AnEarlierRunningFileOfThisMachinesOwnIsWrittenAgain) {
+  TSimulatedMachine desk(At(9, 0)), laptop(At(9, 0));
+  desk.recorder.SetMachinesSettings({Folder(), "Desk", Desk, "DESK"});
+  laptop.recorder.SetMachinesSettings({Folder(), "Laptop", Laptop, "LAPTOP"});
+  desk.recorder.Start();
+  laptop.recorder.Start();
+  desk.Spell(60);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:00"));
+  const std::string copy = desk.recorder.Machines()->OwnCopyPath();
+  const std::string running = Folder() + PartsFolderName(std::filesystem::path(copy)
+                                                             .filename()
+                                                             .string()) +
+                              "/" + RunningFileName;
+  const test::Bytes earlier = test::ReadBytes(running);
+  desk.Spell(30);
+  test::WriteBytes(running, earlier);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:00")) << "the copy is still arriving";
+  desk.Look();
+  EXPECT_NE(test::ReadBytes(running), earlier);
+  laptop.Look();
+  EXPECT_EQ(laptop.view.tip, Tip("1:30"));
+}
+
 // A folder that cannot be made after the machines were read says that they
 // count as read before, as they do.
 TEST_F(MachinesTest, AFolderThatCannotBeMadeKeepsTheMachinesReadBefore) {
