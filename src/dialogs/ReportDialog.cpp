@@ -53,9 +53,12 @@ void TReportDlg::BuildReport(TDateTime startDate, TDateTime endDate,
   MachineTotals.reset();
   if (machines) {
     MachineTotals = std::make_unique<TMachineHours>(Totals);
+    const std::vector<TMachineReading> readings = machines->WholeReadings();
+    std::vector<const TMachineReading*> others;
+    for (const TMachineReading& reading : readings) others.push_back(&reading);
     ReportDays = BuildMachinesReportFile(DataDir(), startDate, endDate, platform::UserLocale(),
-                                         settings.dayStart, machines->Settings().name,
-                                         machines->Machines(), Totals, *MachineTotals)
+                                         settings.dayStart, machines->Settings().name, others,
+                                         Totals, *MachineTotals)
                      .days;
   } else {
     // Breaks and stretches count from each day's spells.

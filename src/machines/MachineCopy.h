@@ -170,6 +170,9 @@ struct TMachineReading {
   // The first and last moments of its live records (and of the running
   // spell): nothing without any.
   std::optional<TDateTime> first, last;
+  // Its records (and its parts' records) were let go once counted: a
+  // change of the copy, its running spell's too, reads it whole again.
+  bool forgotten = false;
 };
 
 // What reading a copy came to: the reading, or why there is none.

@@ -460,7 +460,7 @@ bool TMachineFolder::LookAtEarlierRelease(const std::string& fileName) {
   return false;
 }
 
-bool TMachineFolder::Look() {
+bool TMachineFolder::Look(const std::function<bool(const TMachineReading&)>& counted) {
   std::vector<std::string> names;
   const std::string folder = platform::PathForDisplay(settings_.folder);
   if (!MakeFolder()) {
@@ -543,6 +543,11 @@ bool TMachineFolder::Look() {
         const std::optional<TCopyMark> mark = ReadMarkAtEnd(path);
         same = !mark || mark->order == good->mark.order;
       }
+      // A forgotten copy whose spell ran on is read whole: its hours are
+      // counted again from its records.
+      if (same && good && good->forgotten && !good->parts.empty() &&
+          LookAtRunning(name, *known->second.good, false))
+        same = false;
       if (same) {
         if (good && !good->parts.empty() && LookAtRunning(name, *known->second.good))
           changed = true;
@@ -570,8 +575,8 @@ bool TMachineFolder::Look() {
       }
     }
     TFileState& state = files_[name];
-    TCopyOutcome outcome =
-        ReadMachineCopy(path, name, machine->identity, state.good ? &*state.good : nullptr);
+    const TMachineReading* before = state.good && !state.good->forgotten ? &*state.good : nullptr;
+    TCopyOutcome outcome = ReadMachineCopy(path, name, machine->identity, before);
     if (outcome.gone) {
       present.erase(name);
       continue;
@@ -606,12 +611,13 @@ bool TMachineFolder::Look() {
     outcome.reading->version = NewReadingVersion();
     outcome.reading->runningVersion = NewReadingVersion();
     ToOwnTime(*outcome.reading);
-    if (state.good && Extends(*state.good, *outcome.reading)) {
+    if (before && Extends(*before, *outcome.reading)) {
       outcome.reading->extends = state.good->version;
       outcome.reading->extendsCount = state.good->records.size();
     }
     state.stamp = *stamp;
     state.good = std::move(outcome.reading);
+    if (counted && counted(*state.good)) ForgetRecords(*state.good);
     Settle("file:" + name);
     changed = true;
   }
@@ -668,7 +674,40 @@ void TMachineFolder::RemoveParts(const std::string& fileName,
   }
 }
 
-bool TMachineFolder::LookAtRunning(const std::string& fileName, TMachineReading& reading) {
+void TMachineFolder::ForgetRecords(TMachineReading& reading) {
+  std::vector<TMachineRecord>().swap(reading.records);
+  std::vector<std::shared_ptr<const std::vector<TMachineRecord>>>().swap(reading.partRecords);
+  reading.forgotten = true;
+}
+
+void TMachineFolder::ForgetRecords(const std::function<bool(const TMachineReading&)>& which) {
+  for (auto& [name, state] : files_)
+    if (state.good && !state.good->forgotten && which(*state.good)) ForgetRecords(*state.good);
+}
+
+std::vector<TMachineReading> TMachineFolder::WholeReadings() const {
+  std::vector<TMachineReading> whole;
+  for (const TMachineReading* reading : Machines()) {
+    whole.push_back(*reading);
+    if (!reading->forgotten) continue;
+    TCopyOutcome outcome = ReadMachineCopy(settings_.folder + reading->fileName,
+                                           reading->fileName, reading->mark.identity);
+    if (!outcome.reading) continue;
+    ToOwnTime(*outcome.reading);
+    whole.back().records = std::move(outcome.reading->records);
+    whole.back().forgotten = false;
+  }
+  return whole;
+}
+
+void TMachineFolder::ReadAgain(const std::vector<std::string>& fileNames) {
+  for (auto& [name, state] : files_)
+    if (fileNames.empty() || std::find(fileNames.begin(), fileNames.end(), name) != fileNames.end())
+      state.stamp = {};
+}
+
+bool TMachineFolder::LookAtRunning(const std::string& fileName, TMachineReading& reading,
+                                   bool apply) {
   const std::string path = PartsFolder(fileName) + RunningFileName;
   // Read at each look: a file written again within the file system's grain
   // of time keeps its stamp, and it is a few bytes.
@@ -677,6 +716,7 @@ bool TMachineFolder::LookAtRunning(const std::string& fileName, TMachineReading&
   if (!note || note->identity != reading.mark.identity || !reading.mark.order ||
       note->sequence != reading.mark.order->sequence || note->until == reading.writerUntil)
     return false;
+  if (!apply) return true;
   reading.writerUntil = note->until;
   std::optional<TDateTime> until = note->until;
   if (until && !reading.offsets.empty() && zone_.rules) {

@@ -99,11 +99,24 @@ class TMachineFolder {
   // size or last write changed since the last look are read and vetted.
   // True when the machines counted changed. Never raises; a folder that
   // cannot be made or read is told once per change.
-  bool Look();
+  // counted, when given, is told each copy read afresh, as soon as it is
+  // read: true when its hours are kept elsewhere and its records can go
+  // (see ForgetRecords), so that a folder of years is never held whole.
+  bool Look(const std::function<bool(const TMachineReading&)>& counted = {});
   // The other machines counted: for each identity the latest good reading
   // among its copies in the folder (by its writer's order), its records in
   // this machine's local time.
   std::vector<const TMachineReading*> Machines() const;
+  // Lets go of the records of the readings which says, once they are
+  // counted (their hours kept elsewhere): a copy of years in a 32-bit
+  // program. A forgotten copy that changes is read whole again.
+  void ForgetRecords(const std::function<bool(const TMachineReading&)>& which);
+  // The machines counted (as Machines) with their records: those forgotten
+  // read again (one that cannot be read now keeps no records).
+  std::vector<TMachineReading> WholeReadings() const;
+  // The next look reads every copy whole again (its days to be counted
+  // anew), or only the copies named.
+  void ReadAgain(const std::vector<std::string>& fileNames = {});
   // Whether the folder could be read at the last look.
   bool Readable() const { return readable_; }
 
@@ -173,9 +186,11 @@ class TMachineFolder {
   // lists kept (and then the running file).
   void RemoveParts(const std::string& fileName,
                    const std::vector<const std::vector<TCopyPart>*>& kept = {});
+  static void ForgetRecords(TMachineReading& reading);
   // The running file of the good reading of the copy fileName, read again
-  // when it changed: true when it changed the reading.
-  bool LookAtRunning(const std::string& fileName, TMachineReading& reading);
+  // when it changed: true when it changed (and, with apply, changed the
+  // reading).
+  bool LookAtRunning(const std::string& fileName, TMachineReading& reading, bool apply = true);
 
   TMachinesSettings settings_;
   TLog log_;

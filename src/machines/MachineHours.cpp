@@ -1,6 +1,8 @@
 #include "machines/MachineHours.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "report/NetHours.h"
 
@@ -42,53 +44,181 @@ int64_t UnionSeconds(const std::vector<std::vector<TSpan>>& machines) {
   return std::max<int64_t>(0, SpanSeconds(UnionLength(machines)).value_or(0));
 }
 
+TOtherMachine::TOtherMachine(TWorkTotals totals, std::optional<TRunningSpell> running)
+    : live_(std::make_unique<TWorkTotals>(std::move(totals))), running_(running) {}
+
+std::vector<int64_t> TOtherMachine::Days() const {
+  if (!live_) {
+    std::vector<int64_t> days;
+    days.reserve(days_.size());
+    for (const TFrozenDay& day : days_) days.push_back(day.day);
+    return days;
+  }
+  std::vector<int64_t> days = live_->Days();
+  // The days its running spell counts in, which need no record of their own.
+  if (running_) {
+    const auto [first, last] = live_->RunningDays(*running_);
+    for (int64_t day = first; day <= last; ++day) days.push_back(day);
+  }
+  std::sort(days.begin(), days.end());
+  days.erase(std::unique(days.begin(), days.end()), days.end());
+  return days;
+}
+
+void TOtherMachine::Freeze() {
+  if (!live_) return;
+  const std::vector<int64_t> days = Days();
+  std::vector<TFrozenDay> frozen;
+  std::vector<TSpan> spans;
+  frozen.reserve(days.size());
+  const TDateTime none = std::numeric_limits<TDateTime>::quiet_NaN();
+  for (const int64_t day : days) {
+    const TDayFigures figures = live_->Day(day, running_);
+    const std::vector<TSpan> spells = live_->Spells(day, running_);
+    if (figures.seconds == 0 && !figures.firstIn && !figures.lastOut && spells.empty()) continue;
+    spans.insert(spans.end(), spells.begin(), spells.end());
+    frozen.push_back({figures.seconds, figures.firstIn.value_or(none),
+                      figures.lastOut.value_or(none), static_cast<int32_t>(day),
+                      static_cast<uint32_t>(spans.size())});
+  }
+  spans.shrink_to_fit();
+  firstDay_ = live_->FirstDay();
+  days_ = std::move(frozen);
+  spans_ = std::move(spans);
+  live_.reset();
+}
+
+const TOtherMachine::TFrozenDay* TOtherMachine::FrozenDay(int64_t day) const {
+  const auto found = std::lower_bound(
+      days_.begin(), days_.end(), day,
+      [](const TFrozenDay& entry, int64_t wanted) { return entry.day < wanted; });
+  return found == days_.end() || found->day != day ? nullptr : &*found;
+}
+
+TDayFigures TOtherMachine::Day(int64_t day) const {
+  if (live_) return live_->Day(day, running_);
+  const TFrozenDay* found = FrozenDay(day);
+  if (!found) return {};
+  auto moment = [](TDateTime time) {
+    return std::isnan(time) ? std::nullopt : std::optional<TDateTime>(time);
+  };
+  return {found->seconds, moment(found->firstIn), moment(found->lastOut)};
+}
+
+std::vector<TSpan> TOtherMachine::Spells(int64_t day) const {
+  if (live_) return live_->Spells(day, running_);
+  const TFrozenDay* found = FrozenDay(day);
+  if (!found) return {};
+  const uint32_t begin = found == days_.data() ? 0 : (found - 1)->spansEnd;
+  return {spans_.begin() + begin, spans_.begin() + found->spansEnd};
+}
+
+std::optional<int64_t> TOtherMachine::FirstDay() const {
+  return live_ ? live_->FirstDay() : firstDay_;
+}
+
 TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime dayStart) {
-  TOtherMachine machine{TWorkTotals(dayStart, true), std::nullopt};
+  TWorkTotals totals(dayStart, true);
   for (const TMachineRecord& record : reading.records)
-    machine.totals.Take(MakeRecord(record.action, record.time));
+    totals.Take(MakeRecord(record.action, record.time));
   // The spell that ran when the copy was made, up to its last activity
   // then: it counts as that machine's tip counted it.
-  if (reading.runningUntil) machine.running = TRunningSpell{*reading.runningUntil};
-  return machine;
+  std::optional<TRunningSpell> running;
+  if (reading.runningUntil) running = TRunningSpell{*reading.runningUntil};
+  return TOtherMachine(std::move(totals), running);
+}
+
+TMachineHours::TMatch TMachineHours::Match(const TMachineReading& reading) const {
+  const TKept key{reading.fileName, reading.version, own_.DayStart()};
+  const TKept before{reading.fileName, reading.extends, own_.DayStart()};
+  TMatch match;
+  for (size_t i = 0; i < kept_.size(); ++i) {
+    if (kept_[i].fileName == reading.fileName) match.seen = true;
+    if (key.version == 0 || kept_[i].version == 0) continue;
+    if (kept_[i] == key || (reading.extends != 0 && kept_[i] == before)) {
+      match.kept = i;
+      match.extended = !(kept_[i] == key);
+      // A frozen count takes nothing new: it is counted again.
+      const TOtherMachine& machine = others_[i];
+      const std::optional<TDateTime> until =
+          machine.Running() ? std::optional<TDateTime>(machine.Running()->until) : std::nullopt;
+      match.recount = machine.Frozen() && (match.extended || until != reading.runningUntil);
+      return match;
+    }
+  }
+  return match;
+}
+
+bool TMachineHours::Count(const TMachineReading& reading) {
+  const TMatch match = Match(reading);
+  if (match.kept && !match.recount) return false;
+  for (const auto& [key, machine] : counted_)
+    if (key.fileName == reading.fileName && key.version == reading.version) return false;
+  TOtherMachine machine = OtherMachineHours(reading, own_.DayStart());
+  if (!match.seen) machine.Freeze();
+  const bool frozen = machine.Frozen();
+  counted_.emplace_back(TKept{reading.fileName, reading.version, own_.DayStart()},
+                        std::move(machine));
+  return frozen;
 }
 
 void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readings) {
-  // A machine whose records were read before keeps its totals, and takes
-  // only the records after those when they begin its new reading; its
-  // running spell is taken afresh.
+  // A machine whose records were read before keeps its count: live, it
+  // takes only the records after those when they begin its new reading, and
+  // its running spell afresh; frozen, it is counted again from its records
+  // once anything of it changed, and stays live from then on. A machine
+  // counted for the first time is frozen: most copies in a folder of years
+  // never change.
   std::vector<TOtherMachine> others;
   std::vector<TKept> kept;
+  uncounted_.clear();
   for (const TMachineReading* reading : readings) {
     const TKept key{reading->fileName, reading->version, own_.DayStart()};
-    const TKept before{reading->fileName, reading->extends, own_.DayStart()};
-    size_t found = 0;
-    bool extended = false;
-    for (; found < kept_.size(); ++found) {
-      if (key.version == 0 || kept_[found].version == 0) continue;
-      if (kept_[found] == key) break;
-      if (reading->extends != 0 && kept_[found] == before) {
-        extended = true;
-        break;
+    std::optional<TRunningSpell> running;
+    if (reading->runningUntil) running = TRunningSpell{*reading->runningUntil};
+    const TMatch match = Match(*reading);
+    // Counted as it was read.
+    auto counted = std::find_if(counted_.begin(), counted_.end(),
+                                [&](const auto& entry) { return entry.first == key; });
+    if (match.kept && !match.recount) {
+      TOtherMachine& machine = others_[*match.kept];
+      if (TWorkTotals* live = machine.Live()) {
+        if (match.extended)
+          for (size_t i = reading->extendsCount; i < reading->records.size(); ++i)
+            live->Take(MakeRecord(reading->records[i].action, reading->records[i].time));
+        machine.SetRunning(running);
       }
-    }
-    if (found < kept_.size()) {
-      others.push_back(std::move(others_[found]));
-      if (extended)
-        for (size_t i = reading->extendsCount; i < reading->records.size(); ++i)
-          others.back().totals.Take(
-              MakeRecord(reading->records[i].action, reading->records[i].time));
-      others.back().running.reset();
-      if (reading->runningUntil) others.back().running = TRunningSpell{*reading->runningUntil};
-      kept_[found].version = 0;  // taken
+      others.push_back(std::move(machine));
+    } else if (counted != counted_.end()) {
+      others.push_back(std::move(counted->second));
+      counted_.erase(counted);
+    } else if (reading->forgotten) {
+      // Its records went before it was counted: its count of before, if
+      // any, until it is read again.
+      uncounted_.push_back(reading->fileName);
+      if (match.kept) {
+        others.push_back(std::move(others_[*match.kept]));
+      } else {
+        others.push_back(TOtherMachine(TWorkTotals(own_.DayStart(), true), running));
+      }
     } else {
       others.push_back(OtherMachineHours(*reading, own_.DayStart()));
+      if (!match.seen) others.back().Freeze();
     }
+    if (match.kept) kept_[*match.kept].version = 0;  // taken
     kept.push_back(key);
   }
   others_ = std::move(others);
   kept_ = std::move(kept);
+  counted_.clear();
   ++readings_;
   keptSum_.reset();
+}
+
+bool TMachineHours::Frozen(const std::string& fileName) const {
+  for (size_t i = 0; i < kept_.size(); ++i)
+    if (kept_[i].fileName == fileName) return others_[i].Frozen();
+  return false;
 }
 
 TDayFigures TMachineHours::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
@@ -99,12 +229,12 @@ TDayFigures TMachineHours::Day(int64_t day, const std::optional<TRunningSpell>& 
   size_t working = machines[0].empty() ? 0 : 1;
   std::optional<int64_t> alone = working ? std::optional<int64_t>(figures.seconds) : std::nullopt;
   for (const TOtherMachine& other : others_) {
-    const TDayFigures theirs = other.totals.Day(day, other.running);
+    const TDayFigures theirs = other.Day(day);
     if (theirs.firstIn && (!figures.firstIn || *theirs.firstIn < *figures.firstIn))
       figures.firstIn = theirs.firstIn;
     if (theirs.lastOut && (!figures.lastOut || *theirs.lastOut > *figures.lastOut))
       figures.lastOut = theirs.lastOut;
-    machines.push_back(other.totals.Spells(day, other.running));
+    machines.push_back(other.Spells(day));
     if (machines.back().empty()) continue;
     if (++working == 1) alone = theirs.seconds;
   }
@@ -116,7 +246,7 @@ std::vector<TSpan> TMachineHours::Spells(int64_t day,
                                          const std::optional<TRunningSpell>& running) const {
   std::vector<TSpan> spans = own_.Spells(day, running);
   for (const TOtherMachine& other : others_) {
-    const std::vector<TSpan> spells = other.totals.Spells(day, other.running);
+    const std::vector<TSpan> spells = other.Spells(day);
     spans.insert(spans.end(), spells.begin(), spells.end());
   }
   return spans;
@@ -125,7 +255,7 @@ std::vector<TSpan> TMachineHours::Spells(int64_t day,
 std::optional<int64_t> TMachineHours::FirstDay() const {
   std::optional<int64_t> first = own_.FirstDay();
   for (const TOtherMachine& other : others_) {
-    const std::optional<int64_t> theirs = other.totals.FirstDay();
+    const std::optional<int64_t> theirs = other.FirstDay();
     if (theirs && (!first || *theirs < *first)) first = theirs;
   }
   return first;
@@ -141,7 +271,7 @@ int64_t TMachineHours::WorkedOverTarget(int64_t from, int64_t through,
     return keptSum_->value;
   std::vector<int64_t> days = own_.Days();
   for (const TOtherMachine& other : others_) {
-    const std::vector<int64_t> theirs = other.totals.Days();
+    const std::vector<int64_t> theirs = other.Days();
     days.insert(days.end(), theirs.begin(), theirs.end());
   }
   std::sort(days.begin(), days.end());

@@ -27,13 +27,53 @@ TDateTime UnionLength(const std::vector<std::vector<TSpan>>& machines);
 // The same in whole seconds, as a day's total shows them; nothing below 0.
 int64_t UnionSeconds(const std::vector<std::vector<TSpan>>& machines);
 
-// One other machine's hours, from its copy read last.
-struct TOtherMachine {
-  TWorkTotals totals;
-  std::optional<TRunningSpell> running;  // the spell that ran when its copy was made
+// One other machine's hours, from its copy read last: counted from its
+// records and kept so (live) while its copy changes, so that its new records
+// and its running spell are taken as they come; or frozen, only each day's
+// figures and spells kept, with the running spell it had: a copy that has
+// not changed since it was first counted (a machine of years ago) keeps a
+// fraction of the memory.
+class TOtherMachine {
+ public:
+  TOtherMachine(TWorkTotals totals, std::optional<TRunningSpell> running);
+  TOtherMachine(TOtherMachine&&) = default;
+  TOtherMachine& operator=(TOtherMachine&&) = default;
+
+  // As its own tip counts them, with its running spell.
+  TDayFigures Day(int64_t day) const;
+  std::vector<TSpan> Spells(int64_t day) const;
+  std::optional<int64_t> FirstDay() const;
+  // The days that count anything, in no particular order.
+  std::vector<int64_t> Days() const;
+
+  // The figures kept, the records' count dropped.
+  void Freeze();
+  bool Frozen() const { return !live_; }
+  // While live: its count, which takes the records that come, and its
+  // running spell.
+  TWorkTotals* Live() { return live_.get(); }
+  void SetRunning(std::optional<TRunningSpell> running) { running_ = running; }
+  const std::optional<TRunningSpell>& Running() const { return running_; }
+
+ private:
+  std::unique_ptr<TWorkTotals> live_;
+  std::optional<TRunningSpell> running_;
+  // Frozen: the days in order, each with its figures and the end of its
+  // spells in spans_.
+  struct TFrozenDay {
+    int64_t seconds = 0;
+    TDateTime firstIn = 0, lastOut = 0;  // NaN for none
+    int32_t day = 0;
+    uint32_t spansEnd = 0;
+  };
+  std::vector<TFrozenDay> days_;
+  std::vector<TSpan> spans_;
+  std::optional<int64_t> firstDay_;
+  const TFrozenDay* FrozenDay(int64_t day) const;
 };
 
-// The other machine's hours from a reading of its copy, days split at dayStart.
+// The other machine's hours from a reading of its copy, days split at
+// dayStart: live.
 TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime dayStart);
 
 class TMachineHours : public TDayHours {
@@ -43,8 +83,20 @@ class TMachineHours : public TDayHours {
   explicit TMachineHours(const TWorkTotals& own) : own_(own) {}
 
   // The other machines afresh, from their readings, days split as own's.
+  // A reading whose records were forgotten is taken from its count of
+  // before, or from Count.
   void SetMachines(const std::vector<const TMachineReading*>& readings);
+  // Counts the machine of a reading just read, ahead of SetMachines, so
+  // that its records can go at once: true when its count is frozen and its
+  // records are needed no more.
+  bool Count(const TMachineReading& reading);
+  // The copies of the last SetMachines whose records had gone uncounted:
+  // to be read again.
+  const std::vector<std::string>& Uncounted() const { return uncounted_; }
   size_t MachineCount() const { return others_.size(); }
+  // Whether the hours of the machine of that copy are frozen: counted, and
+  // its records no longer needed (see TOtherMachine).
+  bool Frozen(const std::string& fileName) const;
 
   TDateTime DayStart() const override { return own_.DayStart(); }
   // The union of all machines' spells of the day; the first In and last Out
@@ -75,6 +127,17 @@ class TMachineHours : public TDayHours {
     bool operator==(const TKept&) const = default;
   };
   std::vector<TKept> kept_;
+  // Whether a reading is counted in others_ (kept), and how.
+  struct TMatch {
+    std::optional<size_t> kept;
+    bool extended = false;  // its records begin with those counted
+    bool recount = false;   // frozen, and something of it changed
+    bool seen = false;      // a reading of its copy was counted before
+  };
+  TMatch Match(const TMachineReading& reading) const;
+  // Counted ahead by Count, for the next SetMachines.
+  std::vector<std::pair<TKept, TOtherMachine>> counted_;
+  std::vector<std::string> uncounted_;
   uint64_t readings_ = 0;  // SetMachines so far, for the kept sum
 
   struct TKeptSum {

@@ -79,7 +79,11 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
     totals_.Reset(settings_.dayStart);
     totalsKnown_ = false;
     ReloadTotals();
-    CountMachines();
+    // The other machines' days are counted anew from their copies, read again.
+    if (machines_ && machinesLookedAtMs_) {
+      machines_->ReadAgain();
+      LookAtMachines(false);
+    }
   }
   UpdateTip();
 }
@@ -289,13 +293,29 @@ void TRecorder::Tick() {
 // ---- The other machines ------------------------------------------------------------
 
 void TRecorder::CountMachines() {
-  if (machineHours_) machineHours_->SetMachines(machines_->Machines());
+  if (!machineHours_) return;
+  machineHours_->SetMachines(machines_->Machines());
+  // The copies whose hours are kept frozen need their records no more.
+  machines_->ForgetRecords([this](const TMachineReading& reading) {
+    return machineHours_->Frozen(reading.fileName);
+  });
 }
 
 void TRecorder::LookAtMachines(bool forced) {
   const uint64_t now = source_.SteadyMilliseconds();
   machinesLookedAtMs_ = now;
-  if (machines_->Look()) CountMachines();
+  // Each copy read is counted as it comes, and its records go when its
+  // count is frozen.
+  const auto count = [this](const TMachineReading& reading) {
+    return machineHours_ && machineHours_->Count(reading);
+  };
+  if (machines_->Look(count)) CountMachines();
+  // A copy whose records went uncounted (one of twins that counts now) is
+  // read again.
+  if (machineHours_ && !machineHours_->Uncounted().empty()) {
+    machines_->ReadAgain(machineHours_->Uncounted());
+    if (machines_->Look(count)) CountMachines();
+  }
   const std::optional<TSpell> spell = detector_.Running();
   const bool due =
       journalChanged_ || machines_->OwnCopyDue() ||

@@ -56,7 +56,8 @@ void TWorkTotals::TDayReport::DayEnds() {
     shownSeconds += SpanSeconds(tableTotal).value_or(0);
     shownSpells.insert(shownSpells.end(), tableSpells.begin(), tableSpells.end());
   }
-  tableSpells.clear();
+  // Kept by the million: no room left over.
+  std::vector<TSpan>().swap(tableSpells);
   ownTable = false;
   tableTotal = 0;
 }
