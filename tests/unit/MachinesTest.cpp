@@ -569,6 +569,24 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
   ASSERT_EQ(last.size(), 5u) << "two spells and the mark";
   EXPECT_EQ(last[3].Action, ActionStop);
   EXPECT_EQ(int32_t{last[3].Status}, StatusLive);
+  // A third machine starting now keeps only the others' days (their
+  // records go once counted): its days split at another time count them
+  // anew from their copies.
+  {
+    test::ScratchDir thirdDir;
+    test::FakeSource thirdClock;
+    test::FakeView thirdView;
+    thirdClock.wall = deskClock.wall;
+    TRecorder third(thirdClock, thirdView, thirdDir.Path(), locale);
+    third.SetMachinesSettings({Folder(), "Third", "", "THIRD"});
+    third.Start();
+    work(third, thirdClock, 2, false);
+    EXPECT_EQ(thirdView.tip, "Horalog\nToday 1:30\nThis week 1:30");
+    THoursSettings later;
+    later.dayStart = 2.0 / 24;
+    third.SetHoursSettings(later);
+    EXPECT_EQ(thirdView.tip, "Horalog\nToday 1:30\nThis week 1:30");
+  }
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "TestSupport.h"
 #include "data/ActRec.h"
 #include "data/Errors.h"
+#include "machines/MachineHours.h"
 #include "platform/DateTime.h"
 #include "report/ReportCsv.h"
 #include "report/WorkTotals.h"
@@ -574,6 +575,41 @@ TEST_F(ReportBuilderTest, WorkHoursAreTheTotalsOfTheReportOfEachDayAlone) {
     if (below(2) == 0) settings.balanceFrom = DayNumber(week) - 4 + below(12);
     settings.opening = (static_cast<int64_t>(below(200 * 60)) - 100 * 60) * 60;
     const TDateTime now = until + (below(4) == 0 ? below(3 * 1440) : below(11)) / 1440.0;
+    // Another machine's hours of this journal count alike whether kept
+    // live or frozen to each day's figures and spells.
+    TWorkTotals spelled(dayStart, true);
+    LoadWorkTotals(DataPath().string(), spelled);
+    const std::optional<TRunningSpell> maybeRunning =
+        round % 5 != 2 ? std::optional<TRunningSpell>(running) : std::nullopt;
+    const TOtherMachine live(spelled, maybeRunning);
+    TOtherMachine frozen(spelled, maybeRunning);
+    frozen.Freeze();
+    ASSERT_TRUE(frozen.Frozen());
+    EXPECT_EQ(frozen.FirstDay(), live.FirstDay());
+    auto sorted = [](std::vector<TSpan> spans) {
+      std::sort(spans.begin(), spans.end(), [](const TSpan& a, const TSpan& b) {
+        return a.from != b.from ? a.from < b.from : a.to < b.to;
+      });
+      return spans;
+    };
+    const std::vector<int64_t> frozenDays = frozen.Days(), liveDays = live.Days();
+    for (int64_t day = DayNumber(week) - 5; day <= DayNumber(week) + 12; ++day) {
+      const TDayFigures a = live.Day(day), b = frozen.Day(day);
+      ASSERT_EQ(b.seconds, a.seconds) << day;
+      ASSERT_EQ(b.firstIn, a.firstIn) << day;
+      ASSERT_EQ(b.lastOut, a.lastOut) << day;
+      const std::vector<TSpan> x = sorted(live.Spells(day)), y = sorted(frozen.Spells(day));
+      ASSERT_EQ(x.size(), y.size()) << day;
+      for (size_t i = 0; i < x.size(); ++i) {
+        ASSERT_EQ(x[i].from, y[i].from);
+        ASSERT_EQ(x[i].to, y[i].to);
+      }
+      // A day that counts anything is among the days each names.
+      if (a.seconds != 0 || !x.empty()) {
+        EXPECT_NE(std::find(liveDays.begin(), liveDays.end(), day), liveDays.end()) << day;
+        EXPECT_NE(std::find(frozenDays.begin(), frozenDays.end(), day), frozenDays.end()) << day;
+      }
+    }
     const TWorkHours whileRunning = HoursAt(totals, settings, now, firstDay, running);
     const TWorkHours once = HoursAt(withStop, settings, now, firstDay);
     EXPECT_EQ(whileRunning.today, once.today);
