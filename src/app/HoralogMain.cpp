@@ -39,6 +39,50 @@ std::string ModulePath() {
   }
 }
 
+namespace {
+
+// The recorder's work away from the window: a thread of its own, which
+// posts message to the window once the work has ended.
+class TWindowBackground : public TBackgroundWork {
+ public:
+  TWindowBackground(HWND window, UINT message) : window_(window), message_(message) {}
+  ~TWindowBackground() override { Wait(); }
+
+  void Run(std::function<void()> work) override {
+    Wait();
+    work_ = std::move(work);
+    thread_ = CreateThread(nullptr, 0, &Main, this, 0, nullptr);
+    // No thread to be had: the work runs here, and the window hears of it
+    // as it would.
+    if (!thread_) Main(this);
+  }
+  void Wait() override {
+    if (!thread_) return;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
+ private:
+  static DWORD WINAPI Main(void* self) {
+    auto* background = static_cast<TWindowBackground*>(self);
+    try {
+      background->work_();
+    } catch (...) {
+      // The reading tells its own problems; what is left ends it.
+    }
+    PostMessageA(background->window_, background->message_, 0, 0);
+    return 0;
+  }
+
+  HWND window_;
+  UINT message_;
+  std::function<void()> work_;
+  HANDLE thread_ = nullptr;
+};
+
+}  // namespace
+
 TForm1::TForm1(std::string exePath, ActivitySource* source)
     : exePath_(std::move(exePath)), source_(source ? *source : systemSource_) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -186,6 +230,8 @@ void TForm1::FormCreate() {
   recorder_ = std::make_unique<TRecorder>(source_, static_cast<TRecorderView&>(*this), DataDir(),
                                           platform::UserLocale());
   recorder_->SetIdleSpan(idleSpan);
+  background_ = std::make_unique<TWindowBackground>(Handle(), WM_MACHINESREAD);
+  recorder_->SetBackground(background_.get());
   LoadHoursSettings();
   recorder_->StartBeforeHours();
 
@@ -347,6 +393,9 @@ LRESULT TForm1::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SHOWMAIN:
       Show();
+      return 0;
+    case WM_MACHINESREAD:
+      recorder_->BackgroundDone();
       return 0;
     case WM_READHOURS:
       if (!SetTimer(Handle(), HoursTimerId, USER_TIMER_MINIMUM, nullptr)) recorder_->ReadHours();

@@ -50,6 +50,8 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   // The first reading of the hours, once the start-up has settled: the
   // message posted to the window, then the timer it sets.
   static constexpr UINT WM_READHOURS = WM_APP + 1;
+  // The other machines' copies have been read on a thread of their own.
+  static constexpr UINT WM_MACHINESREAD = WM_APP + 2;
   static constexpr UINT HoursTimerId = 2;
   static constexpr int Memo1Id = 10;
 
@@ -141,6 +143,8 @@ class TForm1 : public ui::TWindow, private TRecorderView {
   std::string exePath_;
   SystemActivitySource systemSource_;
   ActivitySource& source_;
+  // Before the recorder, which waits for it at its end.
+  std::unique_ptr<TBackgroundWork> background_;
   std::unique_ptr<TRecorder> recorder_;
   // The settings file's last-write time when [Hours] was read, and when it
   // was last looked at (steady clock, milliseconds).

@@ -128,9 +128,10 @@ TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime daySta
   return TOtherMachine(std::move(totals), running);
 }
 
-TMachineHours::TMatch TMachineHours::Match(const TMachineReading& reading) const {
-  const TKept key{reading.fileName, reading.version, own_.DayStart()};
-  const TKept before{reading.fileName, reading.extends, own_.DayStart()};
+TMachineHours::TMatch TMachineHours::Match(const TMachineReading& reading,
+                                           TDateTime dayStart) const {
+  const TKept key{reading.fileName, reading.version, dayStart};
+  const TKept before{reading.fileName, reading.extends, dayStart};
   TMatch match;
   for (size_t i = 0; i < kept_.size(); ++i) {
     if (kept_[i].fileName == reading.fileName) match.seen = true;
@@ -149,15 +150,15 @@ TMachineHours::TMatch TMachineHours::Match(const TMachineReading& reading) const
   return match;
 }
 
-bool TMachineHours::Count(const TMachineReading& reading) {
-  const TMatch match = Match(reading);
+bool TMachineHours::Count(const TMachineReading& reading, TDateTime dayStart) {
+  const TMatch match = Match(reading, dayStart);
   if (match.kept && !match.recount) return false;
   for (const auto& [key, machine] : counted_)
     if (key.fileName == reading.fileName && key.version == reading.version) return false;
-  TOtherMachine machine = OtherMachineHours(reading, own_.DayStart());
+  TOtherMachine machine = OtherMachineHours(reading, dayStart);
   if (!match.seen) machine.Freeze();
   const bool frozen = machine.Frozen();
-  counted_.emplace_back(TKept{reading.fileName, reading.version, own_.DayStart()},
+  counted_.emplace_back(TKept{reading.fileName, reading.version, dayStart},
                         std::move(machine));
   return frozen;
 }
@@ -176,7 +177,7 @@ void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readi
     const TKept key{reading->fileName, reading->version, own_.DayStart()};
     std::optional<TRunningSpell> running;
     if (reading->runningUntil) running = TRunningSpell{*reading->runningUntil};
-    const TMatch match = Match(*reading);
+    const TMatch match = Match(*reading, own_.DayStart());
     // Counted as it was read.
     auto counted = std::find_if(counted_.begin(), counted_.end(),
                                 [&](const auto& entry) { return entry.first == key; });

@@ -88,8 +88,9 @@ class TMachineHours : public TDayHours {
   void SetMachines(const std::vector<const TMachineReading*>& readings);
   // Counts the machine of a reading just read, ahead of SetMachines, so
   // that its records can go at once: true when its count is frozen and its
-  // records are needed no more.
-  bool Count(const TMachineReading& reading);
+  // records are needed no more. dayStart: own's, as it will be then (this
+  // may run beside the thread that changes own, which it does not read).
+  bool Count(const TMachineReading& reading, TDateTime dayStart);
   // The copies of the last SetMachines whose records had gone uncounted:
   // to be read again.
   const std::vector<std::string>& Uncounted() const { return uncounted_; }
@@ -134,7 +135,7 @@ class TMachineHours : public TDayHours {
     bool recount = false;   // frozen, and something of it changed
     bool seen = false;      // a reading of its copy was counted before
   };
-  TMatch Match(const TMachineReading& reading) const;
+  TMatch Match(const TMachineReading& reading, TDateTime dayStart) const;
   // Counted ahead by Count, for the next SetMachines.
   std::vector<std::pair<TKept, TOtherMachine>> counted_;
   std::vector<std::string> uncounted_;

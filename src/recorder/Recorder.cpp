@@ -54,6 +54,10 @@ TRecorder::TRecorder(ActivitySource& source, TRecorderView& view, std::string da
                      const TLocale& locale)
     : source_(source), view_(view), dataDir_(std::move(dataDir)), locale_(locale) {}
 
+TRecorder::~TRecorder() {
+  if (reading_) background_->Wait();
+}
+
 void TRecorder::Start() {
   StartBeforeHours();
   ReadHours();
@@ -81,7 +85,9 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
     ReloadTotals();
     // The other machines' days are counted anew from their copies, read again.
     if (machines_ && machinesLookedAtMs_) {
+      FinishReading();
       machines_->ReadAgain();
+      machinesLookedAtMs_.reset();
       LookAtMachines(false);
     }
   }
@@ -90,6 +96,11 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
 
 void TRecorder::SetMachinesSettings(const TMachinesSettings& settings) {
   if (settings == machinesSettings_) return;
+  // A reading of the folder before is of no use.
+  if (reading_) {
+    background_->Wait();
+    reading_ = false;
+  }
   machinesSettings_ = settings;
   machineHours_.reset();
   machines_.reset();
@@ -98,7 +109,7 @@ void TRecorder::SetMachinesSettings(const TMachinesSettings& settings) {
   copyUntil_.reset();
   if (settings.Active()) {
     machines_ = std::make_unique<TMachineFolder>(
-        settings, [this](const std::string& text) { AddLogLine(text); }, DataFilePath(),
+        settings, [this](const std::string& text) { MachinesLog(text); }, DataFilePath(),
         machinesZone_);
     machineHours_ = std::make_unique<TMachineHours>(totals_);
   }
@@ -301,21 +312,64 @@ void TRecorder::CountMachines() {
   });
 }
 
+void TRecorder::MachinesLog(const std::string& text) {
+  if (!reading_) return AddLogLine(text);
+  readLog_.push_back(text);
+}
+
 void TRecorder::LookAtMachines(bool forced) {
-  const uint64_t now = source_.SteadyMilliseconds();
-  machinesLookedAtMs_ = now;
+  if (reading_) return;
   // Each copy read is counted as it comes, and its records go when its
   // count is frozen.
-  const auto count = [this](const TMachineReading& reading) {
-    return machineHours_ && machineHours_->Count(reading);
+  const auto count = [this, dayStart = settings_.dayStart](const TMachineReading& reading) {
+    return machineHours_ && machineHours_->Count(reading, dayStart);
   };
+  const bool whole = !machinesLookedAtMs_;
+  machinesLookedAtMs_ = source_.SteadyMilliseconds();
+  // Every copy read whole: away from the window, which shows this machine's
+  // hours meanwhile.
+  if (whole && background_) {
+    reading_ = true;
+    readForced_ = forced;
+    background_->Run([this, count] { readChanged_ = machines_->Look(count); });
+    return;
+  }
   if (machines_->Look(count)) CountMachines();
+  ReadUncounted();
+  WriteOwnCopyWhenDue(forced);
+}
+
+void TRecorder::ReadUncounted() {
   // A copy whose records went uncounted (one of twins that counts now) is
   // read again.
-  if (machineHours_ && !machineHours_->Uncounted().empty()) {
-    machines_->ReadAgain(machineHours_->Uncounted());
-    if (machines_->Look(count)) CountMachines();
-  }
+  if (!machineHours_ || machineHours_->Uncounted().empty()) return;
+  machines_->ReadAgain(machineHours_->Uncounted());
+  if (machines_->Look([this](const TMachineReading& reading) {
+        return machineHours_->Count(reading, settings_.dayStart);
+      }))
+    CountMachines();
+}
+
+void TRecorder::BackgroundDone() {
+  if (!reading_) return;
+  FinishReading();
+  UpdateTip();
+}
+
+void TRecorder::FinishReading() {
+  if (!reading_) return;
+  background_->Wait();
+  std::vector<std::string> lines;
+  lines.swap(readLog_);
+  reading_ = false;
+  for (const std::string& line : lines) AddLogLine(line);
+  if (readChanged_) CountMachines();
+  ReadUncounted();
+  WriteOwnCopyWhenDue(readForced_);
+}
+
+void TRecorder::WriteOwnCopyWhenDue(bool forced) {
+  const uint64_t now = source_.SteadyMilliseconds();
   const std::optional<TSpell> spell = detector_.Running();
   const bool due =
       journalChanged_ || machines_->OwnCopyDue() ||
@@ -329,6 +383,8 @@ void TRecorder::LookAtMachines(bool forced) {
 }
 
 void TRecorder::WriteOwnCopy(bool spellEnded) {
+  // The folder is the reading's until it ends.
+  FinishReading();
   std::optional<TDateTime> until;
   if (const std::optional<TSpell> spell = detector_.Running(); spell && !spellEnded)
     until = spell->lastActivity;

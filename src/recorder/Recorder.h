@@ -106,12 +106,24 @@ enum class TRecorderState {
   Over,           // the final Stop is written or given up, or the session ended
 };
 
+// Work run away from the thread of the recorder (a long reading), so that
+// the window answers meanwhile. The shell calls the recorder's
+// BackgroundDone on its own thread once the work has ended.
+class TBackgroundWork {
+ public:
+  virtual ~TBackgroundWork() = default;
+  virtual void Run(std::function<void()> work) = 0;
+  // Waits until the work run last has ended; at once when none runs.
+  virtual void Wait() = 0;
+};
+
 class TRecorder : private ActivitySink {
  public:
   // The journal lives in dataDir (with its trailing separator); texts use
   // locale. Nothing is read until Start.
   TRecorder(ActivitySource& source, TRecorderView& view, std::string dataDir,
             const TLocale& locale);
+  ~TRecorder() override;
 
   // Reads the hours from the journal and shows them.
   void Start();
@@ -140,8 +152,19 @@ class TRecorder : private ActivitySink {
   // The clock's zone that the folder of [Machines] notes: the system's unless
   // set, for the folders made from then on.
   void SetMachinesZone(TZoneClock zone) { machinesZone_ = std::move(zone); }
-  // The folder as last looked at; nothing without [Machines].
-  const TMachineFolder* Machines() const { return machines_.get(); }
+  // Where the other machines' copies are read whole (the first look, and
+  // after a new day start): without it, at once.
+  void SetBackground(TBackgroundWork* background) { background_ = background; }
+  // The reading in the background has ended: its machines count.
+  void BackgroundDone();
+  // Whether the other machines' copies are being read in the background.
+  bool ReadingMachines() const { return reading_; }
+  // The folder as last looked at (a reading in the background ended
+  // first); nothing without [Machines].
+  const TMachineFolder* Machines() {
+    FinishReading();
+    return machines_.get();
+  }
   // The hours the tip counts: this machine's, or with [Machines] the union
   // of all machines'.
   const TDayHours& Hours() const;
@@ -245,6 +268,12 @@ class TRecorder : private ActivitySink {
   // The machines' folder looked at, and this machine's copy written when it
   // is due (or, with forced, whenever the journal is newer than the copy).
   void LookAtMachines(bool forced);
+  // The reading in the background, when one runs, ended and counted.
+  void FinishReading();
+  // The own copy written when due, after a look.
+  void WriteOwnCopyWhenDue(bool forced);
+  void MachinesLog(const std::string& text);
+  void ReadUncounted();
   // This machine's copy, through the door; its running spell's last
   // activity unless the spell has ended (the exit, the end of the session).
   void WriteOwnCopy(bool spellEnded = false);
@@ -273,6 +302,13 @@ class TRecorder : private ActivitySink {
   std::unique_ptr<TMachineFolder> machines_;
   std::unique_ptr<TMachineHours> machineHours_;  // over totals_
   std::optional<uint64_t> machinesLookedAtMs_;   // nothing before the first look
+  TBackgroundWork* background_ = nullptr;
+  // A reading in the background: the folder and the other machines' counts
+  // are its own until it ends (set before it starts, cleared once it has
+  // been waited for: no lock needed), and what it tells waits for then.
+  bool reading_ = false;
+  bool readForced_ = false, readChanged_ = false;
+  std::vector<std::string> readLog_;
   uint64_t copyWrittenMs_ = 0;
   bool journalChanged_ = false;                  // since this machine's copy was written
   std::optional<TDateTime> copyUntil_;           // the running spell's last activity in it

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "RecorderSupport.h"
@@ -577,14 +579,35 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
     test::FakeSource thirdClock;
     test::FakeView thirdView;
     thirdClock.wall = deskClock.wall;
+    // The copies are read whole on a thread of their own, which the test
+    // lets run when it has seen the recorder go on without them.
+    struct TLaterWork : TBackgroundWork {
+      std::function<void()> work;
+      std::thread thread;
+      void Run(std::function<void()> next) override { work = std::move(next); }
+      void Let() { thread = std::thread(std::exchange(work, nullptr)); }
+      void Wait() override {
+        if (work) Let();
+        if (thread.joinable()) thread.join();
+      }
+    } background;
     TRecorder third(thirdClock, thirdView, thirdDir.Path(), locale);
+    third.SetBackground(&background);
     third.SetMachinesSettings({Folder(), "Third", "", "THIRD"});
     third.Start();
     work(third, thirdClock, 2, false);
+    EXPECT_TRUE(third.ReadingMachines());
+    EXPECT_EQ(thirdView.tip, "Horalog\nToday 0:00\nThis week 0:00") << "its own hours meanwhile";
+    background.Let();
+    third.BackgroundDone();
+    EXPECT_FALSE(third.ReadingMachines());
     EXPECT_EQ(thirdView.tip, "Horalog\nToday 1:30\nThis week 1:30");
     THoursSettings later;
     later.dayStart = 2.0 / 24;
     third.SetHoursSettings(later);
+    EXPECT_TRUE(third.ReadingMachines());
+    background.Let();
+    third.BackgroundDone();
     EXPECT_EQ(thirdView.tip, "Horalog\nToday 1:30\nThis week 1:30");
   }
 }
