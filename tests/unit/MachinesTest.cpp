@@ -145,6 +145,12 @@ class MachinesTest : public ::testing::Test {
     for (const TMachineReading* reading : folder.Machines()) names.push_back(reading->mark.name);
     return names;
   }
+  // The machine of that name among those the folder counts; nothing when none.
+  static const TMachineReading* Named(const TMachineFolder& folder, const std::string& name) {
+    for (const TMachineReading* reading : folder.Machines())
+      if (reading->mark.name == name) return reading;
+    return nullptr;
+  }
 
   test::ScratchDir shared{"shared"}, scratch;
   std::vector<std::string> log;
@@ -1009,9 +1015,7 @@ TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
     TMachineFolder reader({Folder(), "Desk", Desk, "DESK"}, [](const std::string&) {}, {},
                           FixedZone(zone));
     reader.Look();
-    const TMachineReading* read = nullptr;
-    for (const TMachineReading* machine : reader.Machines())
-      if (machine->mark.name == "Tablet") read = machine;
+    const TMachineReading* read = Named(reader, "Tablet");
     ASSERT_TRUE(read);
     TWorkTotals own(0, true);
     TMachineHours hours(own);
@@ -1034,9 +1038,7 @@ TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
   {
     TMachineFolder desk = Folder(Desk);
     desk.Look();
-    const TMachineReading* read = nullptr;
-    for (const TMachineReading* machine : desk.Machines())
-      if (machine->mark.name == "Owl") read = machine;
+    const TMachineReading* read = Named(desk, "Owl");
     ASSERT_TRUE(read);
     ASSERT_EQ(read->records.size(), 2u);
     EXPECT_NEAR(read->records[0].time, At(2, 47), 1e-9);
@@ -1062,9 +1064,7 @@ TEST_F(MachinesTest, AMachineInAnotherZoneCountsAtTheTrueMoments) {
   ASSERT_TRUE(flying.WriteOwnCopy(trip + DataFileBaseName, {}, {}, At(8, 31)));
   TMachineFolder desk = Folder(Desk);
   desk.Look();
-  const TMachineReading* read = nullptr;
-  for (const TMachineReading* machine : desk.Machines())
-    if (machine->mark.name == "Flown") read = machine;
+  const TMachineReading* read = Named(desk, "Flown");
   ASSERT_TRUE(read);
   ASSERT_EQ(read->records.size(), 4u);
   EXPECT_NEAR(read->records[2].time, At(14, 0), 1e-9);
