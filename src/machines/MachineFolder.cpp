@@ -672,6 +672,9 @@ void TMachineFolder::RemoveParts(const std::string& fileName,
   } catch (const std::exception&) {
     // None there, or left for the next write: parts no copy names are never read.
   }
+  // The copy went with all its parts: their folder too, when nothing else
+  // is in it.
+  if (kept.empty()) platform::RemoveEmptyFolder(folder);
 }
 
 void TMachineFolder::ForgetRecords(TMachineReading& reading) {

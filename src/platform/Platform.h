@@ -68,6 +68,8 @@ void ReplaceFile(const std::string& source, const std::string& target);
 bool TryReplaceFile(const std::string& source, const std::string& target);
 // Deletes the file; false when it could not be deleted.
 bool RemoveFile(const std::string& path);
+// Deletes the folder when it is empty; false when it is not, or could not be.
+bool RemoveEmptyFolder(const std::string& folder);
 // Copies source to target with the system's file copy, replacing an existing
 // target, and forces the copy to the disk; the copy is left writable, also
 // when the source is read-only. A failure raises the last system error

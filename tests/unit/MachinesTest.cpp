@@ -744,6 +744,13 @@ TEST_F(MachinesTest, RenamingTheComputerOrItsNameKeepsItsHoursCounted) {
   ASSERT_EQ(copies.size(), 2u);
   EXPECT_EQ(copies[0].rfind("Horalog Laptop {", 0), 0u) << copies[0];
   EXPECT_EQ(copies[1].rfind("Horalog Office {", 0), 0u) << copies[1];
+  // The parts' folders of the former names went with them.
+  std::vector<std::string> folders;
+  for (const auto& entry : std::filesystem::directory_iterator(Folder()))
+    if (entry.is_directory()) folders.push_back(entry.path().filename().string());
+  std::sort(folders.begin(), folders.end());
+  EXPECT_EQ(folders, (std::vector<std::string>{PartsFolderName(copies[0]),
+                                                PartsFolderName(copies[1])}));
   EXPECT_TRUE(desk.Told("is this machine's copy under its former name: it is removed"));
   EXPECT_FALSE(desk.Told("same image"));
   EXPECT_FALSE(laptop.Told("Two copies"));

@@ -197,6 +197,10 @@ void ReplaceFile(const std::string& source, const std::string& target) {
 
 bool RemoveFile(const std::string& path) { return !Fault() && ::unlink(path.c_str()) == 0; }
 
+bool RemoveEmptyFolder(const std::string& folder) {
+  return !Fault() && ::rmdir(folder.c_str()) == 0;
+}
+
 void CopyFileReplacing(const std::string& source, const std::string& target) {
   if (Fault()) RaiseLastOSError();
   struct Owned {

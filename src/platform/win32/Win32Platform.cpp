@@ -178,6 +178,10 @@ bool RemoveFile(const std::string& path) {
   return !Fault() && DeleteFileW(WidePath(path).c_str()) != 0;
 }
 
+bool RemoveEmptyFolder(const std::string& folder) {
+  return !Fault() && RemoveDirectoryW(WidePath(folder).c_str()) != 0;
+}
+
 namespace {
 
 // The system's copy carries the read-only attribute of its source: such a
