@@ -48,7 +48,7 @@ TEST_F(OptionsDlgTest, TabAcceleratorArrowsAndEscape) {
   TOptionsDlg dlg(nullptr);
   HWND w = dlg.Handle();
   HWND seen[4] = {};
-  bool returned = false;
+  bool returned = false, finished = false;
   Steps({
       [&] {
         dlg.LoadAtLoginCheckBox.SetFocus();
@@ -79,10 +79,14 @@ TEST_F(OptionsDlgTest, TabAcceleratorArrowsAndEscape) {
       },
       [&] {
         if (!returned) dlg.SetModalResult(IDABORT);  // Esc did nothing
+        finished = true;
       },
   });
   EXPECT_EQ(dlg.ShowModal(), IDCANCEL);
   returned = true;
+  // The last step runs after the dialog has gone: it must not run in the
+  // next test's loop, with this one's dialog gone.
+  EXPECT_TRUE(test::PumpUntil([&] { return finished; }));
   EXPECT_EQ(seen[0], dlg.TimeOutEdit.Handle());
   EXPECT_EQ(seen[1], dlg.OKBtn.Handle()) << "the up-down takes no focus of its own";
   EXPECT_EQ(seen[2], dlg.TimeOutEdit.Handle()) << "Alt+I focuses the edit";
