@@ -1,4 +1,4 @@
-// horalog_probe [GoogleTest flags] [--records=N] [--machines=M] <path of Horalog.exe>
+// horalog_probe [GoogleTest flags] [--records=N] [--machines=M] [--parts] <path of Horalog.exe>
 //               [<native benchmark JSON>]
 //
 // Figures of Horalog.exe running under this system (here: Wine; on a machine
@@ -6,9 +6,10 @@
 // each beside its baseline from the same `make bench`: the native benchmarks'
 // figures read from their JSON output, or a figure of this run that does no
 // work. The large journal has N records (100,000 unless told); the figures of
-// several machines have M others of that size (ten unless told). Prints figures
-// and asserts nothing about them; a failure here means the program could not
-// be driven.
+// several machines have M others of that size (ten unless told), their
+// copies each in one file as earlier releases wrote them, or with --parts in
+// parts as the recorder writes them. Prints figures and asserts nothing
+// about them; a failure here means the program could not be driven.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,8 +17,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,6 +35,7 @@
 #include "dialogs/ActionEditDlg.h"
 #include "dialogs/DBViewDialog.h"
 #include "machines/MachineCopy.h"
+#include "machines/MachineFolder.h"
 #include "platform/Platform.h"
 #include "report/WorkTotals.h"
 #include "ui/Application.h"
@@ -53,6 +57,12 @@ int& JournalRecords() {
 int& OtherMachines() {
   static int count = 10;
   return count;
+}
+// Whether the other machines write their copies in parts, as the recorder
+// does, or each in one file, as earlier releases did.
+bool& CopiesInParts() {
+  static bool parts = false;
+  return parts;
 }
 std::string RecordsText() {
   std::string digits = std::to_string(JournalRecords()), text;
@@ -317,7 +327,17 @@ TEST_F(Probe, MachinesOnLargeJournals) {
   const std::string journal = dir_->Path("other.dat");
   // Machine n's spells, n + 1 half hours after this machine's.
   auto writeJournal = [&](int n) { WriteLargeJournal(journal, 0.5 * (n + 1)); };
+  // With --parts, each machine writes its copy in parts as the recorder does.
+  std::vector<std::unique_ptr<TMachineFolder>> writers;
+  for (int n = 0; CopiesInParts() && n < count; ++n)
+    writers.push_back(std::make_unique<TMachineFolder>(
+        TMachinesSettings{shared + "\\", "Machine " + std::to_string(n + 1), identity(n), "PROBE"},
+        [](const std::string&) {}));
   auto writeCopy = [&](int n, double madeAt) {
+    if (CopiesInParts()) {
+      EXPECT_TRUE(writers[static_cast<size_t>(n)]->WriteOwnCopy(journal, {}, {}, madeAt));
+      return;
+    }
     const std::string name = "Machine " + std::to_string(n + 1);
     WriteMachineCopy(shared + "\\" + CopyFileName(name, identity(n)), journal, {}, {},
                      {identity(n), name, "PROBE", madeAt, std::nullopt});
@@ -373,9 +393,10 @@ TEST_F(Probe, MachinesOnLargeJournals) {
     Sleep(2000);
     run.settled = Settled();
   };
-  std::printf("%d other machines of %s records each, through one folder (their copies written "
-              "in %.0f s):\n",
-              count, RecordsText().c_str(), written / 1000);
+  std::printf("%d other machines of %s records each, through one folder (their copies, %s, "
+              "written in %.0f s):\n",
+              count, RecordsText().c_str(), CopiesInParts() ? "in parts" : "each in one file",
+              written / 1000);
   Run alone, machines;
   WriteIni(HoursWithATarget);
   startToTip(alone);
@@ -571,13 +592,15 @@ int main(int argc, char** argv) {
       horalog::e2e::JournalRecords() = std::atoi(argv[1] + 10);
     else if (std::strncmp(argv[1], "--machines=", 11) == 0)
       horalog::e2e::OtherMachines() = std::atoi(argv[1] + 11);
+    else if (std::strcmp(argv[1], "--parts") == 0)
+      horalog::e2e::CopiesInParts() = true;
     else
       break;
   }
   if (argc < 2 || horalog::e2e::JournalRecords() < 1 || horalog::e2e::OtherMachines() < 1) {
     std::fprintf(stderr,
-                 "usage: horalog_probe [gtest flags] [--records=N] [--machines=M] <Horalog.exe> "
-                 "[<native benchmark JSON>]\n");
+                 "usage: horalog_probe [gtest flags] [--records=N] [--machines=M] [--parts] "
+                 "<Horalog.exe> [<native benchmark JSON>]\n");
     return 2;
   }
   horalog::e2e::ProgramPath() = horalog::e2e::WindowsPathFromArgument(argv[1]);
