@@ -70,15 +70,17 @@ dist: bootstrap
 	cmake --build $(WIN32) --target dist
 
 # The native benchmarks, then the program's own figures under Wine beside
-# them (on a journal of PROBE_RECORDS records), then the leak test's full
-# fifty rounds of every window.
+# them (on a journal of PROBE_RECORDS records; PROBE_MACHINES other machines'
+# copies of that size in the folder of the machines' figures), then the leak
+# test's full fifty rounds of every window.
 LEAK_ROUNDS ?= 50
 PROBE_RECORDS ?= 100000
+PROBE_MACHINES ?= 10
 bench: bootstrap
 	$(MAKE) --no-print-directory build
 	$(NATIVE)/horalog_bench --benchmark_out=$(CURDIR)/build/bench-native.json --benchmark_out_format=json
 	scripts/with-wine --xvfb --unmanaged --prefix $(CURDIR)/build/wineprefix-bench sh -c '\
-	  cd $(WIN32) && wine ./horalog_probe.exe --gtest_brief=1 --records=$(PROBE_RECORDS) $(CURDIR)/$(WIN32)/Horalog.exe $(CURDIR)/build/bench-native.json && \
+	  cd $(WIN32) && wine ./horalog_probe.exe --gtest_brief=1 --records=$(PROBE_RECORDS) --machines=$(PROBE_MACHINES) $(CURDIR)/$(WIN32)/Horalog.exe $(CURDIR)/build/bench-native.json && \
 	  HORALOG_LEAK_ROUNDS=$(LEAK_ROUNDS) wine ./horalog_e2e.exe --gtest_brief=1 --gtest_filter=Leak.* $(CURDIR)/$(WIN32)/Horalog.exe'
 
 # The table of public holidays, src/report/HolidayTable.cpp, made again from

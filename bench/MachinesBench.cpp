@@ -4,14 +4,22 @@
 // the two others' copies read, their union counted), a look at a folder in
 // which nothing changed, and the tip's figures at a tick. Then the bytes an
 // hour of work sends into the folder, beside what one copy in one file sent,
-// and the tick's cost when one of ten copies of 1,000,000 records changed,
-// beside counting every machine afresh.
+// and, with ten copies of 1,000,000 records, the first look (its time and
+// the resident memory it adds, beside one machine's journal of that size),
+// the tick's cost when one of the copies changed, beside counting every
+// machine afresh.
 #include <benchmark/benchmark.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -292,6 +300,81 @@ TenMachines& TheTen() {
   static TenMachines ten;
   return ten;
 }
+
+long ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+// The heap's free memory given back, so that what a count adds is not hidden
+// in what the one before freed.
+void TrimHeap() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
+// The time of first (what the tip needs of it, made afresh each iteration)
+// and the resident memory it adds at most while it is kept: the counter
+// resident_mb. It is let go between iterations, outside the time.
+template <typename TFirst>
+void FirstFigures(benchmark::State& state, const std::function<std::unique_ptr<TFirst>()>& first) {
+  std::unique_ptr<TFirst> kept;
+  long before = 0, growth = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (kept) growth = std::max(growth, ResidentBytes() - before);
+    kept.reset();
+    TrimHeap();
+    before = ResidentBytes();
+    state.ResumeTiming();
+    kept = first();
+    benchmark::DoNotOptimize(kept.get());
+  }
+  if (kept) growth = std::max(growth, ResidentBytes() - before);
+  state.counters["resident_mb"] = static_cast<double>(growth) / (1024 * 1024);
+}
+
+// The first look at the ten machines' copies, as at start-up: the folder
+// read, the machines counted, the tip's first figures with a balance over
+// every day.
+struct FirstLookAtTen {
+  TWorkTotals own{0, true};
+  TMachineFolder reader;
+  TMachineHours hours{own};
+  TWorkHours figures;
+  explicit FirstLookAtTen(const TenMachines& ten)
+      : reader(ten.Reader(), [](const std::string&) {}) {
+    reader.Look();
+    hours.SetMachines(reader.Machines());
+    figures = HoursAt(hours, EightHours(), ten.next, 1);
+  }
+};
+void BM_FirstLookAtTenMachines(benchmark::State& state) {
+  TenMachines& ten = TheTen();
+  FirstFigures<FirstLookAtTen>(state, [&] { return std::make_unique<FirstLookAtTen>(ten); });
+  state.SetItemsProcessed(state.iterations() * TenMachines::Count * TenMachines::Records);
+}
+BENCHMARK(BM_FirstLookAtTenMachines)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+// Beside it, one machine: its own journal of 1,000,000 records read and the
+// tip's first figures.
+struct FirstLookAtOne {
+  TWorkTotals own{0, true};
+  TWorkHours figures;
+  explicit FirstLookAtOne(const TenMachines& ten) {
+    LoadWorkTotals(ten.journal, own);
+    figures = HoursAt(own, EightHours(), ten.next, 1);
+  }
+};
+void BM_FirstLookAtOneMachine(benchmark::State& state) {
+  TenMachines& ten = TheTen();
+  FirstFigures<FirstLookAtOne>(state, [&] { return std::make_unique<FirstLookAtOne>(ten); });
+  state.SetItemsProcessed(state.iterations() * TenMachines::Records);
+}
+BENCHMARK(BM_FirstLookAtOneMachine)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 void BM_TickWhenOneOfTenCopiesChanged(benchmark::State& state) {
   TenMachines& ten = TheTen();

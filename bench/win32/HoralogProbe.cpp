@@ -1,20 +1,29 @@
-// horalog_probe [GoogleTest flags] [--records=N] <path of Horalog.exe> [<native benchmark JSON>]
+// horalog_probe [GoogleTest flags] [--records=N] [--machines=M] [--parts] <path of Horalog.exe>
+//               [<native benchmark JSON>]
 //
 // Figures of Horalog.exe running under this system (here: Wine; on a machine
 // whose 32-bit side QEMU emulates, CPU times are inflated many times over),
 // each beside its baseline from the same `make bench`: the native benchmarks'
 // figures read from their JSON output, or a figure of this run that does no
-// work. The large journal has N records (100,000 unless told). Prints figures
-// and asserts nothing about them; a failure here means the program could not
-// be driven.
+// work. The large journal has N records (100,000 unless told); the figures of
+// several machines have M others of that size (ten unless told), their
+// copies each in one file as earlier releases wrote them, or with --parts in
+// parts as the recorder writes them. Prints figures and asserts nothing
+// about them; a failure here means the program could not be driven.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AwayTimeScript.h"
@@ -26,6 +35,7 @@
 #include "dialogs/ActionEditDlg.h"
 #include "dialogs/DBViewDialog.h"
 #include "machines/MachineCopy.h"
+#include "machines/MachineFolder.h"
 #include "platform/Platform.h"
 #include "report/WorkTotals.h"
 #include "ui/Application.h"
@@ -42,6 +52,17 @@ std::string& BaselineJson() {
 int& JournalRecords() {
   static int records = 100000;
   return records;
+}
+// How many other machines' copies the folder of the machines' figures holds.
+int& OtherMachines() {
+  static int count = 10;
+  return count;
+}
+// Whether the other machines write their copies in parts, as the recorder
+// does, or each in one file, as earlier releases did.
+bool& CopiesInParts() {
+  static bool parts = false;
+  return parts;
 }
 std::string RecordsText() {
   std::string digits = std::to_string(JournalRecords()), text;
@@ -65,6 +86,31 @@ std::string Native(const char* name) {
   char text[64];
   std::snprintf(text, sizeof text, "%.3g %s", value,
                 json.substr(unitStart, json.find('"', unitStart) - unitStart).c_str());
+  return text;
+}
+
+// A counter of a native benchmark, from the JSON output; nothing without one.
+std::optional<double> NativeCounter(const char* name, const char* counter) {
+  const std::string& json = BaselineJson();
+  const size_t at = json.find("\"name\": \"" + std::string(name) + "\"");
+  if (at == std::string::npos) return std::nullopt;
+  const size_t next = json.find("\"name\": \"", at + 1);
+  const std::string key = "\"" + std::string(counter) + "\": ";
+  const size_t value = json.find(key, at);
+  if (value == std::string::npos || value > next) return std::nullopt;
+  return std::strtod(json.c_str() + value + key.size(), nullptr);
+}
+
+// Bytes as B, KB or MB (of 1,024).
+std::string Bytes(std::optional<double> bytes) {
+  if (!bytes) return "(no native figure)";
+  char text[32];
+  if (*bytes < 1024)
+    std::snprintf(text, sizeof text, "%.0f B", *bytes);
+  else if (*bytes < 1024 * 1024)
+    std::snprintf(text, sizeof text, "%.1f KB", *bytes / 1024);
+  else
+    std::snprintf(text, sizeof text, "%.1f MB", *bytes / (1024 * 1024));
   return text;
 }
 
@@ -261,70 +307,172 @@ TEST_F(Probe, CommandTimesOnALargeJournal) {
   Close(box, IDOK);
 }
 
-// Three machines of the large journal's size through one folder, beside one
-// machine alone in the same run: the start to the published window, from
-// there to the tip's first hours, a changed copy to the tip, and the file
-// reads of a minute of ticks, which hold one look at the folder.
+// N other machines (ten unless told) of the large journal's size through one
+// folder, beside one machine alone in the same run: the start to the
+// published window; from there to the tip's first hours (the union), and
+// the longest the window took to answer meanwhile; the memory the others
+// add; the file reads and CPU time of a minute of ticks, which hold one look
+// at the folder; a changed copy to the tip, and the CPU time that took.
 TEST_F(Probe, MachinesOnLargeJournals) {
+  const int count = OtherMachines();
   const std::string shared = dir_->Path("shared");
   CreateDirectoryW(Wide(shared).c_str(), nullptr);
   WriteLargeJournal(DataFile());
   const double today = static_cast<double>(static_cast<int64_t>(NowAsDateTime()));
-  const char* identities[] = {"00000000-0000-4000-8000-0000000000a1",
-                              "00000000-0000-4000-8000-0000000000a2"};
-  const std::string journal = dir_->Path("other.dat");
-  auto writeCopy = [&](int n, double madeAt) {
-    const std::string name = "Machine " + std::to_string(n + 1);
-    WriteMachineCopy(shared + "\\" + CopyFileName(name, identities[n]), journal, {}, {},
-                     {identities[n], name, "PROBE", madeAt, std::nullopt});
+  auto identity = [](int n) {
+    char text[40];
+    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012x", 0xa1 + n);
+    return std::string(text);
   };
-  for (int n = 0; n < 2; ++n) {
-    WriteLargeJournal(journal, 0.5 * (n + 1));
+  const std::string journal = dir_->Path("other.dat");
+  // Machine n's spells, n + 1 half hours after this machine's.
+  auto writeJournal = [&](int n) { WriteLargeJournal(journal, 0.5 * (n + 1)); };
+  // With --parts, each machine writes its copy in parts as the recorder does.
+  std::vector<std::unique_ptr<TMachineFolder>> writers;
+  for (int n = 0; CopiesInParts() && n < count; ++n)
+    writers.push_back(std::make_unique<TMachineFolder>(
+        TMachinesSettings{shared + "\\", "Machine " + std::to_string(n + 1), identity(n), "PROBE"},
+        [](const std::string&) {}));
+  auto writeCopy = [&](int n, double madeAt) {
+    if (CopiesInParts()) {
+      EXPECT_TRUE(writers[static_cast<size_t>(n)]->WriteOwnCopy(journal, {}, {}, madeAt));
+      return;
+    }
+    const std::string name = "Machine " + std::to_string(n + 1);
+    WriteMachineCopy(shared + "\\" + CopyFileName(name, identity(n)), journal, {}, {},
+                     {identity(n), name, "PROBE", madeAt, std::nullopt});
+  };
+  const ULONGLONG writing = GetTickCount64();
+  for (int n = 0; n < count; ++n) {
+    writeJournal(n);
     writeCopy(n, today);
   }
+  const double written = static_cast<double>(GetTickCount64() - writing);
   auto hoursInTip = [] { return TrayTip().find('\n') != std::string::npos; };
-  auto startToTip = [&](double& window, double& tip) {
+  struct Run {
+    double window = 0, tip = 0;
+    double longestAnswer = 0;  // the longest the main window left WM_NULL unanswered
+    long messages = 0;         // WM_NULL sent meanwhile
+    bool tipShown = false;
+    ProcessCounters settled;
+  };
+  auto startToTip = [&](Run& run) {
     const ULONGLONG start = GetTickCount64();
     StartReady();
-    window = static_cast<double>(GetTickCount64() - start);
+    run.window = static_cast<double>(GetTickCount64() - start);
+    const HWND window = PublishedWindow();
     const ULONGLONG published = GetTickCount64();
-    WaitUntil(hoursInTip, 60000);
-    tip = static_cast<double>(GetTickCount64() - published);
+    // WM_NULL sent to the window one after the other from a thread of its
+    // own, so that a message always waits for an answer, until the tip shows
+    // the hours; a message not answered (hung, or not within the time)
+    // counts until one is.
+    std::atomic<bool> shown{false};
+    std::thread answers([&] {
+      ULONGLONG unanswered = 0;  // since when a message waits for an answer
+      while (!shown) {
+        const ULONGLONG sent = GetTickCount64();
+        DWORD_PTR result = 0;
+        ++run.messages;
+        if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &result)) {
+          const ULONGLONG since = unanswered != 0 ? unanswered : sent;
+          run.longestAnswer =
+              std::max(run.longestAnswer, static_cast<double>(GetTickCount64() - since));
+          unanswered = 0;
+        } else if (unanswered == 0) {
+          unanswered = sent;
+        }
+      }
+      if (unanswered != 0)
+        run.longestAnswer =
+            std::max(run.longestAnswer, static_cast<double>(GetTickCount64() - unanswered));
+    });
+    run.tipShown = WaitUntil(hoursInTip, 180000);
+    run.tip = static_cast<double>(GetTickCount64() - published);
+    shown = true;
+    answers.join();
+    Sleep(2000);
+    run.settled = Settled();
   };
-  std::printf("Three machines of %s records each, through one folder:\n", RecordsText().c_str());
-  double aloneWindow = 0, aloneTip = 0, window = 0, tip = 0;
+  std::printf("%d other machines of %s records each, through one folder (their copies, %s, "
+              "written in %.0f s):\n",
+              count, RecordsText().c_str(), CopiesInParts() ? "in parts" : "each in one file",
+              written / 1000);
+  Run alone, machines;
   WriteIni(HoursWithATarget);
-  startToTip(aloneWindow, aloneTip);
+  startToTip(alone);
   First().Terminate();
   processes_.clear();
   first_ = nullptr;
   WaitUntil([] { return PublishedWindow() == nullptr && TrayTip().empty(); }, 10000);
   WriteIni(std::string(HoursWithATarget) + "[Machines]\r\nFolder=" + shared + "\r\nName=Probe\r\n");
-  startToTip(window, tip);
-  Figure("start, to the published main window", Ms(window), "one machine " + Ms(aloneWindow));
-  Figure("published window to the tip's hours", Ms(tip),
-         "one machine " + Ms(aloneTip) + "; native " + Native("BM_MachinesFirstTip"));
+  startToTip(machines);
+  const std::string oneMachine = "one machine ";
+  Figure("start, to the published main window", Ms(machines.window),
+         oneMachine + Ms(alone.window));
+  Figure("the window's longest answer, until the tip's hours", Ms(machines.longestAnswer),
+         oneMachine + Ms(alone.longestAnswer) + "; " + std::to_string(machines.messages) +
+             " / " + std::to_string(alone.messages) + " messages sent");
+  Figure("published window to the tip's hours (the union)",
+         machines.tipShown ? Ms(machines.tip) : "(no hours within " + Ms(machines.tip) + ")",
+         oneMachine + Ms(alone.tip) + "; native, 2 of 100,000 " + Native("BM_MachinesFirstTip") +
+             ", 10 of 1,000,000 " + Native("BM_FirstLookAtTenMachines/iterations:2") +
+             " (one " + Native("BM_FirstLookAtOneMachine/iterations:2") + ")");
+  char text[96];
+  std::snprintf(text, sizeof text, "%+.1f / %+.1f MB",
+                Megabytes(machines.settled.workingSet) - Megabytes(alone.settled.workingSet),
+                Megabytes(machines.settled.privateBytes) - Megabytes(alone.settled.privateBytes));
+  const std::optional<double> tenResident =
+      NativeCounter("BM_FirstLookAtTenMachines/iterations:2", "resident_mb");
+  const std::optional<double> oneResident =
+      NativeCounter("BM_FirstLookAtOneMachine/iterations:2", "resident_mb");
+  std::string nativeResident = "(no native figure)";
+  if (tenResident && oneResident) {
+    char figure[96];
+    std::snprintf(figure, sizeof figure, "%+.1f MB resident (one %.1f MB)",
+                  *tenResident - *oneResident, *oneResident);
+    nativeResident = figure;
+  }
+  Figure("working set / private bytes above one machine's", text,
+         oneMachine + Memory(alone.settled) + "; native, 10 of 1,000,000 " + nativeResident);
   const std::string before = TrayTip();
   Sleep(1500);
   ProcessCounters counters = Now();
   Sleep(61000);
   const ProcessCounters after = Now();
-  char text[32];
   std::snprintf(text, sizeof text, "%llu",
                 static_cast<unsigned long long>(after.readOperations - counters.readOperations));
   Figure("file reads over 60 ticks and one look", text,
          "a look where nothing changed, native " + Native("BM_LookAtUnchangedFolder"));
-  std::snprintf(text, sizeof text, "%.0f us", (after.cpu100ns - counters.cpu100ns) / 10.0 / 60);
+  const double quietTick = (after.cpu100ns - counters.cpu100ns) / 10.0 / 60;  // us
+  std::snprintf(text, sizeof text, "%.0f us", quietTick);
   Figure("CPU time per quiet tick", text, "native tip " + Native("BM_MachinesTipAtATick"));
   // Another spell of the second machine's, today.
+  const int changed = std::min(1, count - 1);
+  writeJournal(changed);
   std::string bytes = ReadAll(journal);
   bytes += RecordBytes(0, 0, today + 21.0 / 24) + RecordBytes(0, 1, today + 23.0 / 24);
   WriteAll(journal, bytes);
-  const ULONGLONG changed = GetTickCount64();
-  writeCopy(1, NowAsDateTime());
-  WaitUntil([&] { return TrayTip() != before; }, 120000);
-  Figure("a changed copy to the tip", Ms(static_cast<double>(GetTickCount64() - changed)),
+  counters = Now();
+  const ULONGLONG writtenAt = GetTickCount64();
+  writeCopy(changed, NowAsDateTime());
+  const bool taken = WaitUntil([&] { return TrayTip() != before; }, 120000);
+  const double toTip = static_cast<double>(GetTickCount64() - writtenAt);
+  const ProcessCounters tipped = Now();
+  Figure("a changed copy to the tip", taken ? Ms(toTip) : "(not within " + Ms(toTip) + ")",
          "the folder looked at once a minute");
+  // The CPU time of the wait less the quiet ticks it held (a tick a second).
+  const double spentMs = (tipped.cpu100ns - counters.cpu100ns) / 10000.0;
+  std::snprintf(text, sizeof text, "%.0f ms", spentMs - quietTick / 1000 * (toTip / 1000));
+  Figure("CPU time of the look that took it", text,
+         "over the wait " + Ms(spentMs) + "; native, 1 of 10 of 1,000,000 " +
+             Native("BM_TickWhenOneOfTenCopiesChanged/iterations:5"));
+  std::printf("Bytes an hour of work sends into the folder (native):\n");
+  for (const char* records : {"100000", "1000000"}) {
+    const std::string name = std::string("BM_BytesSentPerHourOfWork/") + records + "/iterations:1";
+    Figure(std::string("a journal of ") + records + " records",
+           Bytes(NativeCounter(name.c_str(), "bytes_per_hour")),
+           "its copy in one file " + Bytes(NativeCounter(name.c_str(), "one_file_bytes_per_hour")));
+  }
 }
 
 TActionEditDialog* OpenEditor() {
@@ -439,14 +587,20 @@ TEST(ProbeInThisProcess, AwayTimeKeptOnAMillionRecords) {
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   horalog::ui::Application().Initialize();
-  if (argc >= 2 && std::strncmp(argv[1], "--records=", 10) == 0) {
-    horalog::e2e::JournalRecords() = std::atoi(argv[1] + 10);
-    --argc;
-    ++argv;
+  for (; argc >= 2; --argc, ++argv) {
+    if (std::strncmp(argv[1], "--records=", 10) == 0)
+      horalog::e2e::JournalRecords() = std::atoi(argv[1] + 10);
+    else if (std::strncmp(argv[1], "--machines=", 11) == 0)
+      horalog::e2e::OtherMachines() = std::atoi(argv[1] + 11);
+    else if (std::strcmp(argv[1], "--parts") == 0)
+      horalog::e2e::CopiesInParts() = true;
+    else
+      break;
   }
-  if (argc < 2 || horalog::e2e::JournalRecords() < 1) {
+  if (argc < 2 || horalog::e2e::JournalRecords() < 1 || horalog::e2e::OtherMachines() < 1) {
     std::fprintf(stderr,
-                 "usage: horalog_probe [gtest flags] [--records=N] <Horalog.exe> [<native benchmark JSON>]\n");
+                 "usage: horalog_probe [gtest flags] [--records=N] [--machines=M] [--parts] "
+                 "<Horalog.exe> [<native benchmark JSON>]\n");
     return 2;
   }
   horalog::e2e::ProgramPath() = horalog::e2e::WindowsPathFromArgument(argv[1]);
