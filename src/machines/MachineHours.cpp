@@ -286,4 +286,24 @@ int64_t TMachineHours::WorkedOverTarget(int64_t from, int64_t through,
   return sum;
 }
 
+bool LookAndCount(TMachineFolder& folder, TMachineHours& hours, TDateTime dayStart) {
+  return folder.Look(
+      [&hours, dayStart](const TMachineReading& reading) { return hours.Count(reading, dayStart); });
+}
+
+void TakeMachines(TMachineFolder& folder, TMachineHours& hours, bool changed,
+                  TDateTime dayStart) {
+  for (int round = 0; round < 2; ++round) {
+    if (changed) {
+      hours.SetMachines(folder.Machines());
+      // The copies whose hours are kept frozen need their records no more.
+      folder.ForgetRecords(
+          [&hours](const TMachineReading& reading) { return hours.Frozen(reading.fileName); });
+    }
+    if (hours.Uncounted().empty()) return;
+    folder.ReadAgain(hours.Uncounted());
+    changed = LookAndCount(folder, hours, dayStart);
+  }
+}
+
 }  // namespace horalog

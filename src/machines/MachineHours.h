@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "machines/MachineCopy.h"
+#include "machines/MachineFolder.h"
 #include "report/HoursSettings.h"
 #include "report/WorkTotals.h"
 
@@ -149,5 +150,17 @@ class TMachineHours : public TDayHours {
   };
   mutable std::optional<TKeptSum> keptSum_;
 };
+
+// Looks at the folder, each copy read counted in hours as it comes and its
+// records let go once its count is frozen, so that a folder of years is
+// never held whole: true when the machines changed. It changes nothing that
+// the hours' figures read, so the figures may be asked meanwhile on another
+// thread (dayStart: the hours' own).
+bool LookAndCount(TMachineFolder& folder, TMachineHours& hours, TDateTime dayStart);
+// After that look: the machines counted in hours (when changed), and the
+// copies whose records went uncounted (one of twins that counts now) read
+// again and counted.
+void TakeMachines(TMachineFolder& folder, TMachineHours& hours, bool changed,
+                  TDateTime dayStart);
 
 }  // namespace horalog

@@ -303,15 +303,6 @@ void TRecorder::Tick() {
 
 // ---- The other machines ------------------------------------------------------------
 
-void TRecorder::CountMachines() {
-  if (!machineHours_) return;
-  machineHours_->SetMachines(machines_->Machines());
-  // The copies whose hours are kept frozen need their records no more.
-  machines_->ForgetRecords([this](const TMachineReading& reading) {
-    return machineHours_->Frozen(reading.fileName);
-  });
-}
-
 void TRecorder::MachinesLog(const std::string& text) {
   if (!reading_) return AddLogLine(text);
   readLog_.push_back(text);
@@ -319,11 +310,6 @@ void TRecorder::MachinesLog(const std::string& text) {
 
 void TRecorder::LookAtMachines(bool forced) {
   if (reading_) return;
-  // Each copy read is counted as it comes, and its records go when its
-  // count is frozen.
-  const auto count = [this, dayStart = settings_.dayStart](const TMachineReading& reading) {
-    return machineHours_ && machineHours_->Count(reading, dayStart);
-  };
   const bool whole = !machinesLookedAtMs_;
   machinesLookedAtMs_ = source_.SteadyMilliseconds();
   // Every copy read whole: away from the window, which shows this machine's
@@ -331,23 +317,14 @@ void TRecorder::LookAtMachines(bool forced) {
   if (whole && background_) {
     reading_ = true;
     readForced_ = forced;
-    background_->Run([this, count] { readChanged_ = machines_->Look(count); });
+    background_->Run([this, dayStart = settings_.dayStart] {
+      readChanged_ = LookAndCount(*machines_, *machineHours_, dayStart);
+    });
     return;
   }
-  if (machines_->Look(count)) CountMachines();
-  ReadUncounted();
+  TakeMachines(*machines_, *machineHours_,
+               LookAndCount(*machines_, *machineHours_, settings_.dayStart), settings_.dayStart);
   WriteOwnCopyWhenDue(forced);
-}
-
-void TRecorder::ReadUncounted() {
-  // A copy whose records went uncounted (one of twins that counts now) is
-  // read again.
-  if (!machineHours_ || machineHours_->Uncounted().empty()) return;
-  machines_->ReadAgain(machineHours_->Uncounted());
-  if (machines_->Look([this](const TMachineReading& reading) {
-        return machineHours_->Count(reading, settings_.dayStart);
-      }))
-    CountMachines();
 }
 
 void TRecorder::BackgroundDone() {
@@ -363,8 +340,7 @@ void TRecorder::FinishReading() {
   lines.swap(readLog_);
   reading_ = false;
   for (const std::string& line : lines) AddLogLine(line);
-  if (readChanged_) CountMachines();
-  ReadUncounted();
+  TakeMachines(*machines_, *machineHours_, readChanged_, settings_.dayStart);
   WriteOwnCopyWhenDue(readForced_);
 }
 

@@ -273,12 +273,9 @@ class TRecorder : private ActivitySink {
   // The own copy written when due, after a look.
   void WriteOwnCopyWhenDue(bool forced);
   void MachinesLog(const std::string& text);
-  void ReadUncounted();
   // This machine's copy, through the door; its running spell's last
   // activity unless the spell has ended (the exit, the end of the session).
   void WriteOwnCopy(bool spellEnded = false);
-  // The other machines' hours afresh from their readings.
-  void CountMachines();
   std::string DataFilePath() const { return dataDir_ + DataFileBaseName; }
 
   ActivitySource& source_;

@@ -119,7 +119,12 @@ void TWorkTotals::Take(const TActRec& record) {
     const bool start = record.Action == ActionStart;
     if (!report.ownRecords) {
       if (!start) report.firstStop = time;
-      ownDays_.insert(day);
+      if (ownDays_.empty() || day > ownDays_.back()) {
+        ownDays_.push_back(day);
+      } else if (const auto at = std::lower_bound(ownDays_.begin(), ownDays_.end(), day);
+                 *at != day) {
+        ownDays_.insert(at, day);
+      }
     }
     report.ownRecords = true;
     report.lastStart = start ? std::optional<TDateTime>(time) : std::nullopt;
@@ -167,7 +172,8 @@ TWorkTotals::TDayEnds TWorkTotals::EndsOf(int64_t day,
 std::optional<int64_t> TWorkTotals::RecordsBefore(
     int64_t day, const std::optional<TRunningSpell>& running) const {
   std::optional<int64_t> found;
-  if (auto at = ownDays_.lower_bound(day); at != ownDays_.begin()) found = *std::prev(at);
+  if (auto at = std::lower_bound(ownDays_.begin(), ownDays_.end(), day); at != ownDays_.begin())
+    found = *std::prev(at);
   if (running) {
     const int64_t stopDay = WorkDayOf(running->until, dayStart_);
     if (stopDay < day && (!found || stopDay > *found)) found = stopDay;
@@ -178,7 +184,8 @@ std::optional<int64_t> TWorkTotals::RecordsBefore(
 std::optional<int64_t> TWorkTotals::RecordsFrom(int64_t day,
                                                 const std::optional<TRunningSpell>& running) const {
   std::optional<int64_t> found;
-  if (auto at = ownDays_.lower_bound(day); at != ownDays_.end()) found = *at;
+  if (auto at = std::lower_bound(ownDays_.begin(), ownDays_.end(), day); at != ownDays_.end())
+    found = *at;
   if (running) {
     const int64_t stopDay = WorkDayOf(running->until, dayStart_);
     if (stopDay >= day && (!found || stopDay < *found)) found = stopDay;

@@ -19,7 +19,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <unordered_map>
@@ -200,7 +199,9 @@ class TWorkTotals : public TDayHours {
   bool keepSpells_ = false;
   uint64_t version_ = NewVersion();
   std::unordered_map<int64_t, TDayReport> days_;
-  std::set<int64_t> ownDays_;   // the days with records of their own
+  // The days with records of their own, in order: records come day after
+  // day, so a day is mostly added at the end.
+  std::vector<int64_t> ownDays_;
   TDayReport* last_ = nullptr;  // the day last taken: records come day after day
   std::optional<int64_t> firstDay_;
   std::optional<TDateTime> lastMoment_;
