@@ -85,7 +85,7 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
     ReloadTotals();
     // The other machines' days are counted anew from their copies, read again.
     if (machines_ && machinesLookedAtMs_) {
-      FinishReading();
+      AbandonReading();
       machines_->ReadAgain();
       machinesLookedAtMs_.reset();
       LookAtMachines(false);
@@ -97,10 +97,7 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
 void TRecorder::SetMachinesSettings(const TMachinesSettings& settings) {
   if (settings == machinesSettings_) return;
   // A reading of the folder before is of no use.
-  if (reading_) {
-    background_->Wait();
-    reading_ = false;
-  }
+  AbandonReading();
   machinesSettings_ = settings;
   machineHours_.reset();
   machines_.reset();
@@ -333,13 +330,18 @@ void TRecorder::BackgroundDone() {
   UpdateTip();
 }
 
-void TRecorder::FinishReading() {
-  if (!reading_) return;
+bool TRecorder::AbandonReading() {
+  if (!reading_) return false;
   background_->Wait();
   std::vector<std::string> lines;
   lines.swap(readLog_);
   reading_ = false;
   for (const std::string& line : lines) AddLogLine(line);
+  return true;
+}
+
+void TRecorder::FinishReading() {
+  if (!AbandonReading()) return;
   TakeMachines(*machines_, *machineHours_, readChanged_, settings_.dayStart);
   WriteOwnCopyWhenDue(readForced_);
 }

@@ -270,6 +270,9 @@ class TRecorder : private ActivitySink {
   void LookAtMachines(bool forced);
   // The reading in the background, when one runs, ended and counted.
   void FinishReading();
+  // The reading in the background, when one runs, ended, its counts left
+  // for a reading anew: false when none ran.
+  bool AbandonReading();
   // The own copy written when due, after a look.
   void WriteOwnCopyWhenDue(bool forced);
   void MachinesLog(const std::string& text);

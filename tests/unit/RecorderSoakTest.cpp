@@ -867,7 +867,10 @@ class FakeSyncService {
     if (names.empty()) return;
     const std::string& name = names[random_() % names.size()];
     const std::vector<test::Bytes>& versions = history_[{folder, name}];
-    test::WriteBytes(folders_[folder] + name, versions[versions.size() - 2]);
+    // Into its folder, made again when it went.
+    const std::string path = folders_[folder] + name;
+    platform::MakeFolders(std::filesystem::path(path).parent_path().string() + "/");
+    test::WriteBytes(path, versions[versions.size() - 2]);
     ++broughtBack;
   }
   int carried = 0, pieces = 0, conflicts = 0, broughtBack = 0;
