@@ -73,8 +73,8 @@ void TOtherMachine::Freeze() {
   frozen.reserve(days.size());
   const TDateTime none = std::numeric_limits<TDateTime>::quiet_NaN();
   for (const int64_t day : days) {
-    const TDayFigures figures = live_->Day(day, running_);
-    const std::vector<TSpan> spells = live_->Spells(day, running_);
+    std::vector<TSpan> spells;
+    const TDayFigures figures = live_->Day(day, running_, &spells);
     if (figures.seconds == 0 && !figures.firstIn && !figures.lastOut && spells.empty()) continue;
     spans.insert(spans.end(), spells.begin(), spells.end());
     frozen.push_back({figures.seconds, figures.firstIn.value_or(none),
@@ -95,10 +95,14 @@ const TOtherMachine::TFrozenDay* TOtherMachine::FrozenDay(int64_t day) const {
   return found == days_.end() || found->day != day ? nullptr : &*found;
 }
 
-TDayFigures TOtherMachine::Day(int64_t day) const {
-  if (live_) return live_->Day(day, running_);
+TDayFigures TOtherMachine::Day(int64_t day, std::vector<TSpan>* spells) const {
+  if (live_) return live_->Day(day, running_, spells);
   const TFrozenDay* found = FrozenDay(day);
   if (!found) return {};
+  if (spells) {
+    const uint32_t begin = found == days_.data() ? 0 : (found - 1)->spansEnd;
+    spells->assign(spans_.begin() + begin, spans_.begin() + found->spansEnd);
+  }
   auto moment = [](TDateTime time) {
     return std::isnan(time) ? std::nullopt : std::optional<TDateTime>(time);
   };
@@ -106,11 +110,9 @@ TDayFigures TOtherMachine::Day(int64_t day) const {
 }
 
 std::vector<TSpan> TOtherMachine::Spells(int64_t day) const {
-  if (live_) return live_->Spells(day, running_);
-  const TFrozenDay* found = FrozenDay(day);
-  if (!found) return {};
-  const uint32_t begin = found == days_.data() ? 0 : (found - 1)->spansEnd;
-  return {spans_.begin() + begin, spans_.begin() + found->spansEnd};
+  std::vector<TSpan> spells;
+  Day(day, &spells);
+  return spells;
 }
 
 std::optional<int64_t> TOtherMachine::FirstDay() const {
@@ -119,8 +121,12 @@ std::optional<int64_t> TOtherMachine::FirstDay() const {
 
 TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime dayStart) {
   TWorkTotals totals(dayStart, true);
-  for (const TMachineRecord& record : reading.records)
-    totals.Take(MakeRecord(record.action, record.time));
+  TActRec taken = MakeRecord(ActionStart, 0);
+  for (const TMachineRecord& record : reading.records) {
+    taken.Action = record.action;
+    taken.Time = record.time;
+    totals.Take(taken);
+  }
   // The spell that ran when the copy was made, up to its last activity
   // then: it counts as that machine's tip counted it.
   std::optional<TRunningSpell> running;
@@ -223,20 +229,19 @@ bool TMachineHours::Frozen(const std::string& fileName) const {
 }
 
 TDayFigures TMachineHours::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
-  TDayFigures figures = own_.Day(day, running);
-  if (others_.empty()) return figures;
-  std::vector<std::vector<TSpan>> machines{own_.Spells(day, running)};
+  if (others_.empty()) return own_.Day(day, running);
+  std::vector<std::vector<TSpan>> machines(1 + others_.size());
+  TDayFigures figures = own_.Day(day, running, &machines[0]);
   // The machines that worked the day: one alone counts its own figure.
   size_t working = machines[0].empty() ? 0 : 1;
   std::optional<int64_t> alone = working ? std::optional<int64_t>(figures.seconds) : std::nullopt;
-  for (const TOtherMachine& other : others_) {
-    const TDayFigures theirs = other.Day(day);
+  for (size_t m = 0; m < others_.size(); ++m) {
+    const TDayFigures theirs = others_[m].Day(day, &machines[m + 1]);
     if (theirs.firstIn && (!figures.firstIn || *theirs.firstIn < *figures.firstIn))
       figures.firstIn = theirs.firstIn;
     if (theirs.lastOut && (!figures.lastOut || *theirs.lastOut > *figures.lastOut))
       figures.lastOut = theirs.lastOut;
-    machines.push_back(other.Spells(day));
-    if (machines.back().empty()) continue;
+    if (machines[m + 1].empty()) continue;
     if (++working == 1) alone = theirs.seconds;
   }
   figures.seconds = working == 1 ? *alone : working == 0 ? figures.seconds : UnionSeconds(machines);

@@ -40,8 +40,9 @@ class TOtherMachine {
   TOtherMachine(TOtherMachine&&) = default;
   TOtherMachine& operator=(TOtherMachine&&) = default;
 
-  // As its own tip counts them, with its running spell.
-  TDayFigures Day(int64_t day) const;
+  // As its own tip counts them, with its running spell; with spells, the
+  // day's spells too.
+  TDayFigures Day(int64_t day, std::vector<TSpan>* spells = nullptr) const;
   std::vector<TSpan> Spells(int64_t day) const;
   std::optional<int64_t> FirstDay() const;
   // The days that count anything, in no particular order.

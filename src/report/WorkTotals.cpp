@@ -213,7 +213,37 @@ std::pair<int64_t, int64_t> TWorkTotals::RunningDays(const TRunningSpell& runnin
 }
 
 TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& running) const {
+  return Day(day, running, nullptr);
+}
+
+std::vector<TSpan> TWorkTotals::Spells(int64_t day,
+                                       const std::optional<TRunningSpell>& running) const {
+  std::vector<TSpan> spells;
+  Day(day, running, &spells);
+  return spells;
+}
+
+TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& running,
+                             std::vector<TSpan>* spells) const {
   TDayFigures figures = ReportFigures(day, running);
+  if (spells) {
+    if (const TDayReport* report = FoundReport(day)) {
+      *spells = report->shownSpells;
+      if (report->ownTable) {
+        // The open table counts as its figures count it: with the running
+        // spell's Stop paired with the Start that waits, and only when its
+        // total is shown.
+        std::vector<TSpan> open = report->tableSpells;
+        TDateTime total = report->tableTotal;
+        const std::optional<TDateTime> pending = report->pairing.PendingStart();
+        if (running && pending && WorkDayOf(running->until, dayStart_) == day) {
+          open.push_back({*pending, running->until});
+          total += running->until - *pending;
+        }
+        if (total > 0) spells->insert(spells->end(), open.begin(), open.end());
+      }
+    }
+  }
   // The parts of spells across the splits that begin and end the day, each
   // in its own whole seconds; a day without records inside such a spell
   // counts in full.
@@ -223,6 +253,7 @@ TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& ru
   const bool records = EndsOf(day, running).records;
   if (const std::optional<TSplitSpell> spell = SpellAcross(day, running)) {
     figures.firstIn = split;
+    if (spells) spells->push_back({split, records ? spell->stop : nextSplit});
     if (!records) {
       figures.seconds = part(nextSplit - split);
       figures.lastOut = nextSplit;
@@ -234,39 +265,9 @@ TDayFigures TWorkTotals::Day(int64_t day, const std::optional<TRunningSpell>& ru
   if (const std::optional<TSplitSpell> spell = SpellAcross(day + 1, running)) {
     figures.seconds += part(nextSplit - spell->start);
     figures.lastOut = nextSplit;
+    if (spells) spells->push_back({spell->start, nextSplit});
   }
   return figures;
-}
-
-std::vector<TSpan> TWorkTotals::Spells(int64_t day,
-                                       const std::optional<TRunningSpell>& running) const {
-  std::vector<TSpan> spells;
-  if (const TDayReport* report = FoundReport(day)) {
-    spells = report->shownSpells;
-    if (report->ownTable) {
-      // The open table counts as Day counts it: with the running spell's
-      // Stop paired with the Start that waits, and only when its total is shown.
-      std::vector<TSpan> open = report->tableSpells;
-      TDateTime total = report->tableTotal;
-      const std::optional<TDateTime> pending = report->pairing.PendingStart();
-      if (running && pending && WorkDayOf(running->until, dayStart_) == day) {
-        open.push_back({*pending, running->until});
-        total += running->until - *pending;
-      }
-      if (total > 0) spells.insert(spells.end(), open.begin(), open.end());
-    }
-  }
-  // The parts of spells across the splits that begin and end the day; the
-  // whole day when it has no record.
-  const TDateTime split = static_cast<TDateTime>(day) + dayStart_;
-  const TDateTime nextSplit = static_cast<TDateTime>(day + 1) + dayStart_;
-  const bool records = EndsOf(day, running).records;
-  if (const std::optional<TSplitSpell> spell = SpellAcross(day, running))
-    spells.push_back({split, records ? spell->stop : nextSplit});
-  if (!records) return spells;
-  if (const std::optional<TSplitSpell> spell = SpellAcross(day + 1, running))
-    spells.push_back({spell->start, nextSplit});
-  return spells;
 }
 
 uint64_t TWorkTotals::NewVersion() {

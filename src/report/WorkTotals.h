@@ -125,6 +125,9 @@ class TWorkTotals : public TDayHours {
   // while spells are kept (see the constructor).
   std::vector<TSpan> Spells(int64_t day,
                             const std::optional<TRunningSpell>& running = {}) const override;
+  // Both at once: the day's figures, and with spells (while kept) its spells.
+  TDayFigures Day(int64_t day, const std::optional<TRunningSpell>& running,
+                  std::vector<TSpan>* spells) const;
   // The days that took a record, and those of no record that a spell across
   // them counts in, in no particular order.
   std::vector<int64_t> Days() const;
