@@ -511,6 +511,8 @@ bool TMachineFolder::Look(const std::function<bool(const TMachineReading&)>& cou
   std::set<std::string> present;
   bool changed = false;
   for (const std::string& name : names) {
+    // Stopped: what was read stays, nothing else is looked at.
+    if (stop_.exchange(false)) return false;
     // This machine's copy on its way in.
     if (name == CopyFileName(settings_.name, Identity()) + ".tmp") continue;
     const std::optional<TMachineName> machine = MachineOfFileName(name);

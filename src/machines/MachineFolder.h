@@ -24,6 +24,7 @@
 // machine of its own, and this installation takes a new identity.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -117,6 +118,10 @@ class TMachineFolder {
   // The next look reads every copy whole again (its days to be counted
   // anew), or only the copies named.
   void ReadAgain(const std::vector<std::string>& fileNames = {});
+  // Asks a look running on another thread to stop at the next copy: it
+  // returns false, the copies not yet read left as they were. Stop(false)
+  // lets the next look run (a look that stopped does too).
+  void Stop(bool stopping = true) { stop_ = stopping; }
   // Whether the folder could be read at the last look.
   bool Readable() const { return readable_; }
 
@@ -234,6 +239,7 @@ class TMachineFolder {
   };
   std::optional<TPartsWritten> partsWritten_;
   bool partsMissing_ = false;
+  std::atomic<bool> stop_{false};
 };
 
 }  // namespace horalog

@@ -330,6 +330,13 @@ void TRecorder::BackgroundDone() {
   UpdateTip();
 }
 
+void TRecorder::StopReading() {
+  if (!reading_) return;
+  machines_->Stop();
+  AbandonReading();
+  machines_->Stop(false);
+}
+
 bool TRecorder::AbandonReading() {
   if (!reading_) return false;
   background_->Wait();
@@ -595,7 +602,11 @@ bool TRecorder::Exit() {
 bool TRecorder::Ended() {
   state_ = TRecorderState::Over;
   // The other machines' last word of this one: no spell runs here any more.
-  if (machines_) WriteOwnCopy(true);
+  if (machines_) {
+    // A reading of the copies still running is not waited for to its end.
+    StopReading();
+    WriteOwnCopy(true);
+  }
   return true;
 }
 
@@ -609,6 +620,7 @@ void TRecorder::EndSession() {
   // runs again, and what cannot be written in time is lost without one.
   const uint64_t began = source_.SteadyMilliseconds();
   const TRecorderState before = std::exchange(state_, TRecorderState::SessionEnding);
+  StopReading();
   if (before != TRecorderState::ExitQuestion && before != TRecorderState::Over)
     detector_.EndSession(*this, locale_);
   journal_.WriteAtSessionEnd(DataFilePath(), [this] { source_.Pause(SessionEndPauseMs); });

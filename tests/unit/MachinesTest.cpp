@@ -615,6 +615,14 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
     background.Let();
     third.BackgroundDone();
     EXPECT_EQ(thirdView.tip, "Horalog\nToday 1:30\nThis week 1:30");
+    // The exit does not wait for a reading to its end: it stops it, and
+    // writes this machine's copy.
+    third.SetMachinesSettings({Folder(), "Fourth", "", "FOURTH"});
+    EXPECT_TRUE(third.ReadingMachines());
+    ASSERT_TRUE(third.Exit());
+    EXPECT_FALSE(third.ReadingMachines());
+    EXPECT_TRUE(third.Machines()->Machines().empty()) << "no copy read once stopped";
+    EXPECT_FALSE(CopyRecords(third.Machines()->OwnCopyPath()).empty());
   }
 }
 
