@@ -191,6 +191,7 @@ class TMachineFolder {
   // lists kept (and then the running file).
   void RemoveParts(const std::string& fileName,
                    const std::vector<const std::vector<TCopyPart>*>& kept = {});
+  // The reading's records let go.
   static void ForgetRecords(TMachineReading& reading);
   // The running file of the good reading of the copy fileName, read again
   // when it changed: true when it changed (and, with apply, changed the

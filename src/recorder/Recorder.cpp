@@ -85,7 +85,7 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
     ReloadTotals();
     // The other machines' days are counted anew from their copies, read again.
     if (machines_ && machinesLookedAtMs_) {
-      AbandonReading();
+      StopReading();
       machines_->ReadAgain();
       machinesLookedAtMs_.reset();
       LookAtMachines(false);
@@ -97,7 +97,7 @@ void TRecorder::SetHoursSettings(const THoursSettings& settings) {
 void TRecorder::SetMachinesSettings(const TMachinesSettings& settings) {
   if (settings == machinesSettings_) return;
   // A reading of the folder before is of no use.
-  AbandonReading();
+  StopReading();
   machinesSettings_ = settings;
   machineHours_.reset();
   machines_.reset();

@@ -273,7 +273,8 @@ class TRecorder : private ActivitySink {
   // The reading in the background, when one runs, ended, its counts left
   // for a reading anew: false when none ran.
   bool AbandonReading();
-  // The same, the reading stopped first (the exit, the end of the session).
+  // The same, the reading stopped first at its next copy (the exit, the end
+  // of the session, a reading anew).
   void StopReading();
   // The own copy written when due, after a look.
   void WriteOwnCopyWhenDue(bool forced);
