@@ -608,6 +608,24 @@ TEST_F(MachinesTest, TwoRecordersSeeEachOthersHoursThroughTheFolder) {
     third.BackgroundDone();
     EXPECT_FALSE(third.ReadingMachines());
     EXPECT_EQ(thirdView.tip, "Horalog\nToday 1:30\nThis week 1:30");
+    // The report reads the records again, as a folder read afresh has them.
+    const std::vector<const TMachineReading*> counted = third.Machines()->Machines();
+    ASSERT_EQ(counted.size(), 2u);
+    for (const TMachineReading* reading : counted) EXPECT_TRUE(reading->forgotten);
+    const std::vector<TMachineReading> whole = third.Machines()->WholeReadings();
+    TMachineFolder afresh({Folder(), "Third", "", "THIRD"}, [](const std::string&) {},
+                          thirdDir.Path(DataFileBaseName), TZoneClock::System(), true);
+    afresh.Look();
+    ASSERT_EQ(whole.size(), afresh.Machines().size());
+    for (size_t i = 0; i < whole.size(); ++i) {
+      const std::vector<TMachineRecord>& read = afresh.Machines()[i]->records;
+      ASSERT_EQ(whole[i].records.size(), read.size()) << whole[i].mark.name;
+      EXPECT_FALSE(read.empty());
+      for (size_t r = 0; r < read.size(); ++r) {
+        EXPECT_EQ(whole[i].records[r].time, read[r].time);
+        EXPECT_EQ(whole[i].records[r].action, read[r].action);
+      }
+    }
     THoursSettings later;
     later.dayStart = 2.0 / 24;
     third.SetHoursSettings(later);
