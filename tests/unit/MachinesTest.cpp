@@ -247,7 +247,12 @@ TEST_F(MachinesTest, TwinsConflictCopiesAndAnUnreadableFolderStopNobody) {
       "Horalog Laptop {" + Laptop + "} (Anna's conflicted copy 2026-03-02).dat";
   test::WriteBytes(Folder() + conflict, test::ReadBytes(CopyPath("Laptop", Laptop)));
   test::WriteText(Folder() + "desktop.ini", "[.ShellClassInfo]");
-  EXPECT_TRUE(folder.Look());
+  // Counted as the recorder counts: each copy as it is read, its records
+  // gone once its count is frozen.
+  TWorkTotals own(0, true);
+  TMachineHours hours(own);
+  EXPECT_TRUE(LookAndCount(folder, hours, 0));
+  TakeMachines(folder, hours, true, 0);
   EXPECT_EQ(Names(folder), (std::vector<std::string>{"Tablet", "Notebook"}));
   EXPECT_TRUE(Contains(log, Folder() + conflict + " is not a machine's copy"));
   EXPECT_TRUE(Contains(log, "Two copies of the machine Notebook {" + Laptop + "} in " + Folder() +
@@ -257,10 +262,14 @@ TEST_F(MachinesTest, TwinsConflictCopiesAndAnUnreadableFolderStopNobody) {
   EXPECT_EQ(log.size(), 2u) << "nothing about desktop.ini";
   EXPECT_FALSE(folder.Look());
   EXPECT_EQ(log.size(), 2u) << "told once";
-  // The newer goes: the other counts again.
+  // The newer goes: the other counts again, its records read again (they
+  // went when it was first read and counted no one).
   platform::RemoveFile(CopyPath("Notebook", Laptop));
-  EXPECT_TRUE(folder.Look());
+  EXPECT_TRUE(LookAndCount(folder, hours, 0));
+  TakeMachines(folder, hours, true, 0);
   EXPECT_EQ(Names(folder), (std::vector<std::string>{"Tablet", "Laptop"}));
+  EXPECT_TRUE(hours.Uncounted().empty());
+  EXPECT_EQ(hours.Spells(DayNumber(Monday)).size(), 2u) << "the Tablet's spell and the Laptop's";
 
   platform::FailFileOperation(2);  // the listing
   EXPECT_FALSE(folder.Look());
