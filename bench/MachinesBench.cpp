@@ -43,9 +43,27 @@ const std::string Identities[] = {"00000000-0000-4000-8000-000000000001",
                                   "00000000-0000-4000-8000-000000000002",
                                   "00000000-0000-4000-8000-000000000003"};
 
-struct Machines {
+// A folder of its own under the system's temporary one, gone at the end:
+// the shared folder in it and this machine's journal beside.
+struct Scratch {
   fs::path dir;
-  std::string folder, dataPath;
+  std::string folder, journal;
+  explicit Scratch(const std::string& kind) {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir = fs::temp_directory_path() / ("horalog-" + kind + "-bench-" + std::to_string(stamp));
+    fs::create_directories(dir / "shared");
+    folder = (dir / "shared").string() + static_cast<char>(fs::path::preferred_separator);
+    journal = (dir / DataFileBaseName).string();
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  ~Scratch() {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+};
+
+struct Machines : Scratch {
   TDateTime lastDay = 0;
 
   // The journal of machine n: its spells n hours after the first machine's.
@@ -73,26 +91,17 @@ struct Machines {
     WriteJournal(path, 0, firstDay, count);
   }
 
-  Machines() {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir = fs::temp_directory_path() / ("horalog-machines-bench-" + std::to_string(stamp));
-    fs::create_directories(dir / "shared");
-    folder = (dir / "shared").string() + static_cast<char>(fs::path::preferred_separator);
-    dataPath = (dir / DataFileBaseName).string();
+  Machines() : Scratch("machines") {
     const TDateTime firstDay = ComposeDate(2000, 1, 3);
     lastDay = firstDay + Days - 1;
-    WriteJournal(dataPath, 0, firstDay);
+    WriteJournal(journal, 0, firstDay);
     for (int n = 1; n <= 2; ++n) {
-      const fs::path journal = dir / ("other" + std::to_string(n) + ".dat");
-      WriteJournal(journal, n, firstDay);
+      const fs::path other = dir / ("other" + std::to_string(n) + ".dat");
+      WriteJournal(other, n, firstDay);
       const std::string name = "Machine " + std::to_string(n);
-      WriteMachineCopy(folder + CopyFileName(name, Identities[n]), journal.string(), {}, {},
+      WriteMachineCopy(folder + CopyFileName(name, Identities[n]), other.string(), {}, {},
                        {Identities[n], name, "OTHER", lastDay + 0.9, std::nullopt});
     }
-  }
-  ~Machines() {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
   }
   TMachinesSettings Settings() const { return {folder, "Desk", Identities[0], "DESK"}; }
 };
@@ -111,7 +120,7 @@ struct Counted {
 
   explicit Counted(const Machines& machines)
       : folder(machines.Settings(), [](const std::string&) {}) {
-    LoadWorkTotals(machines.dataPath, own);
+    LoadWorkTotals(machines.journal, own);
     folder.Look();
     hours.SetMachines(folder.Machines());
   }
@@ -195,12 +204,9 @@ void AppendRecord(const std::string& path, uint8_t action, TDateTime time) {
 // Stop. The bytes written into the folder, beside the bytes of the same
 // writes of one copy in one file (as an earlier release wrote it).
 void HourOfWork(benchmark::State& state, int records) {
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path dir = fs::temp_directory_path() / ("horalog-hour-bench-" + std::to_string(stamp));
-  fs::create_directories(dir / "shared");
-  const std::string folder =
-      (dir / "shared").string() + static_cast<char>(fs::path::preferred_separator);
-  const std::string journal = (dir / DataFileBaseName).string();
+  const Scratch scratch("hour");
+  const std::string& folder = scratch.folder;
+  const std::string& journal = scratch.journal;
   const int days = records / (2 * SpellsPerDay);
   const TDateTime firstDay = ComposeDate(2000, 1, 3);
   {
@@ -240,8 +246,6 @@ void HourOfWork(benchmark::State& state, int records) {
   }
   state.counters["bytes_per_hour"] = static_cast<double>(sent);
   state.counters["one_file_bytes_per_hour"] = static_cast<double>(oneFile);
-  std::error_code ignored;
-  fs::remove_all(dir, ignored);
 }
 void BM_BytesSentPerHourOfWork(benchmark::State& state) {
   HourOfWork(state, static_cast<int>(state.range(0)));
@@ -256,19 +260,12 @@ BENCHMARK(BM_BytesSentPerHourOfWork)
 // tick one of them has written a spell more: the look at the folder and the
 // machines counted again. Beside it (CountedAfresh), the same with every
 // machine counted from its records.
-struct TenMachines {
+struct TenMachines : Scratch {
   static constexpr int Count = 10, Records = 1000000;
-  fs::path dir;
-  std::string folder, journal;
   std::vector<std::unique_ptr<TMachineFolder>> writers;
   TDateTime next = 0;
 
-  TenMachines() {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    dir = fs::temp_directory_path() / ("horalog-ten-bench-" + std::to_string(stamp));
-    fs::create_directories(dir / "shared");
-    folder = (dir / "shared").string() + static_cast<char>(fs::path::preferred_separator);
-    journal = (dir / DataFileBaseName).string();
+  TenMachines() : Scratch("ten") {
     Machines::WriteJournalOf(journal, Records, ComposeDate(1990, 1, 1));
     next = ComposeDate(1990, 1, 1) + Records / (2 * SpellsPerDay) + 0.3;
     for (int n = 0; n < Count; ++n) {
@@ -279,10 +276,6 @@ struct TenMachines {
           [](const std::string&) {}));
       writers.back()->WriteOwnCopy(journal, {}, {}, next);
     }
-  }
-  ~TenMachines() {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
   }
   // The first machine's spell more, and its copy written.
   void OneChanged() {

@@ -545,16 +545,15 @@ bool TMachineFolder::Look(const std::function<bool(const TMachineReading&)>& cou
         const std::optional<TCopyMark> mark = ReadMarkAtEnd(path);
         same = !mark || mark->order == good->mark.order;
       }
-      // A forgotten copy whose spell ran on is read whole: its hours are
-      // counted again from its records.
-      if (same && good && good->forgotten && !good->parts.empty() &&
-          LookAtRunning(name, *known->second.good, false))
-        same = false;
-      if (same) {
-        if (good && !good->parts.empty() && LookAtRunning(name, *known->second.good))
-          changed = true;
-        continue;
+      // Its running file, which changes alone while its spell runs; a
+      // forgotten copy whose spell ran on is read whole, its hours counted
+      // again from its records.
+      if (same && good && !good->parts.empty() &&
+          LookAtRunning(name, *known->second.good, !good->forgotten)) {
+        if (good->forgotten) same = false;
+        else changed = true;
       }
+      if (same) continue;
     }
     if (!others_.count(name)) {
       bool ours = false, gone = false;

@@ -134,6 +134,15 @@ TOtherMachine OtherMachineHours(const TMachineReading& reading, TDateTime daySta
   return TOtherMachine(std::move(totals), running);
 }
 
+TOtherMachine TMachineHours::CountedAfresh(const TMachineReading& reading, TDateTime dayStart,
+                                           bool seen) {
+  TOtherMachine machine = OtherMachineHours(reading, dayStart);
+  // A machine counted for the first time is frozen; one whose copy changed
+  // stays live.
+  if (!seen) machine.Freeze();
+  return machine;
+}
+
 TMachineHours::TMatch TMachineHours::Match(const TMachineReading& reading,
                                            TDateTime dayStart) const {
   const TKept key{reading.fileName, reading.version, dayStart};
@@ -161,8 +170,7 @@ bool TMachineHours::Count(const TMachineReading& reading, TDateTime dayStart) {
   if (match.kept && !match.recount) return false;
   for (const auto& [key, machine] : counted_)
     if (key.fileName == reading.fileName && key.version == reading.version) return false;
-  TOtherMachine machine = OtherMachineHours(reading, dayStart);
-  if (!match.seen) machine.Freeze();
+  TOtherMachine machine = CountedAfresh(reading, dayStart, match.seen);
   const bool frozen = machine.Frozen();
   counted_.emplace_back(TKept{reading.fileName, reading.version, dayStart},
                         std::move(machine));
@@ -209,8 +217,7 @@ void TMachineHours::SetMachines(const std::vector<const TMachineReading*>& readi
         others.push_back(TOtherMachine(TWorkTotals(own_.DayStart(), true), running));
       }
     } else {
-      others.push_back(OtherMachineHours(*reading, own_.DayStart()));
-      if (!match.seen) others.back().Freeze();
+      others.push_back(CountedAfresh(*reading, own_.DayStart(), match.seen));
     }
     if (match.kept) kept_[*match.kept].version = 0;  // taken
     kept.push_back(key);

@@ -138,6 +138,8 @@ class TMachineHours : public TDayHours {
     bool seen = false;      // a reading of its copy was counted before
   };
   TMatch Match(const TMachineReading& reading, TDateTime dayStart) const;
+  static TOtherMachine CountedAfresh(const TMachineReading& reading, TDateTime dayStart,
+                                     bool seen);
   // Counted ahead by Count, for the next SetMachines.
   std::vector<std::pair<TKept, TOtherMachine>> counted_;
   std::vector<std::string> uncounted_;
